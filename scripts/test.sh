@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+build_dir=${TARNWICK_BUILD_DIR:-build}
+ctest --test-dir "$build_dir" --output-on-failure -j 2 --timeout 1200
