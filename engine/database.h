@@ -1,0 +1,300 @@
+// The record database engine: a fixed-length-record store with typed fields,
+// a main file (.EDB) and, for long values, a companion memo file (.EDT),
+// optionally enciphered by a password.
+//
+// Promises:
+// - Every operation reports success as true/false (or returns its value) and
+//   leaves its code in LastErrorCode() for the calling thread: 0 on success,
+//   otherwise one of the negative codes below. Nothing throws out of it.
+// - The record count is never cached: every operation reads it from the file,
+//   so several processes can share one database through byte-range locks.
+// - A changing operation has reached stable storage when it reports success
+//   (unless durable writes are turned off for bulk work). A failed write
+//   reports failure and leaves every other record readable as before.
+// - No input file, however damaged, makes the engine crash, hang or touch
+//   bytes outside what it reads.
+//
+// The process keeps one engine (ProcessEngine()); the free functions below
+// work on it. Texts (paths, names, values, passwords, messages) are GBK bytes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class FileSystem;
+
+// ---- Error codes -----------------------------------------------------------
+
+namespace error {
+inline constexpr int kOk = 0;
+inline constexpr int kUnknown = -1;
+inline constexpr int kCreateFailed = -2;
+inline constexpr int kFileNotFound = -3;
+inline constexpr int kInvalidPath = -4;
+inline constexpr int kTooManyOpenFiles = -5;
+inline constexpr int kAccessDenied = -6;
+inline constexpr int kInvalidFile = -7;
+inline constexpr int kCannotRemoveDirectory = -8;
+inline constexpr int kTooManyDirectories = -9;
+inline constexpr int kSeekFailed = -10;
+inline constexpr int kHardwareFault = -11;
+inline constexpr int kSharingViolation = -12;
+inline constexpr int kLockViolation = -13;
+inline constexpr int kDiskFull = -14;
+inline constexpr int kEndOfFile = -15;
+inline constexpr int kNoFields = -16;
+inline constexpr int kInvalidFieldType = -17;
+inline constexpr int kInvalidFieldName = -18;
+inline constexpr int kInvalidFieldSize = -19;
+inline constexpr int kDuplicateFieldName = -20;
+inline constexpr int kOpenFailed = -21;
+inline constexpr int kNotDatabaseFile = -22;
+inline constexpr int kVersionTooHigh = -23;
+inline constexpr int kInvalidAlias = -24;
+inline constexpr int kBeforeFirstRecord = -25;
+inline constexpr int kPastLastRecord = -26;
+inline constexpr int kDatabaseNotOpen = -27;
+inline constexpr int kLockFailed = -28;
+inline constexpr int kUnlockFailed = -29;
+inline constexpr int kMemoFileReadFailed = -35;
+inline constexpr int kMemoFileVersion = -36;
+inline constexpr int kMemoFileDamaged = -37;
+inline constexpr int kAlreadyOpen = -38;
+inline constexpr int kOutOfMemory = -45;
+inline constexpr int kReadFieldFailed = -46;
+inline constexpr int kWriteFieldFailed = -47;
+inline constexpr int kFileSizeWrong = -48;
+inline constexpr int kCreateMemoFileFailed = -50;
+inline constexpr int kMemoFileAccessFailed = -59;
+inline constexpr int kNoCurrentRecord = -60;
+inline constexpr int kNoSuchField = -61;
+inline constexpr int kReadRecordFailed = -62;
+inline constexpr int kRecordCountFailed = -65;
+inline constexpr int kNamedDatabaseNotOpen = -66;
+inline constexpr int kNoCurrentDatabase = -67;
+inline constexpr int kWrongPassword = -78;
+inline constexpr int kRekeyFailed = -79;
+inline constexpr int kInvalidPasswordText = -80;
+}  // namespace error
+
+// The code left by the last engine operation on this thread.
+int LastErrorCode();
+// The message text of a code (GBK); empty for 0 and for unknown codes.
+std::string ErrorMessage(int code);
+// The message of the last failure on this thread. Usually ErrorMessage of
+// LastErrorCode(); ReadField's programming errors (no current database, no such
+// field) carry their own texts.
+std::string LastErrorMessage();
+
+// ---- Fields and values ------------------------------------------------------
+
+enum class FieldType : int32_t {
+  kByte = 1,
+  kShortInteger = 2,
+  kInteger = 3,
+  kLongInteger = 4,
+  kSingle = 5,
+  kDouble = 6,
+  kBoolean = 7,
+  kDateTime = 8,
+  kRoutine = 9,
+  kText = 10,
+  kByteString = 11,
+  kMemo = 12,
+};
+
+// Bytes a field of this type takes in a record (width for text); 0 for an
+// invalid type code.
+int FieldTypeSize(int type_code, int width);
+
+// A field definition given to CreateDatabase and reported by Fields().
+struct FieldInf {
+  std::string name;  // GBK, at most 16 bytes
+  int type = 0;      // FieldType code, 1..12
+  int width = 0;     // text width (type 10), 1..1024; ignored otherwise
+};
+
+// A typed value passed to and returned from fields. A value of another kind
+// is converted to the field's kind on writing; the accessors convert too.
+class FieldValue {
+ public:
+  enum class Kind { kEmpty, kInteger, kFloat, kBoolean, kDateTime, kText, kBytes };
+
+  FieldValue() = default;
+  static FieldValue Integer(int64_t value);
+  static FieldValue Float(double value);
+  static FieldValue Boolean(bool value);
+  static FieldValue DateTime(double value);
+  static FieldValue Text(std::string gbk);
+  static FieldValue Bytes(std::string bytes);
+
+  Kind kind() const { return kind_; }
+  bool empty() const { return kind_ == Kind::kEmpty; }
+
+  // Conversions: numbers and booleans between each other; text parses as a
+  // decimal number (0 when it is none); a number converts to decimal text;
+  // empty is 0 / false / "".
+  int64_t AsInteger() const;
+  double AsDouble() const;
+  bool AsBoolean() const;
+  double AsDateTime() const;
+  std::string AsText() const;  // for kText and kBytes the bytes as they are
+
+  friend bool operator==(const FieldValue& a, const FieldValue& b);
+
+ private:
+  Kind kind_ = Kind::kEmpty;
+  int64_t integer_ = 0;
+  double real_ = 0;
+  std::string bytes_;
+};
+
+// A field named by text (compared without regard to ASCII case, multibyte
+// aware; the first match wins) or by number (1-based).
+class FieldSelector {
+ public:
+  FieldSelector(int number) : number_(number) {}  // NOLINT: implicit by design
+  FieldSelector(std::string_view name) : name_(name) {}  // NOLINT
+  FieldSelector(const char* name) : name_(name) {}  // NOLINT
+  FieldSelector(const std::string& name) : name_(name) {}  // NOLINT
+
+  bool by_number() const { return number_ != 0; }
+  int number() const { return number_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  int number_ = 0;
+  std::string name_;
+};
+
+// ---- Opening ---------------------------------------------------------------
+
+// What other opens of the same file are allowed while this one is open.
+enum class ShareMode {
+  kDenyNone,   // others may read and write (the default)
+  kDenyRead,   // others may not read
+  kDenyWrite,  // others may not write
+  kExclusive,  // others may neither read nor write
+};
+
+struct OpenOptions {
+  std::string alias;             // empty: none; else a valid name
+  bool read_only = false;
+  ShareMode share = ShareMode::kDenyNone;
+  std::string password;          // empty: none; "?" asks through the prompt hook
+};
+
+// The engine's password prompt, shown by the "?" password. The user interface
+// installs a hook that shows a modal dialog with these texts (GBK) and a masked
+// password box; the hook returns the typed password, or nullopt when cancelled.
+struct PasswordPromptRequest {
+  std::string title;           // "密码输入"
+  std::string prompt;          // "请输入数据库访问密码："
+  std::string confirm_button;  // "确认(&O)"
+  std::string cancel_button;   // "取消(&C)"
+  std::string retry_line;      // empty on the first showing, else "密码错误，您还有 N 次重新输入的机会。"
+  int wrong_answers = 0;       // wrong answers so far (0..2)
+};
+using PasswordPromptHook = std::function<std::optional<std::string>(const PasswordPromptRequest&)>;
+
+// ---- The engine -------------------------------------------------------------
+
+struct Database;  // one open database; internal
+
+class DatabaseEngine {
+ public:
+  // Files are reached through file_system (not owned, must outlive the
+  // engine); nullptr means the operating system's.
+  explicit DatabaseEngine(FileSystem* file_system = nullptr);
+  ~DatabaseEngine();
+  DatabaseEngine(const DatabaseEngine&) = delete;
+  DatabaseEngine& operator=(const DatabaseEngine&) = delete;
+
+  bool CreateDatabase(std::string_view path, const std::vector<FieldInf>& fields);
+  bool OpenDatabase(std::string_view path, const OpenOptions& options = {});
+  bool SelectDatabase(std::string_view name);
+  void CloseDatabase();                       // the current database
+  void CloseDatabase(std::string_view name);  // an unknown name does nothing
+  int RecordCount();
+  void GoFirst();
+  bool Skip(int n = 1);
+  FieldValue ReadField(const FieldSelector& field);
+  bool WriteField(const FieldSelector& field, const FieldValue& value);
+  bool AppendRecord(const std::vector<FieldValue>& values);
+  bool ClearAllRecords();
+  // Invokes condition once per record from the current one onwards; inside it
+  // ReadField reads the record under examination.
+  bool SearchForward(const std::function<bool()>& condition);
+  bool LockDatabase();
+  // Lowers the whole-file lock's depth taken by LockDatabase; at depth 0 the
+  // lock is released. False (-29) when it is not held.
+  bool UnlockDatabase();
+  bool SetPassword(std::string_view new_password);
+  bool IsPasswordProtected(std::string_view name_or_path);
+
+  // Introspection of the current database (empty / -1 / "" when none).
+  std::vector<FieldInf> Fields();
+  int CurrentPosition();
+  std::string CurrentPath();  // absolute main-file path
+
+  // Settings.
+  // Milliseconds to keep retrying a lock or an open that meets a conflict:
+  // 0 (default) fails at once, -1 waits without limit.
+  void SetLockWaitTime(int milliseconds) { lock_wait_ms_ = milliseconds; }
+  int LockWaitTime() const { return lock_wait_ms_; }
+  // When on (default), a changing operation flushes the files to stable
+  // storage before it reports success.
+  void SetDurableWrites(bool on) { durable_writes_ = on; }
+  bool DurableWrites() const { return durable_writes_; }
+  void SetPasswordPromptHook(PasswordPromptHook hook) { prompt_hook_ = std::move(hook); }
+
+  FileSystem& file_system() { return *file_system_; }
+
+ private:
+  friend class EngineAccess;
+  Database* Current();
+  Database* FindByName(std::string_view name);
+
+  FileSystem* file_system_;
+  std::vector<std::unique_ptr<Database>> databases_;
+  int current_ = -1;
+  int lock_wait_ms_ = 0;
+  bool durable_writes_ = true;
+  PasswordPromptHook prompt_hook_;
+};
+
+// The process's engine.
+DatabaseEngine& ProcessEngine();
+
+// The operations on the process's engine.
+bool CreateDatabase(std::string_view path, const std::vector<FieldInf>& fields);
+bool OpenDatabase(std::string_view path, std::string_view alias = {}, bool read_only = false,
+                  ShareMode share = ShareMode::kDenyNone, std::string_view password = {});
+bool SelectDatabase(std::string_view name);
+void CloseDatabase();
+void CloseDatabase(std::string_view name);
+int RecordCount();
+void GoFirst();
+bool Skip(int n = 1);
+FieldValue ReadField(const FieldSelector& field);
+bool WriteField(const FieldSelector& field, const FieldValue& value);
+bool AppendRecord(const std::vector<FieldValue>& values);
+bool ClearAllRecords();
+bool SearchForward(const std::function<bool()>& condition);
+bool LockDatabase();
+bool UnlockDatabase();
+bool SetPassword(std::string_view new_password);
+bool IsPasswordProtected(std::string_view name_or_path);
+void SetLockWaitTime(int milliseconds);
+int LockWaitTime();
+void SetDurableWrites(bool on);
+void SetPasswordPromptHook(PasswordPromptHook hook);
+
+}  // namespace tarnwick

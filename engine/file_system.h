@@ -1,0 +1,88 @@
+// The engine's file layer: the only way the engine reaches files.
+//
+// One interface with an implementation per operating system (POSIX now),
+// so the engine above never sees the system, and tests can wrap it to inject
+// faults. Paths are GBK bytes; an implementation converts at its boundary.
+//
+// Byte-range locks are exclusive and belong to one open file: two opens of
+// the same file conflict even inside one process, and a lock goes away when
+// its file is closed or its process dies. Lock and open never wait: a
+// conflict reports kLockViolation / kSharingViolation at once, and the
+// engine decides whether to retry.
+//
+// Share modes work between processes as on the original platform: an open
+// fails with kSharingViolation when it asks for an access that an existing
+// open denies, or denies an access that an existing open holds. On POSIX the
+// modes are advertised with open-file-description locks on four reserved
+// bytes at kShareLockBase and up, far beyond any offset the database locks
+// (at most 2147483647):
+//   kShareLockBase + 0  held shared by every open that reads
+//   kShareLockBase + 1  held shared by every open that writes
+//   kShareLockBase + 2  held shared by every open that denies reading
+//   kShareLockBase + 3  held shared by every open that denies writing
+// An open first takes its own bytes, then tests the opposite bytes for
+// another holder (has-read against denies-read and so on). Taking before
+// testing means two racing opens cannot both miss each other; at worst both
+// fail and retry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/database.h"
+
+namespace tarnwick {
+
+// A file-layer result: 0 or one of the file-system codes of the engine
+// (error::kUnknown, error::kFileNotFound .. error::kEndOfFile).
+using FileStatus = int;
+
+inline constexpr uint64_t kShareLockBase = uint64_t{1} << 40;
+
+enum class FileAccess { kRead, kReadWrite };
+
+struct FileOpenMode {
+  FileAccess access = FileAccess::kRead;
+  ShareMode share = ShareMode::kDenyNone;
+  bool create = false;  // create when missing, truncate when present
+};
+
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to count bytes at offset; *read_count is what was read (short at
+  // the end of the file).
+  virtual FileStatus ReadAt(uint64_t offset, void* buffer, size_t count, size_t* read_count) = 0;
+  // Writes all count bytes at offset, extending the file when needed.
+  virtual FileStatus WriteAt(uint64_t offset, const void* data, size_t count) = 0;
+  virtual FileStatus Length(uint64_t* length) = 0;
+  virtual FileStatus Truncate(uint64_t length) = 0;
+  // Brings written bytes to stable storage.
+  virtual FileStatus Flush() = 0;
+  // Exclusive lock of [offset, offset + length); kLockViolation on conflict.
+  virtual FileStatus Lock(uint64_t offset, uint64_t length) = 0;
+  virtual FileStatus Unlock(uint64_t offset, uint64_t length) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  // The path made absolute (no file-system access needed to exist).
+  virtual std::string AbsolutePath(const std::string& path) = 0;
+  // The path itself when it exists; otherwise the path with its file name
+  // replaced by a name in the same folder equal to it without regard to ASCII
+  // case, when there is one; otherwise the path unchanged.
+  virtual std::string MatchNameIgnoringCase(const std::string& path) = 0;
+  // Milliseconds from an arbitrary start; and a pause.
+  virtual uint32_t TickCount() = 0;
+  virtual void SleepMilliseconds(int milliseconds) = 0;
+};
+
+// The operating system's file layer (process-wide, never destroyed).
+FileSystem* DefaultFileSystem();
+
+}  // namespace tarnwick
