@@ -7,6 +7,11 @@ looks the same at 16, 24, 32 and 48 pixels. Icons and GIFs are encoded here;
 JPEGs go through ImageMagick's `convert` (only this generator needs it; the
 build uses the committed output).
 
+The program decodes icons and BMP files itself (platform/image.h), so each
+GIF and JPEG picture is also written as a BMP of the same size holding the
+pixels that decoding the GIF or JPEG gives; the program embeds the icons and
+those BMPs.
+
     python3 tools/images/generate_images.py [output folder]
 """
 import math
@@ -396,6 +401,41 @@ def gif_lzw(indices, min_code_size):
     return bytes(blocks)
 
 
+def decode_with_convert(data, suffix):
+    """Pixels of a GIF or JPEG as ImageMagick decodes them: (width, height, RGBA rows)."""
+    with tempfile.TemporaryDirectory() as folder:
+        source = os.path.join(folder, 'picture' + suffix)
+        with open(source, 'wb') as f:
+            f.write(data)
+        size = subprocess.run(['identify', '-format', '%w %h', source], check=True,
+                              capture_output=True).stdout.split()
+        raw = subprocess.run(['convert', source, '-depth', '8', 'rgba:-'], check=True,
+                             capture_output=True).stdout
+    width, height = int(size[0]), int(size[1])
+    return width, height, raw
+
+
+def encode_bmp(width, height, rgba, with_alpha):
+    """An uncompressed bottom-up BMP, 32-bit BI_RGB with straight alpha or 24-bit."""
+    bits = 32 if with_alpha else 24
+    stride = ((width * bits // 8) + 3) & ~3
+    rows = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = bytearray()
+        for x in range(width):
+            r, g, b, a = rgba[(y * width + x) * 4:(y * width + x) * 4 + 4]
+            row += bytes((b, g, r, a)) if with_alpha else bytes((b, g, r))
+        rows += row + bytes(stride - len(row))
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, 0, len(rows), 2835, 2835, 0, 0)
+    header = b'BM' + struct.pack('<IHHI', 14 + len(info) + len(rows), 0, 0, 14 + len(info))
+    return header + info + bytes(rows)
+
+
+def bmp_twin(data, suffix, with_alpha):
+    width, height, raw = decode_with_convert(data, suffix)
+    return encode_bmp(width, height, raw, with_alpha)
+
+
 def encode_jpeg(canvas):
     with tempfile.TemporaryDirectory() as folder:
         source = os.path.join(folder, 'picture.ppm')
@@ -413,21 +453,34 @@ def encode_jpeg(canvas):
 
 ICON_SIZES = (16, 24, 32, 48)
 
+# file name, C++ name of the embedded bytes (None: not embedded), purpose, maker.
+# A maker gets the bytes made so far, so a BMP twin can decode its GIF or JPEG.
 PICTURES = [
-    # file name, C++ name, what it is for, maker
-    ('edit_button.ico', 'kEditButtonIcon', 'the Edit button', lambda: encode_ico([edit_icon(s) for s in ICON_SIZES])),
-    ('save_button.ico', 'kSaveButtonIcon', 'the Save button', lambda: encode_ico([save_icon(s) for s in ICON_SIZES])),
+    ('edit_button.ico', 'kEditButtonIcon', 'the Edit button',
+     lambda made: encode_ico([edit_icon(s) for s in ICON_SIZES])),
+    ('save_button.ico', 'kSaveButtonIcon', 'the Save button',
+     lambda made: encode_ico([save_icon(s) for s in ICON_SIZES])),
     ('options_button.ico', 'kOptionsButtonIcon', 'the options panel button',
-     lambda: encode_ico([options_icon(s) for s in ICON_SIZES])),
+     lambda made: encode_ico([options_icon(s) for s in ICON_SIZES])),
     ('search_panel_button.ico', 'kSearchPanelButtonIcon', 'the search panel button',
-     lambda: encode_ico([search_panel_icon(s) for s in ICON_SIZES])),
-    ('search_button.ico', 'kSearchButtonIcon', 'the search button', lambda: encode_ico([search_button_icon()])),
-    ('export_listed.gif', 'kExportListedPicture', 'the export listed dates button',
-     lambda: encode_gif(export_listed_picture())),
-    ('export_all.gif', 'kExportAllPicture', 'the export all button', lambda: encode_gif(export_all_picture())),
-    ('separator_line.jpg', 'kSeparatorLinePicture', 'the line under the search keyword',
-     lambda: encode_jpeg(separator_picture())),
-    ('about.jpg', 'kAboutPicture', 'the About panel', lambda: encode_jpeg(about_picture())),
+     lambda made: encode_ico([search_panel_icon(s) for s in ICON_SIZES])),
+    ('search_button.ico', 'kSearchButtonIcon', 'the search button',
+     lambda made: encode_ico([search_button_icon()])),
+    ('export_listed.gif', None, 'the export listed dates button',
+     lambda made: encode_gif(export_listed_picture())),
+    ('export_listed.bmp', 'kExportListedPicture', 'the export listed dates button (export_listed.gif decoded)',
+     lambda made: bmp_twin(made['export_listed.gif'], '.gif', True)),
+    ('export_all.gif', None, 'the export all button',
+     lambda made: encode_gif(export_all_picture())),
+    ('export_all.bmp', 'kExportAllPicture', 'the export all button (export_all.gif decoded)',
+     lambda made: bmp_twin(made['export_all.gif'], '.gif', True)),
+    ('separator_line.jpg', None, 'the line under the search keyword',
+     lambda made: encode_jpeg(separator_picture())),
+    ('separator_line.bmp', 'kSeparatorLinePicture', 'the line under the search keyword (separator_line.jpg decoded)',
+     lambda made: bmp_twin(made['separator_line.jpg'], '.jpg', False)),
+    ('about.jpg', None, 'the About panel', lambda made: encode_jpeg(about_picture())),
+    ('about.bmp', 'kAboutPicture', 'the About panel (about.jpg decoded)',
+     lambda made: bmp_twin(made['about.jpg'], '.jpg', False)),
 ]
 
 
@@ -450,10 +503,15 @@ def main():
               'namespace tarnwick::images {', '']
     source = ['// Generated by tools/images/generate_images.py; do not edit.',
               '#include "ui/images/embedded_images.h"', '', 'namespace tarnwick::images {', '']
+    made = {}
     for file_name, name, purpose, make in PICTURES:
-        data = make()
+        data = make(made)
+        made[file_name] = data
         with open(os.path.join(out, file_name), 'wb') as f:
             f.write(data)
+        print('%-26s %6d bytes' % (file_name, len(data)))
+        if name is None:
+            continue
         header.append('// %s: %s' % (file_name, purpose))
         header.append('extern const std::span<const std::uint8_t> %s;' % name)
         source.append('static const std::uint8_t %sBytes[%d] = {' % (name, len(data)))
@@ -461,7 +519,6 @@ def main():
         source.append('};')
         source.append('const std::span<const std::uint8_t> %s(%sBytes);' % (name, name))
         source.append('')
-        print('%-26s %6d bytes' % (file_name, len(data)))
     header += ['', '}  // namespace tarnwick::images', '']
     source += ['}  // namespace tarnwick::images', '']
     with open(os.path.join(out, 'embedded_images.h'), 'w') as f:

@@ -19,13 +19,13 @@ extern const std::span<const std::uint8_t> kOptionsButtonIcon;
 extern const std::span<const std::uint8_t> kSearchPanelButtonIcon;
 // search_button.ico: the search button
 extern const std::span<const std::uint8_t> kSearchButtonIcon;
-// export_listed.gif: the export listed dates button
+// export_listed.bmp: the export listed dates button (export_listed.gif decoded)
 extern const std::span<const std::uint8_t> kExportListedPicture;
-// export_all.gif: the export all button
+// export_all.bmp: the export all button (export_all.gif decoded)
 extern const std::span<const std::uint8_t> kExportAllPicture;
-// separator_line.jpg: the line under the search keyword
+// separator_line.bmp: the line under the search keyword (separator_line.jpg decoded)
 extern const std::span<const std::uint8_t> kSeparatorLinePicture;
-// about.jpg: the About panel
+// about.bmp: the About panel (about.jpg decoded)
 extern const std::span<const std::uint8_t> kAboutPicture;
 
 }  // namespace tarnwick::images
