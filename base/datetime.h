@@ -35,7 +35,10 @@ bool IsValidDate(int year, int month, int day);  // years 100..9999
 DateTime EncodeDate(int year, int month, int day);
 DateTime EncodeDateTime(const CivilDateTime& civil);
 // Splits a value into its calendar date and time of day, the time rounded
-// to the nearest second.
+// to the nearest second (a time that rounds to 24:00 is the next midnight).
+// The integer part is the day and the fraction's magnitude the time of day,
+// also before 1899-12-30: -1.25 is 1899-12-29 06:00. NaN and days outside
+// 0100-01-01..9999-12-31 read as the nearest end of that range.
 CivilDateTime DecodeDateTime(DateTime value);
 
 // 0 = Sunday .. 6 = Saturday.
@@ -50,6 +53,12 @@ std::string DateOnlyText(DateTime value);
 // The strict reverse of DateText (a few other separators accepted too):
 // month, day and time fields take at most two digits, the result must be a
 // real calendar date with nothing left over; otherwise kEmptyDate. GBK input.
+// Accepted forms (Y = 1..4 digits, the others 1..2 digits, no signs, no
+// blanks around the text):
+//   date:  "Y年M月D日", or "Y-M-D", "Y/M/D", "Y.M.D" (the same separator twice)
+//   then optionally a time, after one blank (the blank is optional after "日"):
+//          "h时", "h时m分", "h时m分s秒", "h:m", "h:m:s"
+// Years 100..9999, hours 0..23, minutes and seconds 0..59.
 DateTime TextToDate(std::string_view gbk);
 
 }  // namespace tarnwick

@@ -30,7 +30,9 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 inline std::string Gbk(std::string_view utf8) { return Utf8ToGbk(utf8); }
 
 // Byte length (1, 2 or 4) of the GBK/GB18030 character starting at text[pos];
-// 1 for an invalid or truncated sequence, so a loop always advances.
+// 1 for an invalid or truncated sequence (and at or past the end), so a loop
+// always advances. A well-formed four-byte code that names no character still
+// counts 4 and decodes to one U+FFFD.
 std::size_t GbkCharLength(std::string_view text, std::size_t pos);
 
 // True when byte is the first byte of a double-byte or four-byte character.
