@@ -179,6 +179,9 @@ TEST(TextToDate, RefusesAnythingButARealDate) {
       "2011年5月3日13时5秒",  // minutes skipped
       "2011年5月3日13时5分9秒x",
       "2011-5/3",            // mixed separators
+      "2011 5 3",            // separators that are not accepted
+      "2011:5:3",
+      "2011,5,3",
       "2011-5-3日",
       "2011-5-3 ",
       "2011-5-313:05",

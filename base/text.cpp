@@ -86,7 +86,8 @@ inline std::size_t DecodeChar(const unsigned char* p, std::size_t remaining, cha
 }
 
 // BMP character -> its double-byte code (lead << 8 | trail), 0 when it has
-// none. Built once from the decoding table so the two can never disagree.
+// none. Built once from the decoding table so the two can never disagree;
+// never freed, so conversions stay usable during static destruction.
 const std::array<std::uint16_t, 0x10000>& UnicodeToDoubleByte() {
   static const auto* const table = [] {
     auto* result = new std::array<std::uint16_t, 0x10000>{};
