@@ -1,0 +1,34 @@
+// The edbtool command line: which command, on which database, with what.
+//
+// Parsing is pure (no files touched), so every usage error is found before
+// the database is opened and reported with the usage text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick::edbtool {
+
+enum class CommandKind { kCreate, kAppend, kWrite, kClear, kPasswd, kDump, kCheck };
+
+struct CommandLine {
+  CommandKind kind = CommandKind::kDump;
+  std::string path;                     // as given, UTF-8
+  std::optional<std::string> password;  // --password, UTF-8
+  // create: NAME:TYPE[:WIDTH] definitions; append: the values; write: INDEX
+  // FIELD VALUE; passwd: NEW. All UTF-8, as given.
+  std::vector<std::string> arguments;
+};
+
+struct ParseResult {
+  std::optional<CommandLine> command;
+  std::string error;  // set when command is empty
+};
+
+// arguments excludes the program name.
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char kUsageText[];
+
+}  // namespace tarnwick::edbtool

@@ -1,0 +1,285 @@
+// Drives the real edbtool binary from outside, as a user would, and looks at
+// its output, its exit code and the bytes of the files it leaves.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "testing/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class EdbtoolTest : public ::testing::Test {
+ protected:
+  // Runs edbtool under a 20-second timeout, so a hang fails the test (exit 124).
+  Outcome Run(std::vector<std::string> arguments, const std::string& stdin_text = "") {
+    const std::string out_path = dir_.File("stdout"), err_path = dir_.File("stderr"), in_path = dir_.File("stdin");
+    WriteAll(in_path, stdin_text);
+    std::vector<std::string> command = {"timeout", "20", EDBTOOL_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : command) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    Outcome outcome;
+    if (posix_spawnp(&pid, "timeout", &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    outcome.out = ReadAll(out_path);
+    outcome.err = ReadAll(err_path);
+    return outcome;
+  }
+
+  // The memo book's schema: 日期 date-time, 备忘 memo.
+  void CreateMemoBook() { ASSERT_EQ(Run({"create", db_, "日期:8", "备忘:12"}).exit_code, 0); }
+
+  void Append(std::vector<std::string> values) {
+    values.insert(values.begin(), {"append", db_});
+    const Outcome outcome = Run(values);
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  }
+
+  // Patches 4 little-endian bytes of a file in place.
+  void Patch32(const std::string& path, std::streamoff offset, std::uint32_t value) {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                           static_cast<char>(value >> 24)};
+    file.seekp(offset);
+    file.write(bytes, 4);
+  }
+
+  tarnwick::testing::TempDir dir_;
+  const std::string db_ = dir_.File("memo.edb");
+  const std::string memo_file_ = dir_.File("memo.EDT");
+};
+
+const char kWrongPasswordMessage[] = "error -78: 未提供数据库访问密码或提供了错误的密码";
+
+TEST_F(EdbtoolTest, CreateAppendWriteDump) {
+  CreateMemoBook();
+  EXPECT_EQ(std::filesystem::file_size(db_), 260u);
+  EXPECT_EQ(ReadAll(db_).substr(0, 4), "WEDB");
+  EXPECT_EQ(ReadAll(memo_file_).size(), 512u);
+
+  Append({"2011年5月3日", "今天下雨，\"带伞\"\n第二行"});
+  Append({"40667.5", ""});
+  Append({"2011年5月5日"});
+  // A 1000-byte memo takes two blocks: 1 (first memo), 2 and 3.
+  Append({"40669", std::string(1000, 'x')});
+  EXPECT_EQ(std::filesystem::file_size(memo_file_), 4u * 512);
+
+  Outcome outcome = Run({"write", db_, "1", "备忘", "补记"});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  outcome = Run({"write", db_, "2", "1", "2011年5月6日"});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  outcome = Run({"write", db_, "3", "2", "短"});  // keeps block 2, frees block 3
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+
+  outcome = Run({"dump", db_});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out,
+            "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"今天下雨，\\\"带伞\\\"\\n第二行\"}}\n"
+            "{\"id\": 2, \"fields\": {\"日期\": 40667.5, \"备忘\": \"补记\"}}\n"
+            "{\"id\": 3, \"fields\": {\"日期\": 40669, \"备忘\": \"\"}}\n"
+            "{\"id\": 4, \"fields\": {\"日期\": 40669, \"备忘\": \"短\"}}\n");
+  outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.out;
+  EXPECT_EQ(outcome.out, "sound: 4 records; memo file 5 blocks (3 used, 1 free)\n");
+}
+
+TEST_F(EdbtoolTest, EveryFieldType) {
+  ASSERT_EQ(Run({"create", db_, "b:1", "s:2", "i:3", "l:4", "f:5", "d:6", "ok:7", "t:8", "r:9", "名字:10:6",
+                 "raw:11", "m:12"})
+                .exit_code,
+            0);
+  Append({"255", "-32768", "2147483647", "-9223372036854775808", "0.1", "-2.5", "true", "2011年5月3日", "7", "中文ab",
+          "0x00ff10", "长文本"});
+  Append({"0"});
+  const Outcome outcome = Run({"dump", db_});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out,
+            "{\"id\": 1, \"fields\": {\"b\": 255, \"s\": -32768, \"i\": 2147483647, \"l\": -9223372036854775808, "
+            "\"f\": 0.1, \"d\": -2.5, \"ok\": true, \"t\": 40666, \"r\": 7, \"名字\": \"中文ab\", \"raw\": "
+            "\"0x00ff10\", \"m\": \"长文本\"}}\n"
+            "{\"id\": 2, \"fields\": {\"b\": 0, \"s\": 0, \"i\": 0, \"l\": 0, \"f\": 0, \"d\": 0, \"ok\": false, "
+            "\"t\": 0, \"r\": 0, \"名字\": \"\", \"raw\": \"0x\", \"m\": \"\"}}\n");
+  EXPECT_EQ(Run({"check", db_}).exit_code, 0);
+}
+
+TEST_F(EdbtoolTest, PasswordOnAndOff) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "秘密的备忘"});
+  const std::string plain_dump = Run({"dump", db_}).out;
+
+  Outcome outcome = Run({"passwd", db_, "口令"});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB");
+  EXPECT_EQ(ReadAll(memo_file_).substr(0, 4), "WEDT");
+  EXPECT_EQ(ReadAll(memo_file_).find("\x4D\xD8"), std::string::npos);  // 秘 no longer readable as GBK
+
+  for (const std::vector<std::string>& refused :
+       {std::vector<std::string>{"dump", db_}, {"dump", db_, "--password", "口"}, {"check", db_},
+        {"check", db_, "--password", "wrong"}, {"append", db_, "--password", "x", "1"}}) {
+    outcome = Run(refused);
+    EXPECT_EQ(outcome.exit_code, 1) << refused[0];
+    EXPECT_NE(outcome.err.find(kWrongPasswordMessage), std::string::npos) << outcome.err;
+  }
+
+  outcome = Run({"dump", db_, "--password", "口令"});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, plain_dump);
+  outcome = Run({"check", db_, "--password", "口令"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.out << outcome.err;
+  // "?" asks on standard input.
+  outcome = Run({"dump", db_, "--password", "?"}, "口令\n");
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, plain_dump);
+
+  outcome = Run({"passwd", db_, "--password", "口令", "?"});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find("error -80: 无效的密码文本"), std::string::npos) << outcome.err;
+
+  outcome = Run({"passwd", db_, "--password", "口令", ""});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  const std::string header = ReadAll(db_);
+  EXPECT_EQ(header.substr(0, 4), "WEDB");
+  EXPECT_EQ(header.substr(28, 36), std::string(36, '\0'));
+  EXPECT_EQ(Run({"dump", db_}).out, plain_dump);
+  outcome = Run({"dump", db_, "--password", "口令"});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find(kWrongPasswordMessage), std::string::npos);
+}
+
+TEST_F(EdbtoolTest, ClearKeepsTheIdSequence) {
+  CreateMemoBook();
+  Append({"1", std::string(600, 'a')});
+  Append({"2", "b"});
+  Outcome outcome = Run({"clear", db_});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(std::filesystem::file_size(db_), 260u);
+  EXPECT_EQ(std::filesystem::file_size(memo_file_), 512u);
+  EXPECT_EQ(Run({"dump", db_}).out, "");
+  Append({"3", "c"});
+  EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 3, \"fields\": {\"日期\": 3, \"备忘\": \"c\"}}\n");
+}
+
+TEST_F(EdbtoolTest, CheckFindsDamageWithoutHanging) {
+  CreateMemoBook();
+  Append({"1", std::string(1600, 'a')});  // blocks 1 to 4
+  Append({"2", std::string(600, 'b')});   // blocks 5, 6
+  ASSERT_EQ(Run({"write", db_, "0", "备忘", "short"}).exit_code, 0);  // frees 2, 3, 4
+  Outcome outcome = Run({"check", db_});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.out;
+  EXPECT_EQ(outcome.out, "sound: 2 records; memo file 7 blocks (3 used, 3 free)\n");
+  const std::string sound_main = ReadAll(db_), sound_memo = ReadAll(memo_file_);
+
+  // Block 6 (the second of record 1) linked back to block 5.
+  Patch32(memo_file_, 6 * 512 + 4, 5);
+  outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.out.find("record 1 (id 2), field '备忘': chain loops: block 6 leads back to block 5"),
+            std::string::npos)
+      << outcome.out;
+  // dump ends too, whatever the engine makes of the loop.
+  EXPECT_NE(Run({"dump", db_}).exit_code, 124);
+
+  // The free list 2 -> 3 -> 4 closed into a ring.
+  WriteAll(memo_file_, sound_memo);
+  Patch32(memo_file_, 4 * 512 + 4, 2);
+  outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.out.find("memo file: free list loops: block 4 leads back to block 2"), std::string::npos)
+      << outcome.out;
+
+  // The memo file cut inside block 5.
+  WriteAll(memo_file_, sound_memo.substr(0, 5 * 512 + 100));
+  outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.out.find("memo file: holds 5 whole blocks, the header counts 7 (truncated)"), std::string::npos)
+      << outcome.out;
+  EXPECT_NE(outcome.out.find("chain block 5 (first) is outside the memo file's blocks 1 to 4"), std::string::npos);
+
+  // The main file cut inside the second record.
+  WriteAll(memo_file_, sound_memo);
+  WriteAll(db_, sound_main.substr(0, 260 + 16 + 7));
+  outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.out.find("main file: 7 bytes of a partial record at the end"), std::string::npos) << outcome.out;
+
+  WriteAll(db_, "not a database");
+  outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.out.find("shorter than the 112-byte header"), std::string::npos);
+  outcome = Run({"check", dir_.File("missing")});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find("error -3: 指定文件未找到"), std::string::npos) << outcome.err;
+}
+
+TEST_F(EdbtoolTest, BadInputIsRefusedClearly) {
+  CreateMemoBook();
+  Append({"1", "a"});
+  struct Case {
+    std::vector<std::string> arguments;
+    int exit_code;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{}, 2, "no command given"},
+      {{"create", dir_.File("x"), "a"}, 2, "is not NAME:TYPE[:WIDTH]"},
+      {{"create", dir_.File("x"), "a:13"}, 2, "TYPE must be a number from 1 to 12"},
+      {{"create", dir_.File("x"), "a:10"}, 2, "needs a WIDTH"},
+      {{"create", dir_.File("x"), "1a:3"}, 1, "error -18"},
+      {{"create", dir_.File("x"), "a:3", "A:4"}, 1, "error -20"},
+      {{"append", db_, "2011年2月30日"}, 1, "is neither a number of days nor a date"},
+      {{"append", db_, "1", "a", "extra"}, 1, "3 values given, the database has 2 fields"},
+      {{"write", db_, "1", "备忘", "x"}, 1, "no record 1 (the database has 1 records)"},
+      {{"write", db_, "0", "3", "x"}, 1, "no field '3'"},
+      {{"write", db_, "0", "无此", "x"}, 1, "no field '无此'"},
+      {{"write", db_, "-1", "1", "x"}, 2, "INDEX '-1'"},
+      {{"dump", dir_.File("missing")}, 1, "error -3"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = Run(c.arguments);
+    EXPECT_EQ(outcome.exit_code, c.exit_code) << (c.arguments.empty() ? "" : c.arguments[0]) << outcome.err;
+    EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+  }
+  EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 1, \"fields\": {\"日期\": 1, \"备忘\": \"a\"}}\n");
+}
+
+}  // namespace

@@ -1,0 +1,374 @@
+// edbtool: looks into, checks or rescues a database without the window.
+//
+// Exit codes: 0 success; 1 a failure (the engine's code and message on
+// standard error, or a finding of check); 2 a command line that cannot work.
+// Arguments and output are UTF-8; the database holds GBK.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "engine/database.h"
+#include "engine/file_system.h"
+#include "engine/md5.h"
+#include "tools/edbtool/command_line.h"
+#include "tools/edbtool/engine_files.h"
+#include "tools/edbtool/field_value.h"
+#include "tools/edbtool/json_text.h"
+#include "tools/edbtool/structure_check.h"
+
+namespace tarnwick::edbtool {
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+// Another process's short operation holds a record lock only briefly.
+constexpr int kLockWaitMilliseconds = 2000;
+
+int UsageError(const std::string& message) {
+  std::cerr << "edbtool: " << message << "\n" << kUsageText;
+  return kUsage;
+}
+
+int Failure(const std::string& message) {
+  std::cerr << "edbtool: " << message << "\n";
+  return kFailure;
+}
+
+int EngineFailure(int code, const std::string& gbk_message) {
+  return Failure("error " + std::to_string(code) + ": " + GbkToUtf8(gbk_message));
+}
+
+int EngineFailure() { return EngineFailure(LastErrorCode(), LastErrorMessage()); }
+
+// The last password typed at the prompt (GBK): the key of the open database
+// when it was opened with "?".
+std::string prompted_password;
+
+// The "?" password: ask on the terminal, echo off.
+std::optional<std::string> PromptOnTerminal(const PasswordPromptRequest& request) {
+  if (!request.retry_line.empty()) std::cerr << GbkToUtf8(request.retry_line) << "\n";
+  std::cerr << GbkToUtf8(request.title) << " - " << GbkToUtf8(request.prompt) << std::flush;
+  termios saved{};
+  const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (terminal) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  }
+  std::string line;
+  const bool answered = static_cast<bool>(std::getline(std::cin, line));
+  if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  std::cerr << "\n";
+  if (!answered) return std::nullopt;
+  prompted_password = Utf8ToGbk(line);
+  return prompted_password;
+}
+
+bool Open(const CommandLine& command, bool read_only) {
+  SetLockWaitTime(kLockWaitMilliseconds);
+  SetPasswordPromptHook(PromptOnTerminal);
+  return OpenDatabase(Utf8ToGbk(command.path), {}, read_only, ShareMode::kDenyNone,
+                      Utf8ToGbk(command.password.value_or("")));
+}
+
+FieldValue ToFieldValue(int type, const ArgumentValue& value) {
+  switch (type) {
+    case 5: case 6: return FieldValue::Float(value.real);
+    case 7: return FieldValue::Boolean(value.boolean);
+    case 8: return FieldValue::DateTime(value.real);
+    case 10: case 12: return FieldValue::Text(value.bytes);
+    case 11: return FieldValue::Bytes(value.bytes);
+    default: return FieldValue::Integer(value.integer);
+  }
+}
+
+// Reads a typed value for a field; on failure says why (UTF-8) in error.
+std::optional<FieldValue> ValueForField(const FieldInf& field, int number, const std::string& text,
+                                        std::string& error) {
+  const ParsedArgument parsed = ParseFieldValue(field.type, field.width, text);
+  if (!parsed.value) {
+    error = "field " + std::to_string(number) + " '" + GbkToUtf8(field.name) + "': " + parsed.error;
+    return std::nullopt;
+  }
+  return ToFieldValue(field.type, *parsed.value);
+}
+
+int Create(const CommandLine& command) {
+  std::vector<FieldInf> fields;
+  for (const std::string& definition : command.arguments) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t colon; (colon = definition.find(':', start)) != std::string::npos; start = colon + 1) {
+      parts.push_back(definition.substr(start, colon - start));
+    }
+    parts.push_back(definition.substr(start));
+    const auto number = [](const std::string& text, int low, int high) -> std::optional<int> {
+      const ParsedArgument parsed = ParseFieldValue(3, 0, text);
+      if (!parsed.value || parsed.value->integer < low || parsed.value->integer > high) return std::nullopt;
+      return static_cast<int>(parsed.value->integer);
+    };
+    if (parts.size() < 2 || parts.size() > 3) return UsageError("'" + definition + "' is not NAME:TYPE[:WIDTH]");
+    const auto type = number(parts[1], 1, 12);
+    if (!type) return UsageError("'" + definition + "': TYPE must be a number from 1 to 12");
+    FieldInf field{Utf8ToGbk(parts[0]), *type, 0};
+    if (parts.size() == 3) {
+      if (*type != 10) return UsageError("'" + definition + "': only text fields (type 10) take a WIDTH");
+      const auto width = number(parts[2], 1, 1024);
+      if (!width) return UsageError("'" + definition + "': WIDTH must be a number from 1 to 1024");
+      field.width = *width;
+    } else if (*type == 10) {
+      return UsageError("'" + definition + "': a text field (type 10) needs a WIDTH from 1 to 1024");
+    }
+    fields.push_back(field);
+  }
+  if (!CreateDatabase(Utf8ToGbk(command.path), fields)) return EngineFailure();
+  return 0;
+}
+
+int Append(const CommandLine& command) {
+  if (!Open(command, false)) return EngineFailure();
+  const std::vector<FieldInf> fields = ProcessEngine().Fields();
+  if (command.arguments.size() > fields.size()) {
+    return Failure(std::to_string(command.arguments.size()) + " values given, the database has " +
+                   std::to_string(fields.size()) + " fields");
+  }
+  std::vector<FieldValue> values;
+  for (std::size_t i = 0; i < command.arguments.size(); ++i) {
+    std::string error;
+    const auto value = ValueForField(fields[i], static_cast<int>(i + 1), command.arguments[i], error);
+    if (!value) return Failure(error);
+    values.push_back(*value);
+  }
+  if (!AppendRecord(values)) return EngineFailure();
+  CloseDatabase();
+  return 0;
+}
+
+int Write(const CommandLine& command) {
+  const ParsedArgument index = ParseFieldValue(3, 0, command.arguments[0]);
+  if (!index.value || index.value->integer < 0) {
+    return UsageError("INDEX '" + command.arguments[0] + "' is not a record number from 0");
+  }
+  const std::string& field_text = command.arguments[1];
+  const bool by_number = !field_text.empty() && field_text.find_first_not_of("0123456789") == std::string::npos;
+  if (!Open(command, false)) return EngineFailure();
+
+  const std::vector<FieldInf> fields = ProcessEngine().Fields();
+  int number = 0;
+  if (by_number) {
+    const ParsedArgument parsed = ParseFieldValue(3, 0, field_text);
+    if (parsed.value && parsed.value->integer >= 1 && parsed.value->integer <= static_cast<int>(fields.size())) {
+      number = static_cast<int>(parsed.value->integer);
+    }
+  } else {
+    const std::string name = Utf8ToGbk(field_text);
+    for (std::size_t i = 0; i < fields.size() && number == 0; ++i) {
+      if (GbkEqualsIgnoringCase(fields[i].name, name)) number = static_cast<int>(i + 1);
+    }
+  }
+  if (number == 0) {
+    return Failure("no field '" + field_text + "' (the database has " + std::to_string(fields.size()) + " fields)");
+  }
+  std::string error;
+  const auto value = ValueForField(fields[number - 1], number, command.arguments[2], error);
+  if (!value) return Failure(error);
+
+  const int count = RecordCount();
+  if (index.value->integer >= count) {
+    return Failure("no record " + command.arguments[0] + " (the database has " + std::to_string(count) +
+                   " records)");
+  }
+  GoFirst();
+  if (index.value->integer > 0 && !Skip(static_cast<int>(index.value->integer))) return EngineFailure();
+  if (!WriteField(number, *value)) return EngineFailure();
+  CloseDatabase();
+  return 0;
+}
+
+int Clear(const CommandLine& command) {
+  if (!Open(command, false)) return EngineFailure();
+  if (!ClearAllRecords()) return EngineFailure();
+  CloseDatabase();
+  return 0;
+}
+
+int Passwd(const CommandLine& command) {
+  if (!Open(command, false)) return EngineFailure();
+  if (!SetPassword(Utf8ToGbk(command.arguments[0]))) return EngineFailure();
+  CloseDatabase();
+  return 0;
+}
+
+// The JSON text of a field's value; failures of the read go to standard error.
+std::string ValueJson(const FieldInf& field, const FieldValue& value) {
+  switch (field.type) {
+    case 5: return JsonNumber(static_cast<float>(value.AsDouble()));
+    case 6: return JsonNumber(value.AsDouble());
+    case 7: return value.AsBoolean() ? "true" : "false";
+    case 8: return JsonNumber(value.AsDateTime());
+    case 10: case 12: return JsonString(GbkToUtf8(value.AsText()));
+    case 11: return "\"" + HexBytes(value.AsText()) + "\"";
+    default: return std::to_string(value.AsInteger());
+  }
+}
+
+// Record ids are not among the engine's field values; they are read from the
+// main file directly, through the same key.
+class RecordIds {
+ public:
+  bool Open(const CommandLine& command, std::size_t field_count) {
+    FileSystem& file_system = *DefaultFileSystem();
+    const std::string path = ProcessEngine().CurrentPath();
+    std::string password;  // the open succeeded, so the magic says whether a password is in force
+    if (EngineFileBytes::Open(file_system, path, password, &file_) != 0) return false;
+    std::string header;
+    if (!file_->Read(0, 4, header)) return false;
+    if (header == "WCDB") {
+      password = command.password == "?" ? prompted_password : Utf8ToGbk(command.password.value_or(""));
+      if (EngineFileBytes::Open(file_system, path, password, &file_) != 0) return false;
+    }
+    if (!file_->Read(24, 4, header) || header.size() < 4) return false;
+    record_length_ = static_cast<unsigned char>(header[0]) | static_cast<unsigned char>(header[1]) << 8 |
+                     static_cast<unsigned char>(header[2]) << 16 | static_cast<unsigned char>(header[3]) << 24;
+    record_start_ = 116 + 72 * static_cast<std::uint64_t>(field_count);
+    return true;
+  }
+
+  std::optional<std::int32_t> Id(std::uint64_t index) {
+    std::string bytes;
+    if (!file_ || !file_->Read(record_start_ + index * record_length_, 4, bytes) || bytes.size() < 4) {
+      return std::nullopt;
+    }
+    return static_cast<std::int32_t>(static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8 |
+                                     static_cast<unsigned char>(bytes[2]) << 16 |
+                                     static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[3])) << 24);
+  }
+
+ private:
+  std::unique_ptr<EngineFileBytes> file_;
+  std::uint64_t record_start_ = 0;
+  std::uint32_t record_length_ = 0;
+};
+
+int Dump(const CommandLine& command) {
+  // Read-only: looking never repairs or changes anything.
+  if (!Open(command, true)) return EngineFailure();
+  const std::vector<FieldInf> fields = ProcessEngine().Fields();
+  RecordIds ids;
+  const bool have_ids = ids.Open(command, fields.size());
+  if (!have_ids) std::cerr << "edbtool: record ids cannot be read; shown as null\n";
+  bool all_read = have_ids;
+  const int count = RecordCount();
+  GoFirst();
+  std::string line;
+  for (int index = 0; index < count; ++index) {
+    const auto id = have_ids ? ids.Id(index) : std::nullopt;
+    line = "{\"id\": " + (id ? std::to_string(*id) : std::string("null")) + ", \"fields\": {";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const FieldValue value = ReadField(static_cast<int>(i + 1));
+      if (i > 0) line += ", ";
+      line += JsonString(GbkToUtf8(fields[i].name)) + ": ";
+      if (LastErrorCode() != 0) {
+        all_read = false;
+        std::cerr << "edbtool: record " << index << ", field " << i + 1 << ": error " << LastErrorCode() << ": "
+                  << GbkToUtf8(LastErrorMessage()) << "\n";
+        line += "null";
+      } else {
+        line += ValueJson(fields[i], value);
+      }
+    }
+    line += "}}\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (index + 1 < count && !Skip()) return EngineFailure();
+  }
+  CloseDatabase();
+  return all_read ? 0 : kFailure;
+}
+
+int Check(const CommandLine& command) {
+  FileSystem& file_system = *DefaultFileSystem();
+  const std::string main_path = ResolveMainPath(file_system, Utf8ToGbk(command.path));
+  std::string password = Utf8ToGbk(command.password.value_or(""));
+  std::unique_ptr<EngineFileBytes> main;
+  if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, "", &main); status != 0) {
+    return EngineFailure(status, ErrorMessage(status));
+  }
+  std::string magic;
+  if (!main->Read(0, 4, magic)) return EngineFailure(error::kUnknown, ErrorMessage(error::kUnknown));
+  const bool protected_file = magic == "WCDB";
+  if (password == "?") {
+    if (!protected_file) {
+      password.clear();
+    } else if (const auto answer = PromptOnTerminal({Gbk("密码输入"), Gbk("请输入数据库访问密码："), {}, {}, {}, 0})) {
+      password = *answer;
+    } else {
+      password.clear();
+    }
+  }
+  // The same password rule as opening: a protected file needs its password,
+  // a plain one must not be given any.
+  if (protected_file == password.empty() && (protected_file || magic == "WEDB")) {
+    return EngineFailure(error::kWrongPassword, ErrorMessage(error::kWrongPassword));
+  }
+  CheckOptions options;
+  if (protected_file) {
+    options.expected_check_text = CheckText(password);
+    if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, password, &main); status != 0) {
+      return EngineFailure(status, ErrorMessage(status));
+    }
+    // A wrong password deciphers everything into noise: refuse it as opening does.
+    std::string check_block;
+    if (!main->Read(28, 32, check_block) || !GbkEqualsIgnoringCase(check_block, options.expected_check_text)) {
+      return EngineFailure(error::kWrongPassword, ErrorMessage(error::kWrongPassword));
+    }
+  }
+
+  std::unique_ptr<EngineFileBytes> memo;
+  const std::string memo_path = ResolveMemoPath(file_system, main_path);
+  if (file_system.Exists(memo_path)) {
+    if (const FileStatus status = EngineFileBytes::Open(file_system, memo_path, password, &memo); status != 0) {
+      return EngineFailure(status, ErrorMessage(status));
+    }
+  }
+  const CheckReport report = CheckDatabase(*main, memo.get(), options);
+  for (const std::string& finding : report.findings) std::cout << finding << "\n";
+  if (report.finding_count > report.findings.size()) {
+    std::cout << "... and " << report.finding_count - report.findings.size() << " more findings\n";
+  }
+  if (report.sound()) {
+    std::cout << "sound: " << report.records << " records";
+    if (memo) {
+      std::cout << "; memo file " << report.memo_blocks << " blocks (" << report.used_blocks << " used, "
+                << report.free_blocks << " free)";
+    }
+    std::cout << "\n";
+    return 0;
+  }
+  std::cout << report.finding_count << (report.finding_count == 1 ? " finding\n" : " findings\n");
+  return kFailure;
+}
+
+}  // namespace
+}  // namespace tarnwick::edbtool
+
+int main(int argc, char** argv) {
+  using namespace tarnwick::edbtool;
+  const ParseResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.command) return UsageError(parsed.error);
+  const CommandLine& command = *parsed.command;
+  switch (command.kind) {
+    case CommandKind::kCreate: return Create(command);
+    case CommandKind::kAppend: return Append(command);
+    case CommandKind::kWrite: return Write(command);
+    case CommandKind::kClear: return Clear(command);
+    case CommandKind::kPasswd: return Passwd(command);
+    case CommandKind::kDump: return Dump(command);
+    case CommandKind::kCheck: return Check(command);
+  }
+  return kUsage;
+}

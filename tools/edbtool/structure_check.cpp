@@ -1,0 +1,484 @@
+#include "tools/edbtool/structure_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <unordered_set>
+
+#include "base/text.h"
+#include "tools/edbtool/field_value.h"
+
+namespace tarnwick::edbtool {
+
+namespace {
+
+constexpr std::uint32_t kFormatVersion = 0x00010000;
+constexpr std::uint64_t kHeaderSize = 112;
+constexpr std::uint64_t kDescriptorSize = 72;
+constexpr std::uint64_t kNameBytes = 17;
+constexpr std::uint64_t kBlockSize = 512;
+constexpr std::int32_t kBlockDataBytes = 500;
+constexpr std::uint64_t kMemoHeaderSize = 32;
+constexpr std::size_t kRecordBatchBytes = 1 << 16;
+
+std::int32_t Int32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return static_cast<std::int32_t>(value);
+}
+
+bool AllZero(const std::string& bytes, std::size_t from, std::size_t to) {
+  return std::all_of(bytes.begin() + from, bytes.begin() + to, [](char c) { return c == 0; });
+}
+
+std::string Quoted(const std::string& gbk) { return "'" + GbkToUtf8(gbk) + "'"; }
+
+bool InRange(unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; }
+
+// Field names: ASCII letters, digits and '_', GBK ideographs, full-width
+// digits and letters, kana and one mark; not starting with a digit.
+bool IsValidFieldName(const std::string& name) {
+  if (name.empty() || name.size() > 16) return false;
+  std::size_t pos = 0;
+  bool first = true;
+  while (pos < name.size()) {
+    const auto lead = static_cast<unsigned char>(name[pos]);
+    if (lead < 0x80) {
+      const bool digit = lead >= '0' && lead <= '9';
+      const bool letter = (lead >= 'A' && lead <= 'Z') || (lead >= 'a' && lead <= 'z') || lead == '_';
+      if (!(letter || (digit && !first))) return false;
+      ++pos;
+    } else {
+      if (pos + 1 >= name.size()) return false;
+      const auto trail = static_cast<unsigned char>(name[pos + 1]);
+      if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
+      const unsigned code = lead << 8 | trail;
+      const bool full_width_digit = InRange(code, 0xA3B0, 0xA3B9);
+      const bool allowed = InRange(lead, 0x81, 0xA0) || InRange(lead, 0xAA, 0xFE) || full_width_digit ||
+                           InRange(code, 0xA3C1, 0xA3DA) || InRange(code, 0xA3E1, 0xA3FA) ||
+                           InRange(code, 0xA4A1, 0xA4F3) || InRange(code, 0xA5A1, 0xA5F6) || code == 0xA960;
+      if (!allowed || (first && full_width_digit)) return false;
+      pos += 2;
+    }
+    first = false;
+  }
+  return true;
+}
+
+struct Field {
+  std::string name;  // GBK
+  int type = 0;
+  int offset = 0;
+  int size = 0;
+};
+
+class Checker {
+ public:
+  Checker(FileBytes& main, FileBytes* memo, const CheckOptions& options, CheckReport& report)
+      : main_(main), memo_(memo), options_(options), report_(report) {}
+
+  void Run() {
+    if (!CheckMainHeader()) return;
+    if (!CheckDescriptors()) return;
+    const bool has_memo_fields =
+        std::any_of(fields_.begin(), fields_.end(), [](const Field& f) { return f.type == 11 || f.type == 12; });
+    if (has_memo_fields) {
+      if (memo_ == nullptr) {
+        Find("memo file: missing, though fields of type 11 or 12 need it");
+      } else {
+        memo_usable_ = CheckMemoHeader();
+      }
+    }
+    CheckRecords();
+    if (memo_usable_) {
+      CheckFreeList();
+      CheckLostBlocks();
+    }
+  }
+
+ private:
+  void Find(std::string text) {
+    ++report_.finding_count;
+    if (report_.findings.size() < options_.max_findings) report_.findings.push_back(std::move(text));
+  }
+
+  bool ReadMain(std::uint64_t offset, std::size_t count, std::string& out) {
+    if (!main_.Read(offset, count, out)) {
+      Find("main file: read error at offset " + std::to_string(offset));
+      return false;
+    }
+    return true;
+  }
+
+  bool CheckMainHeader() {
+    main_size_ = main_.Size();
+    std::string header;
+    if (!ReadMain(0, kHeaderSize, header)) return false;
+    if (header.size() < kHeaderSize) {
+      Find("main file: " + std::to_string(header.size()) + " bytes, shorter than the 112-byte header");
+      return false;
+    }
+    const std::string magic = header.substr(0, 4);
+    if (magic != "WEDB" && magic != "WCDB") {
+      Find("main file: magic is not WEDB or WCDB; not a database file");
+      return false;
+    }
+    version_ = static_cast<std::uint32_t>(Int32At(header, 4));
+    if (version_ != kFormatVersion) Find("main file: header: format version " + std::to_string(version_) + " is not 65536");
+    record_count_ = Int32At(header, 16);
+    const std::int32_t next_id = Int32At(header, 20);
+    record_length_ = Int32At(header, 24);
+    if (record_count_ < 0) Find("main file: header: negative record count " + std::to_string(record_count_));
+    if (next_id < 1) Find("main file: header: next record id " + std::to_string(next_id) + " is below 1");
+    next_id_ = next_id;
+    if (record_length_ <= 0) {
+      Find("main file: header: record length " + std::to_string(record_length_) + " is not above 0");
+    }
+
+    // Check block: 32 hex characters and 4 zeros when protected, 36 zeros when not.
+    const bool protected_file = magic == "WCDB";
+    if (!protected_file) {
+      if (!AllZero(header, 28, 64)) Find("main file: header: password check block is not zero in an unprotected file");
+    } else {
+      const std::string check_text = header.substr(28, 32);
+      const bool hex = std::all_of(check_text.begin(), check_text.end(),
+                                   [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+      if (!hex || !AllZero(header, 60, 64)) {
+        Find("main file: header: password check block is not 32 hex characters and 4 zeros");
+      } else if (!options_.expected_check_text.empty() &&
+                 !GbkEqualsIgnoringCase(check_text, options_.expected_check_text)) {
+        Find("main file: header: password check text does not match the password");
+      }
+    }
+    if (!AllZero(header, 64, 112)) Find("main file: header: bytes 64 to 111 are not zero");
+    return true;
+  }
+
+  bool CheckDescriptors() {
+    std::string count_bytes;
+    if (!ReadMain(kHeaderSize, 4, count_bytes)) return false;
+    if (count_bytes.size() < 4) {
+      Find("main file: ends before the field count");
+      return false;
+    }
+    const std::int32_t field_count = Int32At(count_bytes, 0);
+    if (field_count < 1) {
+      Find("main file: field count " + std::to_string(field_count) + " is below 1");
+      return false;
+    }
+    record_start_ = kHeaderSize + 4 + kDescriptorSize * static_cast<std::uint64_t>(field_count);
+    if (record_start_ > main_size_) {
+      Find("main file: " + std::to_string(field_count) + " field descriptors do not fit in the file");
+      return false;
+    }
+    std::string table;
+    if (!ReadMain(kHeaderSize + 4, record_start_ - kHeaderSize - 4, table)) return false;
+
+    bool usable = true;
+    int expected_offset = 4;
+    for (std::int32_t i = 0; i < field_count; ++i) {
+      const std::size_t base = kDescriptorSize * i;
+      const std::string where = "main file: field " + std::to_string(i + 1);
+      Field field;
+      const auto name_end = table.find('\0', base);
+      if (name_end == std::string::npos || name_end >= base + kNameBytes) {
+        Find(where + ": name has no terminating zero within 17 bytes");
+        field.name = table.substr(base, kNameBytes);
+      } else {
+        field.name = table.substr(base, name_end - base);
+      }
+      if (!IsValidFieldName(field.name)) Find(where + ": invalid name " + Quoted(field.name));
+      for (const Field& earlier : fields_) {
+        if (GbkEqualsIgnoringCase(earlier.name, field.name)) Find(where + ": name " + Quoted(field.name) + " repeats");
+      }
+      if (!AllZero(table, base + kNameBytes, base + 20)) Find(where + ": bytes 17 to 19 are not zero");
+      field.type = Int32At(table, base + 20);
+      field.offset = Int32At(table, base + 24);
+      const std::int32_t width = Int32At(table, base + 28);
+      if (field.type < 1 || field.type > 12) {
+        Find(where + ": type " + std::to_string(field.type) + " is not 1 to 12");
+        usable = false;
+      } else if (field.type == 10 && (width < 1 || width > 1024)) {
+        Find(where + ": text width " + std::to_string(width) + " is not 1 to 1024");
+        if (width < 1) usable = false;
+      } else if (field.type != 10 && width != 0) {
+        Find(where + ": width " + std::to_string(width) + " given for a field that is not text");
+      }
+      field.size = FieldSize(field.type, width);
+      if (field.offset != expected_offset) {
+        Find(where + ": offset " + std::to_string(field.offset) + ", expected " + std::to_string(expected_offset));
+      }
+      if (!AllZero(table, base + 32, base + kDescriptorSize)) Find(where + ": bytes 32 to 71 are not zero");
+      if (field.offset < 4 || field.size <= 0 ||
+          static_cast<std::int64_t>(field.offset) + field.size > record_length_) {
+        Find(where + ": lies outside the record");
+        usable = false;
+      }
+      if (field.size > 0 && expected_offset < (1 << 20)) expected_offset += field.size;
+      fields_.push_back(field);
+    }
+    if (usable && record_length_ != expected_offset) {
+      Find("main file: header: record length " + std::to_string(record_length_) + ", the fields need " +
+           std::to_string(expected_offset));
+    }
+    if (record_length_ <= 0) return false;
+    if (!usable) Find("main file: records not examined, the field table is unusable");
+    fields_usable_ = usable;
+    return true;
+  }
+
+  bool CheckMemoHeader() {
+    memo_size_ = memo_->Size();
+    std::string header;
+    if (!memo_->Read(0, kBlockSize, header)) {
+      Find("memo file: read error at offset 0");
+      return false;
+    }
+    if (header.size() < kMemoHeaderSize) {
+      Find("memo file: " + std::to_string(header.size()) + " bytes, shorter than its 32-byte header");
+      return false;
+    }
+    if (header.substr(0, 4) != "WEDT") {
+      Find("memo file: magic is not WEDT");
+      return false;
+    }
+    const auto version = static_cast<std::uint32_t>(Int32At(header, 4));
+    if (version != version_) {
+      Find("memo file: version " + std::to_string(version) + " differs from the main file's " + std::to_string(version_));
+    }
+    const std::int32_t block_count = Int32At(header, 16);
+    header_free_count_ = Int32At(header, 20);
+    first_free_ = Int32At(header, 24);
+    if (!AllZero(header, 28, header.size())) Find("memo file: bytes 28 to 511 of block 0 are not zero");
+    if (block_count < 1) {
+      Find("memo file: block count " + std::to_string(block_count) + " is below 1");
+      return false;
+    }
+    if (header_free_count_ < 0 || header_free_count_ > block_count - 1) {
+      Find("memo file: free count " + std::to_string(header_free_count_) + " is not 0 to " +
+           std::to_string(block_count - 1));
+    }
+    if (first_free_ < 0 || first_free_ > block_count - 1) {
+      Find("memo file: first free block " + std::to_string(first_free_) + " is not 0 to " +
+           std::to_string(block_count - 1));
+    }
+    const std::uint64_t whole_blocks = memo_size_ / kBlockSize;
+    if (memo_size_ % kBlockSize != 0) {
+      Find("memo file: " + std::to_string(memo_size_ % kBlockSize) + " bytes of a partial block at the end");
+    }
+    if (whole_blocks < static_cast<std::uint64_t>(block_count)) {
+      Find("memo file: holds " + std::to_string(whole_blocks) + " whole blocks, the header counts " +
+           std::to_string(block_count) + " (truncated)");
+    } else if (whole_blocks > static_cast<std::uint64_t>(block_count)) {
+      Find("memo file: " + std::to_string(whole_blocks - block_count) + " blocks beyond the header's block count " +
+           std::to_string(block_count));
+    }
+    block_count_ = static_cast<std::int64_t>(std::min<std::uint64_t>(whole_blocks, block_count));
+    if (block_count_ < 1) block_count_ = 1;
+    report_.memo_blocks = block_count_;
+    owner_.assign(block_count_, kUnowned);
+    return true;
+  }
+
+  // Reads the 12-byte link part of a block: previous, next, length.
+  bool ReadBlockLinks(std::int64_t block, std::int32_t& previous, std::int32_t& next, std::int32_t& length) {
+    std::string bytes;
+    if (!memo_->Read(static_cast<std::uint64_t>(block) * kBlockSize, 12, bytes) || bytes.size() < 12) {
+      Find("memo file: block " + std::to_string(block) + " cannot be read");
+      return false;
+    }
+    previous = Int32At(bytes, 0);
+    next = Int32At(bytes, 4);
+    length = Int32At(bytes, 8);
+    return true;
+  }
+
+  void CheckChain(std::int32_t first, const std::string& where) {
+    if (first == 0) return;
+    if (!memo_usable_) return;  // the memo file's own finding says why
+    chain_owners_.push_back(where);
+    const auto chain = static_cast<std::uint32_t>(chain_owners_.size());
+    std::int32_t block = first;
+    std::int32_t previous_block = 0;
+    while (block != 0) {
+      if (block < 0 || block >= block_count_) {
+        Find(where + ": chain block " + std::to_string(block) +
+             (previous_block == 0 ? " (first)" : " (after block " + std::to_string(previous_block) + ")") +
+             " is outside the memo file's blocks 1 to " + std::to_string(block_count_ - 1));
+        return;
+      }
+      std::uint32_t& owner = owner_[block];
+      if (owner == chain) {
+        Find(where + ": chain loops: block " + std::to_string(previous_block) + " leads back to block " +
+             std::to_string(block));
+        return;
+      }
+      if (owner != kUnowned) {
+        Find(where + ": chain block " + std::to_string(block) + " also belongs to " + OwnerText(owner));
+        return;
+      }
+      owner = chain;
+      ++report_.used_blocks;
+      std::int32_t previous = 0, next = 0, length = 0;
+      if (!ReadBlockLinks(block, previous, next, length)) return;
+      if (previous != previous_block) {
+        Find(where + ": chain block " + std::to_string(block) + " points back to " + std::to_string(previous) +
+             ", expected " + std::to_string(previous_block));
+      }
+      if (length < 1 || length > kBlockDataBytes) {
+        Find(where + ": chain block " + std::to_string(block) + " holds " + std::to_string(length) +
+             " data bytes, not 1 to 500");
+      }
+      previous_block = block;
+      block = next;
+    }
+  }
+
+  std::string OwnerText(std::uint32_t owner) const {
+    if (owner == kFreeList) return "the free list";
+    return "the chain of " + chain_owners_[owner - 1];
+  }
+
+  void CheckRecords() {
+    if (!fields_usable_) return;
+    const std::uint64_t area = main_size_ - record_start_;
+    const std::uint64_t whole = area / record_length_;
+    const std::uint64_t tail = area % record_length_;
+    const auto count = static_cast<std::uint64_t>(std::max<std::int32_t>(record_count_, 0));
+    if (whole < count) {
+      Find("main file: holds " + std::to_string(whole) + " whole records, the header counts " + std::to_string(count) +
+           " (truncated)");
+    } else if (whole > count) {
+      Find("main file: " + std::to_string(whole - count) + " whole records beyond the header's record count " +
+           std::to_string(count));
+    }
+    if (tail != 0) Find("main file: " + std::to_string(tail) + " bytes of a partial record at the end");
+
+    const std::uint64_t examined = std::min(whole, count);
+    const std::size_t per_batch = std::max<std::size_t>(1, kRecordBatchBytes / record_length_);
+    std::unordered_set<std::int32_t> seen_ids;
+    std::string batch;
+    for (std::uint64_t first = 0; first < examined; first += per_batch) {
+      const std::uint64_t in_batch = std::min<std::uint64_t>(per_batch, examined - first);
+      if (!ReadMain(record_start_ + first * record_length_, in_batch * record_length_, batch)) return;
+      if (batch.size() < in_batch * record_length_) {
+        Find("main file: short read in the record area");
+        return;
+      }
+      for (std::uint64_t i = 0; i < in_batch; ++i) {
+        CheckRecord(first + i, batch, i * record_length_, seen_ids);
+      }
+    }
+    report_.records = static_cast<std::int64_t>(examined);
+  }
+
+  void CheckRecord(std::uint64_t index, const std::string& batch, std::size_t base,
+                   std::unordered_set<std::int32_t>& seen_ids) {
+    const std::int32_t id = Int32At(batch, base);
+    const std::string where = "record " + std::to_string(index) + " (id " + std::to_string(id) + ")";
+    if (id == 0) {
+      Find(where + ": id 0 is neither a record id nor a deleted mark");
+    } else if (id > 0) {
+      if (id >= next_id_ && next_id_ >= 1) {
+        Find(where + ": id is not below the header's next record id " + std::to_string(next_id_));
+      }
+      if (!seen_ids.insert(id).second) Find(where + ": id repeats an earlier record's");
+    }
+    for (const Field& field : fields_) {
+      if (field.type != 11 && field.type != 12) continue;
+      CheckChain(Int32At(batch, base + field.offset), where + ", field " + Quoted(field.name));
+    }
+  }
+
+  void CheckFreeList() {
+    std::int32_t block = first_free_;
+    std::int32_t previous_block = 0;
+    std::int64_t listed = 0;
+    while (block != 0) {
+      if (block < 0 || block >= block_count_) {
+        Find("memo file: free list block " + std::to_string(block) +
+             (previous_block == 0 ? " (first)" : " (after block " + std::to_string(previous_block) + ")") +
+             " is outside blocks 1 to " + std::to_string(block_count_ - 1));
+        break;
+      }
+      std::uint32_t& owner = owner_[block];
+      if (owner == kFreeList) {
+        Find("memo file: free list loops: block " + std::to_string(previous_block) + " leads back to block " +
+             std::to_string(block));
+        break;
+      }
+      if (owner != kUnowned) {
+        Find("memo file: free list block " + std::to_string(block) + " is in use by " + OwnerText(owner));
+        break;
+      }
+      owner = kFreeList;
+      ++listed;
+      std::int32_t previous = 0, next = 0, length = 0;
+      if (!ReadBlockLinks(block, previous, next, length)) break;
+      if (previous != previous_block) {
+        Find("memo file: free block " + std::to_string(block) + " points back to " + std::to_string(previous) +
+             ", expected " + std::to_string(previous_block));
+      }
+      if (length != 0) {
+        Find("memo file: free block " + std::to_string(block) + " holds length " + std::to_string(length) +
+             ", expected 0");
+      }
+      previous_block = block;
+      block = next;
+    }
+    report_.free_blocks = listed;
+    if (listed != header_free_count_) {
+      Find("memo file: free count " + std::to_string(header_free_count_) + " but the free list holds " +
+           std::to_string(listed) + " blocks");
+    }
+  }
+
+  void CheckLostBlocks() {
+    std::int64_t lost = 0;
+    std::string examples;
+    for (std::int64_t block = 1; block < block_count_; ++block) {
+      if (owner_[block] != kUnowned) continue;
+      if (++lost <= 10) examples += (examples.empty() ? "" : ", ") + std::to_string(block);
+    }
+    if (lost > 0) {
+      Find("memo file: " + std::to_string(lost) + " blocks neither in a chain nor free (lost): " + examples +
+           (lost > 10 ? ", ..." : ""));
+    }
+  }
+
+  static constexpr std::uint32_t kUnowned = 0;
+  static constexpr std::uint32_t kFreeList = 0xFFFFFFFF;
+
+  FileBytes& main_;
+  FileBytes* memo_;
+  const CheckOptions& options_;
+  CheckReport& report_;
+
+  std::uint64_t main_size_ = 0;
+  std::uint32_t version_ = 0;
+  std::int32_t record_count_ = 0;
+  std::int32_t next_id_ = 1;
+  std::int32_t record_length_ = 0;
+  std::uint64_t record_start_ = 0;
+  std::vector<Field> fields_;
+  bool fields_usable_ = false;
+
+  bool memo_usable_ = false;
+  std::uint64_t memo_size_ = 0;
+  std::int64_t block_count_ = 0;
+  std::int32_t header_free_count_ = 0;
+  std::int32_t first_free_ = 0;
+  // Per block: kUnowned, kFreeList, or the 1-based number of the chain that holds it.
+  std::vector<std::uint32_t> owner_;
+  std::vector<std::string> chain_owners_;
+};
+
+}  // namespace
+
+CheckReport CheckDatabase(FileBytes& main, FileBytes* memo, const CheckOptions& options) {
+  CheckReport report;
+  Checker(main, memo, options, report).Run();
+  return report;
+}
+
+}  // namespace tarnwick::edbtool
