@@ -258,7 +258,6 @@ class DatabaseEngine {
   FileSystem& file_system() { return *file_system_; }
 
  private:
-  friend class EngineAccess;
   Database* Current();
   Database* FindByName(std::string_view name);
 

@@ -1,0 +1,65 @@
+// A database file as the operations see it: the enciphering layer plus a
+// page cache of plain bytes.
+//
+// The cache may only be on while no other process can change the file (the
+// connection holds the whole-file lock or the exclusive hold, or opened the
+// file denying others); the engine switches it. Turning it off forgets every
+// page, so reads then go to the file afresh. Writes always go through to the
+// file at once and update the cached pages, so cached and uncached reads
+// return the same bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/cipher_file.h"
+
+namespace tarnwick {
+
+class CachedFile {
+ public:
+  static constexpr size_t kPageSize = 32768;
+
+  CachedFile(std::unique_ptr<CipherFile> file, size_t budget_bytes);
+
+  FileStatus Read(uint64_t offset, void* buffer, size_t count, size_t* read_count);
+  FileStatus Write(uint64_t offset, const void* data, size_t count);
+  FileStatus Length(uint64_t* length);
+  FileStatus Truncate(uint64_t length);
+  FileStatus Flush() { return cipher_->file().Flush(); }
+  FileStatus Lock(uint64_t offset, uint64_t length) { return cipher_->file().Lock(offset, length); }
+  FileStatus Unlock(uint64_t offset, uint64_t length) { return cipher_->file().Unlock(offset, length); }
+
+  void SetCaching(bool on);
+  bool caching() const { return caching_; }
+  // Forgets every page (after the bytes changed behind the cache's back).
+  void Forget();
+
+  CipherFile& cipher() { return *cipher_; }
+
+ private:
+  struct Page {
+    std::vector<uint8_t> bytes;  // kPageSize
+    size_t valid = 0;            // bytes of the file present in this page
+    std::list<uint64_t>::iterator age;
+  };
+
+  FileStatus GetPage(uint64_t index, Page** page);
+  void ForgetPage(uint64_t index);  // UINT64_MAX: every page
+
+  std::unique_ptr<CipherFile> cipher_;
+  size_t max_pages_;
+  bool caching_ = false;
+  bool length_known_ = false;
+  uint64_t length_ = 0;
+  std::unordered_map<uint64_t, Page> pages_;
+  std::list<uint64_t> ages_;  // most recently used first
+  uint64_t last_index_ = UINT64_MAX;
+  Page* last_page_ = nullptr;
+};
+
+}  // namespace tarnwick

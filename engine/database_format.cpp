@@ -1,0 +1,113 @@
+#include "engine/database_format.h"
+
+#include <cmath>
+#include <ctime>
+
+#include "base/text.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Position just after the last folder separator, skipping the trail bytes of
+// double-byte characters (a trail byte may equal "\").
+size_t FileNameStart(std::string_view path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size();) {
+    size_t length = GbkCharLength(path, i);
+    if (length == 1 && (path[i] == '/' || path[i] == '\\')) start = i + 1;
+    i += length;
+  }
+  return start;
+}
+
+// Position of the last "." of the file name, or npos.
+size_t ExtensionDot(std::string_view path) {
+  size_t dot = std::string_view::npos;
+  for (size_t i = FileNameStart(path); i < path.size();) {
+    size_t length = GbkCharLength(path, i);
+    if (length == 1 && path[i] == '.') dot = i;
+    i += length;
+  }
+  return dot;
+}
+
+bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+bool IsValidName(std::string_view name) {
+  if (name.empty()) return false;
+  for (size_t i = 0; i < name.size();) {
+    const auto first = static_cast<unsigned char>(name[i]);
+    const bool at_start = i == 0;
+    if (first < 0x80) {
+      bool digit = first >= '0' && first <= '9';
+      if (!(IsAsciiLetter(first) || digit || first == '_')) return false;
+      if (at_start && digit) return false;
+      ++i;
+      continue;
+    }
+    if (i + 1 >= name.size()) return false;
+    const auto second = static_cast<unsigned char>(name[i + 1]);
+    if (second < 0x40 || second == 0x7F || second == 0xFF) return false;
+    const unsigned code = first << 8 | second;
+    bool allowed = false;
+    if ((first >= 0x81 && first <= 0xA0) || (first >= 0xAA && first <= 0xFE)) allowed = true;
+    bool full_width_digit = code >= 0xA3B0 && code <= 0xA3B9;
+    if (full_width_digit || (code >= 0xA3C1 && code <= 0xA3DA) || (code >= 0xA3E1 && code <= 0xA3FA)) allowed = true;
+    if ((code >= 0xA4A1 && code <= 0xA4F3) || (code >= 0xA5A1 && code <= 0xA5F6) || code == 0xA960) allowed = true;
+    if (!allowed || (at_start && full_width_digit)) return false;
+    i += 2;
+  }
+  return true;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;
+  return GbkEqualsIgnoringCase(a, b);
+}
+
+std::string WithDefaultExtension(std::string_view path) {
+  std::string result(path);
+  size_t dot = ExtensionDot(path);
+  if (dot == std::string_view::npos) {
+    result += ".EDB";
+  } else if (dot + 1 == path.size()) {
+    result += "EDB";
+  }
+  return result;
+}
+
+std::string MemoPathOf(std::string_view main_path) {
+  size_t dot = ExtensionDot(main_path);
+  if (dot == std::string_view::npos) return std::string(main_path) + ".EDT";
+  return std::string(main_path.substr(0, dot + 1)) + "EDT";
+}
+
+std::string TitleOf(std::string_view path) {
+  size_t start = FileNameStart(path);
+  size_t dot = ExtensionDot(path);
+  if (dot == std::string_view::npos) return std::string(path.substr(start));
+  return std::string(path.substr(start, dot - start));
+}
+
+double CurrentLocalDateTime() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  // Local seconds since 1970-01-01; that day is 25569 days after 1899-12-30.
+  const double local_seconds = static_cast<double>(now) + static_cast<double>(local.tm_gmtoff);
+  return std::floor(local_seconds) / 86400.0 + 25569.0;
+}
+
+double ClampDate(double value) {
+  constexpr double kLowest = -657434;
+  constexpr double kHighest = 2958465;
+  if (std::isnan(value) || value < kLowest) return kLowest;
+  if (value > kHighest) return kHighest;
+  return value;
+}
+
+}  // namespace tarnwick

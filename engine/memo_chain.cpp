@@ -1,0 +1,323 @@
+// Long values in the memo file: chains of 512-byte blocks of up to 500 data
+// bytes, and the doubly linked free list of the blocks they give back.
+//
+// The file may be damaged in any way, so every block number is checked
+// against the file before it is touched, every chain and free-list walk stops
+// at a repeated block, and the free list is only believed where its links
+// agree with each other.
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "engine/database_internal.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kDamaged = error::kMemoFileAccessFailed;
+
+uint64_t BlockOffset(int32_t block) { return static_cast<uint64_t>(block) * kMemoBlockSize; }
+
+struct BlockHeader {
+  int32_t previous = 0;
+  int32_t next = 0;
+  int32_t length = 0;
+};
+
+// Blocks seen on one walk; a repeat means the chain loops.
+class SeenBlocks {
+ public:
+  bool Insert(int32_t block) {
+    if (small_.size() < 32) {
+      if (std::find(small_.begin(), small_.end(), block) != small_.end()) return false;
+      small_.push_back(block);
+      return true;
+    }
+    if (large_.empty()) large_.insert(small_.begin(), small_.end());
+    return large_.insert(block).second;
+  }
+  bool Contains(int32_t block) const {
+    if (large_.empty()) return std::find(small_.begin(), small_.end(), block) != small_.end();
+    return large_.count(block) != 0;
+  }
+
+ private:
+  std::vector<int32_t> small_;
+  std::unordered_set<int32_t> large_;
+};
+
+// The memo file's header fields that block allocation changes.
+struct MemoHeader {
+  int32_t block_count = 0;
+  int32_t free_count = 0;
+  int32_t first_free = 0;
+};
+
+class ChainWriter {
+ public:
+  explicit ChainWriter(Database& db) : db_(db), file_(*db.memo) {}
+
+  int Write(int32_t old_first, std::string_view value, int32_t* new_first);
+
+ private:
+  int LockHeader();
+  int ReadHeader();
+  int WriteHeader();
+  int ReadBlockHeader(int32_t block, BlockHeader* header);
+  int WriteBlockHeader(int32_t block, const BlockHeader& header);
+  bool InFile(int32_t block) const { return block > 0 && block < header_.block_count; }
+  int TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const SeenBlocks& old_chain);
+  int FreeBlocks(const std::vector<int32_t>& surplus);
+  int TrimTail();
+
+  Database& db_;
+  CachedFile& file_;
+  ScopedByteLock header_lock_;
+  bool header_read_ = false;
+  MemoHeader header_;
+};
+
+int ChainWriter::LockHeader() {
+  if (header_lock_.held()) return 0;
+  return header_lock_.Acquire(db_, ScopedByteLock::Which::kMemo, 0);
+}
+
+int ChainWriter::ReadHeader() {
+  if (header_read_) return 0;
+  if (int status = LockHeader(); status != 0) return status;
+  uint8_t bytes[12];
+  size_t got = 0;
+  if (int status = file_.Read(kBlockCountOffset, bytes, sizeof bytes, &got); status != 0) return status;
+  if (got < sizeof bytes) return kDamaged;
+  header_.block_count = GetInt32(bytes);
+  header_.free_count = GetInt32(bytes + 4);
+  header_.first_free = GetInt32(bytes + 8);
+  uint64_t length = 0;
+  if (int status = file_.Length(&length); status != 0) return status;
+  // Blocks past the end of the file do not exist, whatever the header says.
+  if (header_.block_count < 1 || static_cast<uint64_t>(header_.block_count) > length / kMemoBlockSize) {
+    return kDamaged;
+  }
+  header_read_ = true;
+  return 0;
+}
+
+int ChainWriter::WriteHeader() {
+  uint8_t bytes[12];
+  PutInt32(bytes, header_.block_count);
+  PutInt32(bytes + 4, header_.free_count);
+  PutInt32(bytes + 8, header_.first_free);
+  return file_.Write(kBlockCountOffset, bytes, sizeof bytes);
+}
+
+int ChainWriter::ReadBlockHeader(int32_t block, BlockHeader* header) {
+  uint8_t bytes[kBlockHeaderSize];
+  size_t got = 0;
+  if (int status = file_.Read(BlockOffset(block), bytes, sizeof bytes, &got); status != 0) return status;
+  if (got < sizeof bytes) return kDamaged;
+  header->previous = GetInt32(bytes);
+  header->next = GetInt32(bytes + 4);
+  header->length = GetInt32(bytes + 8);
+  if (header->length < 0 || header->length > static_cast<int32_t>(kBlockDataSize)) return kDamaged;
+  return 0;
+}
+
+int ChainWriter::WriteBlockHeader(int32_t block, const BlockHeader& header) {
+  uint8_t bytes[kBlockHeaderSize];
+  PutInt32(bytes, header.previous);
+  PutInt32(bytes + 4, header.next);
+  PutInt32(bytes + 8, header.length);
+  return file_.Write(BlockOffset(block), bytes, sizeof bytes);
+}
+
+// Blocks for the chunks the old chain cannot hold: the free list first, then
+// new blocks at the end. The header is written before any of them is used, so
+// a later failure can only leave blocks unused, never on the free list and in
+// a chain at once.
+int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const SeenBlocks& old_chain) {
+  if (int status = ReadHeader(); status != 0) return status;
+  SeenBlocks taken;
+  MemoHeader updated = header_;
+  while (needed > 0 && updated.first_free != 0) {
+    const int32_t block = updated.first_free;
+    if (!InFile(block) || old_chain.Contains(block) || !taken.Insert(block)) return kDamaged;
+    BlockHeader free_block;
+    if (int status = ReadBlockHeader(block, &free_block); status != 0) return status;
+    if (free_block.length != 0) return kDamaged;  // a used block on the free list
+    blocks->push_back(block);
+    updated.first_free = free_block.next;
+    updated.free_count = std::max(0, updated.free_count - 1);
+    --needed;
+  }
+  if (needed > 0) {
+    if (static_cast<uint64_t>(updated.block_count) + needed > static_cast<uint64_t>(INT32_MAX)) {
+      return error::kDiskFull;
+    }
+    while (needed-- > 0) blocks->push_back(updated.block_count++);
+  }
+  // The new first free block has no predecessor any more.
+  if (updated.first_free != header_.first_free && updated.first_free != 0) {
+    if (!InFile(updated.first_free) || taken.Contains(updated.first_free)) return kDamaged;
+    BlockHeader next_free;
+    if (int status = ReadBlockHeader(updated.first_free, &next_free); status != 0) return status;
+    if (next_free.length != 0) return kDamaged;
+    next_free.previous = 0;
+    if (int status = WriteBlockHeader(updated.first_free, next_free); status != 0) return status;
+  }
+  header_ = updated;
+  return WriteHeader();
+}
+
+// Step 4: the surplus of the old chain joins the front of the free list.
+int ChainWriter::FreeBlocks(const std::vector<int32_t>& surplus) {
+  if (int status = ReadHeader(); status != 0) return status;
+  const int32_t old_first_free = header_.first_free;
+  for (size_t i = 0; i < surplus.size(); ++i) {
+    BlockHeader freed;
+    freed.previous = i == 0 ? 0 : surplus[i - 1];
+    freed.next = i + 1 < surplus.size() ? surplus[i + 1] : old_first_free;
+    freed.length = 0;
+    if (int status = WriteBlockHeader(surplus[i], freed); status != 0) return status;
+  }
+  if (old_first_free != 0 && InFile(old_first_free)) {
+    BlockHeader follower;
+    if (ReadBlockHeader(old_first_free, &follower) == 0 && follower.length == 0) {
+      follower.previous = surplus.back();
+      if (int status = WriteBlockHeader(old_first_free, follower); status != 0) return status;
+    }
+  }
+  header_.first_free = surplus.front();
+  header_.free_count += static_cast<int32_t>(surplus.size());
+  return WriteHeader();
+}
+
+// Step 5: free blocks at the end of the file are unlinked and cut off.
+int ChainWriter::TrimTail() {
+  int32_t last = header_.block_count - 1;
+  for (; last >= 1; --last) {
+    BlockHeader block;
+    if (ReadBlockHeader(last, &block) != 0 || block.length != 0) break;
+    // Believe the links only where they agree; otherwise keep the block.
+    BlockHeader previous, next;
+    if (block.previous != 0) {
+      if (!InFile(block.previous) || block.previous == last || ReadBlockHeader(block.previous, &previous) != 0 ||
+          previous.next != last || previous.length != 0) {
+        break;
+      }
+    } else if (header_.first_free != last) {
+      break;
+    }
+    if (block.next != 0) {
+      if (!InFile(block.next) || block.next == last || ReadBlockHeader(block.next, &next) != 0 ||
+          next.previous != last || next.length != 0) {
+        break;
+      }
+    }
+    if (block.previous != 0) {
+      previous.next = block.next;
+      if (int status = WriteBlockHeader(block.previous, previous); status != 0) return status;
+    } else {
+      header_.first_free = block.next;
+    }
+    if (block.next != 0) {
+      next.previous = block.previous;
+      if (int status = WriteBlockHeader(block.next, next); status != 0) return status;
+    }
+    header_.free_count = std::max(0, header_.free_count - 1);
+  }
+  const int32_t new_count = last + 1;
+  if (new_count == header_.block_count) return 0;
+  header_.block_count = new_count;
+  if (int status = WriteHeader(); status != 0) return status;
+  return file_.Truncate(BlockOffset(new_count));
+}
+
+int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_first) {
+  // The old chain, checked whole before any byte is written.
+  std::vector<int32_t> old_chain;
+  SeenBlocks old_seen;
+  if (old_first > 0) {
+    uint64_t length = 0;
+    if (int status = file_.Length(&length); status != 0) return status;
+    const uint64_t blocks_in_file = length / kMemoBlockSize;
+    for (int32_t block = old_first; block > 0;) {
+      if (static_cast<uint64_t>(block) >= blocks_in_file || !old_seen.Insert(block)) return kDamaged;
+      BlockHeader header;
+      if (int status = ReadBlockHeader(block, &header); status != 0) return status;
+      old_chain.push_back(block);
+      block = header.next;
+    }
+  }
+
+  const size_t chunks = (value.size() + kBlockDataSize - 1) / kBlockDataSize;
+  std::vector<int32_t> blocks(old_chain.begin(), old_chain.begin() + std::min(chunks, old_chain.size()));
+  if (chunks > blocks.size()) {
+    if (int status = TakeBlocks(chunks - blocks.size(), &blocks, old_seen); status != 0) return status;
+  }
+
+  uint8_t bytes[kMemoBlockSize];
+  for (size_t i = 0; i < chunks; ++i) {
+    ScopedByteLock block_lock;
+    if (int status = block_lock.Acquire(db_, ScopedByteLock::Which::kMemo, BlockOffset(blocks[i])); status != 0) {
+      return status;
+    }
+    const size_t length = std::min(kBlockDataSize, value.size() - i * kBlockDataSize);
+    std::memset(bytes, 0, sizeof bytes);
+    PutInt32(bytes, i == 0 ? 0 : blocks[i - 1]);
+    PutInt32(bytes + 4, i + 1 < chunks ? blocks[i + 1] : 0);
+    PutInt32(bytes + 8, static_cast<int32_t>(length));
+    std::memcpy(bytes + kBlockHeaderSize, value.data() + i * kBlockDataSize, length);
+    if (int status = file_.Write(BlockOffset(blocks[i]), bytes, sizeof bytes); status != 0) return status;
+  }
+
+  if (old_chain.size() > chunks) {
+    std::vector<int32_t> surplus(old_chain.begin() + chunks, old_chain.end());
+    if (int status = FreeBlocks(surplus); status != 0) return status;
+    const bool freed_last = std::find(surplus.begin(), surplus.end(), header_.block_count - 1) != surplus.end();
+    if (freed_last) {
+      if (int status = TrimTail(); status != 0) return status;
+    }
+  }
+  *new_first = chunks == 0 ? 0 : blocks[0];
+  return 0;
+}
+
+}  // namespace
+
+int ReadMemoChain(Database& db, int32_t first_block, std::string* value) {
+  value->clear();
+  if (first_block <= 0) return 0;
+  CachedFile& file = *db.memo;
+  uint64_t length = 0;
+  if (int status = file.Length(&length); status != 0) return kDamaged;
+  const uint64_t blocks_in_file = length / kMemoBlockSize;
+  SeenBlocks seen;
+  ScopedByteLock lock;
+  uint8_t bytes[kMemoBlockSize];
+  for (int32_t block = first_block; block > 0;) {
+    if (static_cast<uint64_t>(block) >= blocks_in_file || !seen.Insert(block)) return kDamaged;
+    // Hand over hand: the next block is locked before the previous is let go.
+    ScopedByteLock next_lock;
+    if (next_lock.Acquire(db, ScopedByteLock::Which::kMemo, BlockOffset(block)) != 0) return kDamaged;
+    lock.Release();
+    size_t got = 0;
+    if (file.Read(BlockOffset(block), bytes, sizeof bytes, &got) != 0 || got < kBlockHeaderSize) return kDamaged;
+    const int32_t data_length = GetInt32(bytes + 8);
+    if (data_length < 0 || data_length > static_cast<int32_t>(kBlockDataSize) ||
+        got < kBlockHeaderSize + static_cast<size_t>(data_length)) {
+      return kDamaged;
+    }
+    value->append(reinterpret_cast<const char*>(bytes + kBlockHeaderSize), static_cast<size_t>(data_length));
+    block = GetInt32(bytes + 4);
+    lock.MoveFrom(next_lock);
+  }
+  return 0;
+}
+
+int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value, int32_t* new_first_block) {
+  ChainWriter writer(db);
+  return writer.Write(old_first_block, value, new_first_block);
+}
+
+}  // namespace tarnwick
