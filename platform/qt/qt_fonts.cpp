@@ -1,0 +1,85 @@
+#include "platform/qt/qt_fonts.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace tarnwick::qt {
+namespace {
+
+constexpr int kDefaultPixelHeight = 12;
+
+// Preferred first; the set-up installs the first of each list.
+const QStringList& SongCandidates() {
+  static const QStringList faces = {"AR PL UMing CN",      "AR PL UMing TW",    "AR PL SungtiL GB",
+                                    "Noto Serif CJK SC",   "Source Han Serif SC", "Noto Serif CJK",
+                                    "WenQuanYi Micro Hei", "Noto Sans CJK SC",   "WenQuanYi Zen Hei"};
+  return faces;
+}
+
+const QStringList& GuiCandidates() {
+  static const QStringList faces = {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Source Han Sans SC",
+                                    "WenQuanYi Zen Hei",   "Droid Sans Fallback", "AR PL UMing CN"};
+  return faces;
+}
+
+QString FirstInstalled(const QStringList& candidates) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& face : candidates) {
+    if (installed.contains(face, Qt::CaseInsensitive)) return face;
+  }
+  return {};
+}
+
+bool IsSongName(const QString& family) {
+  static const QStringList names = {QStringLiteral(u"宋体"), QStringLiteral(u"新宋体"), "SimSun", "NSimSun",
+                                    "MS Song", "Song"};
+  return names.contains(family, Qt::CaseInsensitive);
+}
+
+bool IsGuiName(const QString& family) {
+  static const QStringList names = {"", "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "System",
+                                    "Tahoma", QStringLiteral(u"微软雅黑"), "Microsoft YaHei"};
+  return names.contains(family, Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+QString SongFamily() {
+  static const QString face = FirstInstalled(SongCandidates());
+  return face;
+}
+
+QString GuiFamily() {
+  static const QString face = FirstInstalled(GuiCandidates());
+  return face;
+}
+
+void InstallFonts() {
+  for (const char16_t* name : {u"宋体", u"新宋体", u"SimSun", u"NSimSun"}) {
+    QFont::insertSubstitutions(QString::fromUtf16(name), SongCandidates());
+  }
+  QApplication::setFont(ResolveFont(QString(), 0));
+}
+
+QFont ResolveFont(const QString& family, int pixel_height, bool bold, bool italic, bool underline) {
+  QFont font;
+  QString face = family;
+  if (IsSongName(family)) {
+    face = SongFamily();
+    font.setStyleHint(QFont::Serif);
+  } else if (IsGuiName(family)) {
+    face = GuiFamily();
+    font.setStyleHint(QFont::SansSerif);
+  }
+  if (!face.isEmpty()) font.setFamilies({face, GuiFamily()});
+  font.setPixelSize(pixel_height > 0 ? pixel_height : kDefaultPixelHeight);
+  font.setBold(bold);
+  font.setItalic(italic);
+  font.setUnderline(underline);
+  // The designed sizes are small bitmap-era sizes: hinting keeps them crisp.
+  font.setHintingPreference(QFont::PreferFullHinting);
+  return font;
+}
+
+}  // namespace tarnwick::qt

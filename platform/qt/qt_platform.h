@@ -1,0 +1,83 @@
+// The window-system layer on Qt 6 Widgets: the Platform that app/ builds on
+// Linux desktops (and tests build on Qt's offscreen platform).
+//
+// A QApplication must exist before the QtPlatform is made and outlive it.
+// MakeApplication creates one the way the program needs it: fonts resolved
+// to installed CJK faces, X11 compatibility on Wayland sessions, and the
+// program (not Qt) deciding when the last window's closing ends it.
+#pragma once
+
+#include <QApplication>
+#include <map>
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/qt/qt_window_system.h"
+
+namespace tarnwick::qt {
+
+// Sets the process up for Qt (QT_QPA_PLATFORM=xcb when a Wayland session is
+// running and the user chose no platform) and creates the application.
+std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv);
+
+class QtEventLoop : public EventLoop {
+ public:
+  QtEventLoop();
+  ~QtEventLoop() override;
+
+  void Post(std::function<void()> task) override;
+  TimerId StartTimer(int interval_ms, std::function<void()> callback) override;
+  void StopTimer(TimerId id) override;
+  void ProcessPendingEvents() override;
+  int Run() override;
+  void Quit(int exit_code) override;
+  std::uint32_t TickCount() const override;
+  void Sleep(int milliseconds) override;
+  DateTime LocalNow() const override;
+  Size ScreenSize() const override;
+  Point CursorPosition() const override;
+
+ private:
+  struct Timer;
+  std::unique_ptr<QObject> receiver_;  // posted tasks are delivered to it
+  std::map<TimerId, std::unique_ptr<Timer>> timers_;
+  TimerId next_timer_ = 1;
+  bool quit_requested_ = false;
+  int exit_code_ = 0;
+};
+
+class QtDialogs : public Dialogs {
+ public:
+  MessageResult ShowMessageBox(const MessageBoxRequest& request) override;
+  std::optional<std::string> ShowInputBox(const InputBoxRequest& request) override;
+  std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) override;
+  int ShowPopupMenu(NativeWindow& owner, const std::vector<MenuEntry>& entries, Point screen_position) override;
+};
+
+class QtShell : public Shell {
+ public:
+  std::string ClipboardText() const override;
+  void SetClipboardText(std::string_view text) override;
+  bool OpenWithShell(std::string_view target) override;
+  std::string HtmlOpenCommand() const override;
+  bool RunCommandLine(std::string_view command_line) override;
+};
+
+class QtPlatform : public Platform {
+ public:
+  QtPlatform();
+  ~QtPlatform() override;
+
+  WindowSystem& windows() override { return windows_; }
+  Dialogs& dialogs() override { return dialogs_; }
+  EventLoop& loop() override { return loop_; }
+  Shell& shell() override { return shell_; }
+
+ private:
+  QtWindowSystem windows_;
+  QtDialogs dialogs_;
+  QtEventLoop loop_;
+  QtShell shell_;
+};
+
+}  // namespace tarnwick::qt

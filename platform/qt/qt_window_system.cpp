@@ -1,0 +1,920 @@
+#include "platform/qt/qt_window_system.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QWindow>
+#include <cmath>
+
+#include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_fonts.h"
+#include "platform/qt/qt_input.h"
+#include "platform/qt/qt_text.h"
+
+namespace tarnwick::qt {
+namespace {
+
+// The dynamic property that leads from a widget to the bridge of its control.
+constexpr char kBridgeProperty[] = "tarnwickInputBridge";
+
+QFont ToQFont(const Font& font) {
+  return ResolveFont(ToQString(font.face), font.height, font.weight == FontWeight::kBold, font.italic, font.underline);
+}
+
+Qt::CursorShape ToQtCursor(CursorShape shape) {
+  switch (shape) {
+    case CursorShape::kIBeam: return Qt::IBeamCursor;
+    case CursorShape::kHand: return Qt::PointingHandCursor;
+    case CursorShape::kWait: return Qt::WaitCursor;
+    case CursorShape::kCross: return Qt::CrossCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+QString WithQtLineBreaks(std::string_view gbk) {
+  QString text = ToQString(gbk);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+std::string WithCrLf(QString text) {
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+  return FromQString(text);
+}
+
+void ApplyFrame(QFrame* frame, ControlBorder border) {
+  switch (border) {
+    case ControlBorder::kNone: frame->setFrameStyle(QFrame::NoFrame); break;
+    case ControlBorder::kRaised: frame->setFrameStyle(QFrame::Panel | QFrame::Raised); break;
+    case ControlBorder::kFrame:
+    case ControlBorder::kSingleLine: frame->setFrameStyle(QFrame::Box | QFrame::Plain); break;
+    default: frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken); break;
+  }
+}
+
+void ApplyColors(QWidget* widget, Color text, Color background) {
+  QPalette palette = widget->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    palette.setColor(group, QPalette::Base, ToQColor(background));
+    if (group != QPalette::Disabled) palette.setColor(group, QPalette::Text, ToQColor(text));
+  }
+  widget->setPalette(palette);
+}
+
+// Delivers a control's input and focus notifications to its listener before
+// the widget sees them; a false answer stops the widget's own processing.
+class InputBridge : public QObject {
+ public:
+  InputBridge(QWidget* control, ControlListener& listener) : control_(control), listener_(listener) {
+    Watch(control);
+  }
+
+  ControlListener& listener() { return listener_; }
+  QWidget* control() const { return control_; }
+
+  // Also listens to a part of the control (a viewport, a drop-down's line).
+  void Watch(QWidget* part) {
+    part->installEventFilter(this);
+    part->setMouseTracking(true);
+    part->setProperty(kBridgeProperty, QVariant::fromValue(static_cast<void*>(this)));
+  }
+
+  static InputBridge* Of(QObject* object) {
+    for (QObject* at = object; at != nullptr; at = at->parent()) {
+      QVariant bridge = at->property(kBridgeProperty);
+      if (bridge.isValid()) return static_cast<InputBridge*>(bridge.value<void*>());
+      if (at->isWidgetType() && static_cast<QWidget*>(at)->isWindow()) break;
+    }
+    return nullptr;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove: {
+        if (widget != control_ && widget->property(kBridgeProperty).value<void*>() != this) return false;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        MouseEvent translated;
+        translated.action = event->type() == QEvent::MouseButtonPress     ? MouseAction::kPress
+                            : event->type() == QEvent::MouseButtonRelease ? MouseAction::kRelease
+                            : event->type() == QEvent::MouseButtonDblClick ? MouseAction::kDoubleClick
+                                                                            : MouseAction::kMove;
+        if (translated.action != MouseAction::kMove) {
+          translated.button = mouse->button() == Qt::LeftButton    ? MouseButton::kLeft
+                              : mouse->button() == Qt::RightButton ? MouseButton::kRight
+                              : mouse->button() == Qt::MiddleButton ? MouseButton::kMiddle
+                                                                    : MouseButton::kNone;
+        }
+        QPoint at = widget->mapTo(control_->window(), mouse->position().toPoint());
+        at = control_->mapFrom(control_->window(), at);
+        translated.position = {at.x(), at.y()};
+        translated.key_state = KeyState(mouse->modifiers());
+        return !listener_.OnMouse(translated);
+      }
+      case QEvent::Leave:
+        if (widget == control_) listener_.OnMouseLeave();
+        return false;
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        // Only the focused control's own keys, not those a child passed up.
+        QWidget* focus = QApplication::focusWidget();
+        if (focus != nullptr && focus != widget) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        KeyEvent translated{event->type() == QEvent::KeyPress, KeyCode(*key), KeyState(key->modifiers())};
+        if (translated.key_code != 0 && !listener_.OnKey(translated)) return true;
+        if (event->type() == QEvent::KeyPress && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+          for (std::uint32_t code : CharacterCodes(key->text())) {
+            if (!listener_.OnCharacter(code)) return true;
+          }
+        }
+        return false;
+      }
+      case QEvent::InputMethod: {
+        // Text committed by the desktop's input method arrives as characters too.
+        auto* input = static_cast<QInputMethodEvent*>(event);
+        for (std::uint32_t code : CharacterCodes(input->commitString())) {
+          if (!listener_.OnCharacter(code)) return true;
+        }
+        return false;
+      }
+      case QEvent::FocusIn:
+      case QEvent::FocusOut:
+        if (widget == control_) listener_.OnFocusChanged(event->type() == QEvent::FocusIn);
+        return false;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QWidget* control_;
+  ControlListener& listener_;
+};
+
+// The operations common to every control, over its widget.
+template <class Interface, class Widget>
+class QtControl : public Interface {
+ public:
+  QtControl(Widget* widget, ControlListener& listener, const Rect& rect)
+      : widget_(widget), bridge_(std::make_unique<InputBridge>(widget, listener)) {
+    widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
+    widget->show();
+  }
+
+  ~QtControl() override {
+    bridge_.reset();  // no notification reaches a listener on the way out
+    if (widget_) {
+      widget_->disconnect();
+      delete widget_.data();
+    }
+  }
+
+  void SetRect(const Rect& rect) override { widget_->setGeometry(rect.left, rect.top, rect.width, rect.height); }
+  void SetVisible(bool visible) override { widget_->setVisible(visible); }
+  void SetEnabled(bool enabled) override { widget_->setEnabled(enabled); }
+  void SetFocus() override {
+    if (widget_->isVisible() && widget_->isEnabled()) widget_->setFocus(Qt::OtherFocusReason);
+  }
+  bool HasFocus() const override { return widget_->hasFocus(); }
+  void SetTabStop(bool tab_stop) override {
+    if (widget_->focusPolicy() == Qt::NoFocus) return;
+    widget_->setFocusPolicy(tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+  void SetToolTip(std::string_view text) override { widget_->setToolTip(WithQtLineBreaks(text)); }
+  void SetFont(const Font& font) override { widget_->setFont(ToQFont(font)); }
+  void SetCursor(CursorShape shape) override {
+    if (shape == CursorShape::kDefault) widget_->unsetCursor();
+    else widget_->setCursor(ToQtCursor(shape));
+  }
+  void RaiseAboveSiblings() override { widget_->raise(); }
+
+ protected:
+  ControlListener& listener() { return bridge_->listener(); }
+  InputBridge& bridge() { return *bridge_; }
+
+  QPointer<Widget> widget_;
+  std::unique_ptr<InputBridge> bridge_;
+};
+
+// ---- owner-drawn surface ----
+
+class SurfaceWidget : public QWidget {
+ public:
+  SurfaceWidget(QWidget* parent, ControlListener& listener) : QWidget(parent), listener_(listener) {
+    setAttribute(Qt::WA_OpaquePaintEvent);  // the buffer covers every pixel
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::TabFocus);
+  }
+
+  void Invalidate(const QRect& rect) {
+    pending_ += rect;
+    update(rect);
+  }
+  void PaintPending() {
+    if (!pending_.isEmpty()) repaint(pending_);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    pending_ -= event->region();
+    qreal ratio = devicePixelRatioF();
+    QSize wanted = size() * ratio;
+    if (buffer_.size() != wanted) {
+      buffer_ = QPixmap(wanted);
+      buffer_.setDevicePixelRatio(ratio);
+      buffer_.fill(Qt::white);
+    }
+    {
+      // Each invalid rectangle is painted alone, so moving over the calendar
+      // repaints the cells involved and not the span between them.
+      QtCanvas canvas(&buffer_);
+      for (const QRect& dirty : event->region()) {
+        Rect rect{dirty.x(), dirty.y(), dirty.width(), dirty.height()};
+        canvas.SetClip(rect);
+        listener_.OnPaint(canvas, rect);
+        canvas.ResetClip();
+      }
+    }
+    QPainter painter(this);
+    for (const QRect& dirty : event->region()) {
+      painter.drawPixmap(dirty, buffer_, QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
+    }
+  }
+  // Mouse input is the listener's (through the bridge); nothing goes further.
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseMoveEvent(QMouseEvent* event) override { event->accept(); }
+
+ private:
+  ControlListener& listener_;
+  QPixmap buffer_;
+  QRegion pending_;
+};
+
+class QtSurface : public QtControl<NativeSurface, SurfaceWidget> {
+ public:
+  using QtControl::QtControl;
+  void Invalidate(const Rect& rect) override { widget_->Invalidate(QRect(rect.left, rect.top, rect.width, rect.height)); }
+  void InvalidateAll() override { widget_->Invalidate(widget_->rect()); }
+  void Update() override { widget_->PaintPending(); }
+  void SetTakesFocus(bool takes_focus) override {
+    click_focus_ = takes_focus;
+    ApplyFocusPolicy();
+  }
+  void SetTabStop(bool tab_stop) override {
+    tab_focus_ = tab_stop;
+    ApplyFocusPolicy();
+  }
+
+ private:
+  void ApplyFocusPolicy() {
+    int policy = (tab_focus_ ? Qt::TabFocus : 0) | (click_focus_ ? Qt::ClickFocus : 0);
+    widget_->setFocusPolicy(static_cast<Qt::FocusPolicy>(policy));
+  }
+  bool tab_focus_ = true;
+  bool click_focus_ = false;
+};
+
+// ---- push button and check box ----
+
+// The program handles mnemonics itself: the underline stays, the shortcut goes.
+template <class Button>
+void SetCaptionWithoutShortcut(Button* button, std::string_view caption) {
+  button->setText(WithQtLineBreaks(caption));
+  button->setShortcut(QKeySequence());
+}
+
+class QtButton : public QtControl<NativeButton, QPushButton> {
+ public:
+  QtButton(QPushButton* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    QObject::connect(widget, &QPushButton::clicked, &bridge(), [this] { this->listener().OnClicked(); });
+  }
+  void SetCaption(std::string_view caption) override { SetCaptionWithoutShortcut(widget_.data(), caption); }
+  void SetIcon(const Image& icon) override {
+    if (icon.empty()) {
+      widget_->setIcon(QIcon());
+      return;
+    }
+    widget_->setIcon(QIcon(QPixmap::fromImage(ToQImage(icon))));
+    widget_->setIconSize(QSize(icon.width(), icon.height()));
+  }
+  void Click() override {
+    if (widget_->isEnabled()) widget_->click();
+  }
+};
+
+class QtCheckBox : public QtControl<NativeCheckBox, QCheckBox> {
+ public:
+  QtCheckBox(QCheckBox* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    QObject::connect(widget, &QCheckBox::clicked, &bridge(), [this] { this->listener().OnClicked(); });
+  }
+  void SetCaption(std::string_view caption) override { SetCaptionWithoutShortcut(widget_.data(), caption); }
+  void SetChecked(bool checked) override { widget_->setChecked(checked); }
+  bool IsChecked() const override { return widget_->isChecked(); }
+  void Click() override {
+    if (widget_->isEnabled()) widget_->click();
+  }
+};
+
+// ---- list box ----
+
+// Item height = font height + the extra spacing, as the list box measures it.
+class SpacingDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  int spacing = 0;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize hint = QStyledItemDelegate::sizeHint(option, index);
+    hint.setHeight(QFontMetrics(option.font).height() + spacing);
+    return hint;
+  }
+};
+
+class QtListBox : public QtControl<NativeListBox, QListWidget> {
+ public:
+  QtListBox(QListWidget* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    bridge().Watch(widget->viewport());
+    delegate_ = new SpacingDelegate(widget);
+    widget->setItemDelegate(delegate_);
+    widget->setSelectionMode(QAbstractItemView::SingleSelection);
+    widget->setUniformItemSizes(true);
+    widget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QObject::connect(widget, &QListWidget::itemSelectionChanged, &bridge(), [this] {
+      if (!programmatic_) this->listener().OnSelectionChanged();
+    });
+  }
+  void Clear() override {
+    Programmatic guard(this);
+    widget_->clear();
+  }
+  void InsertItem(int index, std::string_view text) override {
+    Programmatic guard(this);
+    widget_->insertItem(std::clamp(index, 0, widget_->count()), ToQString(text));
+  }
+  int Count() const override { return widget_->count(); }
+  std::string ItemText(int index) const override {
+    QListWidgetItem* item = widget_->item(index);
+    return item == nullptr ? std::string() : FromQString(item->text());
+  }
+  int Selection() const override {
+    auto selected = widget_->selectedItems();
+    return selected.isEmpty() ? -1 : widget_->row(selected.first());
+  }
+  void SetSelection(int index) override {
+    Programmatic guard(this);
+    if (index < 0 || index >= widget_->count()) {
+      widget_->clearSelection();
+      return;
+    }
+    widget_->setCurrentRow(index);
+    widget_->scrollToItem(widget_->item(index));
+  }
+  void SetItemSpacing(int spacing) override {
+    delegate_->spacing = std::max(0, spacing);
+    widget_->doItemsLayout();
+  }
+  void SetColors(Color text, Color background) override { ApplyColors(widget_.data(), text, background); }
+  void SetBorder(ControlBorder border) override { ApplyFrame(widget_.data(), border); }
+  void SetMultiColumn(bool multi_column) override {
+    widget_->setFlow(multi_column ? QListView::TopToBottom : QListView::TopToBottom);
+    widget_->setWrapping(multi_column);
+    widget_->setHorizontalScrollBarPolicy(multi_column ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  }
+
+ private:
+  struct Programmatic {
+    explicit Programmatic(QtListBox* list) : list(list) { list->programmatic_ = true; }
+    ~Programmatic() { list->programmatic_ = false; }
+    QtListBox* list;
+  };
+  SpacingDelegate* delegate_;
+  bool programmatic_ = false;
+};
+
+// ---- single-line edit ----
+
+class QtEdit : public QtControl<NativeEdit, QLineEdit> {
+ public:
+  QtEdit(QLineEdit* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    QObject::connect(widget, &QLineEdit::textEdited, &bridge(), [this](const QString& text) {
+      if (max_bytes_ > 0 && static_cast<int>(FromQString(text).size()) > max_bytes_) {
+        widget_->setText(last_text_);  // over the byte limit: the edit is refused
+        return;
+      }
+      last_text_ = text;
+      this->listener().OnTextChanged();
+    });
+  }
+  void SetText(std::string_view text) override {
+    last_text_ = ToQString(text);
+    widget_->setText(last_text_);
+  }
+  std::string Text() const override { return FromQString(widget_->text()); }
+  void SetColors(Color text, Color background) override { ApplyColors(widget_.data(), text, background); }
+  void SetBorder(ControlBorder border) override { widget_->setFrame(border != ControlBorder::kNone); }
+  void SetMasked(bool masked) override {
+    widget_->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+    // An asterisk per character, as the original shows it.
+    widget_->setStyleSheet(masked ? QStringLiteral("QLineEdit { lineedit-password-character: 42; }") : QString());
+  }
+  void SetMaxLength(int bytes) override { max_bytes_ = std::max(0, bytes); }
+  void SetReadOnly(bool read_only) override { widget_->setReadOnly(read_only); }
+
+ private:
+  int max_bytes_ = 0;
+  QString last_text_;
+};
+
+// ---- rich edit (plain text) ----
+
+class QtRichEdit : public QtControl<NativeRichEdit, QPlainTextEdit> {
+ public:
+  QtRichEdit(QPlainTextEdit* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    bridge().Watch(widget->viewport());
+    // The system control has no context menu of its own; the program offers one.
+    widget->setContextMenuPolicy(Qt::NoContextMenu);
+    widget->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    widget->setTabChangesFocus(true);
+    QObject::connect(widget, &QPlainTextEdit::textChanged, &bridge(), [this] {
+      if (programmatic_) return;
+      if (max_bytes_ > 0 && static_cast<int>(Text().size()) > max_bytes_) {
+        Programmatic guard(this);
+        widget_->undo();
+        return;
+      }
+      this->listener().OnTextChanged();
+    });
+    QObject::connect(qApp, &QApplication::focusChanged, &bridge(), [this](QWidget*, QWidget*) { ShowSelection(); });
+  }
+
+  void SetText(std::string_view text) override {
+    Programmatic guard(this);
+    widget_->setPlainText(WithQtLineBreaks(text));
+    widget_->document()->setModified(false);
+  }
+  std::string Text() const override { return WithCrLf(widget_->toPlainText()); }
+  void SetReadOnly(bool read_only) override {
+    widget_->setReadOnly(read_only);
+    // Read-only still lets the user select and copy, as the original does.
+    widget_->setTextInteractionFlags(read_only ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard
+                                               : Qt::TextEditorInteraction);
+  }
+  bool IsReadOnly() const override { return widget_->isReadOnly(); }
+  void SetBackground(Color background) override {
+    QPalette palette = widget_->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+      palette.setColor(group, QPalette::Base, ToQColor(background));
+    widget_->setPalette(palette);
+    ShowSelection();
+  }
+  void SetBorder(ControlBorder border) override { ApplyFrame(widget_.data(), border); }
+  void SetMultiLine(bool multi_line) override { multi_line_ = multi_line; }
+  void SetWordWrap(bool word_wrap) override {
+    widget_->setLineWrapMode(word_wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+  }
+  void SetHideSelection(bool hide) override {
+    hide_selection_ = hide;
+    ShowSelection();
+  }
+  void SetMaxLength(int bytes) override { max_bytes_ = std::max(0, bytes); }
+
+  void SetSelection(int start, int length) override {
+    QString text = widget_->toPlainText();
+    int total = ByteLength(text, text.size());
+    start = std::clamp(start, 0, total);
+    int end = length < 0 ? total : std::clamp(start + length, start, total);
+    QTextCursor cursor(widget_->document());
+    cursor.setPosition(CharIndex(text, start));
+    cursor.setPosition(CharIndex(text, end), QTextCursor::KeepAnchor);
+    widget_->setTextCursor(cursor);
+  }
+  int SelectionStart() const override {
+    return ByteLength(widget_->toPlainText(), widget_->textCursor().selectionStart());
+  }
+  int SelectionLength() const override {
+    QString text = widget_->toPlainText();
+    QTextCursor cursor = widget_->textCursor();
+    return ByteLength(text, cursor.selectionEnd()) - ByteLength(text, cursor.selectionStart());
+  }
+  std::string SelectedText() const override { return WithCrLf(widget_->textCursor().selectedText()); }
+  void Copy() override { widget_->copy(); }
+  void Cut() override {
+    if (!widget_->isReadOnly()) widget_->cut();
+  }
+  void Paste() override {
+    if (!widget_->isReadOnly()) widget_->paste();
+  }
+  void Clear() override {
+    if (widget_->isReadOnly()) return;
+    QTextCursor cursor = widget_->textCursor();
+    cursor.removeSelectedText();
+    widget_->setTextCursor(cursor);
+  }
+  bool IsModified() const override { return widget_->document()->isModified(); }
+
+ private:
+  struct Programmatic {
+    explicit Programmatic(QtRichEdit* edit) : edit(edit), was(edit->programmatic_) { edit->programmatic_ = true; }
+    ~Programmatic() { edit->programmatic_ = was; }
+    QtRichEdit* edit;
+    bool was;
+  };
+
+  // GBK bytes of the first `chars` characters, a line break counting as the
+  // two bytes of "\r\n".
+  static int ByteLength(const QString& text, qsizetype chars) {
+    chars = std::clamp<qsizetype>(chars, 0, text.size());
+    QString head = text.left(chars);
+    return static_cast<int>(WithCrLf(head).size());
+  }
+  // The character index at a byte position; a position inside a character
+  // moves to its start.
+  static int CharIndex(const QString& text, int bytes) {
+    int at = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+      int width = ByteLength(text.mid(i, length), length);
+      if (at + width > bytes) return static_cast<int>(i);
+      at += width;
+      i += length - 1;
+    }
+    return static_cast<int>(text.size());
+  }
+
+  // Hides the selection while the control has no focus, when asked to.
+  void ShowSelection() {
+    if (!widget_) return;
+    QPalette palette = widget_->palette();
+    QPalette defaults = QApplication::palette(widget_.data());
+    bool hide = hide_selection_ && !widget_->hasFocus();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     hide ? palette.color(QPalette::Inactive, QPalette::Base) : defaults.color(QPalette::Inactive, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     hide ? palette.color(QPalette::Inactive, QPalette::Text) : defaults.color(QPalette::Inactive, QPalette::HighlightedText));
+    widget_->setPalette(palette);
+  }
+
+  bool programmatic_ = false;
+  bool hide_selection_ = true;
+  bool multi_line_ = true;
+  int max_bytes_ = 0;
+};
+
+// ---- drop-down list ----
+
+class QtDropDownList : public QtControl<NativeDropDownList, QComboBox> {
+ public:
+  QtDropDownList(QComboBox* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    widget->setEditable(false);
+    widget->setMaxVisibleItems(30);
+    QObject::connect(widget, &QComboBox::activated, &bridge(), [this](int) { this->listener().OnSelectionChanged(); });
+  }
+  void SetItems(const std::vector<std::string>& items) override {
+    QSignalBlocker quiet(widget_.data());
+    widget_->clear();
+    for (const auto& item : items) widget_->addItem(ToQString(item));
+    widget_->setCurrentIndex(-1);
+  }
+  int Count() const override { return widget_->count(); }
+  std::string ItemText(int index) const override {
+    return index < 0 || index >= widget_->count() ? std::string() : FromQString(widget_->itemText(index));
+  }
+  int Selection() const override { return widget_->currentIndex(); }
+  void SetSelection(int index) override {
+    QSignalBlocker quiet(widget_.data());
+    widget_->setCurrentIndex(index >= 0 && index < widget_->count() ? index : -1);
+  }
+};
+
+// ---- group frame ----
+
+class QtGroupFrame : public QtControl<NativeGroupFrame, QGroupBox>, public QtParent {
+ public:
+  QtGroupFrame(QGroupBox* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
+    widget->setFocusPolicy(Qt::NoFocus);
+  }
+  void SetCaption(std::string_view caption) override { widget_->setTitle(ToQString(caption)); }
+  QWidget* container() override { return widget_.data(); }
+};
+
+// ---- top-level window ----
+
+class TopWindowWidget : public QWidget {
+ public:
+  explicit TopWindowWidget(WindowListener& listener) : listener_(listener) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    // The listener decides; the window goes only when its object is destroyed.
+    event->ignore();
+    listener_.OnCloseRequested();
+  }
+  void changeEvent(QEvent* event) override {
+    if (event->type() == QEvent::ActivationChange) {
+      bool active = isActiveWindow();
+      if (active != was_active_) {
+        was_active_ = active;
+        listener_.OnActivationChanged(active);
+      }
+    }
+    QWidget::changeEvent(event);
+  }
+
+ private:
+  WindowListener& listener_;
+  bool was_active_ = false;
+};
+
+}  // namespace
+
+FrameMargins MarginsFor(const WindowStyle& style, bool has_caption) {
+  if (style.frame == FrameStyle::kNone) return {};
+  bool tool = style.frame == FrameStyle::kResizableTool || style.frame == FrameStyle::kFixedTool;
+  bool title_bar = has_caption || style.system_menu;
+  int border = 3;
+  int title = title_bar ? (tool ? 16 : 22) : 0;
+  return {border, border + title, border, border};
+}
+
+namespace {
+
+class QtWindow : public NativeWindow, public QtParent {
+ public:
+  QtWindow(const WindowStyle& style, const Rect& outer, std::string_view caption, WindowListener& listener)
+      : style_(style), widget_(new TopWindowWidget(listener)), bridge_(std::make_unique<InputBridge>(widget_, listener)) {
+    widget_->setFocusPolicy(Qt::NoFocus);
+    widget_->setWindowFlags(Flags(style_.always_on_top));
+    if (!style.takes_activation) {
+      widget_->setAttribute(Qt::WA_ShowWithoutActivating);
+      widget_->setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    }
+    // A frameless, always-on-top window outside the task bar is a dock:
+    // window managers place it where asked and keep it above the others.
+    if (style.frame == FrameStyle::kNone && !style.in_taskbar && style.always_on_top) {
+      widget_->setAttribute(Qt::WA_X11NetWmWindowTypeDock);
+    }
+    SetBackground(style.background);
+    widget_->setWindowTitle(ToQString(caption));
+    has_caption_ = !caption.empty();
+    SetOuterRect(outer);
+  }
+
+  ~QtWindow() override {
+    bridge_.reset();
+    delete widget_;
+  }
+
+  QWidget* container() override { return widget_; }
+
+  void SetCaption(std::string_view caption) override { widget_->setWindowTitle(ToQString(caption)); }
+
+  Rect OuterRect() const override {
+    QPoint at = widget_->isVisible() ? widget_->frameGeometry().topLeft() : widget_->pos();
+    return {at.x(), at.y(), outer_.width, outer_.height};
+  }
+
+  void SetOuterRect(const Rect& rect) override {
+    outer_ = {rect.width, rect.height};
+    FrameMargins margins = MarginsFor(style_, has_caption_);
+    int width = std::max(1, rect.width - margins.left - margins.right);
+    int height = std::max(1, rect.height - margins.top - margins.bottom);
+    if (style_.frame == FrameStyle::kFixed || style_.frame == FrameStyle::kFixedTool ||
+        style_.frame == FrameStyle::kFixedSunken || style_.frame == FrameStyle::kNone) {
+      widget_->setFixedSize(width, height);
+    } else {
+      widget_->resize(width, height);
+    }
+    widget_->move(rect.left, rect.top);
+  }
+
+  Size ClientSize() const override { return {widget_->width(), widget_->height()}; }
+
+  Point ClientOrigin() const override {
+    QPoint origin = widget_->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y()};
+  }
+
+  void Show() override {
+    widget_->show();
+    if (style_.takes_activation) {
+      widget_->raise();
+      widget_->activateWindow();
+    }
+  }
+  void Hide() override { widget_->hide(); }
+  bool IsVisible() const override { return widget_->isVisible(); }
+
+  void SetWindowOrder(WindowOrder order) override {
+    switch (order) {
+      case WindowOrder::kTop: widget_->raise(); break;
+      case WindowOrder::kBottom: widget_->lower(); break;
+      case WindowOrder::kAlwaysOnTop:
+      case WindowOrder::kNotAlwaysOnTop: {
+        bool on_top = order == WindowOrder::kAlwaysOnTop;
+        Qt::WindowFlags flags = Flags(on_top);
+        // Changed on the native window in place: re-creating it would hide
+        // and possibly activate it.
+        widget_->overrideWindowFlags(flags);
+        if (QWindow* handle = widget_->windowHandle()) handle->setFlags(flags);
+        widget_->raise();
+        break;
+      }
+    }
+  }
+
+  void Activate() override {
+    widget_->raise();
+    widget_->activateWindow();
+  }
+  bool IsActive() const override { return widget_->isActiveWindow(); }
+
+  void SetBackground(Color color) override {
+    QPalette palette = widget_->palette();
+    palette.setColor(QPalette::Window, ToQColor(color));
+    widget_->setPalette(palette);
+    widget_->setAutoFillBackground(true);
+  }
+
+ private:
+  Qt::WindowFlags Flags(bool on_top) const {
+    Qt::WindowFlags flags = style_.in_taskbar ? Qt::Window : Qt::Tool;
+    if (style_.frame == FrameStyle::kNone) {
+      flags |= Qt::FramelessWindowHint;
+    } else {
+      flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+      if (style_.system_menu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+      if (style_.minimize_box) flags |= Qt::WindowMinimizeButtonHint;
+      if (style_.maximize_box) flags |= Qt::WindowMaximizeButtonHint;
+      if (style_.frame == FrameStyle::kFixed || style_.frame == FrameStyle::kFixedTool ||
+          style_.frame == FrameStyle::kFixedSunken) {
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+      }
+    }
+    if (on_top) flags |= Qt::WindowStaysOnTopHint;
+    if (!style_.takes_activation) flags |= Qt::WindowDoesNotAcceptFocus;
+    return flags;
+  }
+
+  WindowStyle style_;
+  TopWindowWidget* widget_;
+  std::unique_ptr<InputBridge> bridge_;
+  Size outer_;
+  bool has_caption_ = true;
+};
+
+// Application-wide routing of Alt+key (the program's mnemonics) and of the
+// wheel (to the control with the keyboard focus, as the original delivers it).
+class InputRouter : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+      if (modifiers != Qt::AltModifier) return false;
+      QWidget* focus = QApplication::focusWidget();
+      if (focus != nullptr ? focus != widget : !widget->isWindow()) return false;  // once per key
+      auto* window = dynamic_cast<TopWindowWidget*>(widget->window());
+      if (window == nullptr) return false;
+      InputBridge* bridge = InputBridge::Of(window);
+      if (bridge == nullptr) return false;
+      auto& listener = static_cast<WindowListener&>(bridge->listener());
+      return listener.OnMnemonicKey({true, KeyCode(*key), KeyState(key->modifiers())});
+    }
+    if (event->type() == QEvent::Wheel) {
+      auto* wheel = static_cast<QWheelEvent*>(event);
+      if (wheel == last_wheel_ && wheel->timestamp() == last_wheel_time_) return false;  // passed up, seen already
+      last_wheel_ = wheel;
+      last_wheel_time_ = wheel->timestamp();
+      QWidget* focus = QApplication::focusWidget();
+      if (focus == nullptr || focus->window() != widget->window()) return false;
+      InputBridge* bridge = InputBridge::Of(focus);
+      if (bridge == nullptr) return false;
+      QPoint at = bridge->control()->mapFromGlobal(wheel->globalPosition().toPoint());
+      int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+      return !bridge->listener().OnWheel({delta, {at.x(), at.y()}, KeyState(wheel->modifiers())});
+    }
+    return false;
+  }
+
+ private:
+  const QWheelEvent* last_wheel_ = nullptr;
+  quint64 last_wheel_time_ = 0;
+};
+
+}  // namespace
+
+QWidget* ContainerOf(NativeParent* parent) {
+  auto* qt_parent = dynamic_cast<QtParent*>(parent);
+  return qt_parent == nullptr ? nullptr : qt_parent->container();
+}
+
+QtWindowSystem::QtWindowSystem() : router_(std::make_unique<InputRouter>()) {
+  qApp->installEventFilter(router_.get());
+}
+
+QtWindowSystem::~QtWindowSystem() = default;
+
+std::unique_ptr<NativeWindow> QtWindowSystem::CreateTopLevelWindow(const WindowStyle& style, const Rect& outer,
+                                                                   std::string_view caption,
+                                                                   WindowListener& listener) {
+  return std::make_unique<QtWindow>(style, outer, caption, listener);
+}
+
+std::unique_ptr<NativeSurface> QtWindowSystem::CreateSurface(NativeParent& parent, const Rect& rect,
+                                                             ControlListener& listener) {
+  return std::make_unique<QtSurface>(new SurfaceWidget(ContainerOf(&parent), listener), listener, rect);
+}
+
+std::unique_ptr<NativeButton> QtWindowSystem::CreateButton(NativeParent& parent, const Rect& rect,
+                                                           ControlListener& listener) {
+  auto* button = new QPushButton(ContainerOf(&parent));
+  button->setAutoDefault(false);
+  return std::make_unique<QtButton>(button, listener, rect);
+}
+
+std::unique_ptr<NativeCheckBox> QtWindowSystem::CreateCheckBox(NativeParent& parent, const Rect& rect,
+                                                               ControlListener& listener) {
+  return std::make_unique<QtCheckBox>(new QCheckBox(ContainerOf(&parent)), listener, rect);
+}
+
+std::unique_ptr<NativeListBox> QtWindowSystem::CreateListBox(NativeParent& parent, const Rect& rect,
+                                                             ControlListener& listener) {
+  return std::make_unique<QtListBox>(new QListWidget(ContainerOf(&parent)), listener, rect);
+}
+
+std::unique_ptr<NativeEdit> QtWindowSystem::CreateEdit(NativeParent& parent, const Rect& rect,
+                                                       ControlListener& listener) {
+  return std::make_unique<QtEdit>(new QLineEdit(ContainerOf(&parent)), listener, rect);
+}
+
+std::unique_ptr<NativeRichEdit> QtWindowSystem::CreateRichEdit(NativeParent& parent, const Rect& rect,
+                                                               ControlListener& listener) {
+  return std::make_unique<QtRichEdit>(new QPlainTextEdit(ContainerOf(&parent)), listener, rect);
+}
+
+std::unique_ptr<NativeDropDownList> QtWindowSystem::CreateDropDownList(NativeParent& parent, const Rect& rect,
+                                                                       ControlListener& listener) {
+  return std::make_unique<QtDropDownList>(new QComboBox(ContainerOf(&parent)), listener, rect);
+}
+
+std::unique_ptr<NativeGroupFrame> QtWindowSystem::CreateGroupFrame(NativeParent& parent, const Rect& rect,
+                                                                   ControlListener& listener) {
+  return std::make_unique<QtGroupFrame>(new QGroupBox(ContainerOf(&parent)), listener, rect);
+}
+
+Color QtWindowSystem::GetSystemColor(SystemColor role) const {
+  QPalette palette = QApplication::palette();
+  QColor colour;
+  switch (role) {
+    case SystemColor::kWindow: colour = palette.color(QPalette::Base); break;
+    case SystemColor::kWindowText: colour = palette.color(QPalette::Text); break;
+    case SystemColor::kButtonFace: colour = palette.color(QPalette::Button); break;
+    case SystemColor::kButtonText: colour = palette.color(QPalette::ButtonText); break;
+    case SystemColor::kButtonHighlight: colour = palette.color(QPalette::Light); break;
+    case SystemColor::kButtonLight: colour = palette.color(QPalette::Midlight); break;
+    case SystemColor::kButtonShadow: colour = palette.color(QPalette::Mid); break;
+    case SystemColor::kButtonDarkShadow: colour = palette.color(QPalette::Shadow); break;
+    case SystemColor::kGrayText: colour = palette.color(QPalette::Disabled, QPalette::Text); break;
+    case SystemColor::kHighlight: colour = palette.color(QPalette::Highlight); break;
+    case SystemColor::kHighlightText: colour = palette.color(QPalette::HighlightedText); break;
+    case SystemColor::kInfoBackground: colour = palette.color(QPalette::ToolTipBase); break;
+    case SystemColor::kInfoText: colour = palette.color(QPalette::ToolTipText); break;
+  }
+  return Rgb(colour.red(), colour.green(), colour.blue());
+}
+
+Font QtWindowSystem::DefaultGuiFont() const {
+  QFont font = QApplication::font();
+  Font result;
+  result.face = FromQString(GuiFamily().isEmpty() ? font.family() : GuiFamily());
+  result.height = font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height();
+  return result;
+}
+
+std::unique_ptr<Canvas> QtWindowSystem::CreateOffscreenCanvas(Size size) { return std::make_unique<QtCanvas>(size); }
+
+}  // namespace tarnwick::qt
