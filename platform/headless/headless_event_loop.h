@@ -1,0 +1,79 @@
+// The headless event loop: a posted-task queue the test drains, timers driven
+// by a clock the test sets, and a virtual screen.
+//
+// Nothing here waits for real time. The clock starts at tick 0 and the
+// local date-time 2011-05-17 10:00:00 unless the test sets them; it moves only
+// by AdvanceTime and Sleep.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "platform/event_loop.h"
+
+namespace tarnwick {
+
+class HeadlessEventLoop : public EventLoop {
+ public:
+  HeadlessEventLoop();
+
+  void Post(std::function<void()> task) override;
+  TimerId StartTimer(int interval_ms, std::function<void()> callback) override;
+  void StopTimer(TimerId id) override;
+  // Runs posted tasks (including those they post) until none is left, raises
+  // each due timer once, and lets the paint hook repaint; repeats until
+  // nothing is pending.
+  void ProcessPendingEvents() override;
+  // Processes pending events; answers Quit's exit code, or kNotQuit when the
+  // queue ran dry without a Quit (the test drives what happens next).
+  int Run() override;
+  void Quit(int exit_code) override;
+  std::uint32_t TickCount() const override;
+  // Advances the clock without processing events; timers falling due meanwhile
+  // fire once at the next ProcessPendingEvents.
+  void Sleep(int milliseconds) override;
+  DateTime LocalNow() const override;
+  Size ScreenSize() const override;
+  Point CursorPosition() const override;
+
+  static constexpr int kNotQuit = -1;
+
+  // Test controls.
+  void SetLocalNow(DateTime now);
+  void SetTickCount(std::uint32_t ticks);
+  // Moves the clock forward in steps, stopping at each timer's due time to
+  // raise it and process what it caused.
+  void AdvanceTime(int milliseconds);
+  void SetScreenSize(Size size);  // default 1280 x 1024
+  void SetCursorPosition(Point screen_position);
+  std::size_t pending_tasks() const { return tasks_.size(); }
+  std::size_t running_timers() const { return timers_.size(); }
+  // The exit code given to Quit, if it was called.
+  std::optional<int> quit_code() const { return quit_code_; }
+  // Called by ProcessPendingEvents after the queue ran dry, to repaint
+  // invalid surfaces; answers whether it painted anything.
+  void SetPaintHook(std::function<bool()> hook) { paint_hook_ = std::move(hook); }
+
+ private:
+  struct Timer {
+    int interval_ms;
+    std::uint64_t next_due;  // in elapsed milliseconds
+    std::function<void()> callback;
+  };
+  bool RunDueTimers();
+
+  std::deque<std::function<void()>> tasks_;
+  std::map<TimerId, Timer> timers_;
+  TimerId next_timer_id_ = 1;
+  std::uint64_t elapsed_ms_ = 0;  // since the loop was made
+  std::uint32_t tick_base_ = 0;
+  DateTime now_base_;
+  Size screen_{1280, 1024};
+  Point cursor_{0, 0};
+  std::optional<int> quit_code_;
+  std::function<bool()> paint_hook_;
+};
+
+}  // namespace tarnwick
