@@ -1,0 +1,51 @@
+// A file layer that wraps another and fails a chosen operation: the n-th
+// read, write, lock, flush or truncate from the moment it is armed. Tests use
+// it to check that the engine reports the failure and loses nothing else.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/file_system.h"
+
+namespace tarnwick::testing {
+
+class FaultFileSystem final : public FileSystem {
+ public:
+  enum class Operation { kRead, kWrite, kLock, kFlush, kTruncate, kCount };
+
+  explicit FaultFileSystem(FileSystem* base = DefaultFileSystem()) : base_(base) {}
+
+  // Arms one failure: the n-th (1-based) operation of that kind from now on
+  // fails with status. A failing write first writes half of its bytes when
+  // torn is set, as a full disk or a crash may leave it.
+  void FailNth(Operation operation, int n, FileStatus status = -11, bool torn = false);
+  void Disarm() { armed_ = false; }
+  // Whether the armed failure has happened.
+  bool fired() const { return fired_; }
+  // Operations of a kind seen since the last FailNth or ResetCounts.
+  int count(Operation operation) const { return counts_[static_cast<int>(operation)]; }
+  void ResetCounts();
+
+  // Called by the wrapped files: the status the operation must fail with, or 0.
+  FileStatus Check(Operation operation, bool* torn);
+
+  FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
+  bool Exists(const std::string& path) override { return base_->Exists(path); }
+  std::string AbsolutePath(const std::string& path) override { return base_->AbsolutePath(path); }
+  std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
+  uint32_t TickCount() override { return base_->TickCount(); }
+  void SleepMilliseconds(int milliseconds) override { base_->SleepMilliseconds(milliseconds); }
+
+ private:
+  FileSystem* base_;
+  bool armed_ = false;
+  bool fired_ = false;
+  bool torn_ = false;
+  Operation operation_ = Operation::kWrite;
+  int remaining_ = 0;
+  FileStatus status_ = 0;
+  int counts_[static_cast<int>(Operation::kCount)] = {};
+};
+
+}  // namespace tarnwick::testing
