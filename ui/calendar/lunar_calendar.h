@@ -53,7 +53,7 @@ int DaysInLunarYear(int lunar_year);
 
 // --- Conversions ---
 
-// For Gregorian dates from 1901-01-01 (lunar 1900, month 11 day 12) to the
+// For Gregorian dates from 1901-01-01 (lunar 1900, month 11 day 11) to the
 // last day of lunar 2049; empty outside or for an impossible date.
 std::optional<LunarDate> GregorianToLunar(int year, int month, int day);
 inline std::optional<LunarDate> GregorianToLunar(const GregorianDate& date) {
@@ -114,8 +114,8 @@ std::string GregorianMonthName(int month);
 
 // Replaces, in this order and everywhere they occur, %Y (year name),
 // %S (zodiac), %M (lunar month name), %D (lunar day name), %y, %m, %d
-// (Gregorian year, month, day in plain decimal). The lunar codes become
-// empty when the date has no lunar equivalent. GBK format and result.
+// (Gregorian year, month, day in plain decimal). %M and %D become empty
+// when the date has no lunar equivalent. GBK format and result.
 std::string FormatLunarText(std::string_view format, const GregorianDate& date);
 
 // The description of a hovered day: "%Y年(%S)%M%D %y-%m-%d",
