@@ -118,8 +118,10 @@ class NativeControl {
 };
 
 // A self-drawn child: the backend asks its listener to paint (OnPaint) into
-// an off-screen buffer that it then shows, so no flicker is seen.
-class NativeSurface : public NativeControl {
+// an off-screen buffer that it then shows, so no flicker is seen. It may
+// parent native controls of its own (a calendar's drop-down lists), which
+// are drawn above its painting.
+class NativeSurface : public NativeControl, public NativeParent {
  public:
   // Marks rect (client coordinates) for repainting; the paint happens when
   // pending events are processed.
