@@ -795,6 +795,8 @@ class InputRouter : public QObject {
       auto* key = static_cast<QKeyEvent*>(event);
       Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
       if (modifiers != Qt::AltModifier) return false;
+      int code = KeyCode(*key);
+      if (code == 0 || code == keys::kAlt || code == keys::kShift || code == keys::kControl) return false;
       QWidget* focus = QApplication::focusWidget();
       if (focus != nullptr ? focus != widget : !widget->isWindow()) return false;  // once per key
       auto* window = dynamic_cast<TopWindowWidget*>(widget->window());
@@ -802,7 +804,7 @@ class InputRouter : public QObject {
       InputBridge* bridge = InputBridge::Of(window);
       if (bridge == nullptr) return false;
       auto& listener = static_cast<WindowListener&>(bridge->listener());
-      return listener.OnMnemonicKey({true, KeyCode(*key), KeyState(key->modifiers())});
+      return listener.OnMnemonicKey({true, code, KeyState(key->modifiers())});
     }
     if (event->type() == QEvent::Wheel) {
       auto* wheel = static_cast<QWheelEvent*>(event);
