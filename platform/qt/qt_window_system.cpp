@@ -273,9 +273,11 @@ class SurfaceWidget : public QWidget {
   QRegion pending_;
 };
 
-class QtSurface : public QtControl<NativeSurface, SurfaceWidget> {
+class QtSurface : public QtControl<NativeSurface, SurfaceWidget>, public QtParent {
  public:
   using QtControl::QtControl;
+  // Its children (a calendar's drop-down lists) are drawn above its painting.
+  QWidget* container() override { return widget_.data(); }
   void Invalidate(const Rect& rect) override { widget_->Invalidate(QRect(rect.left, rect.top, rect.width, rect.height)); }
   void InvalidateAll() override { widget_->Invalidate(widget_->rect()); }
   void Update() override { widget_->PaintPending(); }
