@@ -1,0 +1,422 @@
+#include "ui/calendar/cn_month_calendar.h"
+
+#include <utility>
+
+namespace tarnwick {
+namespace {
+
+constexpr Point kYearListAt{3, 4};
+constexpr int kYearListWidth = 102;
+constexpr Point kMonthListAt{107, 4};
+constexpr int kMonthListWidth = 61;
+constexpr int kListHeight = 22;
+constexpr int kTextInset = 3;    // cell texts keep off the cell's top and bottom edges
+constexpr int kFooterInset = 5;  // footer texts keep off the left and right edges
+constexpr double kLastSecondOfDay = 86399.0 / 86400.0;
+
+// Both cell texts and the header use the default GUI font.
+const Font& CellFont() {
+  static const Font font;
+  return font;
+}
+
+GregorianDate Today(Platform& platform) {
+  CivilDateTime now = DecodeDateTime(platform.loop().LocalNow());
+  return {now.year, now.month, now.day};
+}
+
+}  // namespace
+
+// Input on the grid surface: first the common events (the control wrapper),
+// then the calendar's own pointer handling.
+class CnMonthCalendar::GridListener : public ControlListener {
+ public:
+  explicit GridListener(CnMonthCalendar& calendar) : calendar_(calendar) {}
+
+  bool OnMouse(const MouseEvent& event) override {
+    if (calendar_.input_ && !calendar_.input_->OnMouse(event)) return false;
+    if (event.action == MouseAction::kMove) {
+      calendar_.MouseMoved(event.position);
+    } else if (event.action == MouseAction::kRelease && event.button == MouseButton::kLeft) {
+      calendar_.LeftReleased(event.position);
+    } else if (event.action == MouseAction::kRelease && event.button == MouseButton::kRight) {
+      calendar_.RightReleased(event.position);
+    }
+    return true;
+  }
+  void OnMouseLeave() override {
+    if (calendar_.input_) calendar_.input_->OnMouseLeave();
+    calendar_.MouseLeft();
+  }
+  bool OnWheel(const WheelEvent& event) override {
+    return calendar_.input_ ? calendar_.input_->OnWheel(event) : true;
+  }
+  // The grid has no keyboard handling of its own.
+  bool OnKey(const KeyEvent& event) override { return calendar_.input_ ? calendar_.input_->OnKey(event) : true; }
+  bool OnCharacter(std::uint32_t code) override {
+    return calendar_.input_ ? calendar_.input_->OnCharacter(code) : true;
+  }
+  void OnFocusChanged(bool has_focus) override {
+    if (calendar_.input_) calendar_.input_->OnFocusChanged(has_focus);
+  }
+  void OnPaint(Canvas& canvas, const Rect& dirty) override { calendar_.Paint(canvas, dirty); }
+
+ private:
+  CnMonthCalendar& calendar_;
+};
+
+class CnMonthCalendar::ListListener : public ControlListener {
+ public:
+  ListListener(CnMonthCalendar& calendar, void (CnMonthCalendar::*chosen)())
+      : calendar_(calendar), chosen_(chosen) {}
+  void OnSelectionChanged() override { (calendar_.*chosen_)(); }
+
+ private:
+  CnMonthCalendar& calendar_;
+  void (CnMonthCalendar::*chosen_)();
+};
+
+CnMonthCalendar::CnMonthCalendar(Platform& platform, NativeParent& parent, Point at,
+                                 CnMonthCalendarOwner& owner, const Options& options,
+                                 ControlListener* input)
+    : platform_(platform),
+      owner_(owner),
+      input_(input),
+      show_navigation_bar_(options.show_navigation_bar),
+      model_(Today(platform), options.display_mode),
+      alive_(std::make_shared<bool>(true)) {
+  grid_listener_ = std::make_unique<GridListener>(*this);
+  surface_ = platform_.windows().CreateSurface(parent, Rect{at.x, at.y, size().width, size().height},
+                                               *grid_listener_);
+  surface_->SetTakesFocus(true);
+  if (show_navigation_bar_) {
+    year_listener_ = std::make_unique<ListListener>(*this, &CnMonthCalendar::YearChosen);
+    month_listener_ = std::make_unique<ListListener>(*this, &CnMonthCalendar::MonthChosen);
+    year_list_ = platform_.windows().CreateDropDownList(
+        *surface_, Rect{kYearListAt.x, kYearListAt.y, kYearListWidth, kListHeight}, *year_listener_);
+    month_list_ = platform_.windows().CreateDropDownList(
+        *surface_, Rect{kMonthListAt.x, kMonthListAt.y, kMonthListWidth, kListHeight}, *month_listener_);
+  }
+  Selected(false);
+  if (options.initial_date) {
+    const GregorianDate& date = *options.initial_date;
+    SetDate(date.year, date.month, date.day);
+  }
+}
+
+CnMonthCalendar::~CnMonthCalendar() {
+  *alive_ = false;
+  // The lists and the surface go before the listeners they call.
+  month_list_.reset();
+  year_list_.reset();
+  surface_.reset();
+}
+
+bool CnMonthCalendar::SetDate(int year, int month, int day) {
+  if (!model_.SetDate(year, month, day)) return false;
+  Selected(true);
+  return true;
+}
+
+DateTime CnMonthCalendar::SelectedDate() const {
+  const GregorianDate& date = model_.selected_date();
+  return EncodeDate(date.year, date.month, date.day) + kLastSecondOfDay;
+}
+
+bool CnMonthCalendar::SetSelectedDate(DateTime value) {
+  CivilDateTime civil = DecodeDateTime(ClampDateTime(value));
+  if (civil.year < 1901 || civil.year > 2049) return false;
+  return SetDate(civil.year, civil.month, civil.day);
+}
+
+bool CnMonthCalendar::SetLunarYear(int year) {
+  if (!model_.SetLunarYear(year)) return false;
+  Selected(true);
+  return true;
+}
+
+bool CnMonthCalendar::SetLunarMonth(int month) {
+  if (!model_.SetLunarMonth(month)) return false;
+  Selected(true);
+  return true;
+}
+
+bool CnMonthCalendar::SetLunarDay(int day) {
+  if (!model_.SetLunarDay(day)) return false;
+  Selected(true);
+  return true;
+}
+
+bool CnMonthCalendar::SetLeapMonth(bool leap) {
+  if (!model_.SetLeapMonth(leap)) return false;
+  Selected(true);
+  return true;
+}
+
+void CnMonthCalendar::SetDisplayMode(int mode) {
+  model_.SetDisplayMode(mode);
+  Selected(false);
+}
+
+std::string CnMonthCalendar::YearName() const {
+  const GregorianDate& d = model_.selected_date();
+  return tarnwick::YearName(d.year, d.month, d.day);
+}
+
+std::string CnMonthCalendar::LunarMonthName() const {
+  return tarnwick::LunarMonthName(model_.lunar_date().month, model_.lunar_date().leap);
+}
+
+std::string CnMonthCalendar::LunarDayName() const { return tarnwick::LunarDayName(model_.lunar_date().day); }
+
+std::string CnMonthCalendar::ZodiacAnimal() const {
+  const GregorianDate& d = model_.selected_date();
+  return tarnwick::ZodiacAnimal(d.year, d.month, d.day);
+}
+
+std::string CnMonthCalendar::SolarTermName() const {
+  const GregorianDate& d = model_.selected_date();
+  return tarnwick::SolarTermName(SolarTermNumber(d.year, d.month, d.day));
+}
+
+int CnMonthCalendar::Weekday() const {
+  const GregorianDate& d = model_.selected_date();
+  return tarnwick::Weekday(d.year, d.month, d.day);
+}
+
+int CnMonthCalendar::DaysInLunarMonth() const {
+  const LunarDate& lunar = model_.lunar_date();
+  return tarnwick::DaysInLunarMonth(lunar.year, lunar.month, lunar.leap);
+}
+
+int CnMonthCalendar::DaysInLunarYear() const { return tarnwick::DaysInLunarYear(model_.lunar_date().year); }
+
+Size CnMonthCalendar::size() const {
+  return {kWidth, GridTop() + kGridHeight};
+}
+
+int CnMonthCalendar::GridTop() const { return show_navigation_bar_ ? kNavigationBarHeight : 0; }
+
+Rect CnMonthCalendar::CellRect(int index) const {
+  int row = index / kGridColumns;
+  int column = index % kGridColumns;
+  return {column * kCellWidth, GridTop() + kHeaderHeight + row * kCellHeight, kCellWidth + 1, kCellHeight};
+}
+
+Rect CnMonthCalendar::FooterRect() const {
+  return {0, GridTop() + kHeaderHeight + kGridRows * kCellHeight, kWidth, kFooterHeight};
+}
+
+int CnMonthCalendar::CellAt(Point point) const {
+  int y = point.y - GridTop() - kHeaderHeight;
+  if (point.x < 0 || point.x >= kGridColumns * kCellWidth || y < 0 || y >= kGridRows * kCellHeight) return -1;
+  return (y / kCellHeight) * kGridColumns + point.x / kCellWidth;
+}
+
+void CnMonthCalendar::Selected(bool notify) {
+  picture_stale_ = true;
+  // The pointer stays where it was: keep its highlight when the cell under
+  // it still shows a day of the (new) shown month.
+  if (hovered_ >= 0) {
+    const CalendarCell& cell = model_.grid().cells[hovered_];
+    if (cell.in_shown_month) {
+      hover_text_ = HoverText(cell.date);
+    } else {
+      hovered_ = -1;
+      hover_text_.clear();
+    }
+  }
+  SelectListEntries();
+  surface_->InvalidateAll();
+  if (notify) Post([](CnMonthCalendarOwner& owner) { owner.DateChanged(); });
+}
+
+void CnMonthCalendar::Post(std::function<void(CnMonthCalendarOwner&)> event) {
+  std::weak_ptr<bool> alive = alive_;
+  CnMonthCalendarOwner* owner = &owner_;
+  platform_.loop().Post([alive, owner, event = std::move(event)] {
+    auto still_alive = alive.lock();
+    if (still_alive && *still_alive) event(*owner);
+  });
+}
+
+void CnMonthCalendar::RefillYearList() {
+  if (!year_list_ || listed_year_mode_ == DisplayMode()) return;
+  year_list_->SetItems(YearListTexts(DisplayMode()));
+  listed_year_mode_ = DisplayMode();
+  listed_month_year_ = 0;
+}
+
+void CnMonthCalendar::RefillMonthList(int year) {
+  if (!month_list_) return;
+  month_entries_ = MonthListEntries(DisplayMode(), year);
+  std::vector<std::string> texts;
+  texts.reserve(month_entries_.size());
+  for (const MonthListEntry& entry : month_entries_) texts.push_back(entry.text);
+  month_list_->SetItems(texts);
+  listed_month_year_ = year;
+}
+
+void CnMonthCalendar::SelectListEntries() {
+  if (!year_list_) return;
+  bool gregorian = DisplayMode() == kGregorianMonthView;
+  int year = gregorian ? model_.selected_date().year : model_.lunar_date().year;
+  int month = gregorian ? model_.selected_date().month : model_.lunar_date().month;
+  bool leap = !gregorian && model_.lunar_date().leap;
+  RefillYearList();
+  // The Gregorian month names are the same every year; the lunar ones depend
+  // on the year's leap month.
+  if (month_entries_.empty() || (!gregorian && listed_month_year_ != year)) RefillMonthList(year);
+  bool listed = year >= kFirstListedYear && year <= kLastListedYear;
+  year_list_->SetSelection(listed ? year - kFirstListedYear : -1);
+  int month_index = -1;
+  for (std::size_t i = 0; i < month_entries_.size(); ++i) {
+    if (month_entries_[i].month == month && month_entries_[i].leap == leap) month_index = static_cast<int>(i);
+  }
+  month_list_->SetSelection(month_index);
+}
+
+void CnMonthCalendar::YearChosen() {
+  int index = year_list_->Selection();
+  if (index < 0) return;
+  int year = kFirstListedYear + index;
+  bool gregorian = DisplayMode() == kGregorianMonthView;
+  if (!gregorian) RefillMonthList(year);
+  std::optional<GregorianDate> date;
+  if (gregorian) {
+    const GregorianDate& d = model_.selected_date();
+    date = DateForListChoice(DisplayMode(), year, d.month, false, d.day);
+  } else {
+    const LunarDate& lunar = model_.lunar_date();
+    date = DateForListChoice(DisplayMode(), year, lunar.month, lunar.leap, lunar.day);
+    // The chosen year may have no such leap month: its ordinary month then.
+    if (!date && lunar.leap) date = DateForListChoice(DisplayMode(), year, lunar.month, false, lunar.day);
+  }
+  if (date) model_.SetDate(*date);
+  Selected(false);
+}
+
+void CnMonthCalendar::MonthChosen() {
+  int index = month_list_->Selection();
+  if (index < 0 || index >= static_cast<int>(month_entries_.size())) return;
+  bool gregorian = DisplayMode() == kGregorianMonthView;
+  int year_index = year_list_->Selection();
+  int year = year_index >= 0 ? kFirstListedYear + year_index
+                             : (gregorian ? model_.selected_date().year : model_.lunar_date().year);
+  int day = gregorian ? model_.selected_date().day : model_.lunar_date().day;
+  const MonthListEntry& entry = month_entries_[index];
+  if (auto date = DateForListChoice(DisplayMode(), year, entry.month, entry.leap, day)) model_.SetDate(*date);
+  Selected(false);
+}
+
+void CnMonthCalendar::MouseMoved(Point point) {
+  int index = CellAt(point);
+  if (index == hovered_) return;
+  if (index >= 0 && model_.grid().cells[index].in_shown_month) {
+    SetHovered(index);
+    LunarDate lunar = model_.grid().cells[index].lunar;
+    Post([lunar](CnMonthCalendarOwner& owner) { owner.DayHovered(lunar); });
+  } else {
+    SetHovered(-1);
+  }
+}
+
+void CnMonthCalendar::MouseLeft() { SetHovered(-1); }
+
+void CnMonthCalendar::LeftReleased(Point point) {
+  int index = CellAt(point);
+  if (index < 0 || !model_.grid().cells[index].in_shown_month) return;
+  GregorianDate date = model_.grid().cells[index].date;
+  if (!SetDate(date.year, date.month, date.day)) return;
+  Post([](CnMonthCalendarOwner& owner) { owner.DayClicked(); });
+}
+
+void CnMonthCalendar::RightReleased(Point point) {
+  int index = CellAt(point);
+  if (index < 0 || !model_.grid().cells[index].in_shown_month) return;
+  LunarDate lunar = model_.grid().cells[index].lunar;
+  Post([lunar](CnMonthCalendarOwner& owner) { owner.DayRightClicked(lunar); });
+}
+
+void CnMonthCalendar::SetHovered(int index) {
+  if (index == hovered_) return;
+  if (hovered_ >= 0) surface_->Invalidate(CellRect(hovered_));
+  hovered_ = index;
+  if (index >= 0) {
+    surface_->Invalidate(CellRect(index));
+    hover_text_ = HoverText(model_.grid().cells[index].date);
+  } else {
+    hover_text_.clear();
+  }
+  surface_->Invalidate(FooterRect());
+}
+
+void CnMonthCalendar::RebuildPicture() {
+  if (!picture_ || picture_->size() != size()) picture_ = platform_.windows().CreateOffscreenCanvas(size());
+  DrawGrid(*picture_);
+  picture_stale_ = false;
+}
+
+void CnMonthCalendar::Paint(Canvas& canvas, const Rect& dirty) {
+  if (picture_stale_) RebuildPicture();
+  canvas.SetClip(dirty);
+  canvas.DrawCanvas(*picture_, {0, 0});
+  if (!hover_text_.empty()) {
+    Rect footer = FooterRect();
+    Rect text{footer.left + kFooterInset, footer.top, footer.width - 2 * kFooterInset, footer.height};
+    canvas.DrawTextAligned(text, hover_text_, CellFont(), kFooterText,
+                    text_flags::kRight | text_flags::kVerticalCenter | text_flags::kSingleLine);
+  }
+  if (hovered_ >= 0) DrawCell(canvas, hovered_, true);
+  canvas.ResetClip();
+}
+
+// Everything but the hover: the bar's background, the weekday header, the
+// cells with their lines, and the footer with its solar-term text.
+void CnMonthCalendar::DrawGrid(Canvas& canvas) const {
+  const int top = GridTop();
+  if (show_navigation_bar_) {
+    canvas.FillRect({0, 0, kWidth, kNavigationBarHeight},
+                    platform_.windows().GetSystemColor(SystemColor::kButtonFace));
+  }
+  canvas.FillRect({0, top, kWidth, kHeaderHeight}, kHeaderBackground);
+  for (int column = 0; column < kGridColumns; ++column) {
+    Color color = column >= 5 ? kWeekendHeaderText : kFooterText;
+    canvas.DrawTextAligned({column * kCellWidth, top, kCellWidth, kHeaderHeight}, WeekdayName(column + 1), CellFont(),
+                    color, text_flags::kCenter | text_flags::kVerticalCenter | text_flags::kSingleLine);
+  }
+  for (int index = 0; index < kGridCellCount; ++index) DrawCell(canvas, index, false);
+  Rect footer = FooterRect();
+  canvas.FillRect(footer, kHeaderBackground);
+  Rect text{footer.left + kFooterInset, footer.top, footer.width - 2 * kFooterInset, footer.height};
+  canvas.DrawTextAligned(text, model_.grid().footer_text, CellFont(), kFooterText,
+                  text_flags::kLeft | text_flags::kVerticalCenter | text_flags::kSingleLine);
+}
+
+// A cell: its lines in the grid-line colour (shared with its neighbours),
+// the background inside, the lunar text near the top and the day number
+// near the bottom.
+void CnMonthCalendar::DrawCell(Canvas& canvas, int index, bool hovered) const {
+  const CalendarCell& cell = model_.grid().cells[index];
+  Rect rect = CellRect(index);
+  const int right = rect.right() - 1;
+  canvas.DrawLine({rect.left, rect.top}, {rect.right(), rect.top}, kGridLine);
+  canvas.DrawLine({rect.left, rect.top}, {rect.left, rect.bottom()}, kGridLine);
+  canvas.DrawLine({right, rect.top}, {right, rect.bottom()}, kGridLine);
+  // The last row ends on the footer, which has no line of its own.
+  if (index / kGridColumns < kGridRows - 1) {
+    canvas.DrawLine({rect.left, rect.bottom()}, {rect.right(), rect.bottom()}, kGridLine);
+  }
+  Color background = hovered ? kHoveredBackground
+                             : (cell.in_shown_month ? kShownMonthBackground : kOtherMonthBackground);
+  Rect inside{rect.left + 1, rect.top + 1, rect.width - 2, rect.height - 1};
+  canvas.FillRect(inside, background);
+  constexpr int kOneLine = text_flags::kCenter | text_flags::kSingleLine;
+  canvas.DrawTextAligned({inside.left, rect.top + kTextInset, inside.width, rect.height - 2 * kTextInset},
+                  cell.lunar_text, CellFont(), hovered ? kHoveredLunarText : kLunarText,
+                  kOneLine | text_flags::kTop);
+  canvas.DrawTextAligned({inside.left, rect.top + kTextInset, inside.width, rect.height - 2 * kTextInset},
+                  cell.day_text, CellFont(), hovered ? kHoveredDayText : kDayText, kOneLine | text_flags::kBottom);
+}
+
+}  // namespace tarnwick
