@@ -1,0 +1,186 @@
+// The real program on a private X display, checked as a person would see it:
+// started in an empty folder, its main window found, photographed and read by
+// pixels; the pointer and keys driven with xdotool; every wait bounded.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "app/e2e/x_session.h"
+#include "testing/temp_dir.h"
+
+namespace tarnwick::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// The calendar at the client's top left: navigation bar 30, weekday header
+// 20, six rows of 32, footer 20; cells 52 wide with one-pixel lines.
+constexpr int kHeaderTop = 30, kGridTop = 50, kFooterTop = 242;
+constexpr int kCellWidth = 52, kCellHeight = 32;
+
+constexpr QRgb kBarBlue = 0xFF296DB5, kShownMonth = 0xFFFFFAC2, kOtherMonth = 0xFFD3D9D6, kHovered = 0xFF0000FF;
+
+// Screenshots stay in the build folder for a person to look at.
+fs::path ShotPath(const std::string& name) { return fs::path(TARNWICK_E2E_SHOT_DIR) / (name + ".png"); }
+
+// The colour covering most of a rectangle of the image (text over it aside).
+QRgb DominantColour(const QImage& image, int left, int top, int width, int height) {
+  std::map<QRgb, int> count;
+  for (int y = top; y < top + height; ++y)
+    for (int x = left; x < left + width; ++x) ++count[image.pixel(x, y) | 0xFF000000];
+  QRgb best = 0;
+  int most = -1;
+  for (auto [colour, n] : count)
+    if (n > most) best = colour, most = n;
+  return best;
+}
+
+int CountColour(const QImage& image, QRect area, QRgb colour) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) n += (image.pixel(x, y) | 0xFF000000) == colour;
+  return n;
+}
+
+std::string Hex(QRgb colour) { return QColor(colour).name().toStdString(); }
+
+class ProgramOnScreen : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "xdotool", "import"}) {
+      if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
+    // Started from another folder: the program must move to its own.
+    program_ = folder_.path() / "tarnwick";
+    fs::copy_file(TARNWICK_PROGRAM, program_);
+    child_ = Child::Start({program_.string()}, fs::temp_directory_path(),
+                          {"DISPLAY=" + session_.display(), "QT_QPA_PLATFORM=xcb"});
+    window_ = session_.WaitForWindow("^Tarnwick V2\\.8", 30s);
+    ASSERT_NE(window_, 0u) << "the main window did not appear";
+    auto geometry = session_.WindowGeometry(window_);
+    ASSERT_TRUE(geometry.has_value());
+    client_ = *geometry;
+  }
+
+  // Screenshot once the calendar's header shows, so a late first paint is
+  // not mistaken for a wrong colour.
+  QImage ShotWhenPainted(const std::string& name) {
+    QImage image;
+    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
+      EXPECT_TRUE(session_.Screenshot(ShotPath(name)));
+      image.load(QString::fromStdString(ShotPath(name).string()));
+      if (!image.isNull() && Region(image, 0, kHeaderTop, 365, 20) == kBarBlue) break;
+      std::this_thread::sleep_for(100ms);
+    }
+    return image;
+  }
+
+  QRgb Region(const QImage& image, int left, int top, int width, int height) const {
+    return DominantColour(image, client_.x + left, client_.y + top, width, height);
+  }
+
+  // A cell's background, read from its top-left corner away from its texts.
+  QRgb CellColour(const QImage& image, int row, int column) const {
+    return Region(image, column * kCellWidth + 2, kGridTop + row * kCellHeight + 2, 8, 3);
+  }
+
+  QPoint CellCentre(int row, int column) const {
+    return {client_.x + column * kCellWidth + kCellWidth / 2, client_.y + kGridTop + row * kCellHeight + kCellHeight / 2};
+  }
+
+  XSession session_;
+  testing::TempDir folder_;
+  fs::path program_;
+  Child child_;
+  unsigned long window_ = 0;
+  XSession::Geometry client_;
+};
+
+TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
+  // The client area is what the layout needs at 371 x 596.
+  EXPECT_EQ(client_.width, 365);
+  EXPECT_EQ(client_.height, 568);
+  // It moved to the folder of its executable.
+  EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(child_.pid()) + "/cwd"), folder_.path());
+
+  QImage shot = ShotWhenPainted("main_column");
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_EQ(Hex(Region(shot, 0, kHeaderTop, 365, 20)), Hex(kBarBlue)) << "weekday header";
+  EXPECT_EQ(Hex(Region(shot, 0, kFooterTop + 1, 120, 18)), Hex(kBarBlue)) << "footer";
+
+  // Six weeks from a Monday: the first row may start in the month before, the
+  // last rows run into the month after; the shown month fills the middle.
+  int shown = 0, other = 0;
+  std::pair<int, int> a_shown_day{-1, -1}, another_shown_day{-1, -1};
+  for (int row = 0; row < 6; ++row) {
+    for (int column = 0; column < 7; ++column) {
+      QRgb colour = CellColour(shot, row, column);
+      if (colour == kShownMonth) {
+        ++shown;
+        if (row == 2 && column == 2) a_shown_day = {row, column};
+        if (row == 3 && column == 4) another_shown_day = {row, column};
+      } else if (colour == kOtherMonth) {
+        ++other;
+      } else {
+        ADD_FAILURE() << "cell " << row << "," << column << " is " << Hex(colour);
+      }
+    }
+  }
+  EXPECT_GE(shown, 28);
+  EXPECT_LE(shown, 31);
+  EXPECT_EQ(shown + other, 42);
+  ASSERT_NE(a_shown_day.first, -1) << "the third row always lies in the shown month";
+
+  // Hovering a day paints it #0000FF; moving on restores it.
+  QPoint first = CellCentre(a_shown_day.first, a_shown_day.second);
+  ASSERT_TRUE(session_.MovePointer(first.x(), first.y()));
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(session_.Screenshot(ShotPath("hovered")));
+  shot.load(QString::fromStdString(ShotPath("hovered").string()));
+  EXPECT_EQ(Hex(CellColour(shot, a_shown_day.first, a_shown_day.second)), Hex(kHovered));
+
+  QPoint second = CellCentre(another_shown_day.first, another_shown_day.second);
+  ASSERT_TRUE(session_.MovePointer(second.x(), second.y()));
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(session_.Screenshot(ShotPath("hovered_again")));
+  shot.load(QString::fromStdString(ShotPath("hovered_again").string()));
+  EXPECT_EQ(Hex(CellColour(shot, another_shown_day.first, another_shown_day.second)), Hex(kHovered));
+  EXPECT_EQ(Hex(CellColour(shot, a_shown_day.first, a_shown_day.second)), Hex(kShownMonth));
+  // The footer names the hovered day in white on its right.
+  QRect footer_right(client_.x + 190, client_.y + kFooterTop + 2, 170, 16);
+  EXPECT_GT(CountColour(shot, footer_right, 0xFFFFFFFF), 20);
+
+  ASSERT_TRUE(session_.Click(1));
+  std::this_thread::sleep_for(300ms);
+
+  // Alt+F opens the side panels: 664 x 596 outside, 658 x 568 inside.
+  ASSERT_TRUE(session_.Focus(window_));
+  ASSERT_TRUE(session_.Key("alt+f"));
+  std::optional<XSession::Geometry> wide;
+  for (auto deadline = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < deadline;) {
+    wide = session_.WindowGeometry(window_);
+    if (wide && wide->width != client_.width) break;
+    std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_TRUE(wide.has_value());
+  EXPECT_EQ(wide->width, 658);
+  EXPECT_EQ(wide->height, 568);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(session_.Screenshot(ShotPath("side_panels")));
+
+  // Closing the window ends the process with 0.
+  ASSERT_TRUE(session_.RequestClose(window_));
+  auto code = child_.Wait(15s);
+  ASSERT_TRUE(code.has_value()) << "the program did not end after its window was closed";
+  EXPECT_EQ(*code, 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::e2e

@@ -1,0 +1,120 @@
+// Start-up time and peak memory of the memo book against a minimal Qt Widgets
+// program that shows one empty window, both measured in this run on one
+// private X display. A start is timed from the fork to the moment the first
+// painted window reached the screen (the programs report it themselves, see
+// app/first_paint_probe.h); the peak resident set comes from the ended child.
+// Each figure is the median of kStarts fresh processes, the two programs
+// alternating so that a change in machine load touches both alike.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/e2e/x_session.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+using tarnwick::e2e::Child;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStarts = 5;
+
+struct Start {
+  double seconds = 0;
+  long peak_kib = 0;
+};
+
+struct Figures {
+  double median_seconds = 0;
+  long median_peak_kib = 0;
+  bool ok = false;
+};
+
+// One fresh process of `program`, copied into an empty folder first so that
+// the memo book finds no database and starts the same way each time.
+bool StartOnce(const std::string& display, const std::filesystem::path& program, Start& start) {
+  tarnwick::testing::TempDir folder;
+  std::filesystem::path copy = folder.path() / program.filename();
+  std::filesystem::copy_file(program, copy);
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return false;
+  auto began = Clock::now();
+  Child child = Child::Start({copy.string()}, folder.path(),
+                             {"DISPLAY=" + display, "TARNWICK_EXIT_AFTER_FIRST_PAINT=1", "QT_QPA_PLATFORM=xcb"}, out[1]);
+  close(out[1]);
+  std::string said;
+  while (said.find("painted") == std::string::npos) {
+    pollfd fd{out[0], POLLIN, 0};
+    if (poll(&fd, 1, 30000) <= 0) break;
+    char buffer[64];
+    ssize_t got = read(out[0], buffer, sizeof buffer);
+    if (got <= 0) break;
+    said.append(buffer, static_cast<size_t>(got));
+  }
+  start.seconds = std::chrono::duration<double>(Clock::now() - began).count();
+  close(out[0]);
+  auto code = child.Wait(std::chrono::seconds(10));
+  start.peak_kib = child.peak_resident_kib();
+  return said.find("painted") != std::string::npos && code == 0;
+}
+
+Figures reference, memo_book;
+
+void Measure() {
+  static bool measured = false;
+  if (measured) return;
+  measured = true;
+  tarnwick::e2e::XSession session;
+  if (!session.Start()) return;
+  std::vector<Start> ref_starts, memo_starts;
+  for (int i = 0; i < kStarts; ++i) {
+    Start ref, memo;
+    if (!StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, ref)) return;
+    if (!StartOnce(session.display(), TARNWICK_PROGRAM, memo)) return;
+    ref_starts.push_back(ref);
+    memo_starts.push_back(memo);
+  }
+  auto median = [](std::vector<Start> starts, Figures& figures) {
+    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
+    figures.median_seconds = starts[starts.size() / 2].seconds;
+    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.peak_kib < b.peak_kib; });
+    figures.median_peak_kib = starts[starts.size() / 2].peak_kib;
+    figures.ok = true;
+  };
+  median(ref_starts, reference);
+  median(memo_starts, memo_book);
+}
+
+void Report(benchmark::State& state, const Figures& figures) {
+  Measure();
+  for (auto _ : state) {
+    if (!figures.ok) {
+      state.SkipWithError("no X display, or a program did not paint its window");
+      break;
+    }
+    state.SetIterationTime(figures.median_seconds);
+  }
+  state.counters["peak_rss_MiB"] = figures.median_peak_kib / 1024.0;
+  if (&figures == &memo_book && reference.ok) {
+    state.counters["time_ratio"] = memo_book.median_seconds / reference.median_seconds;
+    state.counters["memory_ratio"] = double(memo_book.median_peak_kib) / double(reference.median_peak_kib);
+  }
+}
+
+void BM_MinimalQtWindowFirstPaint(benchmark::State& state) { Report(state, reference); }
+void BM_TarnwickFirstPaint(benchmark::State& state) { Report(state, memo_book); }
+
+BENCHMARK(BM_MinimalQtWindowFirstPaint)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TarnwickFirstPaint)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
