@@ -5,8 +5,8 @@
 //
 // Promises:
 // - Every text is GBK, as everywhere in the program.
-// - Nothing here reads the clock or allocates beyond the returned texts; a
-//   Gregorian to lunar conversion costs a table look-up, not a walk over
+// - Nothing here reads the clock; the name texts are converted to GBK once.
+//   A Gregorian to lunar conversion costs a table look-up, not a walk over
 //   the years.
 // - Dates outside the tables give the empty result of each function (an
 //   empty optional, 0, or an empty text); nothing throws or crashes.
@@ -53,8 +53,9 @@ int DaysInLunarYear(int lunar_year);
 
 // --- Conversions ---
 
-// For Gregorian dates from 1901-01-01 (lunar 1900, month 11 day 11) to the
-// last day of lunar 2049; empty outside or for an impossible date.
+// For Gregorian dates from 1901-01-01 (lunar 1900, month 11 day 11) to
+// 2050-01-22, the last day of lunar 2049; empty outside or for an
+// impossible date.
 std::optional<LunarDate> GregorianToLunar(int year, int month, int day);
 inline std::optional<LunarDate> GregorianToLunar(const GregorianDate& date) {
   return GregorianToLunar(date.year, date.month, date.day);
