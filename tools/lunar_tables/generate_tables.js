@@ -3,10 +3,10 @@
 // 1901..2049 and the solar-term moments of Gregorian years 1880..2079.
 //
 // Moments are the reference's own (China Standard Time, rounded to the
-// nearest second). A lunar month begins on the day that holds its new moon
-// in China Standard Time: where the reference's month start differs from the
-// day of its own precise new-moon moment, the moment decides, and the
-// change is printed.
+// nearest second). Month starts are the reference's. Where a start differs
+// from the China Standard Time day of the reference's own precise new-moon
+// moment (months before 1929, reckoned in Beijing local time), it is printed:
+// the test data's second reference agrees with those starts, so they stand.
 'use strict';
 
 const fs = require('fs');
@@ -34,8 +34,7 @@ function newMoonNear(startJdn) {
 
 const settledMonths = [];
 
-// Months of one lunar year: { month, leap, start } with start a day number,
-// settled by the new moon's day.
+// Months of one lunar year: { month, leap, start } with start a day number.
 function monthsOf(year) {
   return LunarYear.fromYear(year).getMonthsInYear().map((m) => {
     const referenceStart = Math.round(m.getFirstJulianDay());
@@ -45,7 +44,7 @@ function monthsOf(year) {
     if (moon.jdn !== referenceStart) {
       settledMonths.push({ year, month, leap, referenceStart: civilFromDayNumber(referenceStart), moon });
     }
-    return { month, leap, start: moon.jdn };
+    return { month, leap, start: referenceStart };
   });
 }
 
@@ -154,7 +153,7 @@ const output = path.join(repoRoot, 'ui', 'calendar', 'lunar_tables.cpp');
 fs.writeFileSync(output, lines.join('\n'));
 console.log('wrote ' + path.relative(repoRoot, output));
 
-console.log('\nMonth starts settled by the new moon in China Standard Time:');
+console.log('\nMonth starts that differ from the China Standard Time day of the new moon (kept: both references agree on them):');
 for (const s of settledMonths) {
   console.log(`  lunar ${s.year} ${s.leap ? 'leap ' : ''}month ${s.month}: reference ${dateText(s.referenceStart)}, ` +
       `new moon ${momentText(s.moon)} -> ${dateText(s.moon)}`);

@@ -79,11 +79,6 @@ const Settled kSettledDays[] = {
     // The second reference reckons days in Beijing local mean time before
     // 1929; new moon 1906-04-24 00:06:27 CST (23:52 local): month 4 from 04-24.
     {"1906-04-23", "1906-05-22", "new moon 1906-04-24 00:06:27"},
-    // Both references follow the old local-time reckoning here; in CST the
-    // new moons fall just after midnight.
-    {"1914-11-17", "1914-12-16", "new moon 1914-11-18 00:01:42: month 10 from 11-18"},
-    {"1916-02-03", "1916-03-03", "new moon 1916-02-04 00:05:16: month 1 from 02-04"},
-    {"1920-11-10", "1920-12-09", "new moon 1920-11-11 00:04:49: month 10 from 11-11"},
     // The second reference changes its time zone within month 11 of 1928
     // (new moon 1928-12-12 13:06): its January days lose one.
     {"1929-01-01", "1929-01-10", "new moon 1928-12-12 13:05:58: month 11 from 12-12"},
@@ -115,14 +110,14 @@ TEST(SecondReference, EveryDayFrom1901To2048) {
   EXPECT_EQ(disagreements, static_cast<int>(settled.size()));
 }
 
-TEST(SecondReference, SettledMonthsStartOnTheDayOfTheirNewMoon) {
+TEST(SecondReference, MonthStartsOfTheSettledAndHistoricalMonths) {
   EXPECT_EQ(GregorianToLunar(1906, 4, 23), (LunarDate{1906, 3, 30, false}));
   EXPECT_EQ(GregorianToLunar(1906, 4, 24), (LunarDate{1906, 4, 1, false}));
-  EXPECT_EQ(GregorianToLunar(1914, 11, 17), (LunarDate{1914, 9, 30, false}));
-  EXPECT_EQ(GregorianToLunar(1914, 11, 18), (LunarDate{1914, 10, 1, false}));
-  EXPECT_EQ(GregorianToLunar(1916, 2, 3), (LunarDate{1915, 12, 30, false}));
-  EXPECT_EQ(GregorianToLunar(1916, 2, 4), (LunarDate{1916, 1, 1, false}));
-  EXPECT_EQ(GregorianToLunar(1920, 11, 11), (LunarDate{1920, 10, 1, false}));
+  // Where both references keep the historical local-time month starts
+  // (new moons minutes after midnight CST), the table keeps them too.
+  EXPECT_EQ(GregorianToLunar(1914, 11, 17), (LunarDate{1914, 10, 1, false}));
+  EXPECT_EQ(GregorianToLunar(1916, 2, 3), (LunarDate{1916, 1, 1, false}));
+  EXPECT_EQ(GregorianToLunar(1920, 11, 10), (LunarDate{1920, 10, 1, false}));
   EXPECT_EQ(GregorianToLunar(1929, 1, 1), (LunarDate{1928, 11, 21, false}));
   EXPECT_EQ(GregorianToLunar(2033, 12, 21), (LunarDate{2033, 11, 30, false}));
   EXPECT_EQ(GregorianToLunar(2033, 12, 22), (LunarDate{2033, 11, 1, true}));
