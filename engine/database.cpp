@@ -265,7 +265,7 @@ bool DatabaseEngine::CreateDatabase(std::string_view path, const std::vector<Fie
 
 namespace {
 
-// Steps 5 to 7 of the open: the header, the password, the descriptors.
+// The open's checks: the header, the password, the descriptors.
 int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const PasswordPromptHook& hook) {
   CachedFile& main = *db.main;
   size_t got = 0;
@@ -359,7 +359,7 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
   return 0;
 }
 
-// Step 8: the count follows the whole records present; a tail is cut off.
+// Repair of the record area: the count follows the whole records present; a tail is cut off.
 int RepairRecordArea(Database& db) {
   uint64_t length = 0;
   if (FileStatus status = db.main->Length(&length); status != 0) return status;
@@ -383,7 +383,7 @@ int RepairRecordArea(Database& db) {
   return 0;
 }
 
-// Step 9: the memo file's header, and its block count against its length.
+// The memo file's header, and its block count against its length.
 int CheckMemoFile(Database& db) {
   CachedFile& memo = *db.memo;
   uint8_t header[kMemoHeaderSize];
@@ -694,9 +694,14 @@ bool DatabaseEngine::AppendRecord(const std::vector<FieldValue>& values) {
     uint8_t counts[8];
     PutInt32(counts, count + 1);
     PutInt32(counts + 4, next_id + 1);
-    if (FileStatus status = db->main->Write(kCountOffset, counts, sizeof counts); status != 0) return Fail(status);
-    if (db->engine->DurableWrites()) {
-      if (FileStatus status = db->main->Flush(); status != 0) return Fail(status);
+    FileStatus status = db->main->Write(kCountOffset, counts, sizeof counts);
+    if (status == 0 && db->engine->DurableWrites()) status = db->main->Flush();
+    if (status != 0) {
+      // Reported as failed, so it must not stay counted: the old count goes back.
+      PutInt32(counts, count);
+      PutInt32(counts + 4, next_id);
+      db->main->Write(kCountOffset, counts, sizeof counts);
+      return Fail(status);
     }
     db->current = count;
     return Succeed();

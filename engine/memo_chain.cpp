@@ -169,7 +169,10 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
   return WriteHeader();
 }
 
-// Step 4: the surplus of the old chain joins the front of the free list.
+// The surplus of the old chain joins the front of the free list. The
+// header is written before the old first free block learns its new
+// predecessor, so a failure in between leaves a list that is merely not
+// trimmed, never one that hands out a block twice.
 int ChainWriter::FreeBlocks(const std::vector<int32_t>& surplus) {
   if (int status = ReadHeader(); status != 0) return status;
   const int32_t old_first_free = header_.first_free;
@@ -180,48 +183,56 @@ int ChainWriter::FreeBlocks(const std::vector<int32_t>& surplus) {
     freed.length = 0;
     if (int status = WriteBlockHeader(surplus[i], freed); status != 0) return status;
   }
+  header_.first_free = surplus.front();
+  header_.free_count += static_cast<int32_t>(surplus.size());
+  if (int status = WriteHeader(); status != 0) return status;
   if (old_first_free != 0 && InFile(old_first_free)) {
     BlockHeader follower;
-    if (ReadBlockHeader(old_first_free, &follower) == 0 && follower.length == 0) {
+    if (int status = ReadBlockHeader(old_first_free, &follower); status != 0) return status;
+    if (follower.length == 0) {
       follower.previous = surplus.back();
       if (int status = WriteBlockHeader(old_first_free, follower); status != 0) return status;
     }
   }
-  header_.first_free = surplus.front();
-  header_.free_count += static_cast<int32_t>(surplus.size());
-  return WriteHeader();
+  return 0;
 }
 
-// Step 5: free blocks at the end of the file are unlinked and cut off.
+// Free blocks at the end of the file are unlinked and cut off. The
+// links are believed only where they agree with each other; a block whose
+// neighbours disagree stays, and so does everything before it.
 int ChainWriter::TrimTail() {
+  // A read that fails is reported; a block that merely looks wrong ends the trimming.
+  auto read = [&](int32_t block, BlockHeader* header, bool* usable) {
+    int status = ReadBlockHeader(block, header);
+    *usable = status == 0;
+    return status == kDamaged ? 0 : status;
+  };
   int32_t last = header_.block_count - 1;
   for (; last >= 1; --last) {
     BlockHeader block;
-    if (ReadBlockHeader(last, &block) != 0 || block.length != 0) break;
-    // Believe the links only where they agree; otherwise keep the block.
+    bool usable = false;
+    if (int status = read(last, &block, &usable); status != 0) return status;
+    if (!usable || block.length != 0) break;
+    const bool is_first = header_.first_free == last;
     BlockHeader previous, next;
-    if (block.previous != 0) {
-      if (!InFile(block.previous) || block.previous == last || ReadBlockHeader(block.previous, &previous) != 0 ||
-          previous.next != last || previous.length != 0) {
-        break;
-      }
-    } else if (header_.first_free != last) {
-      break;
+    if (!is_first) {
+      if (block.previous == 0 || !InFile(block.previous) || block.previous == last) break;
+      if (int status = read(block.previous, &previous, &usable); status != 0) return status;
+      if (!usable || previous.next != last || previous.length != 0) break;
     }
     if (block.next != 0) {
-      if (!InFile(block.next) || block.next == last || ReadBlockHeader(block.next, &next) != 0 ||
-          next.previous != last || next.length != 0) {
-        break;
-      }
+      if (!InFile(block.next) || block.next == last) break;
+      if (int status = read(block.next, &next, &usable); status != 0) return status;
+      if (!usable || next.previous != last || next.length != 0) break;
     }
-    if (block.previous != 0) {
+    if (is_first) {
+      header_.first_free = block.next;
+    } else {
       previous.next = block.next;
       if (int status = WriteBlockHeader(block.previous, previous); status != 0) return status;
-    } else {
-      header_.first_free = block.next;
     }
     if (block.next != 0) {
-      next.previous = block.previous;
+      next.previous = is_first ? 0 : block.previous;
       if (int status = WriteBlockHeader(block.next, next); status != 0) return status;
     }
     header_.free_count = std::max(0, header_.free_count - 1);
@@ -242,9 +253,14 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_f
     if (int status = file_.Length(&length); status != 0) return status;
     const uint64_t blocks_in_file = length / kMemoBlockSize;
     for (int32_t block = old_first; block > 0;) {
-      if (static_cast<uint64_t>(block) >= blocks_in_file || !old_seen.Insert(block)) return kDamaged;
+      if (static_cast<uint64_t>(block) >= blocks_in_file || old_seen.Contains(block)) return kDamaged;
       BlockHeader header;
       if (int status = ReadBlockHeader(block, &header); status != 0) return status;
+      // A used block holds 1..500 bytes; an empty one is not part of any
+      // value (a write cut short can leave a chain pointing at one), so the
+      // chain ends before it rather than claim a block the free list may own.
+      if (header.length == 0) break;
+      old_seen.Insert(block);
       old_chain.push_back(block);
       block = header.next;
     }
@@ -256,8 +272,12 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_f
     if (int status = TakeBlocks(chunks - blocks.size(), &blocks, old_seen); status != 0) return status;
   }
 
+  // Written from the last chunk back to the first, so that no block ever
+  // points at a block not yet written: a write cut short leaves the old value
+  // or a chain that is whole, never one that runs into blocks someone else
+  // may be given later.
   uint8_t bytes[kMemoBlockSize];
-  for (size_t i = 0; i < chunks; ++i) {
+  for (size_t i = chunks; i-- > 0;) {
     ScopedByteLock block_lock;
     if (int status = block_lock.Acquire(db_, ScopedByteLock::Which::kMemo, BlockOffset(blocks[i])); status != 0) {
       return status;
@@ -308,6 +328,7 @@ int ReadMemoChain(Database& db, int32_t first_block, std::string* value) {
         got < kBlockHeaderSize + static_cast<size_t>(data_length)) {
       return kDamaged;
     }
+    if (data_length == 0) break;  // a free block: the value ends before it
     value->append(reinterpret_cast<const char*>(bytes + kBlockHeaderSize), static_cast<size_t>(data_length));
     block = GetInt32(bytes + 4);
     lock.MoveFrom(next_lock);
