@@ -277,7 +277,8 @@ const Control* FindControl(std::string_view name) {
 
 const std::vector<MenuItem>& MenuItems() {
   static const std::vector<MenuItem> items{
-      {"菜单", 0}, {"复制", 1}, {"粘贴", 1}, {"剪切", 1}, {"删除", 1}, {"-", 1}, {"全选", 1},
+      {"菜单", "菜单", 0}, {"复制", "复制", 1}, {"粘贴", "粘贴", 1}, {"剪切", "剪切", 1},
+      {"删除", "删除", 1}, {"分隔线", "-", 1}, {"全选", "全选", 1},
   };
   return items;
 }

@@ -125,6 +125,7 @@ struct Control {
 };
 
 struct MenuItem {
+  std::string_view name;
   std::string_view caption;  // "-" is a separator
   int level = 0;             // 0 top item, 1 its sub-items
 };
