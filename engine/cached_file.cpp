@@ -43,10 +43,20 @@ FileStatus CachedFile::GetPage(uint64_t index, Page** page) {
   auto found = pages_.find(index);
   if (found != pages_.end()) {
     ages_.splice(ages_.begin(), ages_, found->second.age);
+    found->second.referenced = true;
   } else {
     if (pages_.size() >= max_pages_) {
-      pages_.erase(ages_.back());
-      ages_.pop_back();
+      // Scan-resistant: a page read in and never needed again makes room
+      // first, so a walk through a file larger than the cache keeps the pages
+      // it holds for the next walk instead of cycling all of them.
+      auto newest = pages_.find(newest_);
+      if (newest != pages_.end() && !newest->second.referenced) {
+        ages_.erase(newest->second.age);
+        pages_.erase(newest);
+      } else {
+        pages_.erase(ages_.back());
+        ages_.pop_back();
+      }
     }
     Page fresh;
     fresh.bytes.resize(kPageSize);
@@ -55,6 +65,7 @@ FileStatus CachedFile::GetPage(uint64_t index, Page** page) {
     ages_.push_front(index);
     fresh.age = ages_.begin();
     found = pages_.emplace(index, std::move(fresh)).first;
+    newest_ = index;
   }
   last_index_ = index;
   last_page_ = &found->second;

@@ -45,6 +45,7 @@ class CachedFile {
   struct Page {
     std::vector<uint8_t> bytes;  // kPageSize
     size_t valid = 0;            // bytes of the file present in this page
+    bool referenced = false;     // found again after it was read in
     std::list<uint64_t>::iterator age;
   };
 
@@ -58,6 +59,7 @@ class CachedFile {
   uint64_t length_ = 0;
   std::unordered_map<uint64_t, Page> pages_;
   std::list<uint64_t> ages_;  // most recently used first
+  uint64_t newest_ = UINT64_MAX;  // the page read in last
   uint64_t last_index_ = UINT64_MAX;
   Page* last_page_ = nullptr;
 };

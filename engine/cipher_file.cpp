@@ -42,19 +42,23 @@ class CipherKey {
     if (slots_.empty()) slots_.resize(kCachedBlocks);
     Slot& slot = slots_[block % kCachedBlocks];
     if (slot.block != block) {
-      uint32_t word = Word(block);
-      uint32_t mixed = static_cast<uint32_t>(block) ^ word;
-      uint8_t block_key[40];
-      for (int i = 0; i < 4; ++i) block_key[i] = static_cast<uint8_t>(word >> (8 * i));
-      std::memcpy(block_key + 4, check_text_.data(), 32);
-      for (int i = 0; i < 4; ++i) block_key[36 + i] = static_cast<uint8_t>(mixed >> (8 * i));
-      Rc4 stream(block_key, sizeof block_key);
-      Wipe(block_key, sizeof block_key);
-      stream.Discard(kDiscard);
+      Rc4 stream = BlockStream(block);
       stream.Keystream(slot.bytes, kCipherBlockSize);
       slot.block = block;
     }
     return slot.bytes;
+  }
+
+  void XorWholeBlock(uint64_t block, uint8_t* data) {
+    if (!slots_.empty()) {
+      const Slot& slot = slots_[block % kCachedBlocks];
+      if (slot.block == block) {
+        for (size_t i = 0; i < kCipherBlockSize; ++i) data[i] ^= slot.bytes[i];
+        return;
+      }
+    }
+    Rc4 stream = BlockStream(block);
+    stream.Xor(data, kCipherBlockSize);
   }
 
  private:
@@ -62,6 +66,20 @@ class CipherKey {
     uint64_t block = UINT64_MAX;
     uint8_t bytes[kCipherBlockSize];
   };
+
+  // The block's RC4 stream, keyed and past its discarded bytes.
+  Rc4 BlockStream(uint64_t block) {
+    uint32_t word = Word(block);
+    uint32_t mixed = static_cast<uint32_t>(block) ^ word;
+    uint8_t block_key[40];
+    for (int i = 0; i < 4; ++i) block_key[i] = static_cast<uint8_t>(word >> (8 * i));
+    std::memcpy(block_key + 4, check_text_.data(), 32);
+    for (int i = 0; i < 4; ++i) block_key[36 + i] = static_cast<uint8_t>(mixed >> (8 * i));
+    Rc4 stream(block_key, sizeof block_key);
+    Wipe(block_key, sizeof block_key);
+    stream.Discard(kDiscard);
+    return stream;
+  }
 
   // W(k): bytes 4k..4k+3 of the master keystream, little-endian.
   uint32_t Word(uint64_t block) {
@@ -104,8 +122,13 @@ void ApplyCipher(CipherKey* key, uint64_t offset, uint8_t* data, size_t count) {
     uint64_t block = offset / kCipherBlockSize;
     size_t inside = static_cast<size_t>(offset % kCipherBlockSize);
     size_t length = std::min(kCipherBlockSize - inside, count);
-    const uint8_t* stream = key->BlockKeystream(block) + inside;
-    for (size_t i = 0; i < length; ++i) data[i] ^= stream[i];
+    if (length == kCipherBlockSize) {
+      // A whole block: XOR straight from a fresh stream, skipping the cache.
+      key->XorWholeBlock(block, data);
+    } else {
+      const uint8_t* stream = key->BlockKeystream(block) + inside;
+      for (size_t i = 0; i < length; ++i) data[i] ^= stream[i];
+    }
     offset += length;
     data += length;
     count -= length;
