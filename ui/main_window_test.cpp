@@ -68,6 +68,10 @@ class MainWindowTest : public ::testing::Test {
     return texts;
   }
 
+  // 2011-03-28, the calendar's date from the layout: March 2011 starts on a
+  // Tuesday, so the grid starts on Monday 28 February.
+  static constexpr int kMarchTwentyEighthCell = 28;
+
   HeadlessPlatform platform_;
   std::unique_ptr<MainWindow> main_;
 };
@@ -279,6 +283,279 @@ TEST_F(MainWindowTest, PicturesInTheirSizes) {
   Picture about = PictureOf(get<PicBox>("图片框1").GetProperty(PicBox::kPicture));
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(about->size(), (Size{149, 121}));
+}
+
+TEST_F(MainWindowTest, AtTheNormalSizeOnlyTheMainColumnShows) {
+  Load();
+  Size client = main_->window().ClientSize();
+  EXPECT_GE(client.width, 365);
+  EXPECT_LT(client.width, 368) << "the right edge falls between the main column and the side panels";
+  EXPECT_LT(client.height, 568 + 1);
+  for (std::string_view name : {"日历", "超级按钮1", "备忘编辑框", "编辑按钮", "主面板状态栏标签"}) {
+    EXPECT_EQ(windows().NodeAt(native(), centre(name)), &node(name)) << name;
+  }
+  for (std::string_view name : {"本月备忘列表框", "搜索内容编辑框", "搜索结果列表框", "导出全库按钮",
+                                "搜索面板状态栏标签", "密码设置选择框", "图片框1"}) {
+    EXPECT_EQ(windows().NodeAt(native(), centre(name)), nullptr) << name << " is outside the client area";
+  }
+}
+
+TEST_F(MainWindowTest, SidePanelToggleOpensAndClosesTheSidePanels) {
+  long records = 7;
+  std::vector<int> month_list_counts_at_rebuild;
+  ListBox& month_list = get<ListBox>("本月备忘列表框");
+  main_->handlers().RecordCount = [&] { return records; };
+  main_->handlers().RebuildMonthList = [&] {
+    month_list_counts_at_rebuild.push_back(month_list.Count());
+    month_list.AddItem(Gbk("2013年7月没有记录！"));
+  };
+  Load();
+  month_list.AddItem(Gbk("2013年7月09日"));
+  get<EditBox>("搜索内容编辑框").SetText(Gbk("关键"));
+  get<ListBox>("搜索结果列表框").AddItem(Gbk("2011年5月3日"));
+  const std::string general = Gbk("选择某个日期并查看当日备忘|当前数据库内共有7条记录");
+
+  windows().Click(native(), centre("搜索面板按钮"));
+  EXPECT_EQ(outer(), (Rect{454, 214, 664, 596}));
+  EXPECT_EQ(windows().focused(), &node("搜索内容编辑框"));
+  EXPECT_EQ(month_list_counts_at_rebuild, std::vector<int>{0}) << "emptied before the refill";
+  Label& status = get<Label>("主面板状态栏标签");
+  EXPECT_EQ(std::get<std::string>(status.GetProperty(Label::kText)), general);
+  EXPECT_EQ(std::get<Color>(status.GetProperty(Label::kBackground)), Rgb(0, 128, 128));
+  EXPECT_EQ(windows().NodeAt(native(), centre("本月备忘列表框")), &node("本月备忘列表框"));
+  EXPECT_EQ(windows().NodeAt(native(), centre("搜索面板状态栏标签")), &node("搜索面板状态栏标签"));
+  EXPECT_EQ(windows().NodeAt(native(), centre("图片框1")), nullptr) << "the bottom panel stays hidden";
+
+  records = 8;
+  status.SetText("x");
+  status.SetBackground(Rgb(255, 255, 0));
+  windows().Click(native(), centre("搜索面板按钮"));
+  EXPECT_EQ(outer(), (Rect{454, 214, 371, 596}));
+  EXPECT_EQ(std::get<std::string>(status.GetProperty(Label::kText)),
+            Gbk("选择某个日期并查看当日备忘|当前数据库内共有8条记录"));
+  EXPECT_EQ(std::get<Color>(status.GetProperty(Label::kBackground)), Rgb(0, 128, 128));
+  EXPECT_EQ(month_list_counts_at_rebuild.size(), 1u) << "closing does not refill";
+  EXPECT_EQ(get<EditBox>("搜索内容编辑框").text(), Gbk("关键"));
+  EXPECT_EQ(get<ListBox>("搜索结果列表框").Count(), 1);
+}
+
+TEST_F(MainWindowTest, OptionsPanelToggleChangesOnlyTheHeight) {
+  Load();
+  // Its button is disabled from creation on: clicking does nothing.
+  windows().Click(native(), centre("选项面板按钮"));
+  EXPECT_EQ(outer(), (Rect{454, 214, 371, 596}));
+
+  main_->ToggleOptionsPanel();
+  EXPECT_EQ(outer(), (Rect{454, 214, 371, 695}));
+  EXPECT_EQ(windows().NodeAt(native(), centre("密码设置选择框")), &node("密码设置选择框"));
+  EXPECT_EQ(windows().NodeAt(native(), centre("图片框1")), nullptr) << "the About panel needs width 664 too";
+  main_->ToggleSidePanels();
+  EXPECT_EQ(outer(), (Rect{454, 214, 664, 695}));
+  EXPECT_EQ(windows().NodeAt(native(), centre("图片框1")), &node("图片框1"));
+  main_->ToggleOptionsPanel();
+  EXPECT_EQ(outer(), (Rect{454, 214, 664, 596}));
+  // From the locked height the toggle opens the bottom panel.
+  main_->window().SetProperty(property::kHeight, 290);
+  main_->ToggleOptionsPanel();
+  EXPECT_EQ(outer().height, 695);
+}
+
+TEST_F(MainWindowTest, MnemonicsReachOnlyEnabledButtons) {
+  int edits = 0, saves = 0;
+  main_->handlers().EditClicked = [&] { ++edits; };
+  main_->handlers().SaveClicked = [&] { ++saves; };
+  Load();
+  windows().PressKey('W', kKeyStateAlt);
+  EXPECT_EQ(edits, 1);
+  windows().PressKey('S', kKeyStateAlt);
+  EXPECT_EQ(saves, 0) << "保存按钮 is disabled";
+  windows().PressKey('W', kKeyStateAlt | kKeyStateCtrl);
+  EXPECT_EQ(edits, 1) << "Ctrl held: no mnemonic";
+  get<SuperBtn>("保存按钮").SetDisabled(false);
+  get<SuperBtn>("编辑按钮").SetDisabled(true);
+  windows().PressKey('S', kKeyStateAlt);
+  windows().PressKey('W', kKeyStateAlt);
+  EXPECT_EQ(saves, 1);
+  EXPECT_EQ(edits, 1);
+  // Alt+F opens the side panels (a lower-case mnemonic letter matches too).
+  windows().PressKey('F', kKeyStateAlt);
+  EXPECT_EQ(outer().width, 664);
+  windows().PressKey('F', kKeyStateAlt);
+  EXPECT_EQ(outer().width, 371);
+}
+
+TEST_F(MainWindowTest, TabOrderFollowsCreationSkippingWhatCannotTakeTheFocus) {
+  Load();
+  main_->calendar().SetFocus();
+  std::vector<std::string> order;
+  for (int i = 0; i < 15; ++i) {
+    HeadlessNode* focused = windows().focused();
+    std::string name = "?";
+    CnMonthCalendar& calendar = main_->calendar().calendar();
+    if (focused == dynamic_cast<HeadlessNode*>(calendar.year_list())) name = "日历 year list";
+    if (focused == dynamic_cast<HeadlessNode*>(calendar.month_list())) name = "日历 month list";
+    for (const auto& control : main_->window().controls()) {
+      if (control->native() && dynamic_cast<HeadlessNode*>(control->native()) == focused) name = control->name();
+    }
+    order.push_back(name);
+    windows().PressKey(keys::kTab);
+  }
+  // The password check box lies outside the shown area and is still reached.
+  EXPECT_EQ(order, (std::vector<std::string>{"日历", "日历 year list", "日历 month list", "超级按钮1", "备忘编辑框",
+                                             "编辑按钮", "搜索面板按钮", "本月备忘列表框", "搜索内容编辑框",
+                                             "搜索按钮", "搜索结果列表框", "导出以上按钮", "导出全库按钮",
+                                             "密码设置选择框", "日历"}));
+}
+
+TEST_F(MainWindowTest, TodayButtonColoursPerState) {
+  Load();
+  SuperBtn& today = get<SuperBtn>("超级按钮1");
+  auto caption_colour = [&] {
+    for (const DrawOp& op : TextsOf("超级按钮1")) {
+      if (StripMnemonic(op.text) == Gbk("转到今日")) return op.color;
+    }
+    return Rgb(1, 2, 3);
+  };
+  auto& surface = dynamic_cast<HeadlessSurface&>(node("超级按钮1"));
+  Point inside{3, 3};  // inside the border, clear of the caption
+  EXPECT_EQ(caption_colour(), Rgb(255, 255, 0));
+  EXPECT_EQ(surface.PixelAt(inside.x, inside.y), Rgb(0, 128, 128));
+
+  windows().MoveMouse(native(), centre("超级按钮1"));
+  EXPECT_EQ(today.state(), SuperBtn::State::kLit);
+  EXPECT_EQ(caption_colour(), Rgb(0, 0, 0));
+  EXPECT_EQ(surface.PixelAt(inside.x, inside.y), Rgb(255, 255, 0));
+
+  windows().MoveMouseAway();
+  today.SetFocus();
+  EXPECT_EQ(today.state(), SuperBtn::State::kFocused);
+  EXPECT_EQ(caption_colour(), Rgb(255, 255, 255));
+  EXPECT_EQ(surface.PixelAt(inside.x, inside.y), Rgb(0, 128, 128));
+
+  // The bar buttons: black text, system face except while lit.
+  SuperBtn& edit = get<SuperBtn>("编辑按钮");
+  Color face = platform_.windows().GetSystemColor(SystemColor::kButtonFace);
+  EXPECT_EQ(edit.BackgroundOf(SuperBtn::State::kNormal), face);
+  EXPECT_EQ(edit.BackgroundOf(SuperBtn::State::kLit), Rgb(255, 255, 128));
+  EXPECT_EQ(edit.TextColorOf(SuperBtn::State::kNormal), Rgb(0, 0, 0));
+  EXPECT_EQ(edit.TextColorOf(SuperBtn::State::kFocused), Rgb(0, 0, 0));
+  EXPECT_EQ(get<SuperBtn>("导出全库按钮").BackgroundOf(SuperBtn::State::kLit), Rgb(128, 255, 255));
+  EXPECT_EQ(get<SuperBtn>("导出以上按钮1").BackgroundOf(SuperBtn::State::kLit), face) << "system colours";
+}
+
+TEST_F(MainWindowTest, DateListsKeepTheListBoxTextOrder) {
+  ListBox& list = get<ListBox>("本月备忘列表框");
+  list.AddItem(Gbk("2011年5月没有记录！"));
+  list.AddItem(Gbk("2011年9月1日"));
+  list.AddItem(Gbk("2011年10月1日"));
+  list.AddItem(Gbk("2011年5月13日"));
+  list.AddItem(Gbk("2011年5月03日"));
+  std::vector<std::string> items;
+  for (int i = 0; i < list.Count(); ++i) items.push_back(list.ItemText(i));
+  EXPECT_EQ(items, (std::vector<std::string>{Gbk("2011年10月1日"), Gbk("2011年5月03日"), Gbk("2011年5月13日"),
+                                             Gbk("2011年5月没有记录！"), Gbk("2011年9月1日")}));
+}
+
+TEST_F(MainWindowTest, WhichBindingsExist) {
+  const std::vector<WiredBinding> expected{
+      {"主窗口", 0, "StartUp"},
+      {"主窗口", 1, "QueryShutDown"},
+      {"主窗口", 6, "HideIntoDockStrip"},
+      {"DockStrip", -1, "ComeBackFromDockStrip"},
+      {"日历", 0, "CalendarDayClicked"},
+      {"日历", 1, "CalendarDayHovered"},
+      {"日历", 2, "CalendarDateChanged"},
+      {"日历", -12, "CalendarWheelScrolled"},
+      {"超级按钮1", 0, "GoToToday"},
+      {"备忘编辑框", -4, "EditorRightButtonPressed"},
+      {"编辑按钮", 0, "EditClicked"},
+      {"保存按钮", 0, "SaveClicked"},
+      {"选项面板按钮", 0, "ToggleOptionsPanel"},
+      {"搜索面板按钮", 0, "ToggleSidePanels"},
+      {"主面板状态栏标签", -3, "ClearAllRecords"},
+      {"本月备忘列表框", 0, "MonthListSelectionChanged"},
+      {"本月备忘列表框", -7, "MonthListGotFocus"},
+      {"搜索按钮", 0, "SearchClicked"},
+      {"搜索结果列表框", 0, "SearchResultSelectionChanged"},
+      {"搜索结果列表框", -7, "SearchResultGotFocus"},
+      {"导出以上按钮", 0, "ExportListedClicked"},
+      {"导出全库按钮", 0, "ExportAllClicked"},
+      {"对齐时钟", 0, "AlignmentTick"},
+      {"密码设置选择框", 0, "PasswordCheckBoxClicked"},
+      {"复制", 0, "MenuCopy"},
+      {"粘贴", 0, "MenuPaste"},
+      {"剪切", 0, "MenuCut"},
+      {"删除", 0, "MenuDelete"},
+      {"全选", 0, "MenuSelectAll"},
+  };
+  EXPECT_EQ(main_->wired_bindings(), expected);
+  // No other event of any control has a handler.
+  std::size_t handled = 0;
+  for (const auto& control : main_->window().controls()) handled += control->BoundEvents().size();
+  handled += main_->window().BoundEvents().size() + main_->dock_strip().BoundEvents().size();
+  for (const auto& item : main_->menu().items()) handled += item->HasHandler() ? 1 : 0;
+  EXPECT_EQ(handled, expected.size());
+  EXPECT_FALSE(main_->menu().items()[4]->HasHandler()) << "the separator";
+}
+
+TEST_F(MainWindowTest, EmptyEntryPointsDoNothing) {
+  Load();
+  windows().Click(native(), centre("编辑按钮"));
+  windows().DoubleClick(native(), centre("主面板状态栏标签"));
+  windows().Click(native(), centre("日历"));
+  windows().Click(native(), centre("备忘编辑框"), MouseButton::kRight);
+  platform_.headless_loop().AdvanceTime(1000);
+  for (const auto& item : main_->menu().items()) item->RaiseChosen();
+  EXPECT_EQ(static_cast<HeadlessRichEdit&>(node("备忘编辑框")).own_right_clicks(), 1);
+  EXPECT_TRUE(main_->window().Close()) << "no query-close handler: the window closes";
+  EXPECT_EQ(platform_.headless_loop().quit_code(), 0);
+}
+
+TEST_F(MainWindowTest, BindingsCallTheirEntryPointsWithTheirArguments) {
+  std::vector<std::string> calls;
+  MainWindowHandlers& h = main_->handlers();
+  h.StartUp = [&] { calls.push_back("StartUp " + std::to_string(main_->window().controls().size())); };
+  h.CalendarDateChanged = [&] { calls.push_back("DateChanged"); };
+  h.CalendarDayHovered = [&](const LunarDate& d) {
+    calls.push_back("Hovered " + std::to_string(d.month) + "-" + std::to_string(d.day));
+  };
+  h.CalendarWheelScrolled = [&](int notches, int keys) {
+    calls.push_back("Wheel " + std::to_string(notches) + " " + std::to_string(keys));
+  };
+  h.ClearAllRecords = [&](int x, int y, int) { calls.push_back("Clear " + std::to_string(x) + "," + std::to_string(y)); };
+  h.EditorRightButtonPressed = [&](int, int, int) {
+    calls.push_back("EditorRight");
+    return false;
+  };
+  h.ComeBackFromDockStrip = [&](int x, int y, int) {
+    calls.push_back("ComeBack " + std::to_string(x) + "," + std::to_string(y));
+  };
+  h.AlignmentTick = [&] { calls.push_back("Tick"); };
+  h.MenuSelectAll = [&] { calls.push_back("SelectAll"); };
+  h.QueryShutDown = [&] { return false; };
+  Load();
+  EXPECT_EQ(calls, (std::vector<std::string>{"StartUp 33", "DateChanged"}))
+      << "created first; the calendar's posted notification after it";
+  calls.clear();
+
+  Point day = at("日历");
+  Rect cell = main_->calendar().calendar().CellRect(MainWindowTest::kMarchTwentyEighthCell);
+  windows().MoveMouse(native(), {day.x + cell.left + 10, day.y + cell.top + 10});
+  windows().TurnWheel(-120, kKeyStateShift);
+  windows().DoubleClick(native(), {20, 550});
+  windows().Click(native(), centre("备忘编辑框"), MouseButton::kRight);
+  platform_.headless_loop().AdvanceTime(400);
+  main_->menu().items()[5]->RaiseChosen();
+  main_->dock_strip().Load();
+  main_->dock_strip().native_window().Show();
+  auto& strip = static_cast<HeadlessWindow&>(main_->dock_strip().native_window());
+  windows().Click(strip, {7, 1});
+  EXPECT_EQ(calls, (std::vector<std::string>{"Hovered 2-24", "Clear 20,6", "EditorRight", "Tick", "Tick",
+                                             "SelectAll", "ComeBack 7,1"}))
+      << "the wheel reaches the calendar only while it has the focus";
+  EXPECT_EQ(static_cast<HeadlessRichEdit&>(node("备忘编辑框")).own_right_clicks(), 0) << "answered false";
+  EXPECT_FALSE(main_->window().Close()) << "query close answered false";
+  EXPECT_TRUE(native().IsVisible());
 }
 
 }  // namespace
