@@ -352,7 +352,9 @@ void CnMonthCalendar::SetHovered(int index) {
 }
 
 void CnMonthCalendar::RebuildPicture() {
-  if (!picture_ || picture_->size() != size()) picture_ = platform_.windows().CreateOffscreenCanvas(size());
+  // A fresh buffer each time: a canvas may keep a record of what was drawn
+  // into it, which must not grow with every selection.
+  picture_ = platform_.windows().CreateOffscreenCanvas(size());
   DrawGrid(*picture_);
   picture_stale_ = false;
 }

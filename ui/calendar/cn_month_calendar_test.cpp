@@ -357,5 +357,16 @@ TEST_F(CnMonthCalendarTest, LunarViewListsTheLeapMonth) {
   EXPECT_TRUE(Drain().empty());
 }
 
+TEST_F(CnMonthCalendarTest, RepaintingAfterManySelectionsDrawsNoMoreThanTheFirstTime) {
+  Create();
+  windows().PaintInvalidSurfaces();
+  std::size_t first = surface().last_paint_ops().size();
+  for (int day = 1; day <= 20; ++day) {
+    calendar_->SetDate(2011, 5, day);
+    windows().PaintInvalidSurfaces();
+  }
+  EXPECT_EQ(surface().last_paint_ops().size(), first);
+}
+
 }  // namespace
 }  // namespace tarnwick
