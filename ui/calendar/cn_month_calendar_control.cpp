@@ -59,7 +59,8 @@ bool CnMonthCalendarControl::SetProperty(int number, const Value& value) {
         c.SetSelectedDate(*date);
         return true;
       }
-      return false;
+      if (integer) c.SetSelectedDate(*integer);  // a whole day number
+      return integer != nullptr;
     case kLunarYear:
       if (integer) c.SetLunarYear(*integer);
       return integer != nullptr;

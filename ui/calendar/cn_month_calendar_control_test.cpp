@@ -63,7 +63,7 @@ TEST_F(CnMonthCalendarControlTest, PropertiesByNumber) {
   EXPECT_EQ(std::get<int>(calendar_->GetProperty(21)), 354);
 
   EXPECT_FALSE(calendar_->SetProperty(14, std::string("x"))) << "read-only";
-  EXPECT_FALSE(calendar_->SetProperty(8, 5)) << "a date-time is expected";
+  EXPECT_FALSE(calendar_->SetProperty(8, std::string("2011-6-1"))) << "a date-time is expected";
   events_.clear();
   EXPECT_TRUE(calendar_->SetProperty(8, EncodeDate(2011, 6, 1)));
   EXPECT_TRUE(calendar_->SetProperty(8, EncodeDate(2060, 6, 1)));  // ignored
@@ -71,6 +71,8 @@ TEST_F(CnMonthCalendarControlTest, PropertiesByNumber) {
   platform_.loop().ProcessPendingEvents();
   EXPECT_EQ(events_, std::vector<std::string>{"2"});
   EXPECT_EQ(calendar_->calendar().selected(), (GregorianDate{2011, 6, 1}));
+  EXPECT_TRUE(calendar_->SetProperty(8, static_cast<int>(EncodeDate(2011, 7, 2))));
+  EXPECT_EQ(calendar_->calendar().selected(), (GregorianDate{2011, 7, 2}));
 }
 
 TEST_F(CnMonthCalendarControlTest, EventsCarryTheirArguments) {
