@@ -244,7 +244,6 @@ void CnMonthCalendar::RefillYearList() {
   if (!year_list_ || listed_year_mode_ == DisplayMode()) return;
   year_list_->SetItems(YearListTexts(DisplayMode()));
   listed_year_mode_ = DisplayMode();
-  listed_month_year_ = 0;
 }
 
 void CnMonthCalendar::RefillMonthList(int year) {
@@ -254,6 +253,7 @@ void CnMonthCalendar::RefillMonthList(int year) {
   texts.reserve(month_entries_.size());
   for (const MonthListEntry& entry : month_entries_) texts.push_back(entry.text);
   month_list_->SetItems(texts);
+  listed_month_mode_ = DisplayMode();
   listed_month_year_ = year;
 }
 
@@ -266,7 +266,7 @@ void CnMonthCalendar::SelectListEntries() {
   RefillYearList();
   // The Gregorian month names are the same every year; the lunar ones depend
   // on the year's leap month.
-  if (month_entries_.empty() || (!gregorian && listed_month_year_ != year)) RefillMonthList(year);
+  if (listed_month_mode_ != DisplayMode() || (!gregorian && listed_month_year_ != year)) RefillMonthList(year);
   bool listed = year >= kFirstListedYear && year <= kLastListedYear;
   year_list_->SetSelection(listed ? year - kFirstListedYear : -1);
   int month_index = -1;

@@ -164,7 +164,8 @@ class CnMonthCalendar {
   int hovered_ = -1;
   std::string hover_text_;
   int listed_year_mode_ = -1;  // display mode the year list was filled for
-  int listed_month_year_ = 0;  // year the month list was filled for
+  int listed_month_mode_ = -1;  // display mode and year the month list was filled for
+  int listed_month_year_ = 0;
   std::vector<MonthListEntry> month_entries_;
   std::unique_ptr<Canvas> picture_;  // the grid without hover and footer-right text
   bool picture_stale_ = true;

@@ -354,6 +354,8 @@ TEST_F(CnMonthCalendarTest, LunarViewListsTheLeapMonth) {
   calendar_->SetDisplayMode(kGregorianMonthView);
   EXPECT_EQ(year_list().ItemText(0), Gbk("公历 1902 年"));
   EXPECT_EQ(month_list().Count(), 12);
+  EXPECT_EQ(month_list().ItemText(0), Gbk("一月"));
+  EXPECT_EQ(month_list().ItemText(month_list().Selection()), Gbk("五月"));  // 2011-05-03, lunar 4-1
   EXPECT_TRUE(Drain().empty());
 }
 
