@@ -533,6 +533,7 @@ TEST_F(MainWindowTest, BindingsCallTheirEntryPointsWithTheirArguments) {
   h.AlignmentTick = [&] { calls.push_back("Tick"); };
   h.MenuSelectAll = [&] { calls.push_back("SelectAll"); };
   h.QueryShutDown = [&] { return false; };
+  h.HideIntoDockStrip = [&] { calls.push_back("Deactivated"); };
   Load();
   EXPECT_EQ(calls, (std::vector<std::string>{"StartUp 33", "DateChanged"}))
       << "created first; the calendar's posted notification after it";
@@ -551,7 +552,7 @@ TEST_F(MainWindowTest, BindingsCallTheirEntryPointsWithTheirArguments) {
   auto& strip = static_cast<HeadlessWindow&>(main_->dock_strip().native_window());
   windows().Click(strip, {7, 1});
   EXPECT_EQ(calls, (std::vector<std::string>{"Hovered 2-24", "Clear 20,6", "EditorRight", "Tick", "Tick",
-                                             "SelectAll", "ComeBack 7,1"}))
+                                             "SelectAll", "Deactivated", "ComeBack 7,1"}))
       << "the wheel reaches the calendar only while it has the focus";
   EXPECT_EQ(static_cast<HeadlessRichEdit&>(node("备忘编辑框")).own_right_clicks(), 0) << "answered false";
   EXPECT_FALSE(main_->window().Close()) << "query close answered false";
