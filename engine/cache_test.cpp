@@ -89,7 +89,9 @@ TEST_P(CacheTest, AfterUnlockingReadsSeeOtherConnections) {
   ASSERT_TRUE(first.CreateDatabase(path, MemoSchema()));
   ASSERT_TRUE(first.OpenDatabase(path));
   ASSERT_TRUE(first.AppendRecord({FieldValue::DateTime(1), FieldValue::Text("first text")}));
-  if (!GetParam().empty()) ASSERT_TRUE(first.SetPassword(GetParam()));
+  if (!GetParam().empty()) {
+    ASSERT_TRUE(first.SetPassword(GetParam()));
+  }
   ASSERT_TRUE(first.LockDatabase());
   first.GoFirst();
   EXPECT_EQ(first.ReadField(2).AsText(), "first text");  // now cached

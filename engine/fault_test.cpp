@@ -45,7 +45,9 @@ class FaultTest : public ::testing::TestWithParam<std::string> {
     ASSERT_TRUE(engine.Skip(3));
     records_[3].memo = MemoText(100, 33);
     ASSERT_TRUE(engine.WriteField(2, FieldValue::Text(records_[3].memo)));  // frees five blocks
-    if (!password().empty()) ASSERT_TRUE(engine.SetPassword(password()));
+    if (!password().empty()) {
+      ASSERT_TRUE(engine.SetPassword(password()));
+    }
     engine.CloseDatabase();
     main_start_ = ReadBytes(main_path_);
     memo_start_ = ReadBytes(memo_path_);
