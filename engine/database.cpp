@@ -437,6 +437,11 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
 
   const bool ask = options.password == "?";
   std::string password = ask ? std::string() : options.password;
+  // The password lives on only in the file keys; this copy is wiped on every way out.
+  struct Wiper {
+    std::string& text;
+    ~Wiper() { std::fill(text.begin(), text.end(), '\0'); }
+  } wipe_password{password};
   const FileOpenMode mode{options.read_only ? FileAccess::kRead : FileAccess::kReadWrite, options.share, false};
 
   std::unique_ptr<File> main_file;
@@ -467,7 +472,6 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
     if (int result = CheckMemoFile(*db); result != 0) return Fail(result);
   }
   if (!db->read_only && db->FlushAll() != 0) return Fail(error::kOpenFailed);
-  std::fill(password.begin(), password.end(), '\0');
   db->current = 0;
   db->UpdateCaching();
   databases_.push_back(std::move(db));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "base/text.h"
 
@@ -362,6 +363,18 @@ TEST_F(DatabaseTest, NamingSelectingAndClosing) {
   EXPECT_EQ(LastErrorCode(), error::kNoSuchField);
   EXPECT_EQ(LastErrorMessage(), Gbk("指定字段不存在"));
   EXPECT_EQ(ErrorMessage(error::kNoFields), Gbk("字段数目必须大于 0 "));
+}
+
+TEST_F(DatabaseTest, EachThreadHasItsOwnLastErrorCode) {
+  EXPECT_FALSE(engine_.SelectDatabase("none"));
+  int other_thread_code = 1;
+  std::thread([&] {
+    other_thread_code = LastErrorCode();
+    DatabaseEngine engine;
+    EXPECT_FALSE(engine.OpenDatabase(""));
+  }).join();
+  EXPECT_EQ(other_thread_code, 0);
+  EXPECT_EQ(LastErrorCode(), error::kNamedDatabaseNotOpen);
 }
 
 TEST_F(DatabaseTest, SearchForwardExaminesEachRecordFromTheCurrentOne) {
