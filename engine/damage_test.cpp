@@ -138,6 +138,8 @@ TEST_F(DamageTest, DamagedHeadersAndDescriptorsAreRefused) {
       {"field offset near the 32-bit limit", false, 188 + 24, Int32Bytes(0x7FFFFFFE), error::kNotDatabaseFile},
       {"text of width 0", false, 116 + 20, Concat({Int32Bytes(10), Int32Bytes(4), Int32Bytes(0)}),
        error::kNotDatabaseFile},
+      {"text wider than 1024", false, 116 + 20, Concat({Int32Bytes(10), Int32Bytes(4), Int32Bytes(0x7FFFFFF0)}),
+       error::kNotDatabaseFile},
       {"memo magic", true, 0, Hex("57 45 44 55"), error::kMemoFileReadFailed},
       {"memo version", true, 4, Hex("00 00 02 00"), error::kMemoFileVersion},
       {"memo block count 0", true, 16, Int32Bytes(0), error::kMemoFileReadFailed},

@@ -343,7 +343,9 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
     const int32_t offset = GetInt32(descriptor + 24);
     field.width = GetInt32(descriptor + 28);
     if (offset < 0 || field.type < 1 || field.type > 12) return error::kNotDatabaseFile;
-    if (field.type == 10 && field.width <= 0) return error::kNotDatabaseFile;
+    // Text is never wider than creation allows; a wider one would make a
+    // damaged file ask for huge records.
+    if (field.type == 10 && (field.width <= 0 || field.width > kMaxTextWidth)) return error::kNotDatabaseFile;
     field.offset = static_cast<uint32_t>(offset);
     field.size = static_cast<uint32_t>(FieldTypeSize(field.type, field.width));
     // A field outside the record would read or write a neighbour's bytes.
