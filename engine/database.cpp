@@ -305,6 +305,7 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
         *password = std::move(*answer);
         break;
       }
+      std::fill(answer->begin(), answer->end(), '\0');
       if (++wrong_answers >= 3) return error::kWrongPassword;
     }
   }
