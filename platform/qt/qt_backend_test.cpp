@@ -293,6 +293,17 @@ TEST_F(QtBackendTest, ButtonsClickOnlyWhenEnabledAndLeaveMnemonicsToTheProgram) 
   check->SetChecked(false);
   EXPECT_EQ(check_listener.clicks, 1) << "the program's own change is no click";
 
+  // Too narrow for icon and caption: the icon alone, the caption in the tooltip.
+  button->SetCaption(Gbk("搜索"));
+  button->SetIcon(Image(16, 16, Pixel{0, 0, 255, 255}));
+  auto* push = ContainerOf(window.get())->findChild<QPushButton*>();
+  EXPECT_EQ(push->text(), "");
+  EXPECT_EQ(push->toolTip(), QStringLiteral(u"搜索"));
+  button->SetRect({106, 16, 80, 25});
+  EXPECT_EQ(push->text(), QStringLiteral(u"搜索"));
+  EXPECT_EQ(push->toolTip(), "");
+  button->SetCaption(Gbk("搜索(&W)"));
+
   button->SetEnabled(true);
   window->Show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(ContainerOf(window.get())));

@@ -1,0 +1,28 @@
+// The memo book on Linux desktops: the Qt backend under the main window.
+//
+// The process works in the folder of its executable (the database lives
+// there), loads the main window, whose created event runs the start-up, and
+// DockStrip, then runs the message loop until the main window closes.
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+#include "app/first_paint_probe.h"
+#include "platform/qt/qt_platform.h"
+#include "ui/main_window.h"
+
+int main(int argc, char** argv) {
+  auto application = tarnwick::qt::MakeApplication(argc, argv);
+  if (!QDir::setCurrent(QCoreApplication::applicationDirPath())) {
+    std::fprintf(stderr, "tarnwick: cannot work in the program's folder %s\n",
+                 qPrintable(QCoreApplication::applicationDirPath()));
+    return 1;
+  }
+  tarnwick::FirstPaintProbe::InstallIfAsked();
+
+  tarnwick::qt::QtPlatform platform;
+  tarnwick::MainWindow main_window(platform);
+  main_window.Load();
+  main_window.dock_strip().Load();  // stays hidden until the window docks
+  return platform.loop().Run();
+}
