@@ -10,7 +10,7 @@
 // conflict reports kLockViolation / kSharingViolation at once, and the
 // engine decides whether to retry.
 //
-// Share modes work between processes as on the original platform: an open
+// Share modes work between processes as the database format expects: an open
 // fails with kSharingViolation when it asks for an access that an existing
 // open denies, or denies an access that an existing open holds. On POSIX the
 // modes are advertised with open-file-description locks on four reserved
