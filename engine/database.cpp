@@ -497,6 +497,10 @@ void DatabaseEngine::CloseDatabase() {
     SetLastError(error::kNoCurrentDatabase);
     return;
   }
+  if (db->searching) {
+    SetLastError(error::kUnknown);  // a search condition cannot close the database it runs on
+    return;
+  }
   databases_.erase(databases_.begin() + current_);
   current_ = -1;
   SetLastError(0);
@@ -506,6 +510,10 @@ void DatabaseEngine::CloseDatabase(std::string_view name) {
   Database* db = FindByName(name);
   SetLastError(0);
   if (db == nullptr) return;
+  if (db->searching) {
+    SetLastError(error::kUnknown);
+    return;
+  }
   for (size_t i = 0; i < databases_.size(); ++i) {
     if (databases_[i].get() != db) continue;
     databases_.erase(databases_.begin() + static_cast<std::ptrdiff_t>(i));

@@ -402,6 +402,13 @@ TEST_F(DatabaseTest, SearchForwardExaminesEachRecordFromTheCurrentOne) {
   engine_.GoFirst();
   ASSERT_TRUE(engine_.SearchForward([&] { return engine_.ReadField(2).AsText() == "day7"; }));
   EXPECT_EQ(engine_.CurrentPosition(), 7);
+  // A condition cannot close the database under the search.
+  engine_.GoFirst();
+  EXPECT_FALSE(engine_.SearchForward([&] {
+    engine_.CloseDatabase();
+    return false;
+  }));
+  EXPECT_EQ(engine_.RecordCount(), 10);
   // Nothing to examine past the end.
   engine_.Skip(100);
   calls = 0;
