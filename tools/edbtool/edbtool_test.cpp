@@ -166,6 +166,14 @@ TEST_F(EdbtoolTest, PasswordOnAndOff) {
   EXPECT_EQ(outcome.out, plain_dump);
   outcome = Run({"check", db_, "--password", "口令"});
   EXPECT_EQ(outcome.exit_code, 0) << outcome.out << outcome.err;
+  EXPECT_EQ(outcome.out, "sound: 1 records; memo file 2 blocks (1 used, 0 free)\n");
+  // A damaged copy: the memo file's block count is only right when deciphered.
+  WriteAll(dir_.File("copy.EDB"), ReadAll(db_));
+  WriteAll(dir_.File("copy.EDT"), ReadAll(memo_file_).substr(0, 600));
+  outcome = Run({"check", dir_.File("copy"), "--password", "口令"});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.out.find("memo file: holds 1 whole blocks, the header counts 2 (truncated)"), std::string::npos)
+      << outcome.out;
   // "?" asks on standard input.
   outcome = Run({"dump", db_, "--password", "?"}, "口令\n");
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
