@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xdotool x11-utils x11-apps imagemagick
-  fonts-wqy-microhei fonts-arphic-uming
+  fonts-wqy-microhei fonts-arphic-uming fonts-arphic-gbsn00lp
 )
 
 missing=()
