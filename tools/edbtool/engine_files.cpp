@@ -59,4 +59,12 @@ bool EngineFileBytes::Read(std::uint64_t offset, std::size_t count, std::string&
   return status == 0;
 }
 
+std::optional<std::int32_t> ReadInt32(FileBytes& file, std::uint64_t offset) {
+  std::string bytes;
+  if (!file.Read(offset, 4, bytes) || bytes.size() < 4) return std::nullopt;
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+  return static_cast<std::int32_t>(value);
+}
+
 }  // namespace tarnwick::edbtool

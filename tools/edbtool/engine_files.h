@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/cipher_file.h"
@@ -33,5 +34,8 @@ class EngineFileBytes : public FileBytes {
   explicit EngineFileBytes(std::unique_ptr<CipherFile> file) : file_(std::move(file)) {}
   std::unique_ptr<CipherFile> file_;
 };
+
+// The signed 32-bit little-endian number at offset; nullopt when it cannot be read whole.
+std::optional<std::int32_t> ReadInt32(FileBytes& file, std::uint64_t offset);
 
 }  // namespace tarnwick::edbtool

@@ -232,27 +232,21 @@ class RecordIds {
       password = command.password == "?" ? prompted_password : Utf8ToGbk(command.password.value_or(""));
       if (EngineFileBytes::Open(file_system, path, password, &file_) != 0) return false;
     }
-    if (!file_->Read(24, 4, header) || header.size() < 4) return false;
-    record_length_ = static_cast<unsigned char>(header[0]) | static_cast<unsigned char>(header[1]) << 8 |
-                     static_cast<unsigned char>(header[2]) << 16 | static_cast<unsigned char>(header[3]) << 24;
+    const auto record_length = ReadInt32(*file_, 24);
+    if (!record_length || *record_length <= 0) return false;
+    record_length_ = static_cast<std::uint64_t>(*record_length);
     record_start_ = 116 + 72 * static_cast<std::uint64_t>(field_count);
     return true;
   }
 
   std::optional<std::int32_t> Id(std::uint64_t index) {
-    std::string bytes;
-    if (!file_ || !file_->Read(record_start_ + index * record_length_, 4, bytes) || bytes.size() < 4) {
-      return std::nullopt;
-    }
-    return static_cast<std::int32_t>(static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8 |
-                                     static_cast<unsigned char>(bytes[2]) << 16 |
-                                     static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[3])) << 24);
+    return file_ ? ReadInt32(*file_, record_start_ + index * record_length_) : std::nullopt;
   }
 
  private:
   std::unique_ptr<EngineFileBytes> file_;
   std::uint64_t record_start_ = 0;
-  std::uint32_t record_length_ = 0;
+  std::uint64_t record_length_ = 0;
 };
 
 int Dump(const CommandLine& command) {
