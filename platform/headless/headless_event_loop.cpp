@@ -37,20 +37,23 @@ bool HeadlessEventLoop::RunDueTimers() {
   return !due.empty();
 }
 
-void HeadlessEventLoop::ProcessPendingEvents() {
-  // A nested call (a handler processing events) drains the same queue.
+void HeadlessEventLoop::DrainTasksAndPaints() {
   for (;;) {
-    bool worked = false;
     while (!tasks_.empty()) {
       std::function<void()> task = std::move(tasks_.front());
       tasks_.pop_front();
       task();
-      worked = true;
     }
-    if (RunDueTimers()) worked = true;
-    if (paint_hook_ && paint_hook_()) worked = true;
-    if (!worked && tasks_.empty()) return;
+    bool painted = paint_hook_ && paint_hook_();
+    if (!painted && tasks_.empty()) return;
   }
+}
+
+void HeadlessEventLoop::ProcessPendingEvents() {
+  // Each due timer ticks at most once per call, so a handler slower than its
+  // interval cannot keep the call from returning.
+  DrainTasksAndPaints();
+  if (RunDueTimers()) DrainTasksAndPaints();
 }
 
 int HeadlessEventLoop::Run() {

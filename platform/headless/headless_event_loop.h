@@ -22,9 +22,9 @@ class HeadlessEventLoop : public EventLoop {
   void Post(std::function<void()> task) override;
   TimerId StartTimer(int interval_ms, std::function<void()> callback) override;
   void StopTimer(TimerId id) override;
-  // Runs posted tasks (including those they post) until none is left, raises
-  // each due timer once, and lets the paint hook repaint; repeats until
-  // nothing is pending.
+  // Runs posted tasks (including those they post) and repaints until nothing
+  // is left, then raises each due timer once and again drains what the
+  // ticks caused.
   void ProcessPendingEvents() override;
   // Processes pending events; answers Quit's exit code, or kNotQuit when the
   // queue ran dry without a Quit (the test drives what happens next).
@@ -63,6 +63,7 @@ class HeadlessEventLoop : public EventLoop {
     std::function<void()> callback;
   };
   bool RunDueTimers();
+  void DrainTasksAndPaints();
 
   std::deque<std::function<void()>> tasks_;
   std::map<TimerId, Timer> timers_;
