@@ -106,6 +106,7 @@ Child& Child::operator=(Child&& other) noexcept {
     exited_ = other.exited_;
     exit_code_ = other.exit_code_;
     peak_resident_kib_ = other.peak_resident_kib_;
+    cpu_seconds_ = other.cpu_seconds_;
     other.pid_ = -1;
   }
   return *this;
@@ -143,6 +144,8 @@ std::optional<int> Child::Wait(std::chrono::milliseconds timeout) {
       exited_ = true;
       exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       peak_resident_kib_ = usage.ru_maxrss;
+      cpu_seconds_ = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
       return exit_code_;
     }
     if (done < 0 || RemainingMs(deadline) == 0) return std::nullopt;

@@ -50,6 +50,8 @@ class Child {
   std::optional<int> Wait(std::chrono::milliseconds timeout);
   // Peak resident set of the ended child, in KiB (from wait4); 0 before the exit.
   long peak_resident_kib() const { return peak_resident_kib_; }
+  // Processor time (user and system) of the ended child, in seconds.
+  double cpu_seconds() const { return cpu_seconds_; }
   void Kill();
 
  private:
@@ -57,6 +59,7 @@ class Child {
   bool exited_ = false;
   int exit_code_ = -1;
   long peak_resident_kib_ = 0;
+  double cpu_seconds_ = 0;
 };
 
 class XSession {

@@ -78,7 +78,11 @@ void QtCanvas::Begin() {
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
-Size QtCanvas::size() const { return {device_->width(), device_->height()}; }
+Size QtCanvas::size() const {
+  // A pixmap counts device pixels, a widget the program's.
+  qreal ratio = device_->devType() == QInternal::Pixmap ? device_->devicePixelRatioF() : 1.0;
+  return {qRound(device_->width() / ratio), qRound(device_->height() / ratio)};
+}
 
 void QtCanvas::SetClip(const Rect& rect) { painter_.setClipRect(ToQRect(rect)); }
 

@@ -1,5 +1,6 @@
 // The canvas on QPainter. A QtCanvas paints into a QPaintDevice it may own:
-// the off-screen pixmap behind an owner-drawn surface, or a buffer of its own
+// an owner-drawn surface during its paint (whose pixels go to the window's
+// off-screen backing store first), or an off-screen pixmap of its own
 // (CreateOffscreen). Drawing is aliased so that lines, frames and fills land
 // on exactly the pixels the program names, as on the original platform.
 #pragma once

@@ -238,27 +238,17 @@ class SurfaceWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override {
     pending_ -= event->region();
-    qreal ratio = devicePixelRatioF();
-    QSize wanted = size() * ratio;
-    if (buffer_.size() != wanted) {
-      buffer_ = QPixmap(wanted);
-      buffer_.setDevicePixelRatio(ratio);
-      buffer_.fill(Qt::white);
-    }
-    {
-      // Each invalid rectangle is painted alone, so moving over the calendar
-      // repaints the cells involved and not the span between them.
-      QtCanvas canvas(&buffer_);
-      for (const QRect& dirty : event->region()) {
-        Rect rect{dirty.x(), dirty.y(), dirty.width(), dirty.height()};
-        canvas.SetClip(rect);
-        listener_.OnPaint(canvas, rect);
-        canvas.ResetClip();
-      }
-    }
-    QPainter painter(this);
+    // Painting goes into the window's backing store, Qt's off-screen buffer,
+    // which reaches the screen once the whole window has painted: double
+    // buffering without a second copy per control.
+    QtCanvas canvas(this);
+    // Each invalid rectangle is painted alone, so moving over the calendar
+    // repaints the cells involved and not the span between them.
     for (const QRect& dirty : event->region()) {
-      painter.drawPixmap(dirty, buffer_, QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
+      Rect rect{dirty.x(), dirty.y(), dirty.width(), dirty.height()};
+      canvas.SetClip(rect);
+      listener_.OnPaint(canvas, rect);
+      canvas.ResetClip();
     }
   }
   // Mouse input is the listener's (through the bridge); nothing goes further.
@@ -269,7 +259,6 @@ class SurfaceWidget : public QWidget {
 
  private:
   ControlListener& listener_;
-  QPixmap buffer_;
   QRegion pending_;
 };
 
@@ -647,6 +636,33 @@ class QtDropDownList : public QtControl<NativeDropDownList, QComboBox> {
 
 // ---- group frame ----
 
+// The classic group frame: an etched rectangle whose top edge runs through
+// the middle of the caption. Drawn here rather than by the style, whose
+// frame picture would also make Qt load every image plugin at the first paint.
+class GroupFrameWidget : public QGroupBox {
+ public:
+  using QGroupBox::QGroupBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QFontMetrics metrics = fontMetrics();
+    int top = metrics.height() / 2;
+    QRect frame = rect().adjusted(0, top, -1, -1);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(frame.adjusted(1, 1, 0, 0));
+    if (title().isEmpty()) return;
+    QString caption = title();
+    caption.remove(QLatin1Char('&'));
+    QRect text(8, 0, metrics.horizontalAdvance(caption) + 2, metrics.height());
+    painter.fillRect(text, palette().color(QPalette::Window));
+    painter.setPen(palette().color(isEnabled() ? QPalette::WindowText : QPalette::PlaceholderText));
+    painter.drawText(text.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
+  }
+};
+
 class QtGroupFrame : public QtControl<NativeGroupFrame, QGroupBox>, public QtParent {
  public:
   QtGroupFrame(QGroupBox* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
@@ -922,7 +938,7 @@ std::unique_ptr<NativeDropDownList> QtWindowSystem::CreateDropDownList(NativePar
 
 std::unique_ptr<NativeGroupFrame> QtWindowSystem::CreateGroupFrame(NativeParent& parent, const Rect& rect,
                                                                    ControlListener& listener) {
-  return std::make_unique<QtGroupFrame>(new QGroupBox(ContainerOf(&parent)), listener, rect);
+  return std::make_unique<QtGroupFrame>(new GroupFrameWidget(ContainerOf(&parent)), listener, rect);
 }
 
 Color QtWindowSystem::GetSystemColor(SystemColor role) const {
