@@ -86,6 +86,11 @@ class ProgramOnScreen : public ::testing::Test {
     return image;
   }
 
+  // The window's client area alone, for a person to look at.
+  void SaveWindow(const QImage& screen, const std::string& name, int width) const {
+    screen.copy(client_.x, client_.y, width, client_.height).save(QString::fromStdString(ShotPath(name).string()));
+  }
+
   QRgb Region(const QImage& image, int left, int top, int width, int height) const {
     return DominantColour(image, client_.x + left, client_.y + top, width, height);
   }
@@ -114,8 +119,9 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   // It moved to the folder of its executable.
   EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(child_.pid()) + "/cwd"), folder_.path());
 
-  QImage shot = ShotWhenPainted("main_column");
+  QImage shot = ShotWhenPainted("screen_main_column");
   ASSERT_FALSE(shot.isNull());
+  SaveWindow(shot, "main_column", client_.width);
   EXPECT_EQ(Hex(Region(shot, 0, kHeaderTop, 365, 20)), Hex(kBarBlue)) << "weekday header";
   EXPECT_EQ(Hex(Region(shot, 0, kFooterTop + 1, 120, 18)), Hex(kBarBlue)) << "footer";
 
@@ -179,7 +185,9 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   EXPECT_EQ(wide->width, 658);
   EXPECT_EQ(wide->height, 568);
   std::this_thread::sleep_for(300ms);
-  ASSERT_TRUE(session_.Screenshot(ShotPath("side_panels")));
+  ASSERT_TRUE(session_.Screenshot(ShotPath("screen_side_panels")));
+  shot.load(QString::fromStdString(ShotPath("screen_side_panels").string()));
+  SaveWindow(shot, "side_panels", wide->width);
 
   // Closing the window ends the process with 0.
   ASSERT_TRUE(session_.RequestClose(window_));
