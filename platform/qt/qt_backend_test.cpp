@@ -43,6 +43,8 @@ class Environment : public ::testing::Environment {
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 struct Recorder : WindowListener {
+  std::vector<bool> activations;
+  void OnActivationChanged(bool active) override { activations.push_back(active); }
   std::vector<Rect> painted;
   std::vector<MouseEvent> mouse;
   std::vector<KeyEvent> mnemonics;
@@ -110,6 +112,37 @@ TEST_F(QtBackendTest, OuterSizesMapToTheClientAreaTheLayoutNeeds) {
   dock->SetWindowOrder(WindowOrder::kTop);
   EXPECT_TRUE(dock->IsVisible()) << "changing the order must not hide the window";
   EXPECT_EQ(dock->OuterRect(), (Rect{50, 0, 370, 2}));
+}
+
+TEST_F(QtBackendTest, TheMainWindowHearsDeactivationAndTheStripHearsClicks) {
+  auto main = platform_.windows().CreateTopLevelWindow(MainStyle(), {50, 50, 371, 596}, "main", window_listener_);
+  main->Show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ContainerOf(main.get())));
+  EXPECT_EQ(window_listener_.activations, std::vector<bool>{true});
+
+  WindowStyle strip;
+  strip.frame = FrameStyle::kNone;
+  strip.system_menu = false;
+  strip.in_taskbar = false;
+  strip.always_on_top = true;
+  strip.takes_activation = false;
+  Recorder strip_listener;
+  auto dock = platform_.windows().CreateTopLevelWindow(strip, {50, 0, 370, 2}, "", strip_listener);
+  dock->Show();
+  dock->SetWindowOrder(WindowOrder::kTop);
+  QTest::mouseClick(ContainerOf(dock.get()), Qt::LeftButton, {}, QPoint(100, 1));
+  platform_.loop().ProcessPendingEvents();
+  ASSERT_FALSE(strip_listener.mouse.empty()) << "the strip hears the click";
+  EXPECT_EQ(strip_listener.mouse.front().action, MouseAction::kPress);
+  EXPECT_EQ(strip_listener.mouse.front().position, (Point{100, 1}));
+  // That the click leaves the main window active is the window system's to
+  // honour (the offscreen platform does not): app/e2e checks it on X11.
+
+  Recorder other_listener;
+  auto other = platform_.windows().CreateTopLevelWindow(MainStyle(), {500, 50, 200, 200}, "other", other_listener);
+  other->Show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ContainerOf(other.get())));
+  EXPECT_EQ(window_listener_.activations, (std::vector<bool>{true, false}));
 }
 
 TEST_F(QtBackendTest, CloseRequestsAskTheListenerAndKeepTheWindow) {

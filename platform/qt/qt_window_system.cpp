@@ -424,7 +424,7 @@ class QtListBox : public QtControl<NativeListBox, QListWidget> {
   void SetColors(Color text, Color background) override { ApplyColors(widget_.data(), text, background); }
   void SetBorder(ControlBorder border) override { ApplyFrame(widget_.data(), border); }
   void SetMultiColumn(bool multi_column) override {
-    widget_->setFlow(multi_column ? QListView::TopToBottom : QListView::TopToBottom);
+    widget_->setFlow(QListView::TopToBottom);  // columns fill top to bottom, then wrap
     widget_->setWrapping(multi_column);
     widget_->setHorizontalScrollBarPolicy(multi_column ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   }
