@@ -11,6 +11,7 @@
 #include "ui/group_box.h"
 #include "ui/hyper_linker.h"
 #include "ui/menu.h"
+#include "ui/message_box.h"
 #include "ui/timer.h"
 
 namespace tarnwick {
@@ -175,6 +176,32 @@ TEST_F(ComponentsTest, PopupMenuAtThePointerRaisesTheChosenItem) {
   EXPECT_EQ(PopupMenu(window_, top, 10, 20), nullptr);
   EXPECT_EQ(dialogs().shown().back().position, (Point{origin.x + 10, origin.y + 20}));
   EXPECT_EQ(trace, "全选 ");
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST_F(ComponentsTest, HouseStyleMessageAndInputBoxes) {
+  dialogs().ExpectMessageBox(Gbk("数据库导出完毕！"), MessageResult::kOk);
+  dialogs().ExpectMessageBox(Gbk("真的清空所有记录？"), MessageResult::kNo);
+  dialogs().ExpectInputBox(Gbk("请输入新密码："), std::string("secret"));
+  dialogs().ExpectInputBox(Gbk("请输入新密码："), std::nullopt);
+  EXPECT_EQ(ShowMessage(platform_, Gbk("数据库导出完毕！")), MessageResult::kOk);
+  EXPECT_EQ(ShowMessage(platform_, Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo),
+            MessageResult::kNo);
+  EXPECT_EQ(AskText(platform_, Gbk("密码设置"), Gbk("请输入新密码："), true), "secret");
+  EXPECT_EQ(AskText(platform_, Gbk("密码设置"), Gbk("请输入新密码："), true), "");
+  const auto& shown = dialogs().shown();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].title, Gbk("信息："));
+  EXPECT_FALSE(shown[0].owned);
+  EXPECT_EQ(shown[1].title, Gbk("清空数据库："));
+  EXPECT_TRUE(shown[2].masked);
+  EXPECT_EQ(shown[2].confirm_caption, Gbk("确认输入(&O)"));
+  EXPECT_EQ(shown[2].cancel_caption, Gbk("取消(&C)"));
 }
 
 }  // namespace
