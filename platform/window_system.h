@@ -186,14 +186,18 @@ class NativeListBox : public NativeControl {
 // The standard single-line edit.
 class NativeEdit : public NativeControl {
  public:
+  // Replaces the text; raises no OnTextChanged.
   virtual void SetText(std::string_view text) = 0;
+  // The text as shown (typed characters GBK lacks as GB18030 codes).
   virtual std::string Text() const = 0;
+  // Colours of the text and of the entry's background.
   virtual void SetColors(Color text, Color background) = 0;
   virtual void SetBorder(ControlBorder border) = 0;
   // Characters are shown as '*' (text is still returned as typed).
   virtual void SetMasked(bool masked) = 0;
   // Maximum length in bytes; 0 for none.
   virtual void SetMaxLength(int bytes) = 0;
+  // The user cannot change the text (the program still can).
   virtual void SetReadOnly(bool read_only) = 0;
 };
 
@@ -202,13 +206,18 @@ class NativeEdit : public NativeControl {
 // character is moved to its start). Line breaks read as "\r\n".
 class NativeRichEdit : public NativeControl {
  public:
+  // Replaces the whole text, puts the caret at 0 and clears the modified
+  // flag; raises no OnTextChanged.
   virtual void SetText(std::string_view text) = 0;
   virtual std::string Text() const = 0;
+  // The user cannot change the text (selection and copy still work).
   virtual void SetReadOnly(bool read_only) = 0;
   virtual bool IsReadOnly() const = 0;
   virtual void SetBackground(Color background) = 0;
   virtual void SetBorder(ControlBorder border) = 0;
+  // Whether Enter starts a new line.
   virtual void SetMultiLine(bool multi_line) = 0;
+  // Whether lines wrap at the right edge (else a horizontal scroll).
   virtual void SetWordWrap(bool word_wrap) = 0;
   // The selection is hidden while the control has no focus.
   virtual void SetHideSelection(bool hide) = 0;
@@ -236,10 +245,12 @@ class NativeRichEdit : public NativeControl {
 // A drop-down list (the user picks one item; no typing).
 class NativeDropDownList : public NativeControl {
  public:
-  // Replaces the items.
+  // Replaces the items; nothing is selected afterwards; raises nothing.
   virtual void SetItems(const std::vector<std::string>& items) = 0;
   virtual int Count() const = 0;
+  // The text of the item at index; empty when out of range.
   virtual std::string ItemText(int index) const = 0;
+  // The selected index, -1 for none.
   virtual int Selection() const = 0;
   // Selects index (-1: none); raises nothing.
   virtual void SetSelection(int index) = 0;
@@ -290,6 +301,7 @@ enum class WindowOrder {
 // A top-level window; also the parent of its controls.
 class NativeWindow : public NativeParent {
  public:
+  // The title bar's text (and the task bar's).
   virtual void SetCaption(std::string_view caption) = 0;
   // Outer frame in screen coordinates (see the geometry note above).
   virtual Rect OuterRect() const = 0;
@@ -301,12 +313,15 @@ class NativeWindow : public NativeParent {
   // Shows the window as the system shows a window by default (a window that
   // takes activation becomes active).
   virtual void Show() = 0;
+  // Hides the window; if it was active, the system activates another.
   virtual void Hide() = 0;
   virtual bool IsVisible() const = 0;
+  // See WindowOrder; never activates, moves or sizes the window.
   virtual void SetWindowOrder(WindowOrder order) = 0;
   // Makes the window the active window and brings it to the front.
   virtual void Activate() = 0;
   virtual bool IsActive() const = 0;
+  // The colour of the client area outside the controls.
   virtual void SetBackground(Color color) = 0;
 };
 
