@@ -271,6 +271,13 @@ std::string HeadlessDropDownList::ItemText(int index) const {
 
 void HeadlessDropDownList::SetSelection(int index) { selection_ = index >= 0 && index < Count() ? index : -1; }
 
+void HeadlessDropDownList::UserChoose(int index) {
+  if (!IsShown() || !IsEnabledDeep() || index < 0 || index >= Count()) return;
+  selection_ = index;
+  listener_->OnSelectionChanged();
+  system_.loop().ProcessPendingEvents();
+}
+
 // ---- windows --------------------------------------------------------------
 
 HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, const WindowStyle& style, const Rect& outer,

@@ -302,6 +302,9 @@ class HeadlessDropDownList : public HeadlessControl<NativeDropDownList> {
   int Selection() const override { return selection_; }
   void SetSelection(int index) override;
   const std::vector<std::string>& items() const { return items_; }
+  // The user opens the list and picks the item at index: it is selected,
+  // the listener hears of it, and pending events are processed.
+  void UserChoose(int index);
 
  private:
   friend class HeadlessWindowSystem;

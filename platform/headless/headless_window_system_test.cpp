@@ -205,6 +205,26 @@ TEST_F(HeadlessWindowSystemTest, ListBoxReportsOnlyTheUsersSelectionChanges) {
   EXPECT_EQ(trace_.find("selchange"), std::string::npos);
 }
 
+TEST_F(HeadlessWindowSystemTest, DropDownListReportsTheUsersChoiceOnly) {
+  window_->Show();
+  Recorder list_listener("list", trace_);
+  auto list = windows_.CreateDropDownList(*window_, {3, 4, 102, 20}, list_listener);
+  auto* headless = static_cast<HeadlessDropDownList*>(list.get());
+  list->SetItems({"a", "b"});
+  list->SetSelection(0);
+  trace_.clear();
+  headless->UserChoose(1);
+  EXPECT_EQ(trace_, "list:selchange ");
+  EXPECT_EQ(list->Selection(), 1);
+  list->SetEnabled(false);
+  headless->UserChoose(0);  // a disabled list cannot be opened
+  EXPECT_EQ(list->Selection(), 1);
+  list->SetItems({"c"});
+  EXPECT_EQ(list->Selection(), -1);
+  EXPECT_EQ(list->ItemText(0), "c");
+  EXPECT_EQ(list->ItemText(1), "");
+}
+
 TEST_F(HeadlessWindowSystemTest, RichEditSelectionAndClipboardCountBytes) {
   Recorder edit_listener("edit", trace_);
   auto edit = windows_.CreateRichEdit(*window_, {0, 0, 100, 100}, edit_listener);
