@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QStringList>
+#include <QThreadPool>
 
 namespace tarnwick::qt {
 namespace {
@@ -62,19 +64,31 @@ void InstallFonts() {
     QFont::insertSubstitutions(QString::fromUtf16(name), SongCandidates());
   }
   QApplication::setFont(ResolveFont(QString(), 0));
+  // Reading the installed fonts and their fallbacks takes milliseconds; do
+  // it beside the building of the first window, which needs no font until
+  // it measures or paints. (The pool is waited for when the program ends.)
+  QThreadPool::globalInstance()->start([] {
+    for (const QFont& font : {ResolveFont(QString(), 0), ResolveFont(QStringLiteral(u"宋体"), 12)}) {
+      QFontMetrics(font).horizontalAdvance(QStringLiteral(u"初一1"));
+    }
+  });
 }
 
+QString RequestedGuiFamily() { return GuiCandidates().first(); }
+
 QFont ResolveFont(const QString& family, int pixel_height, bool bold, bool italic, bool underline) {
+  // The candidates go to Qt as they are: it takes the first installed one,
+  // without this code asking the font database (so nothing waits for it).
   QFont font;
-  QString face = family;
   if (IsSongName(family)) {
-    face = SongFamily();
+    font.setFamilies(SongCandidates() + GuiCandidates());
     font.setStyleHint(QFont::Serif);
-  } else if (IsGuiName(family)) {
-    face = GuiFamily();
+  } else if (IsGuiName(family) || GuiCandidates().contains(family, Qt::CaseInsensitive)) {
+    font.setFamilies(GuiCandidates());
     font.setStyleHint(QFont::SansSerif);
+  } else {
+    font.setFamilies(QStringList{family} + GuiCandidates());
   }
-  if (!face.isEmpty()) font.setFamilies({face, GuiFamily()});
   font.setPixelSize(pixel_height > 0 ? pixel_height : kDefaultPixelHeight);
   font.setBold(bold);
   font.setItalic(italic);

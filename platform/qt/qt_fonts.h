@@ -20,6 +20,10 @@ void InstallFonts();
 QString SongFamily();
 QString GuiFamily();
 
+// The family the default GUI font asks for first (the face name the layer
+// reports for it); it may be missing, then Qt takes the next candidate.
+QString RequestedGuiFamily();
+
 // A font for the program's description: `family` as the layout names it
 // (empty = the default GUI font), height in pixels (0 = the default height).
 QFont ResolveFont(const QString& family, int pixel_height, bool bold = false, bool italic = false,

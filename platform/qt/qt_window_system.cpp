@@ -965,8 +965,8 @@ Color QtWindowSystem::GetSystemColor(SystemColor role) const {
 Font QtWindowSystem::DefaultGuiFont() const {
   QFont font = QApplication::font();
   Font result;
-  result.face = FromQString(GuiFamily().isEmpty() ? font.family() : GuiFamily());
-  result.height = font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height();
+  result.face = FromQString(RequestedGuiFamily());
+  result.height = font.pixelSize() > 0 ? font.pixelSize() : 12;
   return result;
 }
 
