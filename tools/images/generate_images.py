@@ -523,7 +523,7 @@ def main():
     source += ['}  // namespace tarnwick::images', '']
     with open(os.path.join(out, 'embedded_images.h'), 'w') as f:
         f.write('\n'.join(header))
-    with open(os.path.join(out, 'embedded_images.cpp'), 'w') as f:
+    with open(os.path.join(out, 'embedded_images_data.cpp'), 'w') as f:
         f.write('\n'.join(source))
 
 
