@@ -111,6 +111,53 @@ TEST_P(CacheTest, AfterUnlockingReadsSeeOtherConnections) {
   EXPECT_EQ(first.ReadField(2).AsText(), "appended");
 }
 
+// The engine reports exactly the pages its caches hold, never more than
+// their budgets, and gives them all back when caching stops.
+TEST(CacheMemoryTest, CountsThePagesItHolds) {
+  testing::TempDir dir;
+  const std::string path = dir.File("memo.edb");
+  DatabaseEngine engine;
+  engine.SetDurableWrites(false);
+  EXPECT_EQ(engine.CacheMemoryUse().current_bytes, 0u);
+  EXPECT_EQ(engine.CacheMemoryUse().peak_bytes, 0u);
+  ASSERT_TRUE(engine.CreateDatabase(path, MemoSchema()));
+  ASSERT_TRUE(engine.OpenDatabase(path));
+  auto walk = [&engine] {
+    engine.GoFirst();
+    for (int i = engine.RecordCount(); i > 0; --i, engine.Skip()) engine.ReadField(2);
+  };
+  // 3000 records of two memo blocks: main file 48260 bytes (2 pages of
+  // 32768), memo file 3072512 bytes (94 pages).
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_TRUE(engine.AppendRecord({FieldValue::DateTime(i), FieldValue::Text(MemoText(600, i))}));
+  }
+  walk();
+  EXPECT_EQ(engine.CacheMemoryUse().current_bytes, 0u);  // others may write: nothing cached
+  ASSERT_TRUE(engine.LockDatabase());
+  walk();
+  walk();
+  EXPECT_EQ(engine.CacheMemoryUse().current_bytes, 96u * 32768);
+  EXPECT_EQ(engine.CacheMemoryUse().peak_bytes, 96u * 32768);
+  ASSERT_TRUE(engine.UnlockDatabase());
+  EXPECT_EQ(engine.CacheMemoryUse().current_bytes, 0u);
+  EXPECT_EQ(engine.CacheMemoryUse().peak_bytes, 96u * 32768);
+  engine.ResetCacheMemoryPeak();
+  EXPECT_EQ(engine.CacheMemoryUse().peak_bytes, 0u);
+
+  // A memo file beyond its 10 MB budget: pages make room for each other.
+  for (int i = 0; i < 8000; ++i) {
+    ASSERT_TRUE(engine.AppendRecord({FieldValue::DateTime(i), FieldValue::Text(MemoText(1000, i))}));
+  }
+  ASSERT_TRUE(engine.LockDatabase());
+  walk();
+  walk();
+  // Main file 176260 bytes (6 pages), memo file some 11 MB (its 320-page budget).
+  EXPECT_EQ(engine.CacheMemoryUse().current_bytes, (6u + 320) * 32768);
+  EXPECT_EQ(engine.CacheMemoryUse().peak_bytes, (6u + 320) * 32768);
+  engine.CloseDatabase();
+  EXPECT_EQ(engine.CacheMemoryUse().current_bytes, 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndProtected, CacheTest, ::testing::Values(std::string(), std::string("key")),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            return info.param.empty() ? std::string("Plain") : std::string("Protected");

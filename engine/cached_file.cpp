@@ -5,8 +5,10 @@
 
 namespace tarnwick {
 
-CachedFile::CachedFile(std::unique_ptr<CipherFile> file, size_t budget_bytes)
-    : cipher_(std::move(file)), max_pages_(std::max<size_t>(1, budget_bytes / kPageSize)) {}
+CachedFile::CachedFile(std::unique_ptr<CipherFile> file, size_t budget_bytes, CacheMeter* meter)
+    : cipher_(std::move(file)), max_pages_(std::max<size_t>(1, budget_bytes / kPageSize)), meter_(meter) {}
+
+CachedFile::~CachedFile() { Forget(); }
 
 void CachedFile::SetCaching(bool on) {
   if (on == caching_) return;
@@ -15,6 +17,7 @@ void CachedFile::SetCaching(bool on) {
 }
 
 void CachedFile::Forget() {
+  if (meter_ != nullptr) meter_->Remove(pages_.size() * kPageSize);
   pages_.clear();
   ages_.clear();
   last_index_ = UINT64_MAX;
@@ -51,11 +54,9 @@ FileStatus CachedFile::GetPage(uint64_t index, Page** page) {
       // it holds for the next walk instead of cycling all of them.
       auto newest = pages_.find(newest_);
       if (newest != pages_.end() && !newest->second.referenced) {
-        ages_.erase(newest->second.age);
-        pages_.erase(newest);
+        ErasePage(newest);
       } else {
-        pages_.erase(ages_.back());
-        ages_.pop_back();
+        ErasePage(pages_.find(ages_.back()));
       }
     }
     Page fresh;
@@ -65,6 +66,7 @@ FileStatus CachedFile::GetPage(uint64_t index, Page** page) {
     ages_.push_front(index);
     fresh.age = ages_.begin();
     found = pages_.emplace(index, std::move(fresh)).first;
+    if (meter_ != nullptr) meter_->Add(kPageSize);
     newest_ = index;
   }
   last_index_ = index;
@@ -133,13 +135,18 @@ void CachedFile::ForgetPage(uint64_t index) {
     return;
   }
   auto found = pages_.find(index);
-  if (found == pages_.end()) return;
-  ages_.erase(found->second.age);
-  if (last_page_ == &found->second) {
+  if (found != pages_.end()) ErasePage(found);
+}
+
+std::unordered_map<uint64_t, CachedFile::Page>::iterator CachedFile::ErasePage(
+    std::unordered_map<uint64_t, Page>::iterator page) {
+  ages_.erase(page->second.age);
+  if (last_page_ == &page->second) {
     last_page_ = nullptr;
     last_index_ = UINT64_MAX;
   }
-  pages_.erase(found);
+  if (meter_ != nullptr) meter_->Remove(kPageSize);
+  return pages_.erase(page);
 }
 
 FileStatus CachedFile::Truncate(uint64_t length) {
@@ -152,12 +159,7 @@ FileStatus CachedFile::Truncate(uint64_t length) {
   for (auto it = pages_.begin(); it != pages_.end();) {
     uint64_t start = it->first * kPageSize;
     if (start >= length) {
-      ages_.erase(it->second.age);
-      if (last_page_ == &it->second) {
-        last_page_ = nullptr;
-        last_index_ = UINT64_MAX;
-      }
-      it = pages_.erase(it);
+      it = ErasePage(it);
     } else {
       it->second.valid = std::min<size_t>(it->second.valid, static_cast<size_t>(length - start));
       ++it;

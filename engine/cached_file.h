@@ -20,11 +20,31 @@
 
 namespace tarnwick {
 
+// Counts the bytes of the pages the caches of one engine hold.
+class CacheMeter {
+ public:
+  void Add(size_t bytes) {
+    current_ += bytes;
+    if (current_ > peak_) peak_ = current_;
+  }
+  void Remove(size_t bytes) { current_ -= bytes; }
+  CacheMemory Reading() const { return {current_, peak_}; }
+  void ResetPeak() { peak_ = current_; }
+
+ private:
+  size_t current_ = 0;
+  size_t peak_ = 0;
+};
+
 class CachedFile {
  public:
   static constexpr size_t kPageSize = 32768;
 
-  CachedFile(std::unique_ptr<CipherFile> file, size_t budget_bytes);
+  // meter (may be null) must outlive the file.
+  CachedFile(std::unique_ptr<CipherFile> file, size_t budget_bytes, CacheMeter* meter = nullptr);
+  ~CachedFile();
+  CachedFile(const CachedFile&) = delete;
+  CachedFile& operator=(const CachedFile&) = delete;
 
   FileStatus Read(uint64_t offset, void* buffer, size_t count, size_t* read_count);
   FileStatus Write(uint64_t offset, const void* data, size_t count);
@@ -50,10 +70,13 @@ class CachedFile {
   };
 
   FileStatus GetPage(uint64_t index, Page** page);
+  // Erases a page, keeping the meter right.
+  std::unordered_map<uint64_t, Page>::iterator ErasePage(std::unordered_map<uint64_t, Page>::iterator page);
   void ForgetPage(uint64_t index);  // UINT64_MAX: every page
 
   std::unique_ptr<CipherFile> cipher_;
   size_t max_pages_;
+  CacheMeter* meter_;
   bool caching_ = false;
   bool length_known_ = false;
   uint64_t length_ = 0;

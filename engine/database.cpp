@@ -158,17 +158,13 @@ class ScopedRangeLock {
   CachedFile* file_ = nullptr;
 };
 
-bool CheckTextMatches(const uint8_t* check_block, const std::string& expected) {
-  std::string stored = CutAtZero(check_block, kCheckBlockSize);
-  return !expected.empty() && NamesEqual(stored, expected);
-}
-
 }  // namespace
 
 // ---- Engine ------------------------------------------------------------------
 
 DatabaseEngine::DatabaseEngine(FileSystem* file_system)
-    : file_system_(file_system != nullptr ? file_system : DefaultFileSystem()) {}
+    : file_system_(file_system != nullptr ? file_system : DefaultFileSystem()),
+      cache_meter_(std::make_unique<CacheMeter>()) {}
 
 DatabaseEngine::~DatabaseEngine() = default;
 
@@ -272,14 +268,13 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
   if (FileStatus status = main.Read(0, db.header, kHeaderSize, &got); status != 0) return status;
   if (got < kHeaderSize) return error::kNotDatabaseFile;
 
-  const bool plain = std::memcmp(db.header, kPlainMagic, 4) == 0;
-  const bool protected_file = std::memcmp(db.header, kProtectedMagic, 4) == 0;
-  if (!plain && !protected_file) return error::kNotDatabaseFile;
-  if (plain) {
+  const FileHeader first_read = ParseFileHeader(db.header);
+  if (!first_read.plain_magic && !first_read.protected_magic) return error::kNotDatabaseFile;
+  if (first_read.plain_magic) {
     if (!ask && !password->empty()) return error::kWrongPassword;
     if (ask) password->clear();
   } else if (!ask) {
-    if (password->empty() || !CheckTextMatches(db.header + kCheckBlockOffset, CheckText(*password))) {
+    if (password->empty() || !CheckBlockMatches(db.header + kCheckBlockOffset, CheckText(*password))) {
       return error::kWrongPassword;
     }
   } else {
@@ -301,7 +296,7 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
       main.Forget();
       if (FileStatus status = main.Read(0, db.header, kHeaderSize, &got); status != 0) return status;
       if (got < kHeaderSize) return error::kNotDatabaseFile;
-      if (!answer->empty() && CheckTextMatches(db.header + kCheckBlockOffset, CheckText(*answer))) {
+      if (!answer->empty() && CheckBlockMatches(db.header + kCheckBlockOffset, CheckText(*answer))) {
         *password = std::move(*answer);
         break;
       }
@@ -310,11 +305,10 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
     }
   }
 
-  const int32_t count = GetInt32(db.header + kCountOffset);
-  const int32_t next_id = GetInt32(db.header + kCountOffset + 4);
-  const int32_t record_length = GetInt32(db.header + kRecordLengthOffset);
-  if (record_length <= 0 || count < 0 || next_id <= 0) return error::kNotDatabaseFile;
-  if (static_cast<uint32_t>(GetInt32(db.header + 4)) > kFormatVersion) return error::kVersionTooHigh;
+  const FileHeader header = ParseFileHeader(db.header);
+  const int32_t record_length = header.record_length;
+  if (record_length <= 0 || header.record_count < 0 || header.next_record_id <= 0) return error::kNotDatabaseFile;
+  if (header.version > kFormatVersion) return error::kVersionTooHigh;
 
   uint8_t count_bytes[4];
   if (FileStatus status = main.Read(kFieldCountOffset, count_bytes, 4, &got); status != 0) return status;
@@ -336,13 +330,13 @@ int ReadAndCheckHeader(Database& db, std::string* password, bool ask, const Pass
   db.fields.clear();
   db.fields.reserve(static_cast<size_t>(field_count));
   for (int32_t i = 0; i < field_count; ++i) {
-    const uint8_t* descriptor = descriptors.data() + static_cast<size_t>(i) * kDescriptorSize;
-    if (std::memchr(descriptor, 0, kFieldNameBytes) == nullptr) return error::kNotDatabaseFile;
+    FieldDescriptor descriptor = ParseFieldDescriptor(descriptors.data() + static_cast<size_t>(i) * kDescriptorSize);
+    if (!descriptor.name_terminated) return error::kNotDatabaseFile;
     Field field;
-    field.name = CutAtZero(descriptor, kFieldNameBytes);
-    field.type = GetInt32(descriptor + 20);
-    const int32_t offset = GetInt32(descriptor + 24);
-    field.width = GetInt32(descriptor + 28);
+    field.name = std::move(descriptor.name);
+    field.type = descriptor.type;
+    const int32_t offset = descriptor.offset;
+    field.width = descriptor.width;
     if (offset < 0 || field.type < 1 || field.type > 12) return error::kNotDatabaseFile;
     // Text is never wider than creation allows; a wider one would make a
     // damaged file ask for huge records.
@@ -392,14 +386,15 @@ int CheckMemoFile(Database& db) {
   uint8_t header[kMemoHeaderSize];
   size_t got = 0;
   if (memo.Read(0, header, sizeof header, &got) != 0 || got < sizeof header) return error::kMemoFileReadFailed;
-  const int32_t block_count = GetInt32(header + 16);
-  const int32_t free_count = GetInt32(header + 20);
-  const int32_t first_free = GetInt32(header + 24);
-  if (std::memcmp(header, kMemoMagic, 4) != 0 || block_count <= 0 || free_count < 0 || free_count >= block_count ||
+  const MemoFileHeader parsed = ParseMemoFileHeader(header);
+  const int32_t block_count = parsed.block_count;
+  const int32_t free_count = parsed.free_count;
+  const int32_t first_free = parsed.first_free;
+  if (!parsed.magic || block_count <= 0 || free_count < 0 || free_count >= block_count ||
       first_free < 0 || first_free >= block_count) {
     return error::kMemoFileReadFailed;
   }
-  if (GetInt32(header + 4) != GetInt32(db.header + 4)) return error::kMemoFileVersion;
+  if (parsed.version != ParseFileHeader(db.header).version) return error::kMemoFileVersion;
   uint64_t length = 0;
   if (memo.Length(&length) != 0) return error::kMemoFileReadFailed;
   const uint64_t blocks_present = length / kMemoBlockSize;
@@ -452,7 +447,7 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
                                       [&] { return file_system_->Open(db->path, mode, &main_file); });
   if (status != 0) return Fail(status);
   db->main = std::make_unique<CachedFile>(std::make_unique<CipherFile>(std::move(main_file), password),
-                                          kMainCacheBytes);
+                                          kMainCacheBytes, cache_meter_.get());
   ScopedRangeLock open_lock;
   if (!db->DeniesOthersReading()) {
     if (open_lock.Acquire(*file_system_, lock_wait_ms_, *db->main) != 0) return Fail(error::kLockFailed);
@@ -467,7 +462,7 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
                              [&] { return file_system_->Open(db->memo_path, mode, &memo_file); });
     if (status != 0) return Fail(error::kMemoFileReadFailed);
     db->memo = std::make_unique<CachedFile>(std::make_unique<CipherFile>(std::move(memo_file), password),
-                                            kMemoCacheBytes);
+                                            kMemoCacheBytes, cache_meter_.get());
     ScopedRangeLock memo_lock;
     if (!db->DeniesOthersReading()) {
       if (memo_lock.Acquire(*file_system_, lock_wait_ms_, *db->memo) != 0) return Fail(error::kLockFailed);
@@ -877,6 +872,42 @@ bool DatabaseEngine::IsPasswordProtected(std::string_view name_or_path) {
   return std::memcmp(magic, kProtectedMagic, 4) == 0;
 }
 
+int32_t DatabaseEngine::RecordId() {
+  Database* db = Current();
+  if (db == nullptr) return Fail(error::kNoCurrentDatabase), 0;
+  if (db->searching) {
+    SetLastError(0);
+    return GetInt32(db->examined.data());
+  }
+  if (db->current < 0) return Fail(error::kNoCurrentRecord), 0;
+  const uint64_t record = db->RecordOffset(db->current);
+  ScopedByteLock record_lock;
+  if (record_lock.Acquire(*db, ScopedByteLock::Which::kMain, record) != 0) return Fail(error::kLockFailed), 0;
+  uint64_t length = 0;
+  if (FileStatus status = db->main->Length(&length); status != 0) return Fail(status), 0;
+  // After the last record (or a record cut off by another process) there is none.
+  if (record + 4 > length) return Fail(error::kNoCurrentRecord), 0;
+  uint8_t bytes[4];
+  size_t got = 0;
+  if (db->main->Read(record, bytes, sizeof bytes, &got) != 0 || got < sizeof bytes) {
+    return Fail(error::kReadRecordFailed), 0;
+  }
+  SetLastError(0);
+  return GetInt32(bytes);
+}
+
+DatabasePaths DatabaseEngine::ResolvePaths(std::string_view path) {
+  if (path.empty()) return {};
+  DatabasePaths paths;
+  paths.main = ResolvePath(*file_system_, path);
+  paths.memo = ResolveMemoPath(*file_system_, paths.main);
+  return paths;
+}
+
+CacheMemory DatabaseEngine::CacheMemoryUse() const { return cache_meter_->Reading(); }
+
+void DatabaseEngine::ResetCacheMemoryPeak() { cache_meter_->ResetPeak(); }
+
 // ---- Introspection -------------------------------------------------------------------
 
 std::vector<FieldInf> DatabaseEngine::Fields() {
@@ -933,6 +964,10 @@ bool LockDatabase() { return ProcessEngine().LockDatabase(); }
 bool UnlockDatabase() { return ProcessEngine().UnlockDatabase(); }
 bool SetPassword(std::string_view new_password) { return ProcessEngine().SetPassword(new_password); }
 bool IsPasswordProtected(std::string_view name_or_path) { return ProcessEngine().IsPasswordProtected(name_or_path); }
+int32_t RecordId() { return ProcessEngine().RecordId(); }
+DatabasePaths ResolveDatabasePaths(std::string_view path) { return ProcessEngine().ResolvePaths(path); }
+CacheMemory CacheMemoryUse() { return ProcessEngine().CacheMemoryUse(); }
+void ResetCacheMemoryPeak() { ProcessEngine().ResetCacheMemoryPeak(); }
 void SetLockWaitTime(int milliseconds) { ProcessEngine().SetLockWaitTime(milliseconds); }
 int LockWaitTime() { return ProcessEngine().LockWaitTime(); }
 void SetDurableWrites(bool on) { ProcessEngine().SetDurableWrites(on); }

@@ -204,9 +204,25 @@ struct PasswordPromptRequest {
 };
 using PasswordPromptHook = std::function<std::optional<std::string>(const PasswordPromptRequest&)>;
 
+// The two files a database name reaches (GBK, absolute): the main file with
+// the default extension "EDB" applied, and the memo file beside it with the
+// extension "EDT"; each matched without regard to case to a file that exists.
+struct DatabasePaths {
+  std::string main;
+  std::string memo;
+};
+
+// Bytes held by the page caches of the engine's open databases: now, and the
+// most at any moment since the engine began or the peak was last reset.
+struct CacheMemory {
+  size_t current_bytes = 0;
+  size_t peak_bytes = 0;
+};
+
 // ---- The engine -------------------------------------------------------------
 
 struct Database;  // one open database; internal
+class CacheMeter;  // internal
 
 class DatabaseEngine {
  public:
@@ -238,6 +254,16 @@ class DatabaseEngine {
   bool UnlockDatabase();
   bool SetPassword(std::string_view new_password);
   bool IsPasswordProtected(std::string_view name_or_path);
+  // The id stored in the current record (the record under examination during
+  // a search); 0 on failure: no current database (-67), no current record
+  // (-60), the record cannot be read (-62).
+  int32_t RecordId();
+
+  // The files path reaches, resolved as CreateDatabase and OpenDatabase do;
+  // both empty for an empty path. Nothing is opened or created.
+  DatabasePaths ResolvePaths(std::string_view path);
+  CacheMemory CacheMemoryUse() const;
+  void ResetCacheMemoryPeak();
 
   // Introspection of the current database (empty / -1 / "" when none).
   std::vector<FieldInf> Fields();
@@ -262,6 +288,7 @@ class DatabaseEngine {
   Database* FindByName(std::string_view name);
 
   FileSystem* file_system_;
+  std::unique_ptr<CacheMeter> cache_meter_;  // outlives the databases whose caches it counts
   std::vector<std::unique_ptr<Database>> databases_;
   int current_ = -1;
   int lock_wait_ms_ = 0;
@@ -291,6 +318,10 @@ bool LockDatabase();
 bool UnlockDatabase();
 bool SetPassword(std::string_view new_password);
 bool IsPasswordProtected(std::string_view name_or_path);
+int32_t RecordId();
+DatabasePaths ResolveDatabasePaths(std::string_view path);
+CacheMemory CacheMemoryUse();
+void ResetCacheMemoryPeak();
 void SetLockWaitTime(int milliseconds);
 int LockWaitTime();
 void SetDurableWrites(bool on);

@@ -1,6 +1,7 @@
 #include "engine/database_format.h"
 
 #include <cmath>
+#include <cstring>
 #include <ctime>
 
 #include "base/text.h"
@@ -35,6 +36,59 @@ size_t ExtensionDot(std::string_view path) {
 bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
+
+FileHeader ParseFileHeader(const uint8_t* bytes) {
+  FileHeader header;
+  header.plain_magic = std::memcmp(bytes, kPlainMagic, 4) == 0;
+  header.protected_magic = std::memcmp(bytes, kProtectedMagic, 4) == 0;
+  header.version = static_cast<uint32_t>(GetInt32(bytes + 4));
+  header.created = GetDouble(bytes + 8);
+  header.record_count = GetInt32(bytes + kCountOffset);
+  header.next_record_id = GetInt32(bytes + kCountOffset + 4);
+  header.record_length = GetInt32(bytes + kRecordLengthOffset);
+  return header;
+}
+
+FieldDescriptor ParseFieldDescriptor(const uint8_t* bytes) {
+  FieldDescriptor descriptor;
+  const void* zero = std::memchr(bytes, 0, kFieldNameBytes);
+  descriptor.name_terminated = zero != nullptr;
+  const size_t name_length =
+      zero == nullptr ? kFieldNameBytes : static_cast<size_t>(static_cast<const uint8_t*>(zero) - bytes);
+  descriptor.name.assign(reinterpret_cast<const char*>(bytes), name_length);
+  descriptor.type = GetInt32(bytes + 20);
+  descriptor.offset = GetInt32(bytes + 24);
+  descriptor.width = GetInt32(bytes + 28);
+  return descriptor;
+}
+
+MemoFileHeader ParseMemoFileHeader(const uint8_t* bytes) {
+  MemoFileHeader header;
+  header.magic = std::memcmp(bytes, kMemoMagic, 4) == 0;
+  header.version = static_cast<uint32_t>(GetInt32(bytes + 4));
+  header.block_count = GetInt32(bytes + kBlockCountOffset);
+  header.free_count = GetInt32(bytes + kBlockCountOffset + 4);
+  header.first_free = GetInt32(bytes + kBlockCountOffset + 8);
+  return header;
+}
+
+MemoBlockHeader ParseMemoBlockHeader(const uint8_t* bytes) {
+  return MemoBlockHeader{GetInt32(bytes), GetInt32(bytes + 4), GetInt32(bytes + 8)};
+}
+
+void PutMemoBlockHeader(uint8_t* bytes, const MemoBlockHeader& header) {
+  PutInt32(bytes, header.previous);
+  PutInt32(bytes + 4, header.next);
+  PutInt32(bytes + 8, header.length);
+}
+
+bool CheckBlockMatches(const uint8_t* check_block, std::string_view check_text) {
+  const void* zero = std::memchr(check_block, 0, kCheckBlockSize);
+  const size_t stored_length =
+      zero == nullptr ? kCheckBlockSize : static_cast<size_t>(static_cast<const uint8_t*>(zero) - check_block);
+  return !check_text.empty() &&
+         NamesEqual(std::string_view(reinterpret_cast<const char*>(check_block), stored_length), check_text);
+}
 
 bool IsValidName(std::string_view name) {
   if (name.empty()) return false;

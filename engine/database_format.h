@@ -65,6 +65,51 @@ inline void PutDouble(uint8_t* p, double value) {
   PutInt64(p, static_cast<int64_t>(bits));
 }
 
+// The main file's first kHeaderSize bytes, as stored (nothing checked).
+struct FileHeader {
+  bool plain_magic = false;      // "WEDB"
+  bool protected_magic = false;  // "WCDB"
+  uint32_t version = 0;
+  double created = 0;
+  int32_t record_count = 0;
+  int32_t next_record_id = 0;
+  int32_t record_length = 0;
+};
+FileHeader ParseFileHeader(const uint8_t* bytes);
+
+// One kDescriptorSize-byte field descriptor, as stored (nothing checked).
+struct FieldDescriptor {
+  std::string name;              // up to the first zero of the name bytes
+  bool name_terminated = false;  // a zero byte lies within the kFieldNameBytes
+  int32_t type = 0;
+  int32_t offset = 0;
+  int32_t width = 0;
+};
+FieldDescriptor ParseFieldDescriptor(const uint8_t* bytes);
+
+// The memo file's kMemoHeaderSize-byte header, as stored (nothing checked).
+struct MemoFileHeader {
+  bool magic = false;  // "WEDT"
+  uint32_t version = 0;
+  int32_t block_count = 0;
+  int32_t free_count = 0;
+  int32_t first_free = 0;
+};
+MemoFileHeader ParseMemoFileHeader(const uint8_t* bytes);
+
+// The kBlockHeaderSize link bytes at the start of a memo block.
+struct MemoBlockHeader {
+  int32_t previous = 0;
+  int32_t next = 0;
+  int32_t length = 0;  // data bytes; 0 in a free block
+};
+MemoBlockHeader ParseMemoBlockHeader(const uint8_t* bytes);
+void PutMemoBlockHeader(uint8_t* bytes, const MemoBlockHeader& header);
+
+// Whether the header's check block (kCheckBlockSize bytes, read through the
+// key) holds check_text, compared without regard to case up to its first zero.
+bool CheckBlockMatches(const uint8_t* check_block, std::string_view check_text);
+
 // A field name or alias: ASCII letters, digits and "_", the double-byte GBK
 // characters whose first byte is 81..A0 or AA..FE, the full-width digits and
 // letters, the kana, and A960; not starting with a digit or ".".

@@ -123,6 +123,30 @@ TEST_F(DatabaseTest, DefaultExtensionAndNamesMatchedWithoutRegardToCase) {
   EXPECT_EQ(files, 6);
 }
 
+TEST_F(DatabaseTest, ResolvedPathsFollowTheOpenRulesWithoutTouchingFiles) {
+  ASSERT_TRUE(engine_.CreateDatabase(dir_.File("Diary"), MemoSchema()));
+  DatabasePaths paths = engine_.ResolvePaths(dir_.File("DIARY"));
+  EXPECT_EQ(paths.main, dir_.File("Diary.EDB"));
+  EXPECT_EQ(paths.memo, dir_.File("Diary.EDT"));
+  paths = engine_.ResolvePaths(dir_.File("diary.edb"));
+  EXPECT_EQ(paths.main, dir_.File("Diary.EDB"));
+  EXPECT_EQ(paths.memo, dir_.File("Diary.EDT"));
+  // Names that match nothing keep their spelling; a dot in a folder is no extension.
+  std::filesystem::create_directory(dir_.File("v1.2"));
+  paths = engine_.ResolvePaths(dir_.File("v1.2/Notes."));
+  EXPECT_EQ(paths.main, dir_.File("v1.2/Notes.EDB"));
+  EXPECT_EQ(paths.memo, dir_.File("v1.2/Notes.EDT"));
+  paths = engine_.ResolvePaths(dir_.File("v1.2/book.dat"));
+  EXPECT_EQ(paths.main, dir_.File("v1.2/book.dat"));
+  EXPECT_EQ(paths.memo, dir_.File("v1.2/book.EDT"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("v1.2")));
+  paths = engine_.ResolvePaths("");
+  EXPECT_EQ(paths.main, "");
+  EXPECT_EQ(paths.memo, "");
+  // Relative names are made absolute.
+  EXPECT_EQ(engine_.ResolvePaths("memo").main, (std::filesystem::current_path() / "memo.EDB").string());
+}
+
 TEST_F(DatabaseTest, MemoChainsReuseTheirBlocksAndTrimTheTail) {
   CreateMemoBook();
   OpenMemoBook();
@@ -204,6 +228,50 @@ TEST_F(DatabaseTest, ClearAllKeepsTheNextRecordId) {
   ASSERT_TRUE(Append(9, "again"));
   EXPECT_EQ(Slice(ReadBytes(main_path_), 16, 8), Hex("01 00 00 00  05 00 00 00"));
   EXPECT_EQ(Slice(ReadBytes(main_path_), 260, 4), Hex("04 00 00 00"));
+}
+
+TEST_F(DatabaseTest, RecordIdReadsTheCurrentRecordsId) {
+  EXPECT_EQ(engine_.RecordId(), 0);
+  EXPECT_EQ(LastErrorCode(), error::kNoCurrentDatabase);
+  CreateMemoBook();
+  OpenMemoBook();
+  EXPECT_EQ(engine_.RecordId(), 0);  // an empty database has no record 0
+  EXPECT_EQ(LastErrorCode(), error::kNoCurrentRecord);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Append(i, "x"));
+  ASSERT_TRUE(engine_.ClearAllRecords());
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Append(i, "y"));
+  // Ids written by hand: the stored id is what counts, not the position.
+  Patch(main_path_, 260 + 16, Int32Bytes(-9));
+  EXPECT_EQ(engine_.RecordId(), 6);  // the appended record is current
+  engine_.GoFirst();
+  std::vector<int32_t> ids;
+  for (int i = 0; i < 3; ++i, engine_.Skip()) {
+    ids.push_back(engine_.RecordId());
+    EXPECT_EQ(LastErrorCode(), 0);
+  }
+  EXPECT_EQ(ids, (std::vector<int32_t>{4, -9, 6}));
+  EXPECT_EQ(engine_.RecordId(), 0);  // one beyond the last record
+  EXPECT_EQ(LastErrorCode(), error::kNoCurrentRecord);
+  engine_.GoFirst();
+  engine_.Skip(-1);
+  EXPECT_EQ(engine_.RecordId(), 0);
+  EXPECT_EQ(LastErrorCode(), error::kNoCurrentRecord);
+
+  // During a search: the record under examination, whatever the file says meanwhile.
+  engine_.GoFirst();
+  ids.clear();
+  EXPECT_TRUE(engine_.SearchForward([&] {
+    if (engine_.CurrentPosition() == 2) Patch(main_path_, 260 + 32, Int32Bytes(77));
+    ids.push_back(engine_.RecordId());
+    return ids.size() == 3;
+  }));
+  EXPECT_EQ(ids, (std::vector<int32_t>{4, -9, 6}));
+  EXPECT_EQ(engine_.RecordId(), 77);
+
+  // Through the password's key.
+  ASSERT_TRUE(engine_.SetPassword("key"));
+  engine_.GoFirst();
+  EXPECT_EQ(engine_.RecordId(), 4);
 }
 
 TEST_F(DatabaseTest, OpenRepairsTheRecordArea) {

@@ -19,12 +19,6 @@ constexpr int kDamaged = error::kMemoFileAccessFailed;
 
 uint64_t BlockOffset(int32_t block) { return static_cast<uint64_t>(block) * kMemoBlockSize; }
 
-struct BlockHeader {
-  int32_t previous = 0;
-  int32_t next = 0;
-  int32_t length = 0;
-};
-
 // Blocks seen on one walk; a repeat means the chain loops.
 class SeenBlocks {
  public:
@@ -64,8 +58,8 @@ class ChainWriter {
   int LockHeader();
   int ReadHeader();
   int WriteHeader();
-  int ReadBlockHeader(int32_t block, BlockHeader* header);
-  int WriteBlockHeader(int32_t block, const BlockHeader& header);
+  int ReadBlockHeader(int32_t block, MemoBlockHeader* header);
+  int WriteBlockHeader(int32_t block, const MemoBlockHeader& header);
   bool InFile(int32_t block) const { return block > 0 && block < header_.block_count; }
   int TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const SeenBlocks& old_chain);
   int FreeBlocks(const std::vector<int32_t>& surplus);
@@ -111,23 +105,19 @@ int ChainWriter::WriteHeader() {
   return file_.Write(kBlockCountOffset, bytes, sizeof bytes);
 }
 
-int ChainWriter::ReadBlockHeader(int32_t block, BlockHeader* header) {
+int ChainWriter::ReadBlockHeader(int32_t block, MemoBlockHeader* header) {
   uint8_t bytes[kBlockHeaderSize];
   size_t got = 0;
   if (int status = file_.Read(BlockOffset(block), bytes, sizeof bytes, &got); status != 0) return status;
   if (got < sizeof bytes) return kDamaged;
-  header->previous = GetInt32(bytes);
-  header->next = GetInt32(bytes + 4);
-  header->length = GetInt32(bytes + 8);
+  *header = ParseMemoBlockHeader(bytes);
   if (header->length < 0 || header->length > static_cast<int32_t>(kBlockDataSize)) return kDamaged;
   return 0;
 }
 
-int ChainWriter::WriteBlockHeader(int32_t block, const BlockHeader& header) {
+int ChainWriter::WriteBlockHeader(int32_t block, const MemoBlockHeader& header) {
   uint8_t bytes[kBlockHeaderSize];
-  PutInt32(bytes, header.previous);
-  PutInt32(bytes + 4, header.next);
-  PutInt32(bytes + 8, header.length);
+  PutMemoBlockHeader(bytes, header);
   return file_.Write(BlockOffset(block), bytes, sizeof bytes);
 }
 
@@ -142,7 +132,7 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
   while (needed > 0 && updated.first_free != 0) {
     const int32_t block = updated.first_free;
     if (!InFile(block) || old_chain.Contains(block) || !taken.Insert(block)) return kDamaged;
-    BlockHeader free_block;
+    MemoBlockHeader free_block;
     if (int status = ReadBlockHeader(block, &free_block); status != 0) return status;
     if (free_block.length != 0) return kDamaged;  // a used block on the free list
     blocks->push_back(block);
@@ -159,7 +149,7 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
   // The new first free block has no predecessor any more.
   if (updated.first_free != header_.first_free && updated.first_free != 0) {
     if (!InFile(updated.first_free) || taken.Contains(updated.first_free)) return kDamaged;
-    BlockHeader next_free;
+    MemoBlockHeader next_free;
     if (int status = ReadBlockHeader(updated.first_free, &next_free); status != 0) return status;
     if (next_free.length != 0) return kDamaged;
     next_free.previous = 0;
@@ -177,7 +167,7 @@ int ChainWriter::FreeBlocks(const std::vector<int32_t>& surplus) {
   if (int status = ReadHeader(); status != 0) return status;
   const int32_t old_first_free = header_.first_free;
   for (size_t i = 0; i < surplus.size(); ++i) {
-    BlockHeader freed;
+    MemoBlockHeader freed;
     freed.previous = i == 0 ? 0 : surplus[i - 1];
     freed.next = i + 1 < surplus.size() ? surplus[i + 1] : old_first_free;
     freed.length = 0;
@@ -187,7 +177,7 @@ int ChainWriter::FreeBlocks(const std::vector<int32_t>& surplus) {
   header_.free_count += static_cast<int32_t>(surplus.size());
   if (int status = WriteHeader(); status != 0) return status;
   if (old_first_free != 0 && InFile(old_first_free)) {
-    BlockHeader follower;
+    MemoBlockHeader follower;
     if (int status = ReadBlockHeader(old_first_free, &follower); status != 0) return status;
     if (follower.length == 0) {
       follower.previous = surplus.back();
@@ -202,19 +192,19 @@ int ChainWriter::FreeBlocks(const std::vector<int32_t>& surplus) {
 // neighbours disagree stays, and so does everything before it.
 int ChainWriter::TrimTail() {
   // A read that fails is reported; a block that merely looks wrong ends the trimming.
-  auto read = [&](int32_t block, BlockHeader* header, bool* usable) {
+  auto read = [&](int32_t block, MemoBlockHeader* header, bool* usable) {
     int status = ReadBlockHeader(block, header);
     *usable = status == 0;
     return status == kDamaged ? 0 : status;
   };
   int32_t last = header_.block_count - 1;
   for (; last >= 1; --last) {
-    BlockHeader block;
+    MemoBlockHeader block;
     bool usable = false;
     if (int status = read(last, &block, &usable); status != 0) return status;
     if (!usable || block.length != 0) break;
     const bool is_first = header_.first_free == last;
-    BlockHeader previous, next;
+    MemoBlockHeader previous, next;
     if (!is_first) {
       if (block.previous == 0 || !InFile(block.previous) || block.previous == last) break;
       if (int status = read(block.previous, &previous, &usable); status != 0) return status;
@@ -254,7 +244,7 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_f
     const uint64_t blocks_in_file = length / kMemoBlockSize;
     for (int32_t block = old_first; block > 0;) {
       if (static_cast<uint64_t>(block) >= blocks_in_file || old_seen.Contains(block)) return kDamaged;
-      BlockHeader header;
+      MemoBlockHeader header;
       if (int status = ReadBlockHeader(block, &header); status != 0) return status;
       // A used block holds 1..500 bytes; an empty one is not part of any
       // value (a write cut short can leave a chain pointing at one), so the
@@ -284,9 +274,8 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_f
     }
     const size_t length = std::min(kBlockDataSize, value.size() - i * kBlockDataSize);
     std::memset(bytes, 0, sizeof bytes);
-    PutInt32(bytes, i == 0 ? 0 : blocks[i - 1]);
-    PutInt32(bytes + 4, i + 1 < chunks ? blocks[i + 1] : 0);
-    PutInt32(bytes + 8, static_cast<int32_t>(length));
+    PutMemoBlockHeader(bytes, {i == 0 ? 0 : blocks[i - 1], i + 1 < chunks ? blocks[i + 1] : 0,
+                               static_cast<int32_t>(length)});
     std::memcpy(bytes + kBlockHeaderSize, value.data() + i * kBlockDataSize, length);
     if (int status = file_.Write(BlockOffset(blocks[i]), bytes, sizeof bytes); status != 0) return status;
   }

@@ -18,30 +18,14 @@ Rc4::Rc4(const uint8_t* key, size_t key_length) {
   }
 }
 
-// The three loops keep i, j and the table in locals so the compiler holds
-// them in registers; re-keying speed rests on these.
-void Rc4::Discard(size_t count) {
-  uint8_t i = i_, j = j_;
-  uint8_t* s = state_;
-  for (size_t n = 0; n < count; ++n) {
-    i = static_cast<uint8_t>(i + 1);
-    uint8_t x = s[i];
-    j = static_cast<uint8_t>(j + x);
-    s[i] = s[j];
-    s[j] = x;
-  }
-  i_ = i;
-  j_ = j;
-}
+namespace {
 
-void Rc4::Keystream(uint8_t* out, size_t count) {
-  std::memset(out, 0, count);
-  Xor(out, count);
-}
-
-void Rc4::Xor(uint8_t* data, size_t count) {
-  uint8_t i = i_, j = j_;
-  uint8_t* s = state_;
+// The generator's steps, each keystream byte handed to emit(n, byte). i, j
+// and the table stay in locals so the compiler holds them in registers;
+// re-keying speed rests on this loop.
+template <typename Emit>
+inline void Generate(uint8_t* s, uint8_t& stored_i, uint8_t& stored_j, size_t count, Emit emit) {
+  uint8_t i = stored_i, j = stored_j;
   for (size_t n = 0; n < count; ++n) {
     i = static_cast<uint8_t>(i + 1);
     uint8_t x = s[i];
@@ -49,10 +33,24 @@ void Rc4::Xor(uint8_t* data, size_t count) {
     uint8_t y = s[j];
     s[i] = y;
     s[j] = x;
-    data[n] ^= s[static_cast<uint8_t>(x + y)];
+    emit(n, s[static_cast<uint8_t>(x + y)]);
   }
-  i_ = i;
-  j_ = j;
+  stored_i = i;
+  stored_j = j;
+}
+
+}  // namespace
+
+void Rc4::Discard(size_t count) {
+  Generate(state_, i_, j_, count, [](size_t, uint8_t) {});
+}
+
+void Rc4::Keystream(uint8_t* out, size_t count) {
+  Generate(state_, i_, j_, count, [out](size_t n, uint8_t byte) { out[n] = byte; });
+}
+
+void Rc4::Xor(uint8_t* data, size_t count) {
+  Generate(state_, i_, j_, count, [data](size_t n, uint8_t byte) { data[n] ^= byte; });
 }
 
 bool Rc4::operator==(const Rc4& other) const {
