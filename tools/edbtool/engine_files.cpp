@@ -2,38 +2,6 @@
 
 namespace tarnwick::edbtool {
 
-namespace {
-
-// Start of the file-name part: after the last separator of either kind.
-std::size_t NameStart(const std::string& path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? 0 : separator + 1;
-}
-
-}  // namespace
-
-std::string ResolveMainPath(FileSystem& file_system, const std::string& path) {
-  std::string with_extension = path;
-  const std::size_t dot = with_extension.rfind('.');
-  if (dot == std::string::npos || dot < NameStart(with_extension)) {
-    with_extension += ".EDB";
-  } else if (dot + 1 == with_extension.size()) {
-    with_extension += "EDB";
-  }
-  return file_system.MatchNameIgnoringCase(file_system.AbsolutePath(with_extension));
-}
-
-std::string ResolveMemoPath(FileSystem& file_system, const std::string& main_path) {
-  std::string memo_path = main_path;
-  const std::size_t dot = memo_path.rfind('.');
-  if (dot == std::string::npos || dot < NameStart(memo_path)) {
-    memo_path += ".EDT";
-  } else {
-    memo_path = memo_path.substr(0, dot + 1) + "EDT";
-  }
-  return file_system.MatchNameIgnoringCase(memo_path);
-}
-
 FileStatus EngineFileBytes::Open(FileSystem& file_system, const std::string& path, const std::string& password,
                                  std::unique_ptr<EngineFileBytes>* opened) {
   std::unique_ptr<File> file;
@@ -57,14 +25,6 @@ bool EngineFileBytes::Read(std::uint64_t offset, std::size_t count, std::string&
   const FileStatus status = file_->Read(offset, out.data(), count, &read_count);
   out.resize(read_count);
   return status == 0;
-}
-
-std::optional<std::int32_t> ReadInt32(FileBytes& file, std::uint64_t offset) {
-  std::string bytes;
-  if (!file.Read(offset, 4, bytes) || bytes.size() < 4) return std::nullopt;
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
-  return static_cast<std::int32_t>(value);
 }
 
 }  // namespace tarnwick::edbtool

@@ -51,17 +51,6 @@ int HexDigit(char c) {
 
 }  // namespace
 
-int FieldSize(int type, int width) {
-  switch (type) {
-    case 1: case 7: return 1;
-    case 2: return 2;
-    case 3: case 5: case 9: case 11: case 12: return 4;
-    case 4: case 6: case 8: return 8;
-    case 10: return width;
-    default: return 0;
-  }
-}
-
 ParsedArgument ParseFieldValue(int type, int width, std::string_view text) {
   switch (type) {
     case 1: return IntegerInRange(text, 0, 255, "a byte");

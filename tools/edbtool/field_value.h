@@ -29,7 +29,4 @@ struct ParsedArgument {
 // text is UTF-8 as typed; width is the text field's width (type 10 only).
 ParsedArgument ParseFieldValue(int type, int width, std::string_view text);
 
-// Size in the record of a field of this type (text: its width); 0 for an unknown type.
-int FieldSize(int type, int width);
-
 }  // namespace tarnwick::edbtool

@@ -13,6 +13,7 @@
 
 #include "base/text.h"
 #include "engine/database.h"
+#include "engine/database_format.h"
 #include "engine/file_system.h"
 #include "engine/md5.h"
 #include "tools/edbtool/command_line.h"
@@ -45,10 +46,6 @@ int EngineFailure(int code, const std::string& gbk_message) {
 
 int EngineFailure() { return EngineFailure(LastErrorCode(), LastErrorMessage()); }
 
-// The last password typed at the prompt (GBK): the key of the open database
-// when it was opened with "?".
-std::string prompted_password;
-
 // The "?" password: ask on the terminal, echo off.
 std::optional<std::string> PromptOnTerminal(const PasswordPromptRequest& request) {
   if (!request.retry_line.empty()) std::cerr << GbkToUtf8(request.retry_line) << "\n";
@@ -65,8 +62,9 @@ std::optional<std::string> PromptOnTerminal(const PasswordPromptRequest& request
   if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   std::cerr << "\n";
   if (!answered) return std::nullopt;
-  prompted_password = Utf8ToGbk(line);
-  return prompted_password;
+  std::string password = Utf8ToGbk(line);
+  std::fill(line.begin(), line.end(), '\0');
+  return password;
 }
 
 bool Open(const CommandLine& command, bool read_only) {
@@ -217,52 +215,22 @@ std::string ValueJson(const FieldInf& field, const FieldValue& value) {
   }
 }
 
-// Record ids are not among the engine's field values; they are read from the
-// main file directly, through the same key.
-class RecordIds {
- public:
-  bool Open(const CommandLine& command, std::size_t field_count) {
-    FileSystem& file_system = *DefaultFileSystem();
-    const std::string path = ProcessEngine().CurrentPath();
-    std::string password;  // the open succeeded, so the magic says whether a password is in force
-    if (EngineFileBytes::Open(file_system, path, password, &file_) != 0) return false;
-    std::string header;
-    if (!file_->Read(0, 4, header)) return false;
-    if (header == "WCDB") {
-      password = command.password == "?" ? prompted_password : Utf8ToGbk(command.password.value_or(""));
-      if (EngineFileBytes::Open(file_system, path, password, &file_) != 0) return false;
-    }
-    const auto record_length = ReadInt32(*file_, 24);
-    if (!record_length || *record_length <= 0) return false;
-    record_length_ = static_cast<std::uint64_t>(*record_length);
-    record_start_ = 116 + 72 * static_cast<std::uint64_t>(field_count);
-    return true;
-  }
-
-  std::optional<std::int32_t> Id(std::uint64_t index) {
-    return file_ ? ReadInt32(*file_, record_start_ + index * record_length_) : std::nullopt;
-  }
-
- private:
-  std::unique_ptr<EngineFileBytes> file_;
-  std::uint64_t record_start_ = 0;
-  std::uint64_t record_length_ = 0;
-};
-
 int Dump(const CommandLine& command) {
   // Read-only: looking never repairs or changes anything.
   if (!Open(command, true)) return EngineFailure();
   const std::vector<FieldInf> fields = ProcessEngine().Fields();
-  RecordIds ids;
-  const bool have_ids = ids.Open(command, fields.size());
-  if (!have_ids) std::cerr << "edbtool: record ids cannot be read; shown as null\n";
-  bool all_read = have_ids;
+  bool all_read = true;
   const int count = RecordCount();
   GoFirst();
   std::string line;
   for (int index = 0; index < count; ++index) {
-    const auto id = have_ids ? ids.Id(index) : std::nullopt;
-    line = "{\"id\": " + (id ? std::to_string(*id) : std::string("null")) + ", \"fields\": {";
+    const std::int32_t id = RecordId();
+    if (LastErrorCode() != 0) {
+      all_read = false;
+      std::cerr << "edbtool: record " << index << ": id: error " << LastErrorCode() << ": "
+                << GbkToUtf8(LastErrorMessage()) << "\n";
+    }
+    line = "{\"id\": " + (LastErrorCode() == 0 ? std::to_string(id) : std::string("null")) + ", \"fields\": {";
     for (std::size_t i = 0; i < fields.size(); ++i) {
       const FieldValue value = ReadField(static_cast<int>(i + 1));
       if (i > 0) line += ", ";
@@ -286,7 +254,8 @@ int Dump(const CommandLine& command) {
 
 int Check(const CommandLine& command) {
   FileSystem& file_system = *DefaultFileSystem();
-  const std::string main_path = ResolveMainPath(file_system, Utf8ToGbk(command.path));
+  const DatabasePaths paths = ResolveDatabasePaths(Utf8ToGbk(command.path));
+  const std::string& main_path = paths.main;
   std::string password = Utf8ToGbk(command.password.value_or(""));
   std::unique_ptr<EngineFileBytes> main;
   if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, "", &main); status != 0) {
@@ -317,13 +286,14 @@ int Check(const CommandLine& command) {
     }
     // A wrong password deciphers everything into noise: refuse it as opening does.
     std::string check_block;
-    if (!main->Read(28, 32, check_block) || !GbkEqualsIgnoringCase(check_block, options.expected_check_text)) {
+    if (!main->Read(kCheckBlockOffset, kCheckBlockSize, check_block) || check_block.size() < kCheckBlockSize ||
+        !CheckBlockMatches(reinterpret_cast<const std::uint8_t*>(check_block.data()), options.expected_check_text)) {
       return EngineFailure(error::kWrongPassword, ErrorMessage(error::kWrongPassword));
     }
   }
 
   std::unique_ptr<EngineFileBytes> memo;
-  const std::string memo_path = ResolveMemoPath(file_system, main_path);
+  const std::string& memo_path = paths.memo;
   if (file_system.Exists(memo_path)) {
     if (const FileStatus status = EngineFileBytes::Open(file_system, memo_path, password, &memo); status != 0) {
       return EngineFailure(status, ErrorMessage(status));

@@ -6,64 +6,24 @@
 #include <unordered_set>
 
 #include "base/text.h"
-#include "tools/edbtool/field_value.h"
+#include "engine/database.h"
+#include "engine/database_format.h"
 
 namespace tarnwick::edbtool {
 
 namespace {
 
-constexpr std::uint32_t kFormatVersion = 0x00010000;
-constexpr std::uint64_t kHeaderSize = 112;
-constexpr std::uint64_t kDescriptorSize = 72;
-constexpr std::uint64_t kNameBytes = 17;
-constexpr std::uint64_t kBlockSize = 512;
-constexpr std::int32_t kBlockDataBytes = 500;
-constexpr std::uint64_t kMemoHeaderSize = 32;
 constexpr std::size_t kRecordBatchBytes = 1 << 16;
 
-std::int32_t Int32At(const std::string& bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return static_cast<std::int32_t>(value);
-}
+const std::uint8_t* Bytes(const std::string& bytes) { return reinterpret_cast<const std::uint8_t*>(bytes.data()); }
+
+std::int32_t Int32At(const std::string& bytes, std::size_t at) { return GetInt32(Bytes(bytes) + at); }
 
 bool AllZero(const std::string& bytes, std::size_t from, std::size_t to) {
   return std::all_of(bytes.begin() + from, bytes.begin() + to, [](char c) { return c == 0; });
 }
 
 std::string Quoted(const std::string& gbk) { return "'" + GbkToUtf8(gbk) + "'"; }
-
-bool InRange(unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; }
-
-// Field names: ASCII letters, digits and '_', GBK ideographs, full-width
-// digits and letters, kana and one mark; not starting with a digit.
-bool IsValidFieldName(const std::string& name) {
-  if (name.empty() || name.size() > 16) return false;
-  std::size_t pos = 0;
-  bool first = true;
-  while (pos < name.size()) {
-    const auto lead = static_cast<unsigned char>(name[pos]);
-    if (lead < 0x80) {
-      const bool digit = lead >= '0' && lead <= '9';
-      const bool letter = (lead >= 'A' && lead <= 'Z') || (lead >= 'a' && lead <= 'z') || lead == '_';
-      if (!(letter || (digit && !first))) return false;
-      ++pos;
-    } else {
-      if (pos + 1 >= name.size()) return false;
-      const auto trail = static_cast<unsigned char>(name[pos + 1]);
-      if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
-      const unsigned code = lead << 8 | trail;
-      const bool full_width_digit = InRange(code, 0xA3B0, 0xA3B9);
-      const bool allowed = InRange(lead, 0x81, 0xA0) || InRange(lead, 0xAA, 0xFE) || full_width_digit ||
-                           InRange(code, 0xA3C1, 0xA3DA) || InRange(code, 0xA3E1, 0xA3FA) ||
-                           InRange(code, 0xA4A1, 0xA4F3) || InRange(code, 0xA5A1, 0xA5F6) || code == 0xA960;
-      if (!allowed || (first && full_width_digit)) return false;
-      pos += 2;
-    }
-    first = false;
-  }
-  return true;
-}
 
 struct Field {
   std::string name;  // GBK
@@ -118,16 +78,16 @@ class Checker {
       Find("main file: " + std::to_string(header.size()) + " bytes, shorter than the 112-byte header");
       return false;
     }
-    const std::string magic = header.substr(0, 4);
-    if (magic != "WEDB" && magic != "WCDB") {
+    const FileHeader parsed = ParseFileHeader(Bytes(header));
+    if (!parsed.plain_magic && !parsed.protected_magic) {
       Find("main file: magic is not WEDB or WCDB; not a database file");
       return false;
     }
-    version_ = static_cast<std::uint32_t>(Int32At(header, 4));
+    version_ = parsed.version;
     if (version_ != kFormatVersion) Find("main file: header: format version " + std::to_string(version_) + " is not 65536");
-    record_count_ = Int32At(header, 16);
-    const std::int32_t next_id = Int32At(header, 20);
-    record_length_ = Int32At(header, 24);
+    record_count_ = parsed.record_count;
+    const std::int32_t next_id = parsed.next_record_id;
+    record_length_ = parsed.record_length;
     if (record_count_ < 0) Find("main file: header: negative record count " + std::to_string(record_count_));
     if (next_id < 1) Find("main file: header: next record id " + std::to_string(next_id) + " is below 1");
     next_id_ = next_id;
@@ -136,8 +96,7 @@ class Checker {
     }
 
     // Check block: 32 hex characters and 4 zeros when protected, 36 zeros when not.
-    const bool protected_file = magic == "WCDB";
-    if (!protected_file) {
+    if (!parsed.protected_magic) {
       if (!AllZero(header, 28, 64)) Find("main file: header: password check block is not zero in an unprotected file");
     } else {
       const std::string check_text = header.substr(28, 32);
@@ -146,7 +105,7 @@ class Checker {
       if (!hex || !AllZero(header, 60, 64)) {
         Find("main file: header: password check block is not 32 hex characters and 4 zeros");
       } else if (!options_.expected_check_text.empty() &&
-                 !GbkEqualsIgnoringCase(check_text, options_.expected_check_text)) {
+                 !CheckBlockMatches(Bytes(header) + kCheckBlockOffset, options_.expected_check_text)) {
         Find("main file: header: password check text does not match the password");
       }
     }
@@ -156,7 +115,7 @@ class Checker {
 
   bool CheckDescriptors() {
     std::string count_bytes;
-    if (!ReadMain(kHeaderSize, 4, count_bytes)) return false;
+    if (!ReadMain(kFieldCountOffset, 4, count_bytes)) return false;
     if (count_bytes.size() < 4) {
       Find("main file: ends before the field count");
       return false;
@@ -166,45 +125,43 @@ class Checker {
       Find("main file: field count " + std::to_string(field_count) + " is below 1");
       return false;
     }
-    record_start_ = kHeaderSize + 4 + kDescriptorSize * static_cast<std::uint64_t>(field_count);
+    record_start_ = kDescriptorsOffset + kDescriptorSize * static_cast<std::uint64_t>(field_count);
     if (record_start_ > main_size_) {
       Find("main file: " + std::to_string(field_count) + " field descriptors do not fit in the file");
       return false;
     }
     std::string table;
-    if (!ReadMain(kHeaderSize + 4, record_start_ - kHeaderSize - 4, table)) return false;
+    if (!ReadMain(kDescriptorsOffset, record_start_ - kDescriptorsOffset, table)) return false;
 
     bool usable = true;
     int expected_offset = 4;
     for (std::int32_t i = 0; i < field_count; ++i) {
       const std::size_t base = kDescriptorSize * i;
       const std::string where = "main file: field " + std::to_string(i + 1);
+      FieldDescriptor descriptor = ParseFieldDescriptor(Bytes(table) + base);
+      if (!descriptor.name_terminated) Find(where + ": name has no terminating zero within 17 bytes");
       Field field;
-      const auto name_end = table.find('\0', base);
-      if (name_end == std::string::npos || name_end >= base + kNameBytes) {
-        Find(where + ": name has no terminating zero within 17 bytes");
-        field.name = table.substr(base, kNameBytes);
-      } else {
-        field.name = table.substr(base, name_end - base);
+      field.name = std::move(descriptor.name);
+      if (field.name.size() > kMaxFieldNameLength || !IsValidName(field.name)) {
+        Find(where + ": invalid name " + Quoted(field.name));
       }
-      if (!IsValidFieldName(field.name)) Find(where + ": invalid name " + Quoted(field.name));
       for (const Field& earlier : fields_) {
-        if (GbkEqualsIgnoringCase(earlier.name, field.name)) Find(where + ": name " + Quoted(field.name) + " repeats");
+        if (NamesEqual(earlier.name, field.name)) Find(where + ": name " + Quoted(field.name) + " repeats");
       }
-      if (!AllZero(table, base + kNameBytes, base + 20)) Find(where + ": bytes 17 to 19 are not zero");
-      field.type = Int32At(table, base + 20);
-      field.offset = Int32At(table, base + 24);
-      const std::int32_t width = Int32At(table, base + 28);
+      if (!AllZero(table, base + kFieldNameBytes, base + 20)) Find(where + ": bytes 17 to 19 are not zero");
+      field.type = descriptor.type;
+      field.offset = descriptor.offset;
+      const std::int32_t width = descriptor.width;
       if (field.type < 1 || field.type > 12) {
         Find(where + ": type " + std::to_string(field.type) + " is not 1 to 12");
         usable = false;
-      } else if (field.type == 10 && (width < 1 || width > 1024)) {
+      } else if (field.type == 10 && (width < 1 || width > kMaxTextWidth)) {
         Find(where + ": text width " + std::to_string(width) + " is not 1 to 1024");
         if (width < 1) usable = false;
       } else if (field.type != 10 && width != 0) {
         Find(where + ": width " + std::to_string(width) + " given for a field that is not text");
       }
-      field.size = FieldSize(field.type, width);
+      field.size = FieldTypeSize(field.type, width);
       if (field.offset != expected_offset) {
         Find(where + ": offset " + std::to_string(field.offset) + ", expected " + std::to_string(expected_offset));
       }
@@ -230,7 +187,7 @@ class Checker {
   bool CheckMemoHeader() {
     memo_size_ = memo_->Size();
     std::string header;
-    if (!memo_->Read(0, kBlockSize, header)) {
+    if (!memo_->Read(0, kMemoBlockSize, header)) {
       Find("memo file: read error at offset 0");
       return false;
     }
@@ -238,17 +195,18 @@ class Checker {
       Find("memo file: " + std::to_string(header.size()) + " bytes, shorter than its 32-byte header");
       return false;
     }
-    if (header.substr(0, 4) != "WEDT") {
+    const MemoFileHeader parsed = ParseMemoFileHeader(Bytes(header));
+    if (!parsed.magic) {
       Find("memo file: magic is not WEDT");
       return false;
     }
-    const auto version = static_cast<std::uint32_t>(Int32At(header, 4));
-    if (version != version_) {
-      Find("memo file: version " + std::to_string(version) + " differs from the main file's " + std::to_string(version_));
+    if (parsed.version != version_) {
+      Find("memo file: version " + std::to_string(parsed.version) + " differs from the main file's " +
+           std::to_string(version_));
     }
-    const std::int32_t block_count = Int32At(header, 16);
-    header_free_count_ = Int32At(header, 20);
-    first_free_ = Int32At(header, 24);
+    const std::int32_t block_count = parsed.block_count;
+    header_free_count_ = parsed.free_count;
+    first_free_ = parsed.first_free;
     if (!AllZero(header, 28, header.size())) Find("memo file: bytes 28 to 511 of block 0 are not zero");
     if (block_count < 1) {
       Find("memo file: block count " + std::to_string(block_count) + " is below 1");
@@ -262,9 +220,9 @@ class Checker {
       Find("memo file: first free block " + std::to_string(first_free_) + " is not 0 to " +
            std::to_string(block_count - 1));
     }
-    const std::uint64_t whole_blocks = memo_size_ / kBlockSize;
-    if (memo_size_ % kBlockSize != 0) {
-      Find("memo file: " + std::to_string(memo_size_ % kBlockSize) + " bytes of a partial block at the end");
+    const std::uint64_t whole_blocks = memo_size_ / kMemoBlockSize;
+    if (memo_size_ % kMemoBlockSize != 0) {
+      Find("memo file: " + std::to_string(memo_size_ % kMemoBlockSize) + " bytes of a partial block at the end");
     }
     if (whole_blocks < static_cast<std::uint64_t>(block_count)) {
       Find("memo file: holds " + std::to_string(whole_blocks) + " whole blocks, the header counts " +
@@ -280,16 +238,15 @@ class Checker {
     return true;
   }
 
-  // Reads the 12-byte link part of a block: previous, next, length.
-  bool ReadBlockLinks(std::int64_t block, std::int32_t& previous, std::int32_t& next, std::int32_t& length) {
+  // Reads the link part of a block: previous, next, length.
+  bool ReadBlockLinks(std::int64_t block, MemoBlockHeader& links) {
     std::string bytes;
-    if (!memo_->Read(static_cast<std::uint64_t>(block) * kBlockSize, 12, bytes) || bytes.size() < 12) {
+    if (!memo_->Read(static_cast<std::uint64_t>(block) * kMemoBlockSize, kBlockHeaderSize, bytes) ||
+        bytes.size() < kBlockHeaderSize) {
       Find("memo file: block " + std::to_string(block) + " cannot be read");
       return false;
     }
-    previous = Int32At(bytes, 0);
-    next = Int32At(bytes, 4);
-    length = Int32At(bytes, 8);
+    links = ParseMemoBlockHeader(Bytes(bytes));
     return true;
   }
 
@@ -319,18 +276,18 @@ class Checker {
       }
       owner = chain;
       ++report_.used_blocks;
-      std::int32_t previous = 0, next = 0, length = 0;
-      if (!ReadBlockLinks(block, previous, next, length)) return;
-      if (previous != previous_block) {
-        Find(where + ": chain block " + std::to_string(block) + " points back to " + std::to_string(previous) +
+      MemoBlockHeader links;
+      if (!ReadBlockLinks(block, links)) return;
+      if (links.previous != previous_block) {
+        Find(where + ": chain block " + std::to_string(block) + " points back to " + std::to_string(links.previous) +
              ", expected " + std::to_string(previous_block));
       }
-      if (length < 1 || length > kBlockDataBytes) {
-        Find(where + ": chain block " + std::to_string(block) + " holds " + std::to_string(length) +
+      if (links.length < 1 || links.length > static_cast<std::int32_t>(kBlockDataSize)) {
+        Find(where + ": chain block " + std::to_string(block) + " holds " + std::to_string(links.length) +
              " data bytes, not 1 to 500");
       }
       previous_block = block;
-      block = next;
+      block = links.next;
     }
   }
 
@@ -413,18 +370,18 @@ class Checker {
       }
       owner = kFreeList;
       ++listed;
-      std::int32_t previous = 0, next = 0, length = 0;
-      if (!ReadBlockLinks(block, previous, next, length)) break;
-      if (previous != previous_block) {
-        Find("memo file: free block " + std::to_string(block) + " points back to " + std::to_string(previous) +
+      MemoBlockHeader links;
+      if (!ReadBlockLinks(block, links)) break;
+      if (links.previous != previous_block) {
+        Find("memo file: free block " + std::to_string(block) + " points back to " + std::to_string(links.previous) +
              ", expected " + std::to_string(previous_block));
       }
-      if (length != 0) {
-        Find("memo file: free block " + std::to_string(block) + " holds length " + std::to_string(length) +
+      if (links.length != 0) {
+        Find("memo file: free block " + std::to_string(block) + " holds length " + std::to_string(links.length) +
              ", expected 0");
       }
       previous_block = block;
-      block = next;
+      block = links.next;
     }
     report_.free_blocks = listed;
     if (listed != header_free_count_) {
