@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -276,6 +277,8 @@ TEST_F(QtBackendTest, RichEditCountsGbkBytesAndCrLfLineBreaks) {
   edit->SetText(Gbk("中文a\r\nb"));
   EXPECT_EQ(edit->Text(), Gbk("中文a\r\nb"));
   EXPECT_FALSE(edit->IsModified());
+  EXPECT_EQ(edit->SelectionStart(), 0) << "the caret starts at the beginning";
+  EXPECT_EQ(edit->SelectionLength(), 0);
   edit->SetSelection(0, -1);
   EXPECT_EQ(edit->SelectionStart(), 0);
   EXPECT_EQ(edit->SelectionLength(), 8);
@@ -307,6 +310,20 @@ TEST_F(QtBackendTest, RichEditCountsGbkBytesAndCrLfLineBreaks) {
   edit->SetText("");
   edit->SetSelection(0, -1);
   EXPECT_EQ(edit->SelectionLength(), 0);
+
+  // Typing: a single-line editor refuses Enter; the user's change is marked.
+  window->Show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ContainerOf(window.get())));
+  edit->SetFocus();
+  auto* text = ContainerOf(window.get())->findChild<QPlainTextEdit*>();
+  edit->SetMultiLine(false);
+  QTest::keyClicks(text, QStringLiteral("ab"));
+  QTest::keyClick(text, Qt::Key_Return);
+  EXPECT_EQ(edit->Text(), "ab");
+  EXPECT_TRUE(edit->IsModified());
+  edit->SetMultiLine(true);
+  QTest::keyClick(text, Qt::Key_Return);
+  EXPECT_EQ(edit->Text(), "ab\r\n");
 }
 
 TEST_F(QtBackendTest, ButtonsClickOnlyWhenEnabledAndLeaveMnemonicsToTheProgram) {

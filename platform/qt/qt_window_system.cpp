@@ -475,10 +475,11 @@ class QtEdit : public QtControl<NativeEdit, QLineEdit> {
 
 // ---- rich edit (plain text) ----
 
-class QtRichEdit : public QtControl<NativeRichEdit, QPlainTextEdit> {
+class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEdit> {
  public:
   QtRichEdit(QPlainTextEdit* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
     bridge().Watch(widget->viewport());
+    widget->installEventFilter(this);
     // The system control has no context menu of its own; the program offers one.
     widget->setContextMenuPolicy(Qt::NoContextMenu);
     widget->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -498,6 +499,7 @@ class QtRichEdit : public QtControl<NativeRichEdit, QPlainTextEdit> {
   void SetText(std::string_view text) override {
     Programmatic guard(this);
     widget_->setPlainText(WithQtLineBreaks(text));
+    widget_->moveCursor(QTextCursor::Start);
     widget_->document()->setModified(false);
   }
   std::string Text() const override { return WithCrLf(widget_->toPlainText()); }
@@ -517,6 +519,18 @@ class QtRichEdit : public QtControl<NativeRichEdit, QPlainTextEdit> {
   }
   void SetBorder(ControlBorder border) override { ApplyFrame(widget_.data(), border); }
   void SetMultiLine(bool multi_line) override { multi_line_ = multi_line; }
+
+ protected:
+  // A single-line editor takes no line break from the keyboard.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!multi_line_ && watched == widget_.data() && event->type() == QEvent::KeyPress) {
+      int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return false;
+  }
+
+ public:
   void SetWordWrap(bool word_wrap) override {
     widget_->setLineWrapMode(word_wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
   }
