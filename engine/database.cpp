@@ -442,30 +442,31 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   } wipe_password{password};
   const FileOpenMode mode{options.read_only ? FileAccess::kRead : FileAccess::kReadWrite, options.share, false};
 
-  std::unique_ptr<File> main_file;
-  FileStatus status = RetryOnConflict(*file_system_, lock_wait_ms_,
-                                      [&] { return file_system_->Open(db->path, mode, &main_file); });
-  if (status != 0) return Fail(status);
-  db->main = std::make_unique<CachedFile>(std::make_unique<CipherFile>(std::move(main_file), password),
-                                          kMainCacheBytes, cache_meter_.get());
+  // Opens one of the two files through the cipher and the cache, retrying a
+  // conflict for the lock wait time, and locks it whole for the rest of the open.
+  auto open_file = [&](const std::string& file_path, size_t cache_bytes, std::unique_ptr<CachedFile>* opened,
+                       ScopedRangeLock* open_lock) -> int {
+    std::unique_ptr<File> file;
+    FileStatus status =
+        RetryOnConflict(*file_system_, lock_wait_ms_, [&] { return file_system_->Open(file_path, mode, &file); });
+    if (status != 0) return status;
+    *opened = std::make_unique<CachedFile>(std::make_unique<CipherFile>(std::move(file), password), cache_bytes,
+                                           cache_meter_.get());
+    if (db->DeniesOthersReading()) return 0;
+    return open_lock->Acquire(*file_system_, lock_wait_ms_, **opened) != 0 ? error::kLockFailed : 0;
+  };
+
   ScopedRangeLock open_lock;
-  if (!db->DeniesOthersReading()) {
-    if (open_lock.Acquire(*file_system_, lock_wait_ms_, *db->main) != 0) return Fail(error::kLockFailed);
-  }
+  if (int result = open_file(db->path, kMainCacheBytes, &db->main, &open_lock); result != 0) return Fail(result);
   if (int result = ReadAndCheckHeader(*db, &password, ask, prompt_hook_); result != 0) return Fail(result);
   if (int result = RepairRecordArea(*db); result != 0) return Fail(result);
 
   if (std::any_of(db->fields.begin(), db->fields.end(), [](const Field& f) { return IsMemoType(f.type); })) {
     db->memo_path = ResolveMemoPath(*file_system_, db->path);
-    std::unique_ptr<File> memo_file;
-    status = RetryOnConflict(*file_system_, lock_wait_ms_,
-                             [&] { return file_system_->Open(db->memo_path, mode, &memo_file); });
-    if (status != 0) return Fail(error::kMemoFileReadFailed);
-    db->memo = std::make_unique<CachedFile>(std::make_unique<CipherFile>(std::move(memo_file), password),
-                                            kMemoCacheBytes, cache_meter_.get());
     ScopedRangeLock memo_lock;
-    if (!db->DeniesOthersReading()) {
-      if (memo_lock.Acquire(*file_system_, lock_wait_ms_, *db->memo) != 0) return Fail(error::kLockFailed);
+    if (int result = open_file(db->memo_path, kMemoCacheBytes, &db->memo, &memo_lock); result != 0) {
+      // A memo file that cannot be opened reads as missing; a lock conflict stays one.
+      return Fail(result == error::kLockFailed ? error::kLockFailed : error::kMemoFileReadFailed);
     }
     if (int result = CheckMemoFile(*db); result != 0) return Fail(result);
   }

@@ -208,6 +208,18 @@ TEST_F(EdbtoolTest, ClearKeepsTheIdSequence) {
   EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 3, \"fields\": {\"日期\": 3, \"备忘\": \"c\"}}\n");
 }
 
+TEST_F(EdbtoolTest, NamesReachTheFilesAsTheEngineResolvesThem) {
+  std::filesystem::create_directory(dir_.File("v1.2"));
+  ASSERT_EQ(Run({"create", dir_.File("v1.2/Diary"), "日期:8", "备忘:12"}).exit_code, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("v1.2/Diary.EDB")));
+  ASSERT_EQ(Run({"append", dir_.File("v1.2/diary"), "1", "甲"}).exit_code, 0);
+  Outcome outcome = Run({"check", dir_.File("v1.2/DIARY.edb")});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.out << outcome.err;
+  EXPECT_EQ(outcome.out, "sound: 1 records; memo file 2 blocks (1 used, 0 free)\n");
+  outcome = Run({"dump", dir_.File("v1.2/DiArY")});
+  EXPECT_EQ(outcome.out, "{\"id\": 1, \"fields\": {\"日期\": 1, \"备忘\": \"甲\"}}\n");
+}
+
 TEST_F(EdbtoolTest, CheckFindsDamageWithoutHanging) {
   CreateMemoBook();
   Append({"1", std::string(1600, 'a')});  // blocks 1 to 4

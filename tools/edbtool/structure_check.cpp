@@ -250,45 +250,68 @@ class Checker {
     return true;
   }
 
+  // The words findings use for one list of blocks: a value's chain or the free list.
+  struct ListWords {
+    std::string list;     // the list itself
+    std::string member;   // one of its blocks, before the block's number
+    const char* outside;  // after a block outside the file, before the last block's number
+    const char* taken;    // after a block another list holds, before that list
+  };
+
+  // Follows a list of blocks from first, marking each with mark, and hands
+  // each block's links to check_links. Stops at a block outside the memo
+  // file, one met again (a loop) or one another list holds, so it ends on
+  // any input. Returns how many blocks it marked.
+  template <typename CheckLinks>
+  std::int64_t FollowBlocks(std::int32_t first, std::uint32_t mark, const ListWords& words, CheckLinks check_links) {
+    std::int64_t marked = 0;
+    std::int32_t block = first;
+    std::int32_t previous_block = 0;
+    while (block != 0) {
+      if (block < 0 || block >= block_count_) {
+        Find(words.list + " block " + std::to_string(block) +
+             (previous_block == 0 ? " (first)" : " (after block " + std::to_string(previous_block) + ")") +
+             words.outside + std::to_string(block_count_ - 1));
+        break;
+      }
+      std::uint32_t& owner = owner_[block];
+      if (owner == mark) {
+        Find(words.list + " loops: block " + std::to_string(previous_block) + " leads back to block " +
+             std::to_string(block));
+        break;
+      }
+      if (owner != kUnowned) {
+        Find(words.list + " block " + std::to_string(block) + words.taken + OwnerText(owner));
+        break;
+      }
+      owner = mark;
+      ++marked;
+      MemoBlockHeader links;
+      if (!ReadBlockLinks(block, links)) break;
+      if (links.previous != previous_block) {
+        Find(words.member + " " + std::to_string(block) + " points back to " + std::to_string(links.previous) +
+             ", expected " + std::to_string(previous_block));
+      }
+      check_links(block, links);
+      previous_block = block;
+      block = links.next;
+    }
+    return marked;
+  }
+
   void CheckChain(std::int32_t first, const std::string& where) {
     if (first == 0) return;
     if (!memo_usable_) return;  // the memo file's own finding says why
     chain_owners_.push_back(where);
     const auto chain = static_cast<std::uint32_t>(chain_owners_.size());
-    std::int32_t block = first;
-    std::int32_t previous_block = 0;
-    while (block != 0) {
-      if (block < 0 || block >= block_count_) {
-        Find(where + ": chain block " + std::to_string(block) +
-             (previous_block == 0 ? " (first)" : " (after block " + std::to_string(previous_block) + ")") +
-             " is outside the memo file's blocks 1 to " + std::to_string(block_count_ - 1));
-        return;
-      }
-      std::uint32_t& owner = owner_[block];
-      if (owner == chain) {
-        Find(where + ": chain loops: block " + std::to_string(previous_block) + " leads back to block " +
-             std::to_string(block));
-        return;
-      }
-      if (owner != kUnowned) {
-        Find(where + ": chain block " + std::to_string(block) + " also belongs to " + OwnerText(owner));
-        return;
-      }
-      owner = chain;
-      ++report_.used_blocks;
-      MemoBlockHeader links;
-      if (!ReadBlockLinks(block, links)) return;
-      if (links.previous != previous_block) {
-        Find(where + ": chain block " + std::to_string(block) + " points back to " + std::to_string(links.previous) +
-             ", expected " + std::to_string(previous_block));
-      }
+    const ListWords words{where + ": chain", where + ": chain block", " is outside the memo file's blocks 1 to ",
+                          " also belongs to "};
+    report_.used_blocks += FollowBlocks(first, chain, words, [&](std::int32_t block, const MemoBlockHeader& links) {
       if (links.length < 1 || links.length > static_cast<std::int32_t>(kBlockDataSize)) {
-        Find(where + ": chain block " + std::to_string(block) + " holds " + std::to_string(links.length) +
+        Find(words.member + " " + std::to_string(block) + " holds " + std::to_string(links.length) +
              " data bytes, not 1 to 500");
       }
-      previous_block = block;
-      block = links.next;
-    }
+    });
   }
 
   std::string OwnerText(std::uint32_t owner) const {
@@ -348,41 +371,14 @@ class Checker {
   }
 
   void CheckFreeList() {
-    std::int32_t block = first_free_;
-    std::int32_t previous_block = 0;
-    std::int64_t listed = 0;
-    while (block != 0) {
-      if (block < 0 || block >= block_count_) {
-        Find("memo file: free list block " + std::to_string(block) +
-             (previous_block == 0 ? " (first)" : " (after block " + std::to_string(previous_block) + ")") +
-             " is outside blocks 1 to " + std::to_string(block_count_ - 1));
-        break;
-      }
-      std::uint32_t& owner = owner_[block];
-      if (owner == kFreeList) {
-        Find("memo file: free list loops: block " + std::to_string(previous_block) + " leads back to block " +
-             std::to_string(block));
-        break;
-      }
-      if (owner != kUnowned) {
-        Find("memo file: free list block " + std::to_string(block) + " is in use by " + OwnerText(owner));
-        break;
-      }
-      owner = kFreeList;
-      ++listed;
-      MemoBlockHeader links;
-      if (!ReadBlockLinks(block, links)) break;
-      if (links.previous != previous_block) {
-        Find("memo file: free block " + std::to_string(block) + " points back to " + std::to_string(links.previous) +
-             ", expected " + std::to_string(previous_block));
-      }
-      if (links.length != 0) {
-        Find("memo file: free block " + std::to_string(block) + " holds length " + std::to_string(links.length) +
-             ", expected 0");
-      }
-      previous_block = block;
-      block = links.next;
-    }
+    const ListWords words{"memo file: free list", "memo file: free block", " is outside blocks 1 to ", " is in use by "};
+    const std::int64_t listed =
+        FollowBlocks(first_free_, kFreeList, words, [&](std::int32_t block, const MemoBlockHeader& links) {
+          if (links.length != 0) {
+            Find(words.member + " " + std::to_string(block) + " holds length " + std::to_string(links.length) +
+                 ", expected 0");
+          }
+        });
     report_.free_blocks = listed;
     if (listed != header_free_count_) {
       Find("memo file: free count " + std::to_string(header_free_count_) + " but the free list holds " +
