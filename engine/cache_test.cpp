@@ -5,8 +5,10 @@
 
 #include <random>
 
+#include "engine/cached_file.h"
 #include "engine/database.h"
 #include "engine/engine_test_util.h"
+#include "testing/fault_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace tarnwick {
@@ -156,6 +158,32 @@ TEST(CacheMemoryTest, CountsThePagesItHolds) {
   EXPECT_EQ(engine.CacheMemoryUse().peak_bytes, (6u + 320) * 32768);
   engine.CloseDatabase();
   EXPECT_EQ(engine.CacheMemoryUse().current_bytes, 0u);
+}
+
+// A page that made room for another must not be served again when reading
+// the other one failed: the next read goes to the file.
+TEST(CachedFileTest, AFailedReadAfterEvictionLeavesNoStalePage) {
+  testing::TempDir dir;
+  const std::string path = dir.File("pages.bin");
+  WriteBytes(path, Bytes(3 * CachedFile::kPageSize, 0x11));
+  testing::FaultFileSystem file_system;
+  std::unique_ptr<File> file;
+  ASSERT_EQ(file_system.Open(path, FileOpenMode{FileAccess::kReadWrite, ShareMode::kDenyNone, false}, &file), 0);
+  CacheMeter meter;
+  CachedFile cached(std::make_unique<CipherFile>(std::move(file), ""), CachedFile::kPageSize, &meter);
+  cached.SetCaching(true);
+  uint8_t byte = 0;
+  size_t got = 0;
+  ASSERT_EQ(cached.Read(10, &byte, 1, &got), 0);
+  EXPECT_EQ(byte, 0x11);
+  file_system.FailNth(testing::FaultFileSystem::Operation::kRead, 1);
+  EXPECT_NE(cached.Read(CachedFile::kPageSize + 10, &byte, 1, &got), 0);
+  EXPECT_EQ(meter.Reading().current_bytes, 0u);
+  const uint8_t changed = 0x22;
+  ASSERT_EQ(cached.Write(10, &changed, 1), 0);
+  ASSERT_EQ(cached.Read(10, &byte, 1, &got), 0);
+  EXPECT_EQ(byte, 0x22);
+  EXPECT_EQ(meter.Reading().current_bytes, CachedFile::kPageSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndProtected, CacheTest, ::testing::Values(std::string(), std::string("key")),
