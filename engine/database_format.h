@@ -1,5 +1,8 @@
-// Byte layout of the main file and the memo file, and the rules for names
-// and file paths. All integers are little-endian.
+// Byte layout of the main file and the memo file, the parsing of their
+// headers, descriptors and block links, and the rules for names and file
+// paths. All integers are little-endian. Parsing checks nothing: the open and
+// the tools that read the files directly each judge the values by their own
+// rules.
 #pragma once
 
 #include <cstdint>

@@ -166,7 +166,7 @@ int Write(const CommandLine& command) {
   } else {
     const std::string name = Utf8ToGbk(field_text);
     for (std::size_t i = 0; i < fields.size() && number == 0; ++i) {
-      if (GbkEqualsIgnoringCase(fields[i].name, name)) number = static_cast<int>(i + 1);
+      if (NamesEqual(fields[i].name, name)) number = static_cast<int>(i + 1);
     }
   }
   if (number == 0) {
