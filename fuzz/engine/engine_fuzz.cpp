@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int count = engine.RecordCount();
   engine.GoFirst();
   for (int i = 0; i < count && i < 64; ++i) {
+    engine.RecordId();
     for (size_t f = 1; f <= fields.size(); ++f) engine.ReadField(static_cast<int>(f));
     engine.Skip();
   }
@@ -68,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   engine.GoFirst();
   int examined = 0;
   engine.SearchForward([&] {
+    engine.RecordId();
     engine.ReadField(static_cast<int>(fields.size()));
     return ++examined > 16;
   });
