@@ -225,12 +225,13 @@ int Dump(const CommandLine& command) {
   std::string line;
   for (int index = 0; index < count; ++index) {
     const std::int32_t id = RecordId();
-    if (LastErrorCode() != 0) {
+    const bool id_read = LastErrorCode() == 0;
+    if (!id_read) {
       all_read = false;
       std::cerr << "edbtool: record " << index << ": id: error " << LastErrorCode() << ": "
                 << GbkToUtf8(LastErrorMessage()) << "\n";
     }
-    line = "{\"id\": " + (LastErrorCode() == 0 ? std::to_string(id) : std::string("null")) + ", \"fields\": {";
+    line = "{\"id\": " + (id_read ? std::to_string(id) : std::string("null")) + ", \"fields\": {";
     for (std::size_t i = 0; i < fields.size(); ++i) {
       const FieldValue value = ReadField(static_cast<int>(i + 1));
       if (i > 0) line += ", ";
