@@ -256,7 +256,7 @@ class DatabaseEngine {
   bool IsPasswordProtected(std::string_view name_or_path);
   // The id stored in the current record (the record under examination during
   // a search); 0 on failure: no current database (-67), no current record
-  // (-60), the record cannot be read (-62).
+  // (-60), its lock not taken (-28), the record cannot be read (-62).
   int32_t RecordId();
 
   // The files path reaches, resolved as CreateDatabase and OpenDatabase do;
