@@ -419,7 +419,8 @@ class QtListBox : public QtControl<NativeListBox, QListWidget> {
   }
   void SetItemSpacing(int spacing) override {
     delegate_->spacing = std::max(0, spacing);
-    widget_->doItemsLayout();
+    // The view lays its items out again when it next shows, not now.
+    emit delegate_->sizeHintChanged(QModelIndex());
   }
   void SetColors(Color text, Color background) override { ApplyColors(widget_.data(), text, background); }
   void SetBorder(ControlBorder border) override { ApplyFrame(widget_.data(), border); }
