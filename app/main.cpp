@@ -6,12 +6,29 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/first_paint_probe.h"
 #include "platform/qt/qt_platform.h"
 #include "ui/main_window.h"
 
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Without a display Qt would abort with a core dump; say what is missing.
+  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::fputs("tarnwick: there is no display to open the window on (DISPLAY is not set).\n"
+               "Run it on a virtual display with: scripts/run.sh --virtual-display\n",
+               stderr);
+    return 1;
+  }
   auto application = tarnwick::qt::MakeApplication(argc, argv);
   if (!QDir::setCurrent(QCoreApplication::applicationDirPath())) {
     std::fprintf(stderr, "tarnwick: cannot work in the program's folder %s\n",
