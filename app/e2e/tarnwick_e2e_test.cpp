@@ -114,6 +114,7 @@ class ProgramOnScreen : public ::testing::Test {
 };
 
 TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
+  EXPECT_EQ(session_.Title(window_), "Tarnwick V2.8 beta  ");
   // The client area is what the layout needs at 371 x 596.
   EXPECT_EQ(client_.width, 365);
   EXPECT_EQ(client_.height, 568);
