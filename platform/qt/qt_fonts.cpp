@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QStringList>
-#include <QThreadPool>
 
 namespace tarnwick::qt {
 namespace {
@@ -64,21 +62,13 @@ void InstallFonts() {
     QFont::insertSubstitutions(QString::fromUtf16(name), SongCandidates());
   }
   QApplication::setFont(ResolveFont(QString(), 0));
-  // Reading the installed fonts and their fallbacks takes milliseconds; do
-  // it beside the building of the first window, which needs no font until
-  // it measures or paints. (The pool is waited for when the program ends.)
-  QThreadPool::globalInstance()->start([] {
-    for (const QFont& font : {ResolveFont(QString(), 0), ResolveFont(QStringLiteral(u"宋体"), 12)}) {
-      QFontMetrics(font).horizontalAdvance(QStringLiteral(u"初一1"));
-    }
-  });
 }
 
 QString RequestedGuiFamily() { return GuiCandidates().first(); }
 
 QFont ResolveFont(const QString& family, int pixel_height, bool bold, bool italic, bool underline) {
-  // The candidates go to Qt as they are: it takes the first installed one,
-  // without this code asking the font database (so nothing waits for it).
+  // The candidates go to Qt as they are: it takes the first installed one
+  // when it first needs the font, so building a window reads no font list.
   QFont font;
   if (IsSongName(family)) {
     font.setFamilies(SongCandidates() + GuiCandidates());
