@@ -23,8 +23,10 @@ bool Set(const char* name) {
 
 int main(int argc, char** argv) {
   // Without a display Qt would abort with a core dump; say what is missing.
-  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
-    std::fputs("tarnwick: there is no display to open the window on (DISPLAY is not set).\n"
+  // (On Wayland it runs through XWayland, which sets DISPLAY too.)
+  if (!Set("DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::fputs("tarnwick: there is no X display to open the window on (DISPLAY is not set;\n"
+               "on a Wayland desktop the program needs XWayland).\n"
                "Run it on a virtual display with: scripts/run.sh --virtual-display\n",
                stderr);
     return 1;
