@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "base/text.h"
 #include "platform/qt/qt_canvas.h"
@@ -477,6 +478,18 @@ TEST_F(QtBackendTest, SaveDialogFiltersAndAppendsTheDefaultExtension) {
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(GbkToUtf8(*chosen), (folder.path() / "备忘导出.txt").string());
   EXPECT_EQ(filters, (QStringList{QStringLiteral(u"文本文件(*.txt) (*.txt)"), QStringLiteral(u"所有文件(*.*) (*.*)")}));
+}
+
+TEST_F(QtBackendTest, CommandLinesStartWithQuotedPathsAndArguments) {
+  tarnwick::testing::TempDir folder;
+  std::string target = folder.File("link target.txt");
+  // As the link fallback builds it: the quoted program, then the target.
+  std::string command = "\"/usr/bin/touch\" \"" + target + "\"";
+  ASSERT_TRUE(platform_.shell().RunCommandLine(command));
+  for (int waited = 0; !std::filesystem::exists(target) && waited < 5000; waited += 20) QTest::qWait(20);
+  EXPECT_TRUE(std::filesystem::exists(target));
+  EXPECT_FALSE(platform_.shell().RunCommandLine("\"/nonexistent/program\" x"));
+  EXPECT_FALSE(platform_.shell().RunCommandLine(""));
 }
 
 TEST_F(QtBackendTest, PostedTasksRunInOrderAndQuitBeforeRunEndsAtOnce) {
