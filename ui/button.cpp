@@ -33,10 +33,7 @@ bool Button::SetProperty(int number, const Value& value) {
       button_->SetIcon(icon_ ? *icon_ : Image());
       return true;
     case kFont:
-      if (!FitsType(value, ValueType::kFont)) return false;
-      font_ = FontOf(value);
-      button_->SetFont(font_.value_or(platform().windows().DefaultGuiFont()));
-      return true;
+      return SetFontProperty(font_, value, *button_, platform().windows());
     default:
       return Control::SetProperty(number, value);
   }

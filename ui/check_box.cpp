@@ -28,10 +28,7 @@ bool CheckBox::SetProperty(int number, const Value& value) {
       box_->SetCaption(caption_);
       return true;
     case kFont:
-      if (!FitsType(value, ValueType::kFont)) return false;
-      font_ = FontOf(value);
-      box_->SetFont(font_.value_or(platform().windows().DefaultGuiFont()));
-      return true;
+      return SetFontProperty(font_, value, *box_, platform().windows());
     case kChecked:
       if (!FitsType(value, ValueType::kBool)) return false;
       SetChecked(std::get<bool>(value));

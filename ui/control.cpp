@@ -1,5 +1,6 @@
 #include "ui/control.h"
 
+#include "ui/property_values.h"
 #include "ui/window.h"
 
 namespace tarnwick {
@@ -69,13 +70,8 @@ Value Control::GetProperty(int number) const {
 
 bool Control::SetProperty(int number, const Value& value) {
   if (number >= property::kLeft && number <= property::kHeight) {
-    const int* integer = std::get_if<int>(&value);
-    if (integer == nullptr) return false;
     Rect rect = rect_;
-    if (number == property::kLeft) rect.left = *integer;
-    if (number == property::kTop) rect.top = *integer;
-    if (number == property::kWidth) rect.width = *integer;
-    if (number == property::kHeight) rect.height = *integer;
+    if (!SetRectProperty(rect, number, value)) return false;
     SetRect(rect);
     return true;
   }

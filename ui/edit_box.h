@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "ui/control.h"
+#include "ui/text_box_look.h"
 
 namespace tarnwick {
 
@@ -37,12 +38,8 @@ class EditBox : public Control {
   void OnTextChanged() override { Raise(kTextChanged); }
 
  private:
-  void ApplyColors();
-
   std::unique_ptr<NativeEdit> edit_;
-  int border_ = 1;
-  std::optional<Color> text_color_, background_;
-  std::optional<Font> font_;
+  TextBoxLook look_{{kBorder, kTextColor, kBackground, kFont}};
   bool masked_ = false;
   int max_length_ = 0;
   bool read_only_ = false;

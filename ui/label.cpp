@@ -38,7 +38,7 @@ Color ThreeWay(Color first, Color second, Color third, int at_of_256) {
 }  // namespace
 
 Label::Label(Window& window, Control* parent, std::string name, const Rect& rect, const ControlFlags& flags)
-    : SelfDrawnControl(window, parent, std::move(name), ControlKind::kLabel, rect, flags) {
+    : SelfDrawnControl(window, parent, std::move(name), ControlKind::kLabel, rect, flags), properties_(TypeOf) {
   slot(kText) = std::string();
   slot(kEffect) = 0;
   slot(kBorder) = 0;
@@ -51,14 +51,13 @@ Label::Label(Window& window, Control* parent, std::string name, const Rect& rect
 }
 
 Value Label::GetProperty(int number) const {
-  if (number < property::kFirstOwn || number > kLastProperty) return Control::GetProperty(number);
+  if (!properties_.Holds(number)) return Control::GetProperty(number);
   return slot(number);
 }
 
 bool Label::SetProperty(int number, const Value& value) {
-  if (number < property::kFirstOwn || number > kLastProperty) return Control::SetProperty(number, value);
-  if (!FitsType(value, TypeOf(number))) return false;
-  slot(number) = value;
+  if (!properties_.Holds(number)) return Control::SetProperty(number, value);
+  if (!properties_.Store(number, value)) return false;
   Repaint();
   return true;
 }

@@ -15,8 +15,8 @@
 // face).
 #pragma once
 
-#include <array>
 
+#include "ui/property_values.h"
 #include "ui/self_drawn_control.h"
 
 namespace tarnwick {
@@ -61,10 +61,10 @@ class Label : public SelfDrawnControl {
   void Paint(Canvas& canvas, const Rect& dirty) override;
 
  private:
-  Value& slot(int number) { return properties_[number - property::kFirstOwn]; }
-  const Value& slot(int number) const { return properties_[number - property::kFirstOwn]; }
+  Value& slot(int number) { return properties_[number]; }
+  const Value& slot(int number) const { return properties_[number]; }
 
-  std::array<Value, kLastProperty - property::kFirstOwn + 1> properties_;
+  PropertyTable<kLastProperty> properties_;
 };
 
 }  // namespace tarnwick

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "ui/drawing.h"
 #include "ui/property_values.h"
 #include "ui/window.h"
 
@@ -48,25 +47,15 @@ ListBox::ListBox(Window& window, Control* parent, std::string name, const Rect& 
     : Control(window, parent, std::move(name), ControlKind::kListBox, rect, flags) {
   list_ = platform().windows().CreateListBox(ParentForNative(), rect, listener());
   AttachNative(*list_);
-  list_->SetBorder(ControlBorderOf(border_));
-  ApplyColors();
-}
-
-void ListBox::ApplyColors() {
-  const WindowSystem& colors = platform().windows();
-  list_->SetColors(text_color_.value_or(colors.GetSystemColor(SystemColor::kWindowText)),
-                   background_.value_or(colors.GetSystemColor(SystemColor::kWindow)));
+  look_.ApplyTo(*list_, platform().windows());
 }
 
 Value ListBox::GetProperty(int number) const {
+  if (std::optional<Value> look = look_.Get(number)) return *look;
   switch (number) {
-    case kBorder: return border_;
     case kSorted: return sorted_;
     case kMultiColumn: return multi_column_;
     case kItemSpacing: return spacing_;
-    case kTextColor: return text_color_ ? Value(*text_color_) : Value();
-    case kBackground: return background_ ? Value(*background_) : Value();
-    case kFont: return font_ ? Value(*font_) : Value();
     case kMultiSelect: return multi_select_;
     case kSelection: return selection();
     case kItems: {
@@ -82,12 +71,8 @@ Value ListBox::GetProperty(int number) const {
 }
 
 bool ListBox::SetProperty(int number, const Value& value) {
+  if (std::optional<bool> look = look_.Set(number, value, *list_, platform().windows())) return *look;
   switch (number) {
-    case kBorder:
-      if (!FitsType(value, ValueType::kInt)) return false;
-      border_ = std::get<int>(value);
-      list_->SetBorder(ControlBorderOf(border_));
-      return true;
     case kSorted:
     case kMultiColumn:
     case kMultiSelect:
@@ -103,17 +88,6 @@ bool ListBox::SetProperty(int number, const Value& value) {
       if (!FitsType(value, ValueType::kInt)) return false;
       spacing_ = std::clamp(std::get<int>(value), 0, 32767);
       list_->SetItemSpacing(spacing_);
-      return true;
-    case kTextColor:
-    case kBackground:
-      if (!FitsType(value, ValueType::kColor)) return false;
-      (number == kTextColor ? text_color_ : background_) = ColorOf(value);
-      ApplyColors();
-      return true;
-    case kFont:
-      if (!FitsType(value, ValueType::kFont)) return false;
-      font_ = FontOf(value);
-      list_->SetFont(font_.value_or(platform().windows().DefaultGuiFont()));
       return true;
     case kSelection:
       if (!FitsType(value, ValueType::kInt)) return false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/text_box_look.h"
 
 namespace tarnwick {
 
@@ -68,16 +69,12 @@ class ListBox : public Control {
   void HandleMouse(const MouseEvent& event) override;
 
  private:
-  void ApplyColors();
-
   std::unique_ptr<NativeListBox> list_;
   std::vector<int> values_;
-  int border_ = 1;
+  TextBoxLook look_{{kBorder, kTextColor, kBackground, kFont}};
   bool sorted_ = false;
   bool multi_column_ = false;
   int spacing_ = 0;
-  std::optional<Color> text_color_, background_;
-  std::optional<Font> font_;
   bool multi_select_ = false;
 };
 

@@ -46,6 +46,24 @@ Picture PictureOf(const Value& value) {
   return nullptr;
 }
 
+bool SetRectProperty(Rect& rect, int number, const Value& value) {
+  const int* integer = std::get_if<int>(&value);
+  if (integer == nullptr) return false;
+  if (number == property::kLeft) rect.left = *integer;
+  if (number == property::kTop) rect.top = *integer;
+  if (number == property::kWidth) rect.width = *integer;
+  if (number == property::kHeight) rect.height = *integer;
+  return true;
+}
+
+bool SetFontProperty(std::optional<Font>& font, const Value& value, NativeControl& native,
+                     const WindowSystem& windows) {
+  if (!FitsType(value, ValueType::kFont)) return false;
+  font = FontOf(value);
+  native.SetFont(font.value_or(windows.DefaultGuiFont()));
+  return true;
+}
+
 Image WithTransparency(const Image& image, std::optional<Color> key) {
   for (const Pixel& pixel : image.pixels()) {
     if (pixel.alpha != 255) return image;

@@ -56,7 +56,7 @@ const Color kXpBorder = Rgb(0, 60, 116);
 }  // namespace
 
 SuperBtn::SuperBtn(Window& window, Control* parent, std::string name, const Rect& rect, const ControlFlags& flags)
-    : SelfDrawnControl(window, parent, std::move(name), ControlKind::kSuperBtn, rect, flags) {
+    : SelfDrawnControl(window, parent, std::move(name), ControlKind::kSuperBtn, rect, flags), properties_(TypeOf) {
   slot(kStyle) = 0;
   slot(kCheckMode) = false;
   slot(kChecked) = false;
@@ -75,14 +75,13 @@ SuperBtn::SuperBtn(Window& window, Control* parent, std::string name, const Rect
 }
 
 Value SuperBtn::GetProperty(int number) const {
-  if (number < property::kFirstOwn || number > kLastProperty) return Control::GetProperty(number);
+  if (!properties_.Holds(number)) return Control::GetProperty(number);
   return slot(number);
 }
 
 bool SuperBtn::SetProperty(int number, const Value& value) {
-  if (number < property::kFirstOwn || number > kLastProperty) return Control::SetProperty(number, value);
-  if (!FitsType(value, TypeOf(number))) return false;
-  slot(number) = value;
+  if (!properties_.Holds(number)) return Control::SetProperty(number, value);
+  if (!properties_.Store(number, value)) return false;
   if (number == kToolTip) surface().SetToolTip(TextOr(value));
   Repaint();
   return true;

@@ -19,9 +19,9 @@
 // it has the focus, or its mnemonic.
 #pragma once
 
-#include <array>
 #include <optional>
 
+#include "ui/property_values.h"
 #include "ui/self_drawn_control.h"
 
 namespace tarnwick {
@@ -96,15 +96,15 @@ class SuperBtn : public SelfDrawnControl {
   void OnEnabledChanged() override;
 
  private:
-  Value& slot(int number) { return properties_[number - property::kFirstOwn]; }
-  const Value& slot(int number) const { return properties_[number - property::kFirstOwn]; }
+  Value& slot(int number) { return properties_[number]; }
+  const Value& slot(int number) const { return properties_[number]; }
   int IntProperty(int number, int fallback) const;
   bool BoolProperty(int number, bool fallback) const;
   std::optional<Color> ColorProperty(int number) const;
   Font CaptionFont() const;
   void SetLit(bool lit);
 
-  std::array<Value, kLastProperty - property::kFirstOwn + 1> properties_;
+  PropertyTable<kLastProperty> properties_;
   bool lit_ = false;
   bool pressed_ = false;       // the left button is held down on it
   bool space_pressed_ = false;

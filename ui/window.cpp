@@ -1,5 +1,7 @@
 #include "ui/window.h"
 
+#include "ui/property_values.h"
+
 namespace tarnwick {
 namespace {
 
@@ -103,13 +105,8 @@ Value Window::GetProperty(int number) const {
 bool Window::SetProperty(int number, const Value& value) {
   if (number >= property::kLeft && number <= property::kHeight) {
     // Start from where the window is now, not where it was designed.
-    const int* integer = std::get_if<int>(&value);
-    if (integer == nullptr) return false;
     Rect rect = native_->OuterRect();
-    if (number == property::kLeft) rect.left = *integer;
-    if (number == property::kTop) rect.top = *integer;
-    if (number == property::kWidth) rect.width = *integer;
-    if (number == property::kHeight) rect.height = *integer;
+    if (!SetRectProperty(rect, number, value)) return false;
     SetRect(rect);
     return true;
   }
