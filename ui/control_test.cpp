@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "testing/headless_ui.h"
+#include "testing/ui_driver.h"
 #include "ui/edit_box.h"
 #include "ui/super_btn.h"
 
 namespace tarnwick {
 namespace {
 
-class ControlTest : public testing::HeadlessUiTest {
+class ControlTest : public testing::UiTest {
  protected:
-  ControlTest() : window_(platform_, "main", LargeWindow()) {}
+  ControlTest() : window_(platform(), "main", LargeWindow()) {}
 
   // Records every common event of a control as "name:number(args)".
   void Record(Control& control) {
@@ -33,33 +33,33 @@ class ControlTest : public testing::HeadlessUiTest {
 
 TEST_F(ControlTest, WheelNotchesTruncateTowardZero) {
   auto& edit = window_.Add<EditBox>(nullptr, "edit", Rect{0, 0, 100, 20});
-  window_.Load();
+  Show(window_);
   edit.SetFocus();
   Record(edit);
-  windows().TurnWheel(-119);
-  windows().TurnWheel(-240, kKeyStateCtrl);
-  windows().TurnWheel(130, kKeyStateShift | kKeyStateAlt);
+  driver().TurnWheel(-119);
+  driver().TurnWheel(-240, kKeyStateCtrl);
+  driver().TurnWheel(130, kKeyStateShift | kKeyStateAlt);
   EXPECT_EQ(trace_, "edit:-12(0,0) edit:-12(-2,1) edit:-12(1,6) ");
 }
 
 TEST_F(ControlTest, KeysCharactersAndFocusWithTheirArguments) {
   auto& first = window_.Add<EditBox>(nullptr, "first", Rect{0, 0, 100, 20});
   auto& second = window_.Add<EditBox>(nullptr, "second", Rect{0, 30, 100, 20});
-  window_.Load();
+  Show(window_);
   first.SetFocus();
   Record(first);
   Record(second);
-  windows().TypeText(Gbk("中") + "a");
-  windows().PressKey(keys::kTab);
+  driver().TypeText(Gbk("中") + "a");
+  driver().PressKey(keys::kTab);
   EXPECT_EQ(trace_, "first:-11(54992) first:-11(97) first:-9(9,0) first:-8() second:-7() second:-10(9,0) ");
   EXPECT_EQ(first.text(), Gbk("中") + "a");
 
   trace_.clear();
   stop_ = event::kKeyDown;  // a key-down answered false: Tab does not move the focus
-  windows().PressKey(keys::kTab);
+  driver().PressKey(keys::kTab);
   EXPECT_TRUE(second.HasFocus());
   stop_ = event::kCharacter;  // a character answered false is not typed
-  windows().TypeText("z");
+  driver().TypeText("z");
   EXPECT_EQ(second.text(), "");
 }
 
@@ -68,15 +68,15 @@ TEST_F(ControlTest, TabSkipsControlsThatAreNotTabStops) {
   auto& options = window_.Add<SuperBtn>(nullptr, "options", Rect{90, 0, 80, 60}, ControlFlags{true, true, false});
   auto& search = window_.Add<SuperBtn>(nullptr, "search", Rect{180, 0, 80, 60});
   options.SetDisabled(false);  // enabled, yet still no Tab stop
-  window_.Load();
+  Show(window_);
   edit.SetFocus();
-  windows().PressKey(keys::kTab);
+  driver().PressKey(keys::kTab);
   EXPECT_TRUE(search.HasFocus());
   EXPECT_FALSE(options.tab_stop());
 }
 
 TEST_F(ControlTest, PostedEventsRunAfterTheHandlerAndNotAfterTheControlIsGone) {
-  auto window = std::make_unique<Window>(platform_, "w", LargeWindow());
+  auto window = std::make_unique<Window>(platform(), "w", LargeWindow());
   auto& button = window->Add<SuperBtn>(nullptr, "b", Rect{0, 0, 10, 10});
   button.SetHandler(5, [&](const EventArgs& args) { trace_ += "posted" + std::to_string(ArgInt(args, 0)) + " "; return true; });
   button.SetHandler(SuperBtn::kClicked, [&](const EventArgs&) {
@@ -86,31 +86,13 @@ TEST_F(ControlTest, PostedEventsRunAfterTheHandlerAndNotAfterTheControlIsGone) {
   });
   button.Raise(SuperBtn::kClicked);
   EXPECT_EQ(trace_, "clicked ");
-  loop().ProcessPendingEvents();
+  Settle();
   EXPECT_EQ(trace_, "clicked posted1 ");
 
   button.PostEvent(5, {2});
   window.reset();
-  loop().ProcessPendingEvents();  // must not touch the destroyed control
+  Settle();  // must not touch the destroyed control
   EXPECT_EQ(trace_, "clicked posted1 ");
-}
-
-TEST_F(ControlTest, CommonPropertiesCheckTypesAndReachTheNativeControl) {
-  auto& edit = window_.Add<EditBox>(nullptr, "edit", Rect{7, 20, 95, 20});
-  EXPECT_FALSE(edit.SetProperty(property::kLeft, std::string("1")));
-  EXPECT_FALSE(edit.SetProperty(property::kVisible, 1));
-  EXPECT_TRUE(edit.SetProperty(property::kWidth, 120));
-  EXPECT_TRUE(edit.SetProperty(property::kTag, std::string("t")));
-  EXPECT_TRUE(edit.SetProperty(property::kVisible, false));
-  EXPECT_EQ(NodeOf(edit)->rect(), (Rect{7, 20, 120, 20}));
-  EXPECT_FALSE(NodeOf(edit)->visible_flag());
-  EXPECT_EQ(std::get<std::string>(edit.GetProperty(property::kTag)), "t");
-  EXPECT_EQ(std::get<int>(edit.GetProperty(property::kCursor)), 0);
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(edit.GetProperty(42)));
-  edit.SetHandler(0, [](const EventArgs&) { return true; });
-  EXPECT_TRUE(edit.HasHandler(0));
-  edit.SetHandler(0, nullptr);
-  EXPECT_FALSE(edit.HasHandler(0));
 }
 
 }  // namespace

@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "testing/headless_ui.h"
+#include "testing/ui_driver.h"
 #include "ui/group_box.h"
 
 namespace tarnwick {
 namespace {
 
-class SuperBtnTest : public testing::HeadlessUiTest {
+class SuperBtnTest : public testing::UiTest {
  protected:
-  SuperBtnTest() : window_(platform_, "main", Design()) {}
+  SuperBtnTest() : window_(platform(), "main", Design()) {}
 
   static WindowDesign Design() {
     WindowDesign design;
@@ -35,58 +35,39 @@ class SuperBtnTest : public testing::HeadlessUiTest {
     return button;
   }
 
-  // The colour of the caption as last drawn.
-  static Color CaptionColor(const SuperBtn& button) {
-    Color color{};
-    int texts = 0;
-    for (const DrawOp& op : SurfaceOf(button).last_paint_ops()) {
-      if (op.kind == DrawOp::Kind::kText) {
-        color = op.color;
-        ++texts;
-      }
-    }
-    EXPECT_EQ(texts, 1);
-    return color;
-  }
+  Color System(SystemColor role) { return platform().windows().GetSystemColor(role); }
 
   Window window_;
 };
 
 TEST_F(SuperBtnTest, EachStateDrawsItsOwnColours) {
-  SuperBtn& button = AddTodayButton();
+  // Created first, so a backend that focuses the first control on activation
+  // focuses this one.
   auto& other = window_.Add<SuperBtn>(nullptr, "other", Rect{0, 0, 20, 20});
-  window_.Load();
-  Settle();
-  HeadlessSurface& surface = SurfaceOf(button);
+  SuperBtn& button = AddTodayButton();
+  Show(window_);
   EXPECT_EQ(button.state(), SuperBtn::State::kNormal);
-  EXPECT_EQ(surface.PixelAt(3, 3), Rgb(0, 128, 128));
-  EXPECT_EQ(surface.PixelAt(0, 0), Rgb(128, 128, 128));  // the flat border line
-  EXPECT_EQ(CaptionColor(button), Rgb(255, 255, 0));
-  auto texts = [&] {
-    for (const DrawOp& op : surface.last_paint_ops()) {
-      if (op.kind == DrawOp::Kind::kText) return op;
-    }
-    return DrawOp{};
-  }();
-  EXPECT_EQ(texts.text, Gbk("转到今日"));
-  EXPECT_TRUE(texts.flags & text_flags::kMnemonic);
+  EXPECT_EQ(driver().PixelAt(button, {3, 3}), Rgb(0, 128, 128));
+  EXPECT_EQ(driver().PixelAt(button, {0, 0}), System(SystemColor::kButtonShadow));  // the flat border line
+  EXPECT_TRUE(driver().ShowsTextIn(button, Rgb(255, 255, 0)));
 
   Hover(button, {10, 5});  // lit at once
   EXPECT_EQ(button.state(), SuperBtn::State::kLit);
-  EXPECT_EQ(surface.PixelAt(3, 3), Rgb(255, 255, 0));
-  EXPECT_EQ(CaptionColor(button), Rgb(0, 0, 0));
+  EXPECT_EQ(driver().PixelAt(button, {3, 3}), Rgb(255, 255, 0));
+  EXPECT_TRUE(driver().ShowsTextIn(button, Rgb(0, 0, 0)));
 
   Click(button, {10, 5});
   Hover(other);  // the pointer leaves; the focus stays
   EXPECT_EQ(button.state(), SuperBtn::State::kFocused);
-  EXPECT_EQ(surface.PixelAt(3, 3), Rgb(0, 128, 128));
-  EXPECT_EQ(CaptionColor(button), Rgb(255, 255, 255));
-  for (const DrawOp& op : surface.last_paint_ops()) EXPECT_NE(op.kind, DrawOp::Kind::kFocusRect);
+  EXPECT_EQ(driver().PixelAt(button, {3, 3}), Rgb(0, 128, 128));
+  EXPECT_TRUE(driver().ShowsTextIn(button, Rgb(255, 255, 255)));
+  EXPECT_FALSE(driver().ShowsTextIn(button, Rgb(255, 255, 0)));
 
   button.SetDisabled(true);
   Settle();
   EXPECT_EQ(button.state(), SuperBtn::State::kDisabled);
-  EXPECT_EQ(CaptionColor(button), Rgb(128, 128, 128));
+  EXPECT_TRUE(driver().ShowsTextIn(button, System(SystemColor::kGrayText)));
+  EXPECT_FALSE(driver().ShowsTextIn(button, Rgb(255, 255, 255)));
 }
 
 TEST_F(SuperBtnTest, DefaultColoursAndTheThreeDimensionalLook) {
@@ -95,18 +76,20 @@ TEST_F(SuperBtnTest, DefaultColoursAndTheThreeDimensionalLook) {
   button.SetProperty(SuperBtn::kUseDefaultColors, true);
   button.SetProperty(SuperBtn::kLitBackground, Rgb(255, 0, 0));  // ignored with the default colours
   button.SetCaption(Gbk("备用"));
-  window_.Load();
+  Show(window_);
   Hover(button);
-  HeadlessSurface& surface = SurfaceOf(button);
-  EXPECT_EQ(surface.PixelAt(30, 30), Rgb(212, 208, 200));
-  EXPECT_EQ(CaptionColor(button), Rgb(0, 0, 0));
-  EXPECT_EQ(surface.PixelAt(0, 0), Rgb(212, 208, 200));    // raised edge: light outside top left
-  EXPECT_EQ(surface.PixelAt(1, 1), Rgb(255, 255, 255));    // highlight inside it
-  EXPECT_EQ(surface.PixelAt(59, 59), Rgb(64, 64, 64));     // dark shadow bottom right
-  EXPECT_EQ(surface.PixelAt(58, 58), Rgb(128, 128, 128));  // shadow inside it
-  windows().PressMouse(NativeOf(window_), InWindow(button, {30, 30}), MouseButton::kLeft);
+  EXPECT_EQ(driver().PixelAt(button, {5, 30}), System(SystemColor::kButtonFace));
+  EXPECT_TRUE(driver().ShowsTextIn(button, System(SystemColor::kButtonText)));
+  // Raised edge: light outside top left, highlight inside it; dark shadow
+  // outside bottom right, shadow inside it.
+  EXPECT_EQ(driver().PixelAt(button, {0, 0}), System(SystemColor::kButtonLight));
+  EXPECT_EQ(driver().PixelAt(button, {1, 1}), System(SystemColor::kButtonHighlight));
+  EXPECT_EQ(driver().PixelAt(button, {59, 59}), System(SystemColor::kButtonDarkShadow));
+  EXPECT_EQ(driver().PixelAt(button, {58, 58}), System(SystemColor::kButtonShadow));
+  driver().PressButton(window_, InWindow(button, {30, 30}), MouseButton::kLeft);
   EXPECT_TRUE(button.pressed());
-  EXPECT_EQ(surface.PixelAt(0, 0), Rgb(128, 128, 128));  // sunken while held
+  EXPECT_EQ(driver().PixelAt(button, {0, 0}), System(SystemColor::kButtonShadow));  // sunken while held
+  driver().ReleaseButton(window_, InWindow(button, {30, 30}), MouseButton::kLeft);
 }
 
 TEST_F(SuperBtnTest, ClickedOnlyWhenEnabledByMouseSpaceOrMnemonic) {
@@ -115,27 +98,27 @@ TEST_F(SuperBtnTest, ClickedOnlyWhenEnabledByMouseSpaceOrMnemonic) {
   edit.SetCaption(Gbk("\r\n&W"));
   int clicks = 0;
   edit.SetHandler(SuperBtn::kClicked, [&](const EventArgs&) { ++clicks; return true; });
-  window_.Load();
+  Show(window_);
   Click(edit, {40, 30});
   EXPECT_EQ(clicks, 1);
   EXPECT_TRUE(edit.HasFocus());
-  windows().PressKey(keys::kSpace);
+  driver().PressKey(keys::kSpace);
   EXPECT_EQ(clicks, 2);
-  windows().KeyDown('W', kKeyStateAlt);
+  driver().KeyDown('W', kKeyStateAlt);
   EXPECT_EQ(clicks, 3);
 
-  windows().PressMouse(NativeOf(window_), InWindow(edit, {40, 30}), MouseButton::kLeft);
-  windows().ReleaseMouse(NativeOf(window_), InWindow(edit, {100, 30}), MouseButton::kLeft);
+  driver().PressButton(window_, InWindow(edit, {40, 30}), MouseButton::kLeft);
+  driver().ReleaseButton(window_, InWindow(edit, {100, 30}), MouseButton::kLeft);
   EXPECT_EQ(clicks, 3);  // released outside
 
   edit.SetDisabled(true);
   Click(edit, {40, 30});
-  windows().PressKey(keys::kSpace);
-  windows().KeyDown('W', kKeyStateAlt);
+  driver().PressKey(keys::kSpace);
+  driver().KeyDown('W', kKeyStateAlt);
   EXPECT_EQ(clicks, 3);
   edit.SetDisabled(false);
   frame.SetDisabled(true);  // a disabled frame disables what it holds
-  windows().KeyDown('W', kKeyStateAlt);
+  driver().KeyDown('W', kKeyStateAlt);
   Click(edit, {40, 30});
   EXPECT_EQ(clicks, 3);
 }
@@ -145,69 +128,25 @@ TEST_F(SuperBtnTest, ALeftPressAnsweredFalseKeepsTheButtonFromClicking) {
   int clicks = 0;
   button.SetHandler(SuperBtn::kClicked, [&](const EventArgs&) { ++clicks; return true; });
   button.SetHandler(event::kLeftButtonDown, [&](const EventArgs&) { return false; });
-  window_.Load();
+  Show(window_);
   Click(button);
   EXPECT_EQ(clicks, 0);
   EXPECT_FALSE(button.pressed());
 }
 
-TEST_F(SuperBtnTest, PicturesPerStateAndTheGeneratedDisabledImage) {
-  // A 16 x 16 icon-like picture: transparent corners, opaque blue body.
-  auto picture = std::make_shared<Image>(16, 16, Pixel{0, 0, 255, 255});
-  picture->at(0, 0).alpha = 0;
-  auto& button = window_.Add<SuperBtn>(nullptr, "icon", Rect{0, 0, 80, 60});
-  button.SetProperty(SuperBtn::kStyle, 1);
-  button.SetProperty(SuperBtn::kNormalPicture, Picture(picture));
-  button.SetCaption("W");
-  button.SetProperty(SuperBtn::kPlacement, 0);
-  window_.Load();
-  Settle();
-  HeadlessSurface& surface = SurfaceOf(button);
-  Rect image_rect, text_rect;
-  for (const DrawOp& op : surface.last_paint_ops()) {
-    if (op.kind == DrawOp::Kind::kImage) image_rect = op.rect;
-    if (op.kind == DrawOp::Kind::kText) text_rect = op.rect;
-  }
-  EXPECT_EQ(image_rect.width, 16);
-  EXPECT_LE(image_rect.right(), text_rect.left);  // image left, text right
-  EXPECT_EQ(surface.PixelAt(image_rect.left + 8, image_rect.top + 8), Rgb(0, 0, 255));
-
-  Image disabled = button.PictureOf(SuperBtn::State::kDisabled);
-  EXPECT_EQ(disabled.at(0, 0).alpha, 0);
-  EXPECT_EQ(disabled.at(5, 5), (Pixel{142, 142, 142, 255}));  // 128 + luminance(blue) 29 / 2
-  button.SetDisabled(true);
-  Settle();
-  EXPECT_EQ(surface.PixelAt(image_rect.left + 8, image_rect.top + 8), Rgb(142, 142, 142));
-
-  button.SetProperty(SuperBtn::kPlacement, 1);
-  Settle();
-  for (const DrawOp& op : surface.last_paint_ops()) {
-    if (op.kind == DrawOp::Kind::kImage) image_rect = op.rect;
-    if (op.kind == DrawOp::Kind::kText) text_rect = op.rect;
-  }
-  EXPECT_LE(image_rect.bottom(), text_rect.top);  // image above, text below
-
-  // An opaque picture loses its top-left colour (the default transparent colour).
-  auto opaque = std::make_shared<Image>(4, 4, Pixel{255, 0, 255, 255});
-  opaque->at(2, 2) = Pixel{0, 255, 0, 255};
-  button.SetProperty(SuperBtn::kNormalPicture, Picture(opaque));
-  Image normal = button.PictureOf(SuperBtn::State::kNormal);
-  EXPECT_EQ(normal.at(0, 0).alpha, 0);
-  EXPECT_EQ(normal.at(2, 2).alpha, 255);
-  EXPECT_EQ(button.PictureOf(SuperBtn::State::kLit), normal);  // no lit picture: the normal one
-}
-
-TEST_F(SuperBtnTest, PropertiesCheckTheirTypesAndTheTooltipReachesTheSurface) {
+TEST_F(SuperBtnTest, PropertiesCheckTheirTypesAndReachWhatIsShown) {
   auto& button = window_.Add<SuperBtn>(nullptr, "b", Rect{0, 0, 40, 40});
   EXPECT_FALSE(button.SetProperty(SuperBtn::kCaption, 5));
   EXPECT_FALSE(button.SetProperty(SuperBtn::kNormalText, std::string("red")));
   EXPECT_FALSE(button.SetProperty(99, 1));
   EXPECT_TRUE(button.SetProperty(SuperBtn::kToolTip, Gbk("编辑当前日期的备忘")));
-  EXPECT_EQ(SurfaceOf(button).tooltip(), Gbk("编辑当前日期的备忘"));
+  Show(window_);
+  EXPECT_EQ(driver().ToolTip(button), Gbk("编辑当前日期的备忘"));
   EXPECT_TRUE(button.SetProperty(property::kDisabled, true));
   EXPECT_EQ(std::get<bool>(button.GetProperty(property::kDisabled)), true);
   EXPECT_TRUE(button.SetProperty(property::kLeft, 7));
-  EXPECT_EQ(SurfaceOf(button).rect().left, 7);
+  EXPECT_EQ(driver().ControlAt(window_, {8, 20}), &button);
+  EXPECT_EQ(driver().ControlAt(window_, {5, 20}), nullptr);
 }
 
 }  // namespace

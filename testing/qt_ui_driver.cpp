@@ -1,0 +1,284 @@
+// The widget behaviour tests on the Qt backend, on Qt's offscreen platform:
+// pointer input goes through the window system's path (QTest on the QWindow,
+// so the widget under the point receives it, with enter and leave), keys to
+// the focus widget, typed text as input-method commits, and what the user
+// sees is read from the widgets' rendered pixels.
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
+#include <algorithm>
+#include <map>
+
+#include "base/text.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_text.h"
+#include "testing/ui_driver.h"
+
+namespace tarnwick::testing {
+namespace {
+
+std::unique_ptr<QApplication> application;
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "widget_tests";
+    static char* argv[] = {name, nullptr};
+    application = qt::MakeApplication(argc, argv);
+  }
+  void TearDown() override { application.reset(); }
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+Qt::KeyboardModifiers Modifiers(int key_state) {
+  Qt::KeyboardModifiers modifiers;
+  if (key_state & kKeyStateCtrl) modifiers |= Qt::ControlModifier;
+  if (key_state & kKeyStateShift) modifiers |= Qt::ShiftModifier;
+  if (key_state & kKeyStateAlt) modifiers |= Qt::AltModifier;
+  return modifiers;
+}
+
+Qt::MouseButton QtButton(MouseButton button) {
+  switch (button) {
+    case MouseButton::kLeft: return Qt::LeftButton;
+    case MouseButton::kRight: return Qt::RightButton;
+    case MouseButton::kMiddle: return Qt::MiddleButton;
+    default: return Qt::NoButton;
+  }
+}
+
+Qt::Key QtKey(int key_code) {
+  if ((key_code >= 'A' && key_code <= 'Z') || (key_code >= '0' && key_code <= '9')) return Qt::Key(key_code);
+  switch (key_code) {
+    case keys::kBackspace: return Qt::Key_Backspace;
+    case keys::kTab: return Qt::Key_Tab;
+    case keys::kReturn: return Qt::Key_Return;
+    case keys::kEscape: return Qt::Key_Escape;
+    case keys::kSpace: return Qt::Key_Space;
+    case keys::kPageUp: return Qt::Key_PageUp;
+    case keys::kPageDown: return Qt::Key_PageDown;
+    case keys::kEnd: return Qt::Key_End;
+    case keys::kHome: return Qt::Key_Home;
+    case keys::kLeft: return Qt::Key_Left;
+    case keys::kUp: return Qt::Key_Up;
+    case keys::kRight: return Qt::Key_Right;
+    case keys::kDown: return Qt::Key_Down;
+    case keys::kInsert: return Qt::Key_Insert;
+    case keys::kDelete: return Qt::Key_Delete;
+    case keys::kF1: return Qt::Key_F1;
+    default: ADD_FAILURE() << "no Qt key for " << key_code; return Qt::Key_unknown;
+  }
+}
+
+class QtUiDriver : public UiDriver {
+ public:
+  Platform& platform() override { return platform_; }
+  std::string backend() const override { return "qt"; }
+
+  void WaitUntilShown(Window& window) override {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Container(window))) << "the window did not become active";
+    Settle();
+  }
+
+  void MovePointer(Window& window, Point client) override {
+    QTest::mouseMove(Handle(window), QPoint(client.x, client.y));
+    Settle();
+  }
+  void PressButton(Window& window, Point client, MouseButton button, int key_state) override {
+    QTest::mousePress(Handle(window), QtButton(button), Modifiers(key_state), QPoint(client.x, client.y));
+    Settle();
+  }
+  void ReleaseButton(Window& window, Point client, MouseButton button, int key_state) override {
+    QTest::mouseMove(Handle(window), QPoint(client.x, client.y));
+    QTest::mouseRelease(Handle(window), QtButton(button), Modifiers(key_state), QPoint(client.x, client.y));
+    Settle();
+  }
+  void Click(Window& window, Point client, MouseButton button, int key_state) override {
+    QPoint at(client.x, client.y);
+    QTest::mouseMove(Handle(window), at);
+    QTest::mousePress(Handle(window), QtButton(button), Modifiers(key_state), at);
+    QTest::mouseRelease(Handle(window), QtButton(button), Modifiers(key_state), at);
+    Settle();
+  }
+  void DoubleClick(Window& window, Point client) override {
+    QPoint at(client.x, client.y);
+    QTest::mouseMove(Handle(window), at);
+    QTest::mouseDClick(Handle(window), Qt::LeftButton, {}, at);
+    Settle();
+  }
+  // The window system's leave, to every widget the pointer was over.
+  void MovePointerAway(Window& window) override {
+    QWidget* top = Container(window);
+    QList<QWidget*> under;
+    for (QWidget* widget : top->findChildren<QWidget*>()) {
+      if (widget->underMouse()) under.push_front(widget);
+    }
+    for (QWidget* widget : under) {
+      QEvent leave(QEvent::Leave);
+      QApplication::sendEvent(widget, &leave);
+      widget->setAttribute(Qt::WA_UnderMouse, false);
+    }
+    Settle();
+  }
+
+  void TurnWheel(int delta, int key_state) override {
+    QWidget* target = KeyTarget();
+    if (target == nullptr) return;
+    QPointF at = target->rect().center();
+    QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Modifiers(key_state),
+                      Qt::NoScrollPhase, false);
+    wheel.setTimestamp(++timestamp_);
+    QApplication::sendEvent(target, &wheel);
+    Settle();
+  }
+  // Keys carry no text: characters arrive only through TypeText, as on
+  // every backend.
+  void KeyDown(int key_code, int key_state) override {
+    if (QWidget* target = KeyTarget()) {
+      QTest::sendKeyEvent(QTest::Press, target, QtKey(key_code), QString(), Modifiers(key_state));
+    }
+    Settle();
+  }
+  void PressKey(int key_code, int key_state) override {
+    KeyDown(key_code, key_state);
+    if (QWidget* target = KeyTarget()) {
+      QTest::sendKeyEvent(QTest::Release, target, QtKey(key_code), QString(), Modifiers(key_state));
+    }
+    Settle();
+  }
+  // One key event per character, carrying only its text (no key code), as a
+  // keyboard layout or input method that produces the character delivers it.
+  void TypeText(std::string_view text) override {
+    for (std::size_t i = 0; i < text.size();) {
+      std::size_t length = GbkCharLength(text, i);
+      QWidget* target = KeyTarget();
+      if (target == nullptr) break;
+      QString character = qt::ToQString(text.substr(i, length));
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
+      QApplication::sendEvent(target, &press);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
+      QApplication::sendEvent(target, &release);
+      i += length;
+    }
+    Settle();
+  }
+  void RequestClose(Window& window) override {
+    Container(window)->close();
+    Settle();
+  }
+  void Settle() override {
+    for (int round = 0; round < 2; ++round) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+      platform_.loop().ProcessPendingEvents();
+    }
+  }
+
+  Color PixelAt(const Control& control, Point local) override {
+    QWidget* widget = WidgetOf(control);
+    if (widget == nullptr) return {};
+    Settle();
+    QColor colour = widget->grab().toImage().pixelColor(local.x, local.y);
+    return Rgb(colour.red(), colour.green(), colour.blue());
+  }
+
+  // Text is smoothed at its edges: its strokes are the pixels inside the
+  // control, clear of its border, that lie well along the way from the
+  // background (the commonest colour there) to the text's colour, in every
+  // channel alike.
+  bool ShowsTextIn(const Control& control, Color color) override {
+    QWidget* widget = WidgetOf(control);
+    if (widget == nullptr) return false;
+    Settle();
+    QImage image = widget->grab().toImage();
+    std::map<QRgb, int> counts;
+    for (int y = 2; y < image.height() - 2; ++y)
+      for (int x = 2; x < image.width() - 2; ++x) ++counts[image.pixel(x, y) | 0xFF000000];
+    if (counts.empty()) return false;
+    QRgb background = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                        return a.second < b.second;
+                      })->first;
+    const int wanted[3] = {color.red, color.green, color.blue};
+    const int base[3] = {qRed(background), qGreen(background), qBlue(background)};
+    auto is_stroke = [&](QRgb pixel) {
+      const int value[3] = {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+      double low = 2, high = -1;
+      bool any = false;
+      for (int c = 0; c < 3; ++c) {
+        int span = wanted[c] - base[c];
+        if (std::abs(span) < 32) {
+          if (std::abs(value[c] - base[c]) > 24) return false;
+          continue;
+        }
+        double t = double(value[c] - base[c]) / span;
+        low = std::min(low, t);
+        high = std::max(high, t);
+        any = true;
+      }
+      return any && low >= 0.6 && high <= 1.15 && high - low <= 0.2;
+    };
+    int strokes = 0;
+    for (auto [pixel, n] : counts) {
+      if (pixel != background && is_stroke(pixel)) strokes += n;
+    }
+    return strokes >= 3;
+  }
+
+  const Control* ControlAt(Window& window, Point client) override {
+    QWidget* top = Container(window);
+    if (!top->rect().contains(client.x, client.y)) return nullptr;
+    for (QWidget* widget = top->childAt(client.x, client.y); widget != nullptr && widget != top;
+         widget = widget->parentWidget()) {
+      for (const auto& control : window.controls()) {
+        if (control->native() != nullptr && WidgetOf(*control) == widget) return control.get();
+      }
+    }
+    return nullptr;
+  }
+
+  std::string ToolTip(const Control& control) override {
+    QWidget* widget = WidgetOf(control);
+    return widget == nullptr ? std::string() : qt::FromQString(widget->toolTip());
+  }
+  bool IsShown(const Control& control) override {
+    QWidget* widget = WidgetOf(control);
+    return widget != nullptr && widget->isVisibleTo(widget->window());
+  }
+
+ private:
+  static QWidget* Container(Window& window) { return qt::ContainerOf(&window.native_window()); }
+  static QWindow* Handle(Window& window) { return Container(window)->windowHandle(); }
+  QWidget* KeyTarget() {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr) return focus;
+    return QApplication::activeWindow();
+  }
+  // The widget behind a control: the child of its parent's container that
+  // stands exactly on the control's rectangle.
+  static QWidget* WidgetOf(const Control& control) {
+    if (control.native() == nullptr) return nullptr;
+    QWidget* parent = control.parent() != nullptr ? qt::ContainerOf(control.parent()->native_parent())
+                                                   : qt::ContainerOf(&control.window().native_window());
+    if (parent == nullptr) return nullptr;
+    Rect rect = control.rect();
+    QRect wanted(rect.left, rect.top, rect.width, rect.height);
+    for (QObject* child : parent->children()) {
+      auto* widget = qobject_cast<QWidget*>(child);
+      if (widget != nullptr && !widget->isWindow() && widget->geometry() == wanted) return widget;
+    }
+    ADD_FAILURE() << "no widget stands where " << control.name() << " is";
+    return nullptr;
+  }
+
+  qt::QtPlatform platform_;
+  quint64 timestamp_ = 0;
+  int dumps_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<UiDriver> MakeUiDriver() { return std::make_unique<QtUiDriver>(); }
+
+}  // namespace tarnwick::testing

@@ -1,0 +1,518 @@
+// The headless backend's own inspection aids on the widgets: the recording
+// canvas's drawing calls, the native controls' recorded settings, scripted
+// dialogs, recorded shell requests and the test clock. What a user sees and
+// does is tested on every backend by the widgets' own tests.
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "testing/headless_ui.h"
+#include "ui/button.h"
+#include "ui/check_box.h"
+#include "ui/common_dlg.h"
+#include "ui/edit_box.h"
+#include "ui/group_box.h"
+#include "ui/hyper_linker.h"
+#include "ui/label.h"
+#include "ui/list_box.h"
+#include "ui/menu.h"
+#include "ui/message_box.h"
+#include "ui/pic_box.h"
+#include "ui/rich_edit.h"
+#include "ui/super_btn.h"
+#include "ui/timer.h"
+
+namespace tarnwick {
+namespace {
+
+class HeadlessControlTest : public testing::HeadlessUiTest {
+ protected:
+  HeadlessControlTest() : window_(platform_, "main", LargeWindow()) {}
+  Window window_;
+};
+
+TEST_F(HeadlessControlTest, CommonPropertiesCheckTypesAndReachTheNativeControl) {
+  auto& edit = window_.Add<EditBox>(nullptr, "edit", Rect{7, 20, 95, 20});
+  EXPECT_FALSE(edit.SetProperty(property::kLeft, std::string("1")));
+  EXPECT_FALSE(edit.SetProperty(property::kVisible, 1));
+  EXPECT_TRUE(edit.SetProperty(property::kWidth, 120));
+  EXPECT_TRUE(edit.SetProperty(property::kTag, std::string("t")));
+  EXPECT_TRUE(edit.SetProperty(property::kVisible, false));
+  EXPECT_EQ(NodeOf(edit)->rect(), (Rect{7, 20, 120, 20}));
+  EXPECT_FALSE(NodeOf(edit)->visible_flag());
+  EXPECT_EQ(std::get<std::string>(edit.GetProperty(property::kTag)), "t");
+  EXPECT_EQ(std::get<int>(edit.GetProperty(property::kCursor)), 0);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(edit.GetProperty(42)));
+  edit.SetHandler(0, [](const EventArgs&) { return true; });
+  EXPECT_TRUE(edit.HasHandler(0));
+  edit.SetHandler(0, nullptr);
+  EXPECT_FALSE(edit.HasHandler(0));
+}
+
+
+class HeadlessSuperBtnTest : public testing::HeadlessUiTest {
+ protected:
+  HeadlessSuperBtnTest() : window_(platform_, "main", Design()) {}
+
+  static WindowDesign Design() {
+    WindowDesign design;
+    design.rect = {0, 0, 371, 596};
+    return design;
+  }
+
+  // Like 超级按钮1: flat, border, no focus rectangle, no images, its own colours.
+  SuperBtn& AddTodayButton() {
+    auto& button = window_.Add<SuperBtn>(nullptr, "today", Rect{125, 244, 57, 18});
+    button.SetProperty(SuperBtn::kStyle, 0);
+    button.SetProperty(SuperBtn::kDrawBorder, true);
+    button.SetProperty(SuperBtn::kDrawFocus, false);
+    button.SetProperty(SuperBtn::kCaption, Gbk("转到今日"));
+    button.SetProperty(SuperBtn::kNormalText, Rgb(255, 255, 0));
+    button.SetProperty(SuperBtn::kNormalBackground, Rgb(0, 128, 128));
+    button.SetProperty(SuperBtn::kLitText, Rgb(0, 0, 0));
+    button.SetProperty(SuperBtn::kLitBackground, Rgb(255, 255, 0));
+    button.SetProperty(SuperBtn::kFocusText, Rgb(255, 255, 255));
+    button.SetProperty(SuperBtn::kFocusBackground, Rgb(0, 128, 128));
+    return button;
+  }
+
+  // The colour of the caption as last drawn.
+  static Color CaptionColor(const SuperBtn& button) {
+    Color color{};
+    int texts = 0;
+    for (const DrawOp& op : SurfaceOf(button).last_paint_ops()) {
+      if (op.kind == DrawOp::Kind::kText) {
+        color = op.color;
+        ++texts;
+      }
+    }
+    EXPECT_EQ(texts, 1);
+    return color;
+  }
+
+  Window window_;
+};
+
+TEST_F(HeadlessSuperBtnTest, EachStateDrawsItsOwnColours) {
+  SuperBtn& button = AddTodayButton();
+  auto& other = window_.Add<SuperBtn>(nullptr, "other", Rect{0, 0, 20, 20});
+  window_.Load();
+  Settle();
+  HeadlessSurface& surface = SurfaceOf(button);
+  EXPECT_EQ(button.state(), SuperBtn::State::kNormal);
+  EXPECT_EQ(surface.PixelAt(3, 3), Rgb(0, 128, 128));
+  EXPECT_EQ(surface.PixelAt(0, 0), Rgb(128, 128, 128));  // the flat border line
+  EXPECT_EQ(CaptionColor(button), Rgb(255, 255, 0));
+  auto texts = [&] {
+    for (const DrawOp& op : surface.last_paint_ops()) {
+      if (op.kind == DrawOp::Kind::kText) return op;
+    }
+    return DrawOp{};
+  }();
+  EXPECT_EQ(texts.text, Gbk("转到今日"));
+  EXPECT_TRUE(texts.flags & text_flags::kMnemonic);
+
+  Hover(button, {10, 5});  // lit at once
+  EXPECT_EQ(button.state(), SuperBtn::State::kLit);
+  EXPECT_EQ(surface.PixelAt(3, 3), Rgb(255, 255, 0));
+  EXPECT_EQ(CaptionColor(button), Rgb(0, 0, 0));
+
+  Click(button, {10, 5});
+  Hover(other);  // the pointer leaves; the focus stays
+  EXPECT_EQ(button.state(), SuperBtn::State::kFocused);
+  EXPECT_EQ(surface.PixelAt(3, 3), Rgb(0, 128, 128));
+  EXPECT_EQ(CaptionColor(button), Rgb(255, 255, 255));
+  for (const DrawOp& op : surface.last_paint_ops()) EXPECT_NE(op.kind, DrawOp::Kind::kFocusRect);
+
+  button.SetDisabled(true);
+  Settle();
+  EXPECT_EQ(button.state(), SuperBtn::State::kDisabled);
+  EXPECT_EQ(CaptionColor(button), Rgb(128, 128, 128));
+}
+
+
+
+
+TEST_F(HeadlessSuperBtnTest, PicturesPerStateAndTheGeneratedDisabledImage) {
+  // A 16 x 16 icon-like picture: transparent corners, opaque blue body.
+  auto picture = std::make_shared<Image>(16, 16, Pixel{0, 0, 255, 255});
+  picture->at(0, 0).alpha = 0;
+  auto& button = window_.Add<SuperBtn>(nullptr, "icon", Rect{0, 0, 80, 60});
+  button.SetProperty(SuperBtn::kStyle, 1);
+  button.SetProperty(SuperBtn::kNormalPicture, Picture(picture));
+  button.SetCaption("W");
+  button.SetProperty(SuperBtn::kPlacement, 0);
+  window_.Load();
+  Settle();
+  HeadlessSurface& surface = SurfaceOf(button);
+  Rect image_rect, text_rect;
+  for (const DrawOp& op : surface.last_paint_ops()) {
+    if (op.kind == DrawOp::Kind::kImage) image_rect = op.rect;
+    if (op.kind == DrawOp::Kind::kText) text_rect = op.rect;
+  }
+  EXPECT_EQ(image_rect.width, 16);
+  EXPECT_LE(image_rect.right(), text_rect.left);  // image left, text right
+  EXPECT_EQ(surface.PixelAt(image_rect.left + 8, image_rect.top + 8), Rgb(0, 0, 255));
+
+  Image disabled = button.PictureOf(SuperBtn::State::kDisabled);
+  EXPECT_EQ(disabled.at(0, 0).alpha, 0);
+  EXPECT_EQ(disabled.at(5, 5), (Pixel{142, 142, 142, 255}));  // 128 + luminance(blue) 29 / 2
+  button.SetDisabled(true);
+  Settle();
+  EXPECT_EQ(surface.PixelAt(image_rect.left + 8, image_rect.top + 8), Rgb(142, 142, 142));
+
+  button.SetProperty(SuperBtn::kPlacement, 1);
+  Settle();
+  for (const DrawOp& op : surface.last_paint_ops()) {
+    if (op.kind == DrawOp::Kind::kImage) image_rect = op.rect;
+    if (op.kind == DrawOp::Kind::kText) text_rect = op.rect;
+  }
+  EXPECT_LE(image_rect.bottom(), text_rect.top);  // image above, text below
+
+  // An opaque picture loses its top-left colour (the default transparent colour).
+  auto opaque = std::make_shared<Image>(4, 4, Pixel{255, 0, 255, 255});
+  opaque->at(2, 2) = Pixel{0, 255, 0, 255};
+  button.SetProperty(SuperBtn::kNormalPicture, Picture(opaque));
+  Image normal = button.PictureOf(SuperBtn::State::kNormal);
+  EXPECT_EQ(normal.at(0, 0).alpha, 0);
+  EXPECT_EQ(normal.at(2, 2).alpha, 255);
+  EXPECT_EQ(button.PictureOf(SuperBtn::State::kLit), normal);  // no lit picture: the normal one
+}
+
+TEST_F(HeadlessSuperBtnTest, PropertiesCheckTheirTypesAndTheTooltipReachesTheSurface) {
+  auto& button = window_.Add<SuperBtn>(nullptr, "b", Rect{0, 0, 40, 40});
+  EXPECT_FALSE(button.SetProperty(SuperBtn::kCaption, 5));
+  EXPECT_FALSE(button.SetProperty(SuperBtn::kNormalText, std::string("red")));
+  EXPECT_FALSE(button.SetProperty(99, 1));
+  EXPECT_TRUE(button.SetProperty(SuperBtn::kToolTip, Gbk("编辑当前日期的备忘")));
+  EXPECT_EQ(SurfaceOf(button).tooltip(), Gbk("编辑当前日期的备忘"));
+  EXPECT_TRUE(button.SetProperty(property::kDisabled, true));
+  EXPECT_EQ(std::get<bool>(button.GetProperty(property::kDisabled)), true);
+  EXPECT_TRUE(button.SetProperty(property::kLeft, 7));
+  EXPECT_EQ(SurfaceOf(button).rect().left, 7);
+}
+
+
+
+class HeadlessListBoxTest : public testing::HeadlessUiTest {
+ protected:
+  HeadlessListBoxTest() : window_(platform_, "main", testing::HeadlessUiTest::LargeWindow()) {}
+  Window window_;
+};
+
+
+
+TEST_F(HeadlessListBoxTest, DesignPropertiesReachTheNativeList) {
+  auto& list = window_.Add<ListBox>(nullptr, "list", Rect{0, 0, 131, 438});
+  list.SetProperty(ListBox::kTextColor, Rgb(0, 0, 0));
+  list.SetProperty(ListBox::kBackground, Rgb(128, 255, 128));
+  list.SetProperty(ListBox::kItemSpacing, 40000);
+  auto& native = static_cast<HeadlessListBox&>(*list.native());
+  EXPECT_EQ(native.background(), Rgb(128, 255, 128));
+  EXPECT_EQ(native.spacing(), 32767);
+  EXPECT_EQ(native.border(), ControlBorder::kSunken);
+  EXPECT_FALSE(list.SetProperty(ListBox::kBackground, 3));
+  EXPECT_TRUE(list.SetProperty(ListBox::kBackground, Value()));
+  EXPECT_EQ(native.background(), Rgb(255, 255, 255));
+}
+
+
+class HeadlessRichEditTest : public testing::HeadlessUiTest {
+ protected:
+  HeadlessRichEditTest() : window_(platform_, "main", testing::HeadlessUiTest::LargeWindow()), edit_(window_.Add<RichEdit>(nullptr, "memo", Rect{0, 264, 365, 200})) {}
+  Window window_;
+  RichEdit& edit_;
+};
+
+
+
+TEST_F(HeadlessRichEditTest, RightPressHandlerAnsweringFalseSuppressesTheEditorsOwn) {
+  window_.Load();
+  auto& native = static_cast<HeadlessRichEdit&>(*edit_.native());
+  std::vector<int> arguments;
+  edit_.SetHandler(event::kRightButtonDown, [&](const EventArgs& args) {
+    arguments = {ArgInt(args, 0), ArgInt(args, 1), ArgInt(args, 2)};
+    return false;
+  });
+  Click(edit_, {30, 40}, MouseButton::kRight, kKeyStateCtrl);
+  EXPECT_EQ(arguments, (std::vector<int>{30, 40, kKeyStateCtrl}));
+  EXPECT_EQ(native.own_right_clicks(), 0);
+  edit_.SetHandler(event::kRightButtonDown, [](const EventArgs&) { return true; });
+  Click(edit_, {30, 40}, MouseButton::kRight);
+  EXPECT_EQ(native.own_right_clicks(), 1);
+}
+
+TEST_F(HeadlessRichEditTest, DesignPropertiesReachTheNativeEditor) {
+  edit_.SetProperty(RichEdit::kBackground, Rgb(255, 255, 128));
+  edit_.SetProperty(RichEdit::kReadOnly, true);
+  edit_.SetProperty(RichEdit::kHideSelection, true);
+  EXPECT_FALSE(edit_.SetProperty(RichEdit::kMaxLength, -5));
+  auto& native = static_cast<HeadlessRichEdit&>(*edit_.native());
+  EXPECT_EQ(native.background(), Rgb(255, 255, 128));
+  EXPECT_TRUE(native.IsReadOnly());
+  EXPECT_TRUE(native.word_wrap());
+  EXPECT_EQ(native.border(), ControlBorder::kSunken);
+  window_.Load();
+  edit_.SetFocus();
+  windows().TypeText("x");
+  EXPECT_EQ(edit_.content(), "");  // read-only: typing changes nothing
+}
+
+
+class HeadlessLabelTest : public testing::HeadlessUiTest {
+ protected:
+  HeadlessLabelTest() : window_(platform_, "main", LargeWindow()) {}
+
+  static std::vector<DrawOp> Texts(const Control& control) {
+    std::vector<DrawOp> texts;
+    for (const DrawOp& op : SurfaceOf(control).last_paint_ops()) {
+      if (op.kind == DrawOp::Kind::kText) texts.push_back(op);
+    }
+    return texts;
+  }
+
+  Window window_;
+};
+
+TEST_F(HeadlessLabelTest, StatusLineDrawsOneCentredLineOnItsColoursWithTheBorder) {
+  auto& status = window_.Add<Label>(nullptr, "status", Rect{0, 544, 365, 24});
+  status.SetProperty(Label::kBorder, 5);
+  status.SetProperty(Label::kHorizontalAlign, 1);
+  status.SetProperty(Label::kVerticalAlign, 1);
+  status.SetProperty(Label::kTextColor, Rgb(0, 0, 0));
+  status.SetProperty(Label::kBackground, Rgb(0, 128, 128));
+  status.SetText(Gbk("A&B|当前数据库内共有3条记录"));
+  window_.Load();
+  Settle();
+  HeadlessSurface& surface = SurfaceOf(status);
+  EXPECT_EQ(surface.PixelAt(0, 0), Rgb(0, 0, 0));  // single line border
+  EXPECT_EQ(surface.PixelAt(364, 23), Rgb(0, 0, 0));
+  EXPECT_EQ(surface.PixelAt(5, 5), Rgb(0, 128, 128));
+  auto texts = Texts(status);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].text, Gbk("A&B|当前数据库内共有3条记录"));
+  EXPECT_EQ(texts[0].rect, (Rect{1, 1, 363, 22}));
+  EXPECT_EQ(texts[0].flags, text_flags::kCenter | text_flags::kSingleLine | text_flags::kVerticalCenter);
+  EXPECT_FALSE(texts[0].flags & text_flags::kMnemonic);  // the ampersand is shown as it is
+
+  // Writing a colour or the text repaints at once, with nothing else to do.
+  status.SetBackground(Rgb(255, 255, 0));
+  status.SetTextColor(Rgb(255, 0, 0));
+  Settle();
+  EXPECT_EQ(surface.PixelAt(5, 5), Rgb(255, 255, 0));
+  EXPECT_EQ(Texts(status)[0].color, Rgb(255, 0, 0));
+  EXPECT_EQ(status.background(), Rgb(255, 255, 0));
+}
+
+TEST_F(HeadlessLabelTest, DefaultsEffectsWrapAndDoubleClick) {
+  auto& hint = window_.Add<Label>(nullptr, "hint", Rect{18, 57, 95, 16});
+  hint.SetText(Gbk("打\"√\"代表加密"));
+  hint.SetProperty(Label::kVerticalAlign, 1);
+  int double_clicks = 0;
+  hint.SetHandler(event::kDoubleClick, [&](const EventArgs&) { ++double_clicks; return true; });
+  window_.Load();
+  Settle();
+  EXPECT_EQ(SurfaceOf(hint).PixelAt(1, 1), Rgb(212, 208, 200));  // the window face
+  EXPECT_EQ(Texts(hint)[0].color, Rgb(0, 0, 0));
+  EXPECT_EQ(Texts(hint)[0].flags, text_flags::kSingleLine | text_flags::kVerticalCenter);
+  DoubleClick(hint);
+  EXPECT_EQ(double_clicks, 1);
+
+  hint.SetProperty(Label::kEffect, 2);
+  hint.SetProperty(Label::kWordWrap, true);
+  Settle();
+  auto texts = Texts(hint);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].color, Rgb(0, 0, 0));
+  EXPECT_EQ(texts[0].rect, (Rect{1, 1, 95, 16}));  // the shadow, one pixel off
+  EXPECT_EQ(texts[1].flags, text_flags::kWordWrap);
+  EXPECT_FALSE(hint.SetProperty(Label::kText, 4));
+}
+
+TEST_F(HeadlessLabelTest, BackgroundPictureIsStretchedOverTheLabel) {
+  auto line = std::make_shared<Image>(415, 7, Pixel{10, 20, 30, 255});
+  auto& separator = window_.Add<Label>(nullptr, "line", Rect{8, 48, 128, 4});
+  separator.SetProperty(Label::kPicture, Picture(line));
+  window_.Load();
+  Settle();
+  EXPECT_EQ(SurfaceOf(separator).PixelAt(127, 3), Rgb(10, 20, 30));
+  EXPECT_TRUE(Texts(separator).empty());
+}
+
+TEST_F(HeadlessLabelTest, PictureBoxFitsItsPictureKeepingProportions) {
+  auto about = std::make_shared<Image>(149, 121, Pixel{200, 0, 0, 255});
+  auto& box = window_.Add<PicBox>(nullptr, "about", Rect{16, 16, 120, 80});
+  box.SetProperty(PicBox::kPicture, Picture(about));
+  EXPECT_EQ(box.PictureRect(), (Rect{11, 0, 98, 80}));
+  window_.Load();
+  Settle();
+  EXPECT_EQ(SurfaceOf(box).PixelAt(60, 40), Rgb(200, 0, 0));
+  EXPECT_EQ(SurfaceOf(box).PixelAt(5, 40), Rgb(212, 208, 200));
+  box.SetProperty(PicBox::kPlacement, 1);
+  EXPECT_EQ(box.PictureRect(), (Rect{0, 0, 120, 80}));
+}
+
+
+class HeadlessComponentsTest : public testing::HeadlessUiTest {
+ protected:
+  HeadlessComponentsTest() : window_(platform_, "main", LargeWindow()) {}
+  Window window_;
+};
+
+TEST_F(HeadlessComponentsTest, GroupBoxCarriesItsChildren) {
+  auto& frame = window_.Add<GroupBox>(nullptr, "frame", Rect{512, 2, 144, 462});
+  frame.SetCaption(Gbk("请输入搜索关键词："));
+  auto& keyword = window_.Add<EditBox>(&frame, "keyword", Rect{7, 20, 95, 20});
+  window_.Load();
+  EXPECT_EQ(static_cast<HeadlessGroupFrame&>(*frame.native()).caption(), Gbk("请输入搜索关键词："));
+  EXPECT_EQ(windows().NodeAt(NativeOf(window_), {520, 25}), NodeOf(keyword));
+  frame.SetProperty(property::kLeft, 0);
+  EXPECT_EQ(windows().NodeAt(NativeOf(window_), {8, 25}), NodeOf(keyword));
+  frame.SetVisible(false);
+  EXPECT_FALSE(NodeOf(keyword)->IsShown());
+  EXPECT_TRUE(keyword.visible());  // its own flag is untouched
+  EXPECT_FALSE(keyword.IsVisibleInWindow());
+}
+
+TEST_F(HeadlessComponentsTest, EditBoxTextAndFocus) {
+  auto& keyword = window_.Add<EditBox>(nullptr, "keyword", Rect{7, 20, 95, 20});
+  keyword.SetProperty(EditBox::kTextColor, Rgb(255, 255, 255));
+  keyword.SetProperty(EditBox::kBackground, Rgb(0, 0, 128));
+  window_.Load();
+  keyword.SetFocus();
+  EXPECT_TRUE(keyword.HasFocus());
+  windows().TypeText(Gbk("下雨"));
+  EXPECT_EQ(std::get<std::string>(keyword.GetProperty(EditBox::kText)), Gbk("下雨"));
+  auto& native = static_cast<HeadlessEdit&>(*keyword.native());
+  EXPECT_EQ(native.background(), Rgb(0, 0, 128));
+  EXPECT_EQ(native.text_color(), Rgb(255, 255, 255));
+}
+
+
+TEST_F(HeadlessComponentsTest, HyperlinkOpensItsTargetWithTheShellOrTheHtmlProgram) {
+  auto& mail = window_.Add<HyperLinker>(nullptr, "mail", Rect{144, 56, 88, 24});
+  mail.SetProperty(HyperLinker::kCaption, Gbk("我的电子信箱"));
+  mail.SetProperty(HyperLinker::kLinkKind, 0);
+  window_.Load();
+  Click(mail);  // empty address: nothing at all
+  EXPECT_TRUE(shell().shell_opened().empty());
+
+  mail.SetProperty(HyperLinker::kMailAddress, std::string("memo@tarnwick.invalid"));
+  Click(mail);
+  ASSERT_EQ(shell().shell_opened().size(), 1u);
+  EXPECT_EQ(shell().shell_opened()[0], "mailto:memo@tarnwick.invalid");
+  EXPECT_EQ(mail.CurrentColor(), Rgb(128, 0, 0));  // opened once: the second colour
+
+  auto& web = window_.Add<HyperLinker>(nullptr, "web", Rect{144, 24, 112, 24});
+  web.SetProperty(HyperLinker::kWebAddress, std::string("http://tarnwick.invalid/"));
+  EXPECT_EQ(web.CurrentColor(), Rgb(0, 0, 255));
+  shell().SetShellOpenSucceeds(false);
+  shell().SetHtmlOpenCommand("\"C:\\browser.exe\" -nohome \"%1\" -x");
+  EXPECT_TRUE(web.Open());
+  ASSERT_EQ(shell().command_lines().size(), 1u);
+  EXPECT_EQ(shell().command_lines()[0], "\"C:\\browser.exe\" -nohome  http://tarnwick.invalid/");
+
+  EXPECT_EQ(HtmlFallbackCommandLine("browser %1", "t"), "browser  t");
+  EXPECT_EQ(HtmlFallbackCommandLine("browser", "t"), "browser t");
+  shell().SetHtmlOpenCommand("");
+  EXPECT_FALSE(web.Open());
+}
+
+TEST_F(HeadlessComponentsTest, TimerRunsFromCreationUntilTheWindowCloses) {
+  auto& timer = window_.Add<Timer>(nullptr, "align", Rect{248, 288, 26, 26});
+  timer.SetProperty(Timer::kInterval, 200);
+  int ticks = 0;
+  timer.SetHandler(Timer::kTick, [&](const EventArgs&) {
+    ++ticks;
+    loop().Sleep(500);  // a slow handler: ticks must not pile up
+    return true;
+  });
+  loop().AdvanceTime(1000);
+  EXPECT_EQ(ticks, 0);  // not before the window is created
+  window_.Load();
+  loop().AdvanceTime(200);
+  EXPECT_EQ(ticks, 1);
+  loop().AdvanceTime(200);
+  EXPECT_EQ(ticks, 2);  // once, though 700 ms passed since the last tick
+  timer.SetProperty(Timer::kInterval, 0);
+  loop().AdvanceTime(1000);
+  EXPECT_EQ(ticks, 2);
+  timer.SetInterval(100);
+  loop().AdvanceTime(100);
+  EXPECT_EQ(ticks, 3);
+  window_.Close();
+  loop().AdvanceTime(1000);
+  EXPECT_EQ(ticks, 3);
+  EXPECT_FALSE(timer.running());
+}
+
+TEST_F(HeadlessComponentsTest, SaveDialogWithFilterAndDefaultExtension) {
+  auto& dialog = window_.Add<CommonDlg>(nullptr, "dialog", Rect{104, 432, 26, 26});
+  dialog.SetProperty(CommonDlg::kKind, 1);
+  dialog.SetProperty(CommonDlg::kFilter, Gbk("文本文件(*.txt)|*.txt"));
+  dialog.SetProperty(CommonDlg::kDefaultExtension, std::string("txt"));
+  dialogs().ExpectFileDialog(std::string("/tmp/export"));
+  dialogs().ExpectFileDialog(std::nullopt);
+  EXPECT_TRUE(dialog.Show());
+  EXPECT_EQ(std::get<std::string>(dialog.GetProperty(CommonDlg::kFileName)), "/tmp/export.txt");
+  const auto& request = dialogs().shown()[0].file_request;
+  EXPECT_EQ(request.kind, FileDialogKind::kSave);
+  EXPECT_EQ(request.filter, Gbk("文本文件(*.txt)|*.txt"));
+  EXPECT_FALSE(dialog.Show());
+  EXPECT_EQ(dialog.file_name(), "/tmp/export.txt");  // kept when cancelled
+  dialog.SetProperty(CommonDlg::kKind, 2);
+  EXPECT_FALSE(dialog.Show());  // no colour dialog, and no dialog shown
+  EXPECT_EQ(dialogs().shown().size(), 2u);
+}
+
+TEST_F(HeadlessComponentsTest, PopupMenuAtThePointerRaisesTheChosenItem) {
+  MenuItem top("菜单", Gbk("菜单"));
+  std::string trace;
+  for (const char* caption : {"复制", "粘贴", "-", "全选"}) {
+    MenuItem& item = top.AddItem(caption, Gbk(caption));
+    item.SetHandler([&trace, caption](const EventArgs&) { trace += std::string(caption) + " "; return true; });
+  }
+  top.Find("粘贴")->SetProperty(MenuItem::kDisabled, true);
+  EXPECT_EQ(top.Find("全选")->level(), 1);
+  window_.Load();
+  windows().MoveMouse(NativeOf(window_), {100, 100});
+  dialogs().ExpectPopupMenu(Gbk("全选"));
+  MenuItem* chosen = PopupMenu(window_, top);
+  ASSERT_NE(chosen, nullptr);
+  EXPECT_EQ(chosen->name(), "全选");
+  EXPECT_EQ(trace, "全选 ");
+  const auto& shown = dialogs().shown().back();
+  Point origin = window_.native_window().ClientOrigin();
+  EXPECT_EQ(shown.position, (Point{origin.x + 103, origin.y + 103}));
+  ASSERT_EQ(shown.menu.size(), 4u);
+  EXPECT_TRUE(shown.menu[1].disabled);
+  EXPECT_TRUE(shown.menu[2].separator);
+
+  dialogs().ExpectPopupMenu("");  // dismissed
+  EXPECT_EQ(PopupMenu(window_, top, 10, 20), nullptr);
+  EXPECT_EQ(dialogs().shown().back().position, (Point{origin.x + 10, origin.y + 20}));
+  EXPECT_EQ(trace, "全选 ");
+}
+
+
+TEST_F(HeadlessComponentsTest, HouseStyleMessageAndInputBoxes) {
+  dialogs().ExpectMessageBox(Gbk("数据库导出完毕！"), MessageResult::kOk);
+  dialogs().ExpectMessageBox(Gbk("真的清空所有记录？"), MessageResult::kNo);
+  dialogs().ExpectInputBox(Gbk("请输入新密码："), std::string("secret"));
+  dialogs().ExpectInputBox(Gbk("请输入新密码："), std::nullopt);
+  EXPECT_EQ(ShowMessage(platform_, Gbk("数据库导出完毕！")), MessageResult::kOk);
+  EXPECT_EQ(ShowMessage(platform_, Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo),
+            MessageResult::kNo);
+  EXPECT_EQ(AskText(platform_, Gbk("密码设置"), Gbk("请输入新密码："), true), "secret");
+  EXPECT_EQ(AskText(platform_, Gbk("密码设置"), Gbk("请输入新密码："), true), "");
+  const auto& shown = dialogs().shown();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].title, Gbk("信息："));
+  EXPECT_FALSE(shown[0].owned);
+  EXPECT_EQ(shown[1].title, Gbk("清空数据库："));
+  EXPECT_TRUE(shown[2].masked);
+  EXPECT_EQ(shown[2].confirm_caption, Gbk("确认输入(&O)"));
+  EXPECT_EQ(shown[2].cancel_caption, Gbk("取消(&C)"));
+}
+
+}  // namespace
+}  // namespace tarnwick
