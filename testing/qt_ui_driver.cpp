@@ -274,7 +274,6 @@ class QtUiDriver : public UiDriver {
 
   qt::QtPlatform platform_;
   quint64 timestamp_ = 0;
-  int dumps_ = 0;
 };
 
 }  // namespace

@@ -11,4 +11,15 @@ target_link_libraries(tarnwick_main_window PUBLIC tarnwick_ui tarnwick_calendar_
 tarnwick_test(main_window_test
   ${CMAKE_CURRENT_LIST_DIR}/main_window_layout_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/main_window_headless_test.cpp
+  ${PROJECT_SOURCE_DIR}/testing/headless_ui_driver.cpp
   LIBS tarnwick_main_window tarnwick_platform_headless)
+# The same behaviour on the Qt backend, offscreen.
+find_package(Qt6 COMPONENTS Test)
+if(TARGET tarnwick_platform_qt AND Qt6Test_FOUND)
+  tarnwick_test(main_window_qt_test
+    ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
+    ${PROJECT_SOURCE_DIR}/testing/qt_ui_driver.cpp
+    LIBS tarnwick_main_window tarnwick_platform_qt Qt6::Test
+    ENV QT_QPA_PLATFORM=offscreen)
+endif()
