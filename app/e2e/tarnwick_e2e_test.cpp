@@ -173,9 +173,59 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   // The footer names the hovered day in white on its right.
   EXPECT_GT(CountNearWhite(shot, footer_right), 40);
 
-  // A click selects the day; the day view (a later part of the program)
-  // shows it. Here it must leave the window standing and answering.
+  // Clicking days. The calendar draws no mark of its own for the selected
+  // day (only the hovered one is lit) and a day of another month takes no
+  // click, so what a person sees is: the month stays, the drop-downs keep
+  // naming it, the clicked day stays lit while the pointer rests on it and
+  // goes back to its month's colour once the pointer leaves.
+  QImage before = shot;
+  auto month_pattern = [&](const QImage& image) {
+    std::string pattern;
+    for (int row = 0; row < 6; ++row)
+      for (int column = 0; column < 7; ++column) {
+        QRgb colour = CellColour(image, row, column);
+        // Only days of the shown month are lit under the pointer.
+        pattern += colour == kShownMonth || colour == kHovered ? 'S' : colour == kOtherMonth ? 'o' : '?';
+      }
+    return pattern;
+  };
+  auto navigation_bar = [&](const QImage& image) { return image.copy(client_.x + 3, client_.y + 4, 165, 22); };
+
+  // The last cell always holds a day of the next month: clicking it leaves
+  // the month shown as it was.
+  QPoint next_month_day = CellCentre(5, 6);
+  ASSERT_EQ(Hex(CellColour(before, 5, 6)), Hex(kOtherMonth));
+  ASSERT_TRUE(session_.MovePointer(next_month_day.x(), next_month_day.y()));
   ASSERT_TRUE(session_.Click(1));
+  shot = ShotWhen("clicked_next_month_day", [&](const QImage& image) {
+    return CellColour(image, another_shown_day.first, another_shown_day.second) == kShownMonth;
+  });
+  SaveWindow(shot, "clicked_next_month_day", client_.width);
+  EXPECT_EQ(Hex(CellColour(shot, 5, 6)), Hex(kOtherMonth)) << "a day of another month is not lit";
+  EXPECT_EQ(month_pattern(shot), month_pattern(before)) << "the grid still shows the same month";
+  EXPECT_TRUE(navigation_bar(shot) == navigation_bar(before)) << "the drop-downs still name the same year and month";
+
+  // A day of the shown month: lit under the pointer through the click, the
+  // month unchanged.
+  QPoint shown_day = CellCentre(a_shown_day.first, a_shown_day.second);
+  ASSERT_TRUE(session_.MovePointer(shown_day.x(), shown_day.y()));
+  ASSERT_TRUE(session_.Click(1));
+  shot = ShotWhen("clicked_shown_day", [&](const QImage& image) {
+    return CellColour(image, a_shown_day.first, a_shown_day.second) == kHovered;
+  });
+  SaveWindow(shot, "clicked_shown_day", client_.width);
+  EXPECT_EQ(Hex(CellColour(shot, a_shown_day.first, a_shown_day.second)), Hex(kHovered));
+  EXPECT_EQ(month_pattern(shot), month_pattern(before));
+  EXPECT_TRUE(navigation_bar(shot) == navigation_bar(before));
+  EXPECT_GT(CountNearWhite(shot, footer_right), 40) << "the footer still describes the day under the pointer";
+
+  // The pointer moves off the grid onto the footer: no day stays marked.
+  ASSERT_TRUE(session_.MovePointer(client_.x + 100, client_.y + kFooterTop + 10));
+  shot = ShotWhen("clicked_day_left", [&](const QImage& image) {
+    return CellColour(image, a_shown_day.first, a_shown_day.second) == kShownMonth;
+  });
+  EXPECT_EQ(Hex(CellColour(shot, a_shown_day.first, a_shown_day.second)), Hex(kShownMonth));
+  EXPECT_EQ(month_pattern(shot), month_pattern(before));
 
   // Alt+F opens the side panels: 664 x 596 outside, 658 x 568 inside.
   ASSERT_TRUE(session_.Focus(window_));
