@@ -20,6 +20,7 @@
 #include "ui/rich_edit.h"
 #include "ui/super_btn.h"
 #include "ui/timer.h"
+#include "ui/window.h"
 
 namespace tarnwick {
 namespace {
@@ -513,6 +514,85 @@ TEST_F(HeadlessComponentsTest, HouseStyleMessageAndInputBoxes) {
   EXPECT_EQ(shown[2].confirm_caption, Gbk("确认输入(&O)"));
   EXPECT_EQ(shown[2].cancel_caption, Gbk("取消(&C)"));
 }
+
+class HeadlessWindowTest : public ::testing::Test {
+ protected:
+  HeadlessWindowTest() {
+    design_.caption = Gbk("Tarnwick V2.8 beta  ");
+    design_.rect = {50, 50, 371, 596};
+    design_.start_position = 1;
+    design_.ends_program_on_close = true;
+  }
+  HeadlessWindow& native(Window& window) { return static_cast<HeadlessWindow&>(window.native_window()); }
+
+  HeadlessPlatform platform_;
+  WindowDesign design_;
+};
+
+
+TEST_F(HeadlessWindowTest, QueryCloseAnsweringFalseKeepsTheWindowAndTheProgram) {
+  Window window(platform_, "main", design_);
+  window.Load();
+  bool allow = false;
+  window.SetHandler(Window::kQueryClose, [&](const EventArgs&) { return allow; });
+  platform_.headless_windows().RequestClose(native(window));
+  EXPECT_FALSE(window.closed());
+  EXPECT_TRUE(window.native_window().IsVisible());
+  EXPECT_FALSE(platform_.headless_loop().quit_code());
+  allow = true;
+  EXPECT_TRUE(window.Close());
+  EXPECT_FALSE(window.native_window().IsVisible());
+  EXPECT_EQ(platform_.headless_loop().quit_code(), 0);
+}
+
+TEST_F(HeadlessWindowTest, RunTimePropertiesAndWindowOrder) {
+  Window window(platform_, "main", design_);
+  window.Load();
+  EXPECT_EQ(std::get<std::string>(window.GetProperty(Window::kCaption)), Gbk("Tarnwick V2.8 beta  "));
+  EXPECT_TRUE(window.SetProperty(property::kWidth, 664));
+  EXPECT_EQ(window.outer_rect(), (Rect{454, 214, 664, 596}));  // left and top kept
+  EXPECT_EQ(window.ClientSize(), (Size{658, 568}));
+  EXPECT_FALSE(window.SetProperty(property::kHeight, std::string("x")));
+  native(window).SetOuterRect({30, -20, 664, 596});  // the user drags it
+  EXPECT_EQ(std::get<int>(window.GetProperty(property::kTop)), -20);
+  EXPECT_EQ(window.top(), -20);
+  EXPECT_TRUE(window.SetProperty(property::kVisible, false));
+  EXPECT_FALSE(window.native_window().IsVisible());
+
+  WindowDesign strip_design;
+  strip_design.rect = {50, 0, 370, 2};
+  strip_design.border_style = 0;
+  strip_design.control_box = false;
+  strip_design.visible = false;
+  strip_design.takes_activation = false;
+  Window strip(platform_, "DockStrip", strip_design);
+  std::string trace;
+  strip.SetHandler(Window::kActivated, [&](const EventArgs&) { trace += "activated "; return true; });
+  strip.Load();
+  EXPECT_FALSE(strip.native_window().IsVisible());
+  strip.SetVisible(true);
+  strip.SetWindowOrder(WindowOrder::kAlwaysOnTop);
+  EXPECT_EQ(trace, "");
+  EXPECT_EQ(platform_.headless_windows().ZOrder().front(), &native(strip));
+  EXPECT_EQ(strip.rect(), (Rect{50, 0, 370, 2}));
+}
+
+TEST_F(HeadlessWindowTest, DeactivationAndClientMouseEventsWithTheirArguments) {
+  Window window(platform_, "main", design_);
+  std::string trace;
+  window.SetHandler(Window::kDeactivated, [&](const EventArgs&) { trace += "deactivated "; return true; });
+  window.SetHandler(event::kLeftButtonDown, [&](const EventArgs& args) {
+    trace += "down(" + std::to_string(ArgInt(args, 0)) + "," + std::to_string(ArgInt(args, 1)) + "," +
+             std::to_string(ArgInt(args, 2)) + ") ";
+    return true;
+  });
+  window.Load();
+  platform_.headless_windows().PressMouse(native(window), {7, 9}, MouseButton::kLeft, kKeyStateShift);
+  platform_.headless_windows().ActivateOtherApplication();
+  EXPECT_EQ(trace, "down(7,9,2) deactivated ");
+  EXPECT_EQ(window.BoundEvents(), (std::vector<int>{event::kLeftButtonDown, Window::kDeactivated}));
+}
+
 
 }  // namespace
 }  // namespace tarnwick

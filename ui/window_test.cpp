@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/text.h"
-#include "platform/headless/headless_platform.h"
+#include "testing/ui_driver.h"
 
 namespace tarnwick {
 namespace {
@@ -25,7 +25,7 @@ class FakeButton : public Control {
   std::string caption_;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public testing::UiTest {
  protected:
   WindowTest() {
     design_.caption = Gbk("Tarnwick V2.8 beta  ");
@@ -33,15 +33,13 @@ class WindowTest : public ::testing::Test {
     design_.start_position = 1;
     design_.ends_program_on_close = true;
   }
-  HeadlessWindow& native(Window& window) { return static_cast<HeadlessWindow&>(window.native_window()); }
-
-  HeadlessPlatform platform_;
   WindowDesign design_;
 };
 
 TEST_F(WindowTest, CreatedIsRaisedOnceAfterAllControlsExistThenTheWindowShows) {
-  Window window(platform_, "main", design_);
-  EXPECT_EQ(window.rect(), (Rect{454, 214, 371, 596}));  // centred on 1280 x 1024
+  Window window(platform(), "main", design_);
+  Size screen = platform().loop().ScreenSize();
+  EXPECT_EQ(window.rect(), (Rect{(screen.width - 371) / 2, (screen.height - 596) / 2, 371, 596})) << "centred";
   std::string trace;
   window.SetHandler(Window::kCreated, [&](const EventArgs&) {
     trace += "created(" + std::to_string(window.controls().size()) + "," +
@@ -51,7 +49,7 @@ TEST_F(WindowTest, CreatedIsRaisedOnceAfterAllControlsExistThenTheWindowShows) {
   window.Add<FakeButton>(nullptr, "a", Rect{0, 0, 10, 10}, ControlFlags{}, "&A");
   window.Add<FakeButton>(nullptr, "b", Rect{0, 0, 10, 10}, ControlFlags{}, "&B");
   EXPECT_FALSE(window.native_window().IsVisible());
-  window.Load();
+  Show(window);
   window.Load();
   EXPECT_EQ(trace, "created(2,hidden) ");
   EXPECT_TRUE(window.native_window().IsVisible());
@@ -60,71 +58,43 @@ TEST_F(WindowTest, CreatedIsRaisedOnceAfterAllControlsExistThenTheWindowShows) {
   EXPECT_EQ(window.Find("c"), nullptr);
 }
 
-TEST_F(WindowTest, QueryCloseAnsweringFalseKeepsTheWindowAndTheProgram) {
-  Window window(platform_, "main", design_);
-  window.Load();
+TEST_F(WindowTest, QueryCloseAnsweringFalseKeepsTheWindow) {
+  Window window(platform(), "main", design_);
+  Show(window);
   bool allow = false;
-  window.SetHandler(Window::kQueryClose, [&](const EventArgs&) { return allow; });
-  platform_.headless_windows().RequestClose(native(window));
+  int asked = 0;
+  window.SetHandler(Window::kQueryClose, [&](const EventArgs&) {
+    ++asked;
+    return allow;
+  });
+  driver().RequestClose(window);
+  EXPECT_EQ(asked, 1);
   EXPECT_FALSE(window.closed());
   EXPECT_TRUE(window.native_window().IsVisible());
-  EXPECT_FALSE(platform_.headless_loop().quit_code());
   allow = true;
-  EXPECT_TRUE(window.Close());
+  driver().RequestClose(window);
+  EXPECT_EQ(asked, 2);
+  EXPECT_TRUE(window.closed());
   EXPECT_FALSE(window.native_window().IsVisible());
-  EXPECT_EQ(platform_.headless_loop().quit_code(), 0);
 }
 
-TEST_F(WindowTest, RunTimePropertiesAndWindowOrder) {
-  Window window(platform_, "main", design_);
-  window.Load();
+TEST_F(WindowTest, RunTimePropertiesKeepTheCornerAndFollowTheUsersMoves) {
+  Window window(platform(), "main", design_);
+  Show(window);
+  Rect at = window.outer_rect();
   EXPECT_EQ(std::get<std::string>(window.GetProperty(Window::kCaption)), Gbk("Tarnwick V2.8 beta  "));
   EXPECT_TRUE(window.SetProperty(property::kWidth, 664));
-  EXPECT_EQ(window.outer_rect(), (Rect{454, 214, 664, 596}));  // left and top kept
+  EXPECT_EQ(window.outer_rect(), (Rect{at.left, at.top, 664, 596}));  // left and top kept
   EXPECT_EQ(window.ClientSize(), (Size{658, 568}));
   EXPECT_FALSE(window.SetProperty(property::kHeight, std::string("x")));
-  native(window).SetOuterRect({30, -20, 664, 596});  // the user drags it
-  EXPECT_EQ(std::get<int>(window.GetProperty(property::kTop)), -20);
-  EXPECT_EQ(window.top(), -20);
+  EXPECT_TRUE(window.SetProperty(property::kHeight, 290));
+  EXPECT_EQ(window.ClientSize(), (Size{658, 262}));
   EXPECT_TRUE(window.SetProperty(property::kVisible, false));
   EXPECT_FALSE(window.native_window().IsVisible());
-
-  WindowDesign strip_design;
-  strip_design.rect = {50, 0, 370, 2};
-  strip_design.border_style = 0;
-  strip_design.control_box = false;
-  strip_design.visible = false;
-  strip_design.takes_activation = false;
-  Window strip(platform_, "DockStrip", strip_design);
-  std::string trace;
-  strip.SetHandler(Window::kActivated, [&](const EventArgs&) { trace += "activated "; return true; });
-  strip.Load();
-  EXPECT_FALSE(strip.native_window().IsVisible());
-  strip.SetVisible(true);
-  strip.SetWindowOrder(WindowOrder::kAlwaysOnTop);
-  EXPECT_EQ(trace, "");
-  EXPECT_EQ(platform_.headless_windows().ZOrder().front(), &native(strip));
-  EXPECT_EQ(strip.rect(), (Rect{50, 0, 370, 2}));
-}
-
-TEST_F(WindowTest, DeactivationAndClientMouseEventsWithTheirArguments) {
-  Window window(platform_, "main", design_);
-  std::string trace;
-  window.SetHandler(Window::kDeactivated, [&](const EventArgs&) { trace += "deactivated "; return true; });
-  window.SetHandler(event::kLeftButtonDown, [&](const EventArgs& args) {
-    trace += "down(" + std::to_string(ArgInt(args, 0)) + "," + std::to_string(ArgInt(args, 1)) + "," +
-             std::to_string(ArgInt(args, 2)) + ") ";
-    return true;
-  });
-  window.Load();
-  platform_.headless_windows().PressMouse(native(window), {7, 9}, MouseButton::kLeft, kKeyStateShift);
-  platform_.headless_windows().ActivateOtherApplication();
-  EXPECT_EQ(trace, "down(7,9,2) deactivated ");
-  EXPECT_EQ(window.BoundEvents(), (std::vector<int>{event::kLeftButtonDown, Window::kDeactivated}));
 }
 
 TEST_F(WindowTest, MnemonicsReachTheFirstVisibleEnabledClickableControl) {
-  Window window(platform_, "main", design_);
+  Window window(platform(), "main", design_);
   std::string trace;
   auto& hidden = window.Add<FakeButton>(nullptr, "hidden", Rect{}, ControlFlags{false, false, true}, "&W");
   auto& disabled = window.Add<FakeButton>(nullptr, "disabled", Rect{}, ControlFlags{true, true, true}, "x&w");
@@ -134,15 +104,15 @@ TEST_F(WindowTest, MnemonicsReachTheFirstVisibleEnabledClickableControl) {
   for (FakeButton* button : {&hidden, &disabled, &literal, &edit, &later}) {
     button->SetHandler(0, [&trace, button](const EventArgs&) { trace += button->name() + " "; return true; });
   }
-  window.Load();
-  platform_.headless_windows().KeyDown('W', kKeyStateAlt);
+  Show(window);
+  driver().KeyDown('W', kKeyStateAlt);
   EXPECT_EQ(trace, "edit ");
   edit.SetDisabled(true);
   disabled.SetDisabled(false);
-  platform_.headless_windows().KeyDown('W', kKeyStateAlt);
+  driver().KeyDown('W', kKeyStateAlt);
   EXPECT_EQ(trace, "edit disabled ");
-  platform_.headless_windows().KeyDown('W', kKeyStateAlt | kKeyStateCtrl);
-  platform_.headless_windows().KeyDown('Q', kKeyStateAlt);
+  driver().KeyDown('W', kKeyStateAlt | kKeyStateCtrl);
+  driver().KeyDown('Q', kKeyStateAlt);
   EXPECT_EQ(trace, "edit disabled ");
 }
 
