@@ -633,9 +633,14 @@ class QtDropDownList : public QtControl<NativeDropDownList, QComboBox> {
     QObject::connect(widget, &QComboBox::activated, &bridge(), [this](int) { this->listener().OnSelectionChanged(); });
   }
   void SetItems(const std::vector<std::string>& items) override {
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(items.size()));
+    for (const auto& item : items) texts.append(ToQString(item));
     QSignalBlocker quiet(widget_.data());
     widget_->clear();
-    for (const auto& item : items) widget_->addItem(ToQString(item));
+    // One insertion for the whole list: the calendar's year list has two
+    // hundred entries, and each insertion of its own is handled in full.
+    widget_->addItems(texts);
     widget_->setCurrentIndex(-1);
   }
   int Count() const override { return widget_->count(); }
