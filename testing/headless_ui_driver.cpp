@@ -33,6 +33,27 @@ class HeadlessUiDriver : public UiDriver {
   void KeyDown(int key_code, int key_state) override { windows().KeyDown(key_code, key_state); }
   void PressKey(int key_code, int key_state) override { windows().PressKey(key_code, key_state); }
   void TypeText(std::string_view text) override { windows().TypeText(text); }
+  void AnswerNextMessageBox(MessageResult answer) override { dialogs().ExpectMessageBox("", answer); }
+  void AnswerNextInputBox(std::optional<std::string> typed) override { dialogs().ExpectInputBox("", typed); }
+  void AnswerNextPopupMenu(std::string caption) override { dialogs().ExpectPopupMenu(caption); }
+  std::vector<ShownDialog> ShownDialogs() override {
+    std::vector<ShownDialog> all;
+    for (const HeadlessDialogs::Shown& shown : dialogs().shown()) {
+      ShownDialog dialog;
+      dialog.title = shown.title;
+      dialog.text = shown.kind == HeadlessDialogs::Kind::kPopupMenu ? std::string() : shown.text;
+      dialog.buttons = shown.buttons;
+      dialog.owned = shown.owned;
+      dialog.masked = shown.masked;
+      dialog.confirm_caption = shown.confirm_caption;
+      dialog.cancel_caption = shown.cancel_caption;
+      dialog.menu = shown.menu;
+      dialog.position = shown.position;
+      all.push_back(dialog);
+    }
+    return all;
+  }
+
   void RequestClose(Window& window) override { windows().RequestClose(Native(window)); }
   void Settle() override { platform_.loop().ProcessPendingEvents(); }
 
@@ -81,6 +102,7 @@ class HeadlessUiDriver : public UiDriver {
 
  private:
   HeadlessWindowSystem& windows() { return platform_.headless_windows(); }
+  HeadlessDialogs& dialogs() { return platform_.headless_dialogs(); }
   static HeadlessWindow& Native(Window& window) { return static_cast<HeadlessWindow&>(window.native_window()); }
   static HeadlessSurface* SurfaceOf(const Control& control) { return dynamic_cast<HeadlessSurface*>(control.native()); }
 

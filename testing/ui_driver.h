@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "ui/control.h"
@@ -51,6 +53,27 @@ class UiDriver {
   // Characters committed to the focused control (GBK), as an input method
   // delivers them: character events only, no key events.
   virtual void TypeText(std::string_view text) = 0;
+
+  // Dialogs. The user's answer to the next dialog of its kind is armed before
+  // the program shows it; a dialog shown without an armed answer fails the
+  // test and is cancelled.
+  virtual void AnswerNextMessageBox(MessageResult answer) = 0;
+  // nullopt: the user cancels; otherwise the text typed before confirming.
+  virtual void AnswerNextInputBox(std::optional<std::string> typed) = 0;
+  // The entry with this caption is clicked; empty: the menu is dismissed.
+  virtual void AnswerNextPopupMenu(std::string caption) = 0;
+  struct ShownDialog {
+    std::string title;   // GBK
+    std::string text;    // message text or input prompt
+    MessageButtons buttons = MessageButtons::kOk;  // message box
+    bool owned = false;  // modal to one window rather than to the program
+    bool masked = false;                            // input box
+    std::string confirm_caption, cancel_caption;    // input box
+    std::vector<MenuEntry> menu;                    // popup menu
+    Point position;                                 // popup menu, screen coordinates
+  };
+  // Every dialog shown so far, in order.
+  virtual std::vector<ShownDialog> ShownDialogs() = 0;
 
   // The user clicks the close box.
   virtual void RequestClose(Window& window) = 0;

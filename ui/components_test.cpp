@@ -1,5 +1,5 @@
 // The native-backed kinds as a user meets them: group box, edit box,
-// button, check box.
+// button, check box; the popup menu and the house-style dialogs.
 #include <gtest/gtest.h>
 
 #include "base/text.h"
@@ -8,6 +8,8 @@
 #include "ui/check_box.h"
 #include "ui/edit_box.h"
 #include "ui/group_box.h"
+#include "ui/menu.h"
+#include "ui/message_box.h"
 
 namespace tarnwick {
 namespace {
@@ -69,6 +71,64 @@ TEST_F(ComponentsTest, ButtonAndCheckBoxClicksAndMnemonics) {
   search.SetDisabled(true);
   Click(search, {15, 12});
   EXPECT_EQ(trace, "search checked unchecked ");
+}
+
+TEST_F(ComponentsTest, PopupMenuAtThePointerRaisesTheChosenItem) {
+  MenuItem top("菜单", Gbk("菜单"));
+  std::string trace;
+  for (const char* caption : {"复制", "粘贴", "-", "全选"}) {
+    MenuItem& item = top.AddItem(caption, Gbk(caption));
+    item.SetHandler([&trace, caption](const EventArgs&) { trace += std::string(caption) + " "; return true; });
+  }
+  top.Find("粘贴")->SetProperty(MenuItem::kDisabled, true);
+  Show(window_);
+  driver().MovePointer(window_, {100, 100});
+  driver().AnswerNextPopupMenu(Gbk("全选"));
+  MenuItem* chosen = PopupMenu(window_, top);
+  ASSERT_NE(chosen, nullptr);
+  EXPECT_EQ(chosen->name(), "全选");
+  EXPECT_EQ(trace, "全选 ");
+  auto shown = driver().ShownDialogs();
+  ASSERT_EQ(shown.size(), 1u);
+  Point origin = window_.native_window().ClientOrigin();
+  EXPECT_EQ(shown[0].position, (Point{origin.x + 103, origin.y + 103})) << "3 pixels right of and below the pointer";
+  ASSERT_EQ(shown[0].menu.size(), 4u);
+  EXPECT_EQ(shown[0].menu[0].caption, Gbk("复制"));
+  EXPECT_FALSE(shown[0].menu[0].disabled);
+  EXPECT_TRUE(shown[0].menu[1].disabled);
+  EXPECT_TRUE(shown[0].menu[2].separator);
+
+  driver().AnswerNextPopupMenu("");  // dismissed
+  EXPECT_EQ(PopupMenu(window_, top, 10, 20), nullptr);
+  shown = driver().ShownDialogs();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].position, (Point{origin.x + 10, origin.y + 20}));
+  EXPECT_EQ(trace, "全选 ");
+}
+
+TEST_F(ComponentsTest, HouseStyleMessageAndInputBoxes) {
+  driver().AnswerNextMessageBox(MessageResult::kOk);
+  driver().AnswerNextMessageBox(MessageResult::kNo);
+  driver().AnswerNextInputBox(std::string("secret"));
+  driver().AnswerNextInputBox(std::nullopt);
+  EXPECT_EQ(ShowMessage(platform(), Gbk("数据库导出完毕！")), MessageResult::kOk);
+  EXPECT_EQ(ShowMessage(platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo),
+            MessageResult::kNo);
+  EXPECT_EQ(AskText(platform(), Gbk("密码设置"), Gbk("请输入新密码："), true), "secret");
+  EXPECT_EQ(AskText(platform(), Gbk("密码设置"), Gbk("请输入新密码："), true), "");
+  auto shown = driver().ShownDialogs();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].title, Gbk("信息："));
+  EXPECT_EQ(shown[0].text, Gbk("数据库导出完毕！"));
+  EXPECT_EQ(shown[0].buttons, MessageButtons::kOk);
+  EXPECT_FALSE(shown[0].owned);
+  EXPECT_EQ(shown[1].title, Gbk("清空数据库："));
+  EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
+  EXPECT_EQ(shown[2].title, Gbk("密码设置"));
+  EXPECT_EQ(shown[2].text, Gbk("请输入新密码："));
+  EXPECT_TRUE(shown[2].masked);
+  EXPECT_EQ(shown[2].confirm_caption, Gbk("确认输入(&O)"));
+  EXPECT_EQ(shown[2].cancel_caption, Gbk("取消(&C)"));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The headless backend's own inspection aids on the widgets: the recording
 // canvas's drawing calls, the native controls' recorded settings, scripted
-// dialogs, recorded shell requests and the test clock. What a user sees and
+// dialogs (the file dialog), recorded shell requests and the test clock. What a user sees and
 // does is tested on every backend by the widgets' own tests.
 #include <gtest/gtest.h>
 
@@ -14,8 +14,6 @@
 #include "ui/hyper_linker.h"
 #include "ui/label.h"
 #include "ui/list_box.h"
-#include "ui/menu.h"
-#include "ui/message_box.h"
 #include "ui/pic_box.h"
 #include "ui/rich_edit.h"
 #include "ui/super_btn.h"
@@ -465,55 +463,8 @@ TEST_F(HeadlessComponentsTest, SaveDialogWithFilterAndDefaultExtension) {
   EXPECT_EQ(dialogs().shown().size(), 2u);
 }
 
-TEST_F(HeadlessComponentsTest, PopupMenuAtThePointerRaisesTheChosenItem) {
-  MenuItem top("菜单", Gbk("菜单"));
-  std::string trace;
-  for (const char* caption : {"复制", "粘贴", "-", "全选"}) {
-    MenuItem& item = top.AddItem(caption, Gbk(caption));
-    item.SetHandler([&trace, caption](const EventArgs&) { trace += std::string(caption) + " "; return true; });
-  }
-  top.Find("粘贴")->SetProperty(MenuItem::kDisabled, true);
-  EXPECT_EQ(top.Find("全选")->level(), 1);
-  window_.Load();
-  windows().MoveMouse(NativeOf(window_), {100, 100});
-  dialogs().ExpectPopupMenu(Gbk("全选"));
-  MenuItem* chosen = PopupMenu(window_, top);
-  ASSERT_NE(chosen, nullptr);
-  EXPECT_EQ(chosen->name(), "全选");
-  EXPECT_EQ(trace, "全选 ");
-  const auto& shown = dialogs().shown().back();
-  Point origin = window_.native_window().ClientOrigin();
-  EXPECT_EQ(shown.position, (Point{origin.x + 103, origin.y + 103}));
-  ASSERT_EQ(shown.menu.size(), 4u);
-  EXPECT_TRUE(shown.menu[1].disabled);
-  EXPECT_TRUE(shown.menu[2].separator);
-
-  dialogs().ExpectPopupMenu("");  // dismissed
-  EXPECT_EQ(PopupMenu(window_, top, 10, 20), nullptr);
-  EXPECT_EQ(dialogs().shown().back().position, (Point{origin.x + 10, origin.y + 20}));
-  EXPECT_EQ(trace, "全选 ");
-}
 
 
-TEST_F(HeadlessComponentsTest, HouseStyleMessageAndInputBoxes) {
-  dialogs().ExpectMessageBox(Gbk("数据库导出完毕！"), MessageResult::kOk);
-  dialogs().ExpectMessageBox(Gbk("真的清空所有记录？"), MessageResult::kNo);
-  dialogs().ExpectInputBox(Gbk("请输入新密码："), std::string("secret"));
-  dialogs().ExpectInputBox(Gbk("请输入新密码："), std::nullopt);
-  EXPECT_EQ(ShowMessage(platform_, Gbk("数据库导出完毕！")), MessageResult::kOk);
-  EXPECT_EQ(ShowMessage(platform_, Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo),
-            MessageResult::kNo);
-  EXPECT_EQ(AskText(platform_, Gbk("密码设置"), Gbk("请输入新密码："), true), "secret");
-  EXPECT_EQ(AskText(platform_, Gbk("密码设置"), Gbk("请输入新密码："), true), "");
-  const auto& shown = dialogs().shown();
-  ASSERT_EQ(shown.size(), 4u);
-  EXPECT_EQ(shown[0].title, Gbk("信息："));
-  EXPECT_FALSE(shown[0].owned);
-  EXPECT_EQ(shown[1].title, Gbk("清空数据库："));
-  EXPECT_TRUE(shown[2].masked);
-  EXPECT_EQ(shown[2].confirm_caption, Gbk("确认输入(&O)"));
-  EXPECT_EQ(shown[2].cancel_caption, Gbk("取消(&C)"));
-}
 
 class HeadlessWindowTest : public ::testing::Test {
  protected:

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -432,32 +431,6 @@ TEST_F(QtBackendTest, MessageAndInputBoxesShowWhatWasAskedAndAnswerTheButton) {
       if (button->text() == QStringLiteral(u"取消(&C)")) button->click();
   });
   EXPECT_EQ(platform_.dialogs().ShowInputBox(input), std::nullopt);
-}
-
-TEST_F(QtBackendTest, PopupMenusShowAtThePointAndAnswerTheChosenEntry) {
-  auto window = platform_.windows().CreateTopLevelWindow(MainStyle(), {0, 0, 371, 596}, "x", window_listener_);
-  window->Show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(ContainerOf(window.get())));
-  std::vector<MenuEntry> entries = {{Gbk("复制")}, {Gbk("粘贴")}, {"", true}, {Gbk("全选"), false, false, true}};
-  QStringList captions;
-  QPoint shown_at;
-  bool select_all_enabled = true;
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    shown_at = menu->pos();
-    for (QAction* action : menu->actions()) {
-      captions << action->text();
-      if (action->text() == QStringLiteral(u"全选")) select_all_enabled = action->isEnabled();
-    }
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(1)).center());
-  });
-  EXPECT_EQ(platform_.dialogs().ShowPopupMenu(*window, entries, {103, 203}), 1);
-  EXPECT_EQ(captions, (QStringList{QStringLiteral(u"复制"), QStringLiteral(u"粘贴"), QString(), QStringLiteral(u"全选")}));
-  EXPECT_EQ(shown_at, QPoint(103, 203));
-  EXPECT_FALSE(select_all_enabled);
-  QTimer::singleShot(0, [&] { QApplication::activePopupWidget()->close(); });
-  EXPECT_EQ(platform_.dialogs().ShowPopupMenu(*window, entries, {10, 10}), -1) << "dismissed";
 }
 
 TEST_F(QtBackendTest, SaveDialogFiltersAndAppendsTheDefaultExtension) {
