@@ -94,6 +94,8 @@ TEST_F(ComponentsTest, PopupMenuAtThePointerRaisesTheChosenItem) {
   EXPECT_EQ(shown[0].position, (Point{origin.x + 103, origin.y + 103})) << "3 pixels right of and below the pointer";
   ASSERT_EQ(shown[0].menu.size(), 4u);
   EXPECT_EQ(shown[0].menu[0].caption, Gbk("复制"));
+  EXPECT_EQ(shown[0].menu[1].caption, Gbk("粘贴"));
+  EXPECT_EQ(shown[0].menu[3].caption, Gbk("全选"));
   EXPECT_FALSE(shown[0].menu[0].disabled);
   EXPECT_TRUE(shown[0].menu[1].disabled);
   EXPECT_TRUE(shown[0].menu[2].separator);
