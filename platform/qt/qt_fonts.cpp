@@ -67,14 +67,20 @@ void InstallFonts() {
 QString RequestedGuiFamily() { return GuiCandidates().first(); }
 
 QFont ResolveFont(const QString& family, int pixel_height, bool bold, bool italic, bool underline) {
-  // The candidates go to Qt as they are: it takes the first installed one
-  // when it first needs the font, so building a window reads no font list.
+  // The installed face alone, not the list of candidates: with a list Qt
+  // works out the fallback faces of every font as it first loads it (a
+  // sort of all installed fonts, per font and script, a tenth of the
+  // start-up); with one family it does so only when a character is missing
+  // from the face, and picks the same fallbacks then. The list stays for a
+  // machine without any of the faces, where Qt takes what it finds.
   QFont font;
   if (IsSongName(family)) {
-    font.setFamilies(SongCandidates() + GuiCandidates());
+    if (SongFamily().isEmpty()) font.setFamilies(SongCandidates() + GuiCandidates());
+    else font.setFamily(SongFamily());
     font.setStyleHint(QFont::Serif);
   } else if (IsGuiName(family) || GuiCandidates().contains(family, Qt::CaseInsensitive)) {
-    font.setFamilies(GuiCandidates());
+    if (GuiFamily().isEmpty()) font.setFamilies(GuiCandidates());
+    else font.setFamily(GuiFamily());
     font.setStyleHint(QFont::SansSerif);
   } else {
     font.setFamilies(QStringList{family} + GuiCandidates());
