@@ -790,9 +790,14 @@ class QtWindow : public NativeWindow, public QtParent {
   }
 
   void Show() override {
+    // A native window made by this show is mapped above its siblings
+    // already. Raising it anyway makes the server report a new stacking,
+    // and Qt then asks for the window's position and frame again: four
+    // round trips to the server before the first paint.
+    bool made_now = !widget_->testAttribute(Qt::WA_WState_Created);
     widget_->show();
     if (style_.takes_activation) {
-      widget_->raise();
+      if (!made_now) widget_->raise();
       widget_->activateWindow();
     }
   }
