@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QStringList>
+#include <optional>
+#include <thread>
 
 namespace tarnwick::qt {
 namespace {
@@ -25,8 +27,14 @@ const QStringList& GuiCandidates() {
   return faces;
 }
 
+// The families the font configuration listed, when the start-up read them.
+std::optional<QStringList>& NotedFamilies() {
+  static std::optional<QStringList> families;
+  return families;
+}
+
 QString FirstInstalled(const QStringList& candidates) {
-  const QStringList installed = QFontDatabase::families();
+  const QStringList installed = NotedFamilies() ? *NotedFamilies() : QFontDatabase::families();
   for (const QString& face : candidates) {
     if (installed.contains(face, Qt::CaseInsensitive)) return face;
   }
@@ -46,6 +54,22 @@ bool IsGuiName(const QString& family) {
 }
 
 }  // namespace
+
+void NoteInstalledFamilies(QStringList families) { NotedFamilies() = std::move(families); }
+
+void FillFontDatabaseAside() {
+  // Never destroyed: a static thread still joinable at exit would end the
+  // process. Joined first thing when the application goes, before Qt takes
+  // its platform (and the font database with it) down.
+  static std::thread* filler = nullptr;
+  if (filler != nullptr) return;
+  filler = new std::thread([] { QFontDatabase::families(); });
+  qAddPostRoutine([] {
+    filler->join();
+    delete filler;
+    filler = nullptr;
+  });
+}
 
 QString SongFamily() {
   static const QString face = FirstInstalled(SongCandidates());

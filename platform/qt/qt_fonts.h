@@ -8,12 +8,25 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 namespace tarnwick::qt {
 
 // Registers the substitutions and sets the application's default font (the
 // default GUI font, 12 pixels). Call once after the QApplication exists.
 void InstallFonts();
+
+// Tells the resolution which families are installed, as the font
+// configuration lists them (each font's first family name), so that choosing
+// the faces need not wait for Qt's own font database. Call before
+// InstallFonts, or not at all: Qt's database answers then.
+void NoteInstalledFamilies(QStringList families);
+
+// Fills Qt's font database on a thread of its own while the caller goes on
+// (building windows needs the faces' names, not the database); a first
+// font use on the caller's thread waits for it. The thread ends before the
+// application does.
+void FillFontDatabaseAside();
 
 // The installed face the 宋体 family resolves to, and the default GUI face
 // (empty when no CJK face is installed; Qt then falls back per character).

@@ -1,6 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #ifdef TARNWICK_HAVE_FONTCONFIG
@@ -23,11 +24,26 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
   // Reading the font configuration and the list of installed fonts takes
   // milliseconds that the first text would otherwise wait for; the
   // application's connection to the display takes longer, so both go at once.
-  std::thread font_reader([] {
+  // The list also names the installed families, so the program's faces are
+  // chosen without waiting for Qt's font database (filled aside below).
+  std::optional<QStringList> installed;
+  std::thread font_reader([&installed] {
     if (!FcInit()) return;
     FcPattern* pattern = FcPatternCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FILE, FC_INDEX, FC_LANG, FC_CHARSET, (char*)nullptr);
-    if (pattern != nullptr && objects != nullptr) FcFontSetDestroy(FcFontList(nullptr, pattern, objects));
+    FcFontSet* fonts = pattern != nullptr && objects != nullptr ? FcFontList(nullptr, pattern, objects) : nullptr;
+    if (fonts != nullptr) {
+      QStringList families;
+      for (int i = 0; i < fonts->nfont; ++i) {
+        FcChar8* family = nullptr;
+        // Qt names a font by its first family; the others are its aliases.
+        if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
+          families.append(QString::fromUtf8(reinterpret_cast<const char*>(family)));
+        }
+      }
+      installed = std::move(families);
+      FcFontSetDestroy(fonts);
+    }
     if (objects != nullptr) FcObjectSetDestroy(objects);
     if (pattern != nullptr) FcPatternDestroy(pattern);
   });
@@ -35,11 +51,15 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
   auto application = std::make_unique<QApplication>(argc, argv);
 #ifdef TARNWICK_HAVE_FONTCONFIG
   font_reader.join();
+  if (installed) NoteInstalledFamilies(std::move(*installed));
 #endif
   // Closing the main window ends the program through its own shut-down,
   // never because Qt saw the last window go.
   QApplication::setQuitOnLastWindowClosed(false);
   InstallFonts();
+#ifdef TARNWICK_HAVE_FONTCONFIG
+  if (installed) FillFontDatabaseAside();
+#endif
   return application;
 }
 
