@@ -10,23 +10,10 @@
 
 #include "platform/qt/qt_platform.h"
 #include "ui/calendar/cn_month_calendar.h"
+#include "testing/qt_test_application.h"
 
 namespace tarnwick {
 namespace {
-
-std::unique_ptr<QApplication> application;
-
-class Environment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "qt_calendar_test";
-    static char* argv[] = {name, nullptr};
-    application = qt::MakeApplication(argc, argv);
-  }
-  void TearDown() override { application.reset(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 struct Owner : CnMonthCalendarOwner {
   std::vector<std::string> events;

@@ -12,23 +12,10 @@
 #include "platform/qt/qt_platform.h"
 #include "ui/list_box.h"
 #include "ui/main_window.h"
+#include "testing/qt_test_application.h"
 
 namespace tarnwick {
 namespace {
-
-std::unique_ptr<QApplication> application;
-
-class Environment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "qt_main_window_test";
-    static char* argv[] = {name, nullptr};
-    application = qt::MakeApplication(argc, argv);
-  }
-  void TearDown() override { application.reset(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 class QtMainWindowTest : public ::testing::Test {
  protected:

@@ -24,23 +24,10 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 #include "testing/ui_driver.h"
+#include "testing/qt_test_application.h"
 
 namespace tarnwick::testing {
 namespace {
-
-std::unique_ptr<QApplication> application;
-
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "widget_tests";
-    static char* argv[] = {name, nullptr};
-    application = qt::MakeApplication(argc, argv);
-  }
-  void TearDown() override { application.reset(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 Qt::KeyboardModifiers Modifiers(int key_state) {
   Qt::KeyboardModifiers modifiers;

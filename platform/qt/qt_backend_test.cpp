@@ -25,24 +25,10 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 #include "testing/temp_dir.h"
+#include "testing/qt_test_application.h"
 
 namespace tarnwick::qt {
 namespace {
-
-class Environment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "qt_backend_test";
-    static char* argv[] = {name, nullptr};
-    application_ = MakeApplication(argc, argv);
-  }
-  void TearDown() override { application_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> application_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 struct Recorder : WindowListener {
   std::vector<bool> activations;
