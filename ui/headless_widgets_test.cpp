@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "testing/headless_ui.h"
+#include "testing/sample_widgets.h"
 #include "ui/button.h"
 #include "ui/check_box.h"
 #include "ui/common_dlg.h"
@@ -50,29 +51,9 @@ TEST_F(HeadlessControlTest, CommonPropertiesCheckTypesAndReachTheNativeControl) 
 
 class HeadlessSuperBtnTest : public testing::HeadlessUiTest {
  protected:
-  HeadlessSuperBtnTest() : window_(platform_, "main", Design()) {}
+  HeadlessSuperBtnTest() : window_(platform_, "main", testing::MainSizedWindowDesign()) {}
 
-  static WindowDesign Design() {
-    WindowDesign design;
-    design.rect = {0, 0, 371, 596};
-    return design;
-  }
-
-  // Like 超级按钮1: flat, border, no focus rectangle, no images, its own colours.
-  SuperBtn& AddTodayButton() {
-    auto& button = window_.Add<SuperBtn>(nullptr, "today", Rect{125, 244, 57, 18});
-    button.SetProperty(SuperBtn::kStyle, 0);
-    button.SetProperty(SuperBtn::kDrawBorder, true);
-    button.SetProperty(SuperBtn::kDrawFocus, false);
-    button.SetProperty(SuperBtn::kCaption, Gbk("转到今日"));
-    button.SetProperty(SuperBtn::kNormalText, Rgb(255, 255, 0));
-    button.SetProperty(SuperBtn::kNormalBackground, Rgb(0, 128, 128));
-    button.SetProperty(SuperBtn::kLitText, Rgb(0, 0, 0));
-    button.SetProperty(SuperBtn::kLitBackground, Rgb(255, 255, 0));
-    button.SetProperty(SuperBtn::kFocusText, Rgb(255, 255, 255));
-    button.SetProperty(SuperBtn::kFocusBackground, Rgb(0, 128, 128));
-    return button;
-  }
+  SuperBtn& AddTodayButton() { return testing::AddTodayStyleButton(window_); }
 
   // The colour of the caption as last drawn.
   static Color CaptionColor(const SuperBtn& button) {
