@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/text.h"
+#include "ui/label.h"
 #include "ui/super_btn.h"
 #include "ui/window.h"
 
@@ -29,6 +30,18 @@ inline SuperBtn& AddTodayStyleButton(Window& window) {
   button.SetProperty(SuperBtn::kFocusText, Rgb(255, 255, 255));
   button.SetProperty(SuperBtn::kFocusBackground, Rgb(0, 128, 128));
   return button;
+}
+
+// Like 主面板状态栏标签: single-line border, one centred line, black on teal.
+inline Label& AddStatusStyleLabel(Window& window, const std::string& gbk_text) {
+  auto& status = window.Add<Label>(nullptr, "status", Rect{0, 544, 365, 24});
+  status.SetProperty(Label::kBorder, 5);
+  status.SetProperty(Label::kHorizontalAlign, 1);
+  status.SetProperty(Label::kVerticalAlign, 1);
+  status.SetProperty(Label::kTextColor, Rgb(0, 0, 0));
+  status.SetProperty(Label::kBackground, Rgb(0, 128, 128));
+  status.SetText(gbk_text);
+  return status;
 }
 
 }  // namespace tarnwick::testing

@@ -232,13 +232,7 @@ class HeadlessLabelTest : public testing::HeadlessUiTest {
 };
 
 TEST_F(HeadlessLabelTest, StatusLineDrawsOneCentredLineOnItsColoursWithTheBorder) {
-  auto& status = window_.Add<Label>(nullptr, "status", Rect{0, 544, 365, 24});
-  status.SetProperty(Label::kBorder, 5);
-  status.SetProperty(Label::kHorizontalAlign, 1);
-  status.SetProperty(Label::kVerticalAlign, 1);
-  status.SetProperty(Label::kTextColor, Rgb(0, 0, 0));
-  status.SetProperty(Label::kBackground, Rgb(0, 128, 128));
-  status.SetText(Gbk("A&B|当前数据库内共有3条记录"));
+  Label& status = testing::AddStatusStyleLabel(window_, Gbk("A&B|当前数据库内共有3条记录"));
   window_.Load();
   Settle();
   HeadlessSurface& surface = SurfaceOf(status);

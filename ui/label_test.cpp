@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "testing/ui_driver.h"
+#include "testing/sample_widgets.h"
 
 namespace tarnwick {
 namespace {
@@ -15,13 +16,7 @@ class LabelTest : public testing::UiTest {
 };
 
 TEST_F(LabelTest, StatusLineDrawsOnItsColoursWithTheBorderAndRepaintsAtOnce) {
-  auto& status = window_.Add<Label>(nullptr, "status", Rect{0, 544, 365, 24});
-  status.SetProperty(Label::kBorder, 5);
-  status.SetProperty(Label::kHorizontalAlign, 1);
-  status.SetProperty(Label::kVerticalAlign, 1);
-  status.SetProperty(Label::kTextColor, Rgb(0, 0, 0));
-  status.SetProperty(Label::kBackground, Rgb(0, 128, 128));
-  status.SetText(Gbk("A&B|当前数据库内共有3条记录"));
+  Label& status = testing::AddStatusStyleLabel(window_, Gbk("A&B|当前数据库内共有3条记录"));
   int double_clicks = 0;
   status.SetHandler(event::kDoubleClick, [&](const EventArgs&) { ++double_clicks; return true; });
   Show(window_);
