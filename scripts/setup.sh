@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev python3
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libfontconfig-dev
   xvfb xdotool x11-utils x11-apps imagemagick
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-gbsn00lp
 )
