@@ -68,6 +68,16 @@ class QtBackendTest : public ::testing::Test {
     style.frame = FrameStyle::kFixed;
     return style;
   }
+  // The strip at the top edge: no frame, on top, out of the task bar, never activated.
+  WindowStyle StripStyle() {
+    WindowStyle style;
+    style.frame = FrameStyle::kNone;
+    style.system_menu = false;
+    style.in_taskbar = false;
+    style.always_on_top = true;
+    style.takes_activation = false;
+    return style;
+  }
   QtPlatform platform_;
   Recorder window_listener_;
 };
@@ -84,14 +94,8 @@ TEST_F(QtBackendTest, OuterSizesMapToTheClientAreaTheLayoutNeeds) {
   EXPECT_EQ(window->ClientSize(), (Size{365, 262}));
 
   // The strip at the top edge has no frame: outer and client agree.
-  WindowStyle strip;
-  strip.frame = FrameStyle::kNone;
-  strip.system_menu = false;
-  strip.in_taskbar = false;
-  strip.always_on_top = true;
-  strip.takes_activation = false;
   Recorder strip_listener;
-  auto dock = platform_.windows().CreateTopLevelWindow(strip, {50, 0, 370, 2}, "", strip_listener);
+  auto dock = platform_.windows().CreateTopLevelWindow(StripStyle(), {50, 0, 370, 2}, "", strip_listener);
   EXPECT_EQ(dock->ClientSize(), (Size{370, 2}));
   dock->Show();
   EXPECT_TRUE(dock->IsVisible());
@@ -108,14 +112,8 @@ TEST_F(QtBackendTest, TheMainWindowHearsDeactivationAndTheStripHearsClicks) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(ContainerOf(main.get())));
   EXPECT_EQ(window_listener_.activations, std::vector<bool>{true});
 
-  WindowStyle strip;
-  strip.frame = FrameStyle::kNone;
-  strip.system_menu = false;
-  strip.in_taskbar = false;
-  strip.always_on_top = true;
-  strip.takes_activation = false;
   Recorder strip_listener;
-  auto dock = platform_.windows().CreateTopLevelWindow(strip, {50, 0, 370, 2}, "", strip_listener);
+  auto dock = platform_.windows().CreateTopLevelWindow(StripStyle(), {50, 0, 370, 2}, "", strip_listener);
   dock->Show();
   dock->SetWindowOrder(WindowOrder::kTop);
   QTest::mouseClick(ContainerOf(dock.get()), Qt::LeftButton, {}, QPoint(100, 1));
