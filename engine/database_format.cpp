@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <ctime>
 
 #include "base/text.h"
 
@@ -145,15 +144,6 @@ std::string TitleOf(std::string_view path) {
   size_t dot = ExtensionDot(path);
   if (dot == std::string_view::npos) return std::string(path.substr(start));
   return std::string(path.substr(start, dot - start));
-}
-
-double CurrentLocalDateTime() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  // Local seconds since 1970-01-01; that day is 25569 days after 1899-12-30.
-  const double local_seconds = static_cast<double>(now) + static_cast<double>(local.tm_gmtoff);
-  return std::floor(local_seconds) / 86400.0 + 25569.0;
 }
 
 double ClampDate(double value) {

@@ -128,9 +128,7 @@ std::string MemoPathOf(std::string_view main_path);
 // The file name without folder and extension.
 std::string TitleOf(std::string_view path);
 
-// Date-time values: the current local time in whole seconds, and the clamp
-// applied to every date-time read from a record.
-double CurrentLocalDateTime();
+// The clamp applied to every date-time read from a record.
 double ClampDate(double value);
 
 }  // namespace tarnwick

@@ -1,5 +1,5 @@
 // One open database and the locking rules of a connection; shared by the
-// engine's operations (database.cpp) and the memo chains (memo_chain.cpp).
+// engine's operations (database_*.cpp) and the memo chains (memo_chain.cpp).
 #pragma once
 
 #include <cstdint>
@@ -118,6 +118,50 @@ class ScopedByteLock {
   Which which_ = Which::kMain;
   uint64_t offset_ = 0;
 };
+
+// Keeps the ExclusiveHold for a scope.
+class ScopedHold {
+ public:
+  ScopedHold() = default;
+  ScopedHold(const ScopedHold&) = delete;
+  ScopedHold& operator=(const ScopedHold&) = delete;
+  ~ScopedHold() {
+    if (db_ != nullptr) db_->EndHold();
+  }
+  int Acquire(Database& db) {
+    int status = db.BeginHold();
+    if (status == 0) db_ = &db;
+    return status;
+  }
+
+ private:
+  Database* db_ = nullptr;
+};
+
+// Releases a whole-file lock taken directly on a file (during an open).
+class ScopedRangeLock {
+ public:
+  ScopedRangeLock() = default;
+  ScopedRangeLock(const ScopedRangeLock&) = delete;
+  ScopedRangeLock& operator=(const ScopedRangeLock&) = delete;
+  ~ScopedRangeLock() {
+    if (file_ != nullptr) file_->Unlock(0, kWholeFileLength);
+  }
+  FileStatus Acquire(FileSystem& file_system, int wait_ms, CachedFile& file) {
+    FileStatus status = RetryOnConflict(file_system, wait_ms, [&] { return file.Lock(0, kWholeFileLength); });
+    if (status == 0) file_ = &file;
+    return status;
+  }
+
+ private:
+  CachedFile* file_ = nullptr;
+};
+
+// The path a name reaches: default extension, a case-insensitive match of the
+// file name when the exact one does not exist, then made absolute.
+std::string ResolvePath(FileSystem& file_system, std::string_view path);
+// The memo file beside an absolute main-file path.
+std::string ResolveMemoPath(FileSystem& file_system, const std::string& main_path);
 
 // Memo chains. Any damage (a loop, a block outside the file, a data length
 // above 500, a broken free list) gives error::kMemoFileAccessFailed.

@@ -11,6 +11,7 @@
 #include "base/text.h"
 
 #include "engine/engine_test_util.h"
+#include "testing/fault_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace tarnwick {
@@ -63,6 +64,19 @@ TEST_F(DatabaseTest, CreatingTheMemoSchemaWritesTheDocumentedBytes) {
   EXPECT_EQ(Slice(memo, 0, 8), Hex("57 45 44 54  00 00 01 00"));
   EXPECT_EQ(Slice(memo, 8, 8), Slice(main, 8, 8));
   EXPECT_EQ(Slice(memo, 16, 496), Concat({Hex("01 00 00 00"), Zeros(492)}));
+}
+
+TEST_F(DatabaseTest, TheCreationDateIsTheFileLayersLocalDate) {
+  testing::FaultFileSystem clock;
+  DatabaseEngine engine(&clock);
+  clock.SetLocalDateTime({2011, 5, 3, 13, 30, 0});  // 40666.5625
+  ASSERT_TRUE(engine.CreateDatabase(main_path_, MemoSchema()));
+  EXPECT_EQ(Slice(ReadBytes(main_path_), 8, 8), Hex("00 00 00 00 52 DB E3 40"));
+  EXPECT_EQ(Slice(ReadBytes(memo_path_), 8, 8), Hex("00 00 00 00 52 DB E3 40"));
+  clock.SetLocalDateTime({1999, 12, 31, 23, 59, 59});  // 36525 + 86399 / 86400
+  ASSERT_TRUE(engine.CreateDatabase(main_path_, MemoSchema()));
+  EXPECT_EQ(Slice(ReadBytes(main_path_), 8, 8), Hex("37 BA E7 FF BF D5 E1 40"));
+  EXPECT_EQ(Slice(ReadBytes(memo_path_), 8, 8), Hex("37 BA E7 FF BF D5 E1 40"));
 }
 
 TEST_F(DatabaseTest, CreateRefusesBadDefinitions) {

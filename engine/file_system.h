@@ -31,6 +31,7 @@
 #include <memory>
 #include <string>
 
+#include "base/datetime.h"
 #include "engine/database.h"
 
 namespace tarnwick {
@@ -80,6 +81,8 @@ class FileSystem {
   // Milliseconds from an arbitrary start; and a pause.
   virtual uint32_t TickCount() = 0;
   virtual void SleepMilliseconds(int milliseconds) = 0;
+  // The local date and time now, to the second (stamped into new files).
+  virtual CivilDateTime LocalDateTime() = 0;
 };
 
 // The operating system's file layer (process-wide, never destroyed).

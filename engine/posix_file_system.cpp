@@ -246,6 +246,14 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
+  CivilDateTime LocalDateTime() override {
+    const time_t now = time(nullptr);
+    tm local {};
+    localtime_r(&now, &local);
+    return CivilDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                         local.tm_hour, local.tm_min, std::min(local.tm_sec, 59)};
+  }
+
  private:
   static bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;

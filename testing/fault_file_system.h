@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/file_system.h"
@@ -36,6 +37,9 @@ class FaultFileSystem final : public FileSystem {
   std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
   uint32_t TickCount() override { return base_->TickCount(); }
   void SleepMilliseconds(int milliseconds) override { base_->SleepMilliseconds(milliseconds); }
+  // The wrapped layer's date, unless a test set one.
+  CivilDateTime LocalDateTime() override { return local_date_time_ ? *local_date_time_ : base_->LocalDateTime(); }
+  void SetLocalDateTime(const CivilDateTime& value) { local_date_time_ = value; }
 
  private:
   FileSystem* base_;
@@ -45,6 +49,7 @@ class FaultFileSystem final : public FileSystem {
   Operation operation_ = Operation::kWrite;
   int remaining_ = 0;
   FileStatus status_ = 0;
+  std::optional<CivilDateTime> local_date_time_;
   int counts_[static_cast<int>(Operation::kCount)] = {};
 };
 

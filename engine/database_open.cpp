@@ -1,0 +1,116 @@
+// Opening, selecting and closing databases.
+#include <algorithm>
+
+#include "engine/cipher_file.h"
+#include "engine/database_internal.h"
+#include "engine/errors.h"
+#include "engine/open_checks.h"
+#include "engine/record_codec.h"
+
+namespace tarnwick {
+
+bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& options) {
+  if (path.empty()) return Fail(error::kFileNotFound);
+  if (!options.alias.empty() && !IsValidName(options.alias)) return Fail(error::kInvalidAlias);
+  auto db = std::make_unique<Database>();
+  db->engine = this;
+  db->path = ResolvePath(*file_system_, path);
+  for (const auto& open : databases_) {
+    if (NamesEqual(open->path, db->path)) return Fail(error::kAlreadyOpen);
+  }
+  db->title = TitleOf(db->path);
+  db->alias = options.alias;
+  db->read_only = options.read_only;
+  db->share = options.share;
+
+  const bool ask = options.password == "?";
+  std::string password = ask ? std::string() : options.password;
+  // The password lives on only in the file keys; this copy is wiped on every way out.
+  struct Wiper {
+    std::string& text;
+    ~Wiper() { std::fill(text.begin(), text.end(), '\0'); }
+  } wipe_password{password};
+  const FileOpenMode mode{options.read_only ? FileAccess::kRead : FileAccess::kReadWrite, options.share, false};
+
+  // Opens one of the two files through the cipher and the cache, retrying a
+  // conflict for the lock wait time, and locks it whole for the rest of the open.
+  auto open_file = [&](const std::string& file_path, size_t cache_bytes, std::unique_ptr<CachedFile>* opened,
+                       ScopedRangeLock* open_lock) -> int {
+    std::unique_ptr<File> file;
+    FileStatus status =
+        RetryOnConflict(*file_system_, lock_wait_ms_, [&] { return file_system_->Open(file_path, mode, &file); });
+    if (status != 0) return status;
+    *opened = std::make_unique<CachedFile>(std::make_unique<CipherFile>(std::move(file), password), cache_bytes,
+                                           cache_meter_.get());
+    if (db->DeniesOthersReading()) return 0;
+    return open_lock->Acquire(*file_system_, lock_wait_ms_, **opened) != 0 ? error::kLockFailed : 0;
+  };
+
+  ScopedRangeLock open_lock;
+  if (int result = open_file(db->path, kMainCacheBytes, &db->main, &open_lock); result != 0) return Fail(result);
+  if (int result = ReadHeaderWithPassword(*db, &password, ask, prompt_hook_); result != 0) return Fail(result);
+  if (int result = CheckHeaderAndFields(*db); result != 0) return Fail(result);
+  if (int result = RepairRecordArea(*db); result != 0) return Fail(result);
+
+  if (std::any_of(db->fields.begin(), db->fields.end(), [](const Field& f) { return IsLongType(f.type); })) {
+    db->memo_path = ResolveMemoPath(*file_system_, db->path);
+    ScopedRangeLock memo_lock;
+    if (int result = open_file(db->memo_path, kMemoCacheBytes, &db->memo, &memo_lock); result != 0) {
+      // A memo file that cannot be opened reads as missing; a lock conflict stays one.
+      return Fail(result == error::kLockFailed ? error::kLockFailed : error::kMemoFileReadFailed);
+    }
+    if (int result = CheckMemoFile(*db); result != 0) return Fail(result);
+  }
+  if (!db->read_only && db->FlushAll() != 0) return Fail(error::kOpenFailed);
+  db->current = 0;
+  db->UpdateCaching();
+  databases_.push_back(std::move(db));
+  current_ = static_cast<int>(databases_.size()) - 1;
+  return Succeed();
+}
+
+bool DatabaseEngine::SelectDatabase(std::string_view name) {
+  Database* db = FindByName(name);
+  if (db == nullptr) return Fail(error::kNamedDatabaseNotOpen);
+  for (size_t i = 0; i < databases_.size(); ++i) {
+    if (databases_[i].get() == db) current_ = static_cast<int>(i);
+  }
+  return Succeed();
+}
+
+void DatabaseEngine::CloseDatabase() {
+  Database* db = Current();
+  if (db == nullptr) {
+    SetLastError(error::kNoCurrentDatabase);
+    return;
+  }
+  if (db->searching) {
+    SetLastError(error::kUnknown);  // a search condition cannot close the database it runs on
+    return;
+  }
+  databases_.erase(databases_.begin() + current_);
+  current_ = -1;
+  SetLastError(0);
+}
+
+void DatabaseEngine::CloseDatabase(std::string_view name) {
+  Database* db = FindByName(name);
+  SetLastError(0);
+  if (db == nullptr) return;
+  if (db->searching) {
+    SetLastError(error::kUnknown);
+    return;
+  }
+  for (size_t i = 0; i < databases_.size(); ++i) {
+    if (databases_[i].get() != db) continue;
+    databases_.erase(databases_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (current_ == static_cast<int>(i)) {
+      current_ = -1;
+    } else if (current_ > static_cast<int>(i)) {
+      --current_;
+    }
+    return;
+  }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,126 @@
+// The checks and repairs of an open: the header and descriptors, the record
+// area, the memo file's header.
+#include "engine/open_checks.h"
+
+#include <vector>
+
+#include "engine/errors.h"
+#include "engine/record_codec.h"
+
+namespace tarnwick {
+
+int CheckHeaderAndFields(Database& db) {
+  CachedFile& main = *db.main;
+  size_t got = 0;
+  const FileHeader header = ParseFileHeader(db.header);
+  const int32_t record_length = header.record_length;
+  if (record_length <= 0 || header.record_count < 0 || header.next_record_id <= 0) return error::kNotDatabaseFile;
+  if (header.version > kFormatVersion) return error::kVersionTooHigh;
+
+  uint8_t count_bytes[4];
+  if (FileStatus status = main.Read(kFieldCountOffset, count_bytes, 4, &got); status != 0) return status;
+  if (got < 4) return error::kNotDatabaseFile;
+  const int32_t field_count = GetInt32(count_bytes);
+  if (field_count < 1) return error::kNotDatabaseFile;
+  // The descriptors must fit the file before anything is allocated for them.
+  uint64_t length = 0;
+  if (FileStatus status = main.Length(&length); status != 0) return status;
+  const uint64_t descriptors_end = kDescriptorsOffset + static_cast<uint64_t>(field_count) * kDescriptorSize;
+  if (descriptors_end > length) return error::kNotDatabaseFile;
+
+  std::vector<uint8_t> descriptors(static_cast<size_t>(field_count) * kDescriptorSize);
+  if (FileStatus status = main.Read(kDescriptorsOffset, descriptors.data(), descriptors.size(), &got); status != 0) {
+    return status;
+  }
+  if (got < descriptors.size()) return error::kNotDatabaseFile;
+  uint64_t expected_length = 4;
+  db.fields.clear();
+  db.fields.reserve(static_cast<size_t>(field_count));
+  for (int32_t i = 0; i < field_count; ++i) {
+    FieldDescriptor descriptor = ParseFieldDescriptor(descriptors.data() + static_cast<size_t>(i) * kDescriptorSize);
+    if (!descriptor.name_terminated) return error::kNotDatabaseFile;
+    Field field;
+    field.name = std::move(descriptor.name);
+    field.type = descriptor.type;
+    const int32_t offset = descriptor.offset;
+    field.width = descriptor.width;
+    if (offset < 0 || !IsKnownType(field.type)) return error::kNotDatabaseFile;
+    // Text is never wider than creation allows; a wider one would make a
+    // damaged file ask for huge records.
+    if (IsType(field.type, FieldType::kText) && (field.width <= 0 || field.width > kMaxTextWidth)) return error::kNotDatabaseFile;
+    field.offset = static_cast<uint32_t>(offset);
+    field.size = static_cast<uint32_t>(FieldTypeSize(field.type, field.width));
+    // A field outside the record would read or write a neighbour's bytes.
+    if (static_cast<uint64_t>(field.offset) + field.size > static_cast<uint64_t>(record_length)) {
+      return error::kNotDatabaseFile;
+    }
+    expected_length += field.size;
+    db.fields.push_back(std::move(field));
+  }
+  if (expected_length != static_cast<uint64_t>(record_length)) return error::kNotDatabaseFile;
+  db.record_start = descriptors_end;
+  db.record_length = static_cast<uint32_t>(record_length);
+  return 0;
+}
+
+int RepairRecordArea(Database& db) {
+  uint64_t length = 0;
+  if (FileStatus status = db.main->Length(&length); status != 0) return status;
+  const int32_t count = GetInt32(db.header + kCountOffset);
+  const uint64_t whole = (length - db.record_start) / db.record_length;
+  int32_t new_count = count;
+  if (whole < static_cast<uint64_t>(count)) {
+    if (db.read_only) return error::kFileSizeWrong;
+    new_count = static_cast<int32_t>(whole);
+    uint8_t bytes[4];
+    PutInt32(bytes, new_count);
+    if (FileStatus status = db.main->Write(kCountOffset, bytes, 4); status != 0) return status;
+    PutInt32(db.header + kCountOffset, new_count);
+  }
+  if (!db.read_only) {
+    const uint64_t wanted = db.RecordOffset(new_count);
+    if (wanted != length) {
+      if (FileStatus status = db.main->Truncate(wanted); status != 0) return status;
+    }
+  }
+  return 0;
+}
+
+int CheckMemoFile(Database& db) {
+  CachedFile& memo = *db.memo;
+  uint8_t header[kMemoHeaderSize];
+  size_t got = 0;
+  if (memo.Read(0, header, sizeof header, &got) != 0 || got < sizeof header) return error::kMemoFileReadFailed;
+  const MemoFileHeader parsed = ParseMemoFileHeader(header);
+  const int32_t block_count = parsed.block_count;
+  const int32_t free_count = parsed.free_count;
+  const int32_t first_free = parsed.first_free;
+  if (!parsed.magic || block_count <= 0 || free_count < 0 || free_count >= block_count ||
+      first_free < 0 || first_free >= block_count) {
+    return error::kMemoFileReadFailed;
+  }
+  if (parsed.version != ParseFileHeader(db.header).version) return error::kMemoFileVersion;
+  uint64_t length = 0;
+  if (memo.Length(&length) != 0) return error::kMemoFileReadFailed;
+  const uint64_t blocks_present = length / kMemoBlockSize;
+  if (blocks_present < static_cast<uint64_t>(block_count)) {
+    if (db.read_only) return error::kMemoFileDamaged;
+    // Block 0 holds the header; a file without it cannot be repaired.
+    if (blocks_present < 1) return error::kMemoFileReadFailed;
+    uint8_t repaired[12];
+    PutInt32(repaired, static_cast<int32_t>(blocks_present));
+    PutInt32(repaired + 4, free_count);
+    PutInt32(repaired + 8, first_free);
+    // A free list that starts in the lost tail cannot be followed; its blocks
+    // held no data, so it is dropped rather than left pointing outside.
+    if (first_free >= static_cast<int32_t>(blocks_present) || free_count >= static_cast<int32_t>(blocks_present)) {
+      PutInt32(repaired + 4, 0);
+      PutInt32(repaired + 8, 0);
+    }
+    if (FileStatus status = memo.Write(kBlockCountOffset, repaired, sizeof repaired); status != 0) return status;
+  }
+  return 0;
+}
+
+
+}  // namespace tarnwick

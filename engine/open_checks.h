@@ -1,0 +1,24 @@
+// The steps of an open that judge and repair what the files hold: the
+// password check against the header, the header's numbers and the field
+// descriptors, the record area, the memo file's header. Each returns 0 or the
+// engine code the open fails with.
+#pragma once
+
+#include <string>
+
+#include "engine/database_internal.h"
+
+namespace tarnwick {
+
+// Reads the header into db.header through the given password's key; with ask
+// (the "?" password) through the answers to the prompt hook, at most three.
+// On success *password is the one in force ("" for a plain database).
+int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const PasswordPromptHook& hook);
+// The header's numbers and the descriptors; fills db.fields, record_start and record_length.
+int CheckHeaderAndFields(Database& db);
+// The count follows the whole records present; a tail is cut off (not when read-only).
+int RepairRecordArea(Database& db);
+// The memo file's header, and its block count against its length.
+int CheckMemoFile(Database& db);
+
+}  // namespace tarnwick
