@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/editor_text.h"
 #include "base/text.h"
 
 namespace tarnwick {
@@ -160,41 +161,6 @@ HeadlessRichEdit::HeadlessRichEdit(HeadlessWindowSystem& system, HeadlessNode* p
                                    ControlListener& listener, Shell& shell)
     : HeadlessControl(system, HeadlessKind::kRichEdit, parent, rect, listener), shell_(shell) {}
 
-namespace {
-
-// Line breaks as the control reports them: every "\r\n", lone "\r" or lone
-// "\n" reads back as "\r\n".
-std::string NormalizeLineBreaks(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += "\r\n";
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (text[i] == '\n') {
-      out += "\r\n";
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
-
-// The start of the character holding byte position, so a position never
-// splits a double-byte character or a line break.
-int SnapToCharacter(const std::string& text, int position) {
-  int at = 0;
-  while (at < static_cast<int>(text.size())) {
-    int length = static_cast<int>(GbkCharLength(text, at));
-    if (text[at] == '\r' && at + 1 < static_cast<int>(text.size()) && text[at + 1] == '\n') length = 2;
-    if (at + length > position) return at;
-    at += length;
-  }
-  return static_cast<int>(text.size());
-}
-
-}  // namespace
-
 void HeadlessRichEdit::SetText(std::string_view text) {
   text_ = NormalizeLineBreaks(text);
   selection_start_ = 0;
@@ -245,12 +211,7 @@ void HeadlessRichEdit::TypeText(std::string_view text) {
 }
 
 void HeadlessRichEdit::ReplaceSelection(std::string_view text) {
-  std::string insert(text);
-  if (max_length_ > 0) {
-    int room = max_length_ - (static_cast<int>(text_.size()) - selection_length_);
-    if (room <= 0) insert.clear();
-    else if (static_cast<int>(insert.size()) > room) insert.resize(SnapToCharacter(insert, room));
-  }
+  std::string_view insert = FittingInsertion(text, static_cast<int>(text_.size()) - selection_length_, max_length_);
   if (insert.empty() && selection_length_ == 0) return;
   text_.replace(selection_start_, selection_length_, insert);
   selection_start_ += static_cast<int>(insert.size());
@@ -784,7 +745,7 @@ void HeadlessWindowSystem::TypeText(std::string_view text) {
       static_cast<HeadlessRichEdit*>(target)->TypeText(character);
     } else if (target->kind() == HeadlessKind::kEdit) {
       auto* edit = static_cast<HeadlessEdit*>(target);
-      bool fits = edit->max_length_ == 0 || edit->text_.size() + character.size() <= static_cast<std::size_t>(edit->max_length_);
+      bool fits = !FittingInsertion(character, static_cast<int>(edit->text_.size()), edit->max_length_).empty();
       if (!edit->read_only_ && fits && character != "\r" && character != "\n") {
         edit->text_ += character;
         edit->listener()->OnTextChanged();

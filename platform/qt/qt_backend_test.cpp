@@ -308,6 +308,15 @@ TEST_F(QtBackendTest, RichEditCountsGbkBytesAndCrLfLineBreaks) {
   edit->SetMultiLine(true);
   QTest::keyClick(text, Qt::Key_Return);
   EXPECT_EQ(edit->Text(), "ab\r\n");
+
+  // Over the maximum length, the insertion keeps the whole characters that fit.
+  edit->SetMaxLength(8);
+  platform_.shell().SetClipboardText(Gbk("中文字"));
+  edit->SetSelection(2, 0);
+  edit->Paste();
+  EXPECT_EQ(edit->Text(), Gbk("ab中文\r\n"));
+  EXPECT_EQ(edit->SelectionStart(), 6);
+  EXPECT_TRUE(edit->IsModified());
 }
 
 TEST_F(QtBackendTest, ButtonsClickOnlyWhenEnabledAndLeaveMnemonicsToTheProgram) {

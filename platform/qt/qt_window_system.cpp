@@ -47,18 +47,6 @@ Qt::CursorShape ToQtCursor(CursorShape shape) {
   }
 }
 
-QString WithQtLineBreaks(std::string_view gbk) {
-  QString text = ToQString(gbk);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return text;
-}
-
-std::string WithCrLf(QString text) {
-  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-  return FromQString(text);
-}
-
 void ApplyFrame(QFrame* frame, ControlBorder border) {
   switch (border) {
     case ControlBorder::kNone: frame->setFrameStyle(QFrame::NoFrame); break;
@@ -201,7 +189,7 @@ class QtControl : public Interface {
     if (widget_->focusPolicy() == Qt::NoFocus) return;
     widget_->setFocusPolicy(tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
   }
-  void SetToolTip(std::string_view text) override { widget_->setToolTip(WithQtLineBreaks(text)); }
+  void SetToolTip(std::string_view text) override { widget_->setToolTip(ToQtLines(text)); }
   void SetFont(const Font& font) override { widget_->setFont(ToQFont(font)); }
   void SetCursor(CursorShape shape) override {
     if (shape == CursorShape::kDefault) widget_->unsetCursor();
@@ -293,7 +281,7 @@ class QtSurface : public QtControl<NativeSurface, SurfaceWidget>, public QtParen
 // The program handles mnemonics itself: the underline stays, the shortcut goes.
 template <class Button>
 void SetCaptionWithoutShortcut(Button* button, std::string_view caption) {
-  button->setText(WithQtLineBreaks(caption));
+  button->setText(ToQtLines(caption));
   button->setShortcut(QKeySequence());
 }
 
@@ -303,7 +291,7 @@ class QtButton : public QtControl<NativeButton, QPushButton> {
     QObject::connect(widget, &QPushButton::clicked, &bridge(), [this] { this->listener().OnClicked(); });
   }
   void SetCaption(std::string_view caption) override {
-    caption_ = WithQtLineBreaks(caption);
+    caption_ = ToQtLines(caption);
     Arrange();
   }
   void SetIcon(const Image& icon) override {
@@ -324,7 +312,7 @@ class QtButton : public QtControl<NativeButton, QPushButton> {
     Arrange();
   }
   void SetToolTip(std::string_view text) override {
-    tool_tip_ = WithQtLineBreaks(text);
+    tool_tip_ = ToQtLines(text);
     Arrange();
   }
   void Click() override {
@@ -446,11 +434,14 @@ class QtEdit : public QtControl<NativeEdit, QLineEdit> {
  public:
   QtEdit(QLineEdit* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
     QObject::connect(widget, &QLineEdit::textEdited, &bridge(), [this](const QString& text) {
-      if (max_bytes_ > 0 && static_cast<int>(FromQString(text).size()) > max_bytes_) {
-        widget_->setText(last_text_);  // over the byte limit: the edit is refused
-        return;
+      std::string now = FromQString(text);
+      if (max_bytes_ > 0 && static_cast<int>(now.size()) > max_bytes_) {
+        LimitedEdit limited = LimitEdit(FromQString(last_text_), now, max_bytes_);
+        widget_->setText(ToQString(limited.text));
+        widget_->setCursorPosition(GbkToEditorPosition(Utf16Of(widget_->text()), limited.caret));
+        if (widget_->text() == last_text_) return;
       }
-      last_text_ = text;
+      last_text_ = widget_->text();
       this->listener().OnTextChanged();
     });
   }
@@ -487,11 +478,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
     widget->setTabChangesFocus(true);
     QObject::connect(widget, &QPlainTextEdit::textChanged, &bridge(), [this] {
       if (programmatic_) return;
-      if (max_bytes_ > 0 && static_cast<int>(Text().size()) > max_bytes_) {
-        Programmatic guard(this);
-        widget_->undo();
-        return;
-      }
+      if (max_bytes_ > 0 && !KeepWithinMaximum()) return;
       this->listener().OnTextChanged();
     });
     QObject::connect(qApp, &QApplication::focusChanged, &bridge(), [this](QWidget*, QWidget*) { ShowSelection(); });
@@ -499,11 +486,13 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
 
   void SetText(std::string_view text) override {
     Programmatic guard(this);
-    widget_->setPlainText(WithQtLineBreaks(text));
+    widget_->setPlainText(ToQtLines(text));
+    if (max_bytes_ > 0) last_text_ = Text();
+    user_changed_ = false;
     widget_->moveCursor(QTextCursor::Start);
     widget_->document()->setModified(false);
   }
-  std::string Text() const override { return WithCrLf(widget_->toPlainText()); }
+  std::string Text() const override { return FromQtLines(widget_->toPlainText()); }
   void SetReadOnly(bool read_only) override {
     widget_->setReadOnly(read_only);
     // Read-only still lets the user select and copy, as the original does.
@@ -539,27 +528,31 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
     hide_selection_ = hide;
     ShowSelection();
   }
-  void SetMaxLength(int bytes) override { max_bytes_ = std::max(0, bytes); }
+  void SetMaxLength(int bytes) override {
+    max_bytes_ = std::max(0, bytes);
+    last_text_ = Text();
+  }
 
   void SetSelection(int start, int length) override {
     QString text = widget_->toPlainText();
-    int total = ByteLength(text, text.size());
+    int total = EditorToGbkPosition(Utf16Of(text), static_cast<int>(text.size()));
     start = std::clamp(start, 0, total);
     int end = length < 0 ? total : std::clamp(start + length, start, total);
     QTextCursor cursor(widget_->document());
-    cursor.setPosition(CharIndex(text, start));
-    cursor.setPosition(CharIndex(text, end), QTextCursor::KeepAnchor);
+    cursor.setPosition(GbkToEditorPosition(Utf16Of(text), start));
+    cursor.setPosition(GbkToEditorPosition(Utf16Of(text), end), QTextCursor::KeepAnchor);
     widget_->setTextCursor(cursor);
   }
   int SelectionStart() const override {
-    return ByteLength(widget_->toPlainText(), widget_->textCursor().selectionStart());
+    return EditorToGbkPosition(Utf16Of(widget_->toPlainText()), widget_->textCursor().selectionStart());
   }
   int SelectionLength() const override {
     QString text = widget_->toPlainText();
     QTextCursor cursor = widget_->textCursor();
-    return ByteLength(text, cursor.selectionEnd()) - ByteLength(text, cursor.selectionStart());
+    return EditorToGbkPosition(Utf16Of(text), cursor.selectionEnd()) -
+           EditorToGbkPosition(Utf16Of(text), cursor.selectionStart());
   }
-  std::string SelectedText() const override { return WithCrLf(widget_->textCursor().selectedText()); }
+  std::string SelectedText() const override { return FromQtLines(widget_->textCursor().selectedText()); }
   void Copy() override { widget_->copy(); }
   void Cut() override {
     if (!widget_->isReadOnly()) widget_->cut();
@@ -583,25 +576,25 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
     bool was;
   };
 
-  // GBK bytes of the first `chars` characters, a line break counting as the
-  // two bytes of "\r\n".
-  static int ByteLength(const QString& text, qsizetype chars) {
-    chars = std::clamp<qsizetype>(chars, 0, text.size());
-    QString head = text.left(chars);
-    return static_cast<int>(WithCrLf(head).size());
-  }
-  // The character index at a byte position; a position inside a character
-  // moves to its start.
-  static int CharIndex(const QString& text, int bytes) {
-    int at = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-      qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-      int width = ByteLength(text.mid(i, length), length);
-      if (at + width > bytes) return static_cast<int>(i);
-      at += width;
-      i += length - 1;
+  // Cuts what the user inserted beyond the maximum length; false when
+  // nothing of the edit is left.
+  bool KeepWithinMaximum() {
+    std::string now = Text();
+    if (static_cast<int>(now.size()) > max_bytes_) {
+      LimitedEdit limited = LimitEdit(last_text_, now, max_bytes_);
+      Programmatic guard(this);
+      widget_->setPlainText(ToQtLines(limited.text));
+      QTextCursor cursor(widget_->document());
+      cursor.setPosition(GbkToEditorPosition(Utf16Of(widget_->toPlainText()), limited.caret));
+      widget_->setTextCursor(cursor);
+      now = std::move(limited.text);
     }
-    return static_cast<int>(text.size());
+    bool changed = now != last_text_;
+    // Replacing the text cleared the flag; it stays as the user's edits left it.
+    user_changed_ = user_changed_ || changed;
+    widget_->document()->setModified(user_changed_);
+    last_text_ = std::move(now);
+    return changed;
   }
 
   // Hides the selection while the control has no focus, when asked to.
@@ -621,6 +614,8 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   bool hide_selection_ = true;
   bool multi_line_ = true;
   int max_bytes_ = 0;
+  std::string last_text_;  // kept while a maximum length is set
+  bool user_changed_ = false;
 };
 
 // ---- drop-down list ----
