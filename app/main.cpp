@@ -1,16 +1,20 @@
 // The memo book on Linux desktops: the Qt backend under the main window.
 //
-// The process works in the folder of its executable (the database lives
-// there), loads the main window, whose created event runs the start-up, and
-// DockStrip, then runs the message loop until the main window closes.
+// The process works in the folder that holds the database (beside a portable
+// program, else the user's data folder: app/data_folder.h), loads the main
+// window, whose created event runs the memo book's start-up, then runs the
+// message loop until the main window closes.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/data_folder.h"
 #include "app/first_paint_probe.h"
 #include "platform/qt/qt_platform.h"
-#include "ui/main_window.h"
+#include "app/memo_program.h"
+#include "base/text.h"
 
 namespace {
 
@@ -22,6 +26,12 @@ bool Set(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const tarnwick::StartOptions options = tarnwick::TakeStartOptions(argc, argv);
+  if (options.help || !options.error.empty()) {
+    if (!options.error.empty()) std::fprintf(stderr, "tarnwick: %s\n", options.error.c_str());
+    std::fputs(tarnwick::kStartOptionsHelp, options.help ? stdout : stderr);
+    return options.help ? 0 : 2;
+  }
   // Without a display Qt would abort with a core dump; say what is missing.
   // (On Wayland it runs through XWayland, which sets DISPLAY too.)
   if (!Set("DISPLAY") && !Set("QT_QPA_PLATFORM")) {
@@ -32,16 +42,20 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto application = tarnwick::qt::MakeApplication(argc, argv);
-  if (!QDir::setCurrent(QCoreApplication::applicationDirPath())) {
-    std::fprintf(stderr, "tarnwick: cannot work in the program's folder %s\n",
-                 qPrintable(QCoreApplication::applicationDirPath()));
+  const auto data_folder = tarnwick::ChooseDataFolder(
+      options, QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+  if (!data_folder.error.empty()) {
+    std::fprintf(stderr, "tarnwick: %s\n", data_folder.error.c_str());
+    return 1;
+  }
+  if (!QDir::setCurrent(QFile::decodeName(data_folder.folder.c_str()))) {
+    std::fprintf(stderr, "tarnwick: cannot work in the data folder %s\n", data_folder.folder.c_str());
     return 1;
   }
   tarnwick::FirstPaintProbe::InstallIfAsked();
 
   tarnwick::qt::QtPlatform platform;
-  tarnwick::MainWindow main_window(platform);
-  main_window.Load();
-  main_window.dock_strip().Load();  // stays hidden until the window docks
-  return platform.loop().Run();
+  // The store's folder in the engine's GBK; a character GBK lacks keeps its
+  // four-byte code, which the file layer turns back into the same name.
+  return tarnwick::RunMemoProgram(platform, tarnwick::Utf8ToGbk(QDir::currentPath().toStdString()));
 }

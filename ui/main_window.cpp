@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <map>
+#include <set>
+#include <stdexcept>
 
 #include "base/text.h"
 #include "ui/button.h"
@@ -95,6 +97,9 @@ WindowDesign DockStripDesign() {
   result.in_taskbar = design.in_task_bar;
   result.always_on_top = design.always_on_top;
   result.visible = design.visible_when_loaded;
+  // Shown when the user turns to another program: it must not take the
+  // activation back from it.
+  result.takes_activation = false;
   return result;
 }
 
@@ -139,6 +144,7 @@ MainWindow::MainWindow(Platform& platform) : platform_(platform) {
     }
   }
   CreateControls();
+  controls_ = std::make_unique<MainWindowControls>(ResolveControls());
   BuildEntryPoints();
   WireBindings();
 }
@@ -363,12 +369,18 @@ void MainWindow::BuildEntryPoints() {
 }
 
 bool MainWindow::CallEntryPoint(std::string_view handler, const EventArgs& args) {
-  auto found = entry_points_.find(handler);
-  return found == entry_points_.end() ? true : found->second(args);
+  return entry_points_.find(handler)->second(args);
 }
 
+// A binding that cannot reach its control or entry point is a fault of the
+// program, found when the window is built rather than as a dead control.
 void MainWindow::WireBindings() {
+  std::set<std::string_view> reached;
   for (const layout::Binding& binding : layout::Bindings()) {
+    if (!entry_points_.contains(binding.handler)) {
+      throw std::logic_error("binding to an unknown entry point: " + std::string(binding.handler));
+    }
+    reached.insert(binding.handler);
     int number = EventNumber(binding.event);
     std::string handler(binding.handler);
     auto call = [this, handler](const EventArgs& args) { return CallEntryPoint(handler, args); };
@@ -379,17 +391,57 @@ void MainWindow::WireBindings() {
       target = dock_strip_.get();
     } else if (binding.event == layout::Event::kChosen) {
       MenuItem* item = menu_->Find(binding.control);
-      if (item == nullptr) continue;
+      if (item == nullptr) throw std::logic_error("binding of an unknown menu item: " + std::string(binding.control));
       item->SetHandler(call);
       wired_.push_back({std::string(binding.control), number, handler});
       continue;
     } else {
       target = Find(binding.control);
     }
-    if (target == nullptr) continue;
+    if (target == nullptr) throw std::logic_error("binding of an unknown control: " + std::string(binding.control));
     target->SetHandler(number, call);
     wired_.push_back({std::string(binding.control), number, handler});
   }
+  for (const auto& [name, entry] : entry_points_) {
+    if (!reached.contains(name)) throw std::logic_error("entry point without a binding: " + name);
+  }
+}
+
+namespace {
+
+template <class Kind>
+Kind& Resolve(const Window& window, std::string_view name) {
+  Kind* control = window.FindAs<Kind>(name);
+  if (control == nullptr) throw std::logic_error("the window has no control " + std::string(name) + " of its kind");
+  return *control;
+}
+
+}  // namespace
+
+MainWindowControls MainWindow::ResolveControls() const {
+  const Window& w = *window_;
+  return MainWindowControls{
+      .主窗口 = *window_,
+      .DockStrip = *dock_strip_,
+      .日历 = Resolve<CnMonthCalendarControl>(w, "日历"),
+      .超级按钮1 = Resolve<SuperBtn>(w, "超级按钮1"),
+      .备忘编辑框 = Resolve<RichEdit>(w, "备忘编辑框"),
+      .编辑按钮 = Resolve<SuperBtn>(w, "编辑按钮"),
+      .保存按钮 = Resolve<SuperBtn>(w, "保存按钮"),
+      .主面板状态栏标签 = Resolve<Label>(w, "主面板状态栏标签"),
+      .备忘列表分组框 = Resolve<GroupBox>(w, "备忘列表分组框"),
+      .本月备忘列表框 = Resolve<ListBox>(w, "本月备忘列表框"),
+      .搜索内容编辑框 = Resolve<EditBox>(w, "搜索内容编辑框"),
+      .搜索按钮 = Resolve<Button>(w, "搜索按钮"),
+      .标签5 = Resolve<Label>(w, "标签5"),
+      .搜索结果列表框 = Resolve<ListBox>(w, "搜索结果列表框"),
+      .通用对话框 = Resolve<CommonDlg>(w, "通用对话框"),
+      .导出以上按钮 = Resolve<SuperBtn>(w, "导出以上按钮"),
+      .导出全库按钮 = Resolve<SuperBtn>(w, "导出全库按钮"),
+      .搜索面板状态栏标签 = Resolve<Label>(w, "搜索面板状态栏标签"),
+      .密码设置选择框 = Resolve<CheckBox>(w, "密码设置选择框"),
+      .对齐时钟 = Resolve<Timer>(w, "对齐时钟"),
+  };
 }
 
 void MainWindow::ToggleOptionsPanel() {
@@ -398,16 +450,12 @@ void MainWindow::ToggleOptionsPanel() {
 }
 
 void MainWindow::ToggleSidePanels() {
-  if (Label* status = FindAs<Label>("主面板状态栏标签")) {
-    long count = handlers_.RecordCount ? handlers_.RecordCount() : 0;
-    status->SetBackground(Rgb(0, 128, 128));
-    status->SetText(Gbk("选择某个日期并查看当日备忘|当前数据库内共有") + std::to_string(count) + Gbk("条记录"));
-  }
+  Call(handlers_.SidePanelsToggling);
   int width = window_->outer_rect().width;
   if (width < 380) {
     window_->SetProperty(property::kWidth, kWideWidth);
-    if (Control* keyword = Find("搜索内容编辑框")) keyword->SetFocus();
-    if (ListBox* month_list = FindAs<ListBox>("本月备忘列表框")) month_list->Clear();
+    controls_->搜索内容编辑框.SetFocus();
+    controls_->本月备忘列表框.Clear();
     Call(handlers_.RebuildMonthList);
   } else {
     window_->SetProperty(property::kWidth, kNormalWidth);

@@ -8,7 +8,10 @@
 //   Load() raises created (StartUp) and shows the main window, centred on
 //   the screen. DockStrip is created hidden; the program's start-up loads it.
 // - Every binding of the layout calls its entry point; an empty entry point
-//   does nothing. No other event is handled.
+//   does nothing. No other event is handled. A binding whose control or
+//   entry point does not exist, an entry point no binding reaches, and a
+//   control of the typed set (main_window_controls.h) that is missing or of
+//   another kind make the constructor throw std::logic_error naming it.
 // - The window's width and height take only the sizes the layout allows;
 //   the toggles change only one of them each.
 #pragma once
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "ui/main_window_controls.h"
 #include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/menu.h"
@@ -60,6 +64,8 @@ class MainWindow {
 
   Window& window() { return *window_; }
   Window& dock_strip() { return *dock_strip_; }
+  // The controls the behaviour acts on.
+  const MainWindowControls& controls() const { return *controls_; }
   // A control by its layout name (UTF-8); nullptr when there is none.
   Control* Find(std::string_view name) const { return window_->Find(name); }
   template <class Kind>
@@ -73,8 +79,7 @@ class MainWindow {
 
   // Options panel toggle (选项面板按钮): height 695 when below 600, else 596.
   void ToggleOptionsPanel();
-  // Side panel toggle (搜索面板按钮): the general status text with the record
-  // count, then width 664 (focus to the keyword box, month list emptied and
+  // Side panel toggle (搜索面板按钮): SidePanelsToggling first, then width 664 (focus to the keyword box, month list emptied and
   // refilled) when below 380, else 371.
   void ToggleSidePanels();
 
@@ -89,6 +94,7 @@ class MainWindow {
   void CreateControl(const layout::Control& design);
   void BuildEntryPoints();
   void WireBindings();
+  MainWindowControls ResolveControls() const;
   bool CallEntryPoint(std::string_view handler, const EventArgs& args);
 
   Platform& platform_;
@@ -96,6 +102,7 @@ class MainWindow {
   std::unique_ptr<Window> window_;
   std::unique_ptr<Window> dock_strip_;
   CnMonthCalendarControl* calendar_ = nullptr;
+  std::unique_ptr<MainWindowControls> controls_;
   std::unique_ptr<MenuItem> menu_;
   std::vector<WiredBinding> wired_;
   std::map<std::string, std::function<bool(const EventArgs&)>, std::less<>> entry_points_;

@@ -50,9 +50,10 @@ struct MainWindowHandlers {
   std::function<void()> MenuDelete;
   std::function<void()> MenuSelectAll;
 
-  // What the side panel toggle needs from the memo store: the number of
-  // records (0 while empty) and the refill of the month list.
-  std::function<long()> RecordCount;
+  // The side panel toggle (搜索面板按钮) calls SidePanelsToggling before it
+  // changes the width, and RebuildMonthList after emptying the month list
+  // when it opens the panels.
+  std::function<void()> SidePanelsToggling;
   std::function<void()> RebuildMonthList;
 };
 

@@ -387,6 +387,7 @@ TEST_F(MainWindowHeadlessTest, BindingsCallTheirEntryPointsWithTheirArguments) {
   windows().Click(native(), centre("备忘编辑框"), MouseButton::kRight);
   platform_.headless_loop().AdvanceTime(400);
   main_->menu().items()[5]->RaiseChosen();
+  windows().ActivateOtherApplication();
   main_->dock_strip().Load();
   main_->dock_strip().native_window().Show();
   auto& strip = static_cast<HeadlessWindow&>(main_->dock_strip().native_window());

@@ -1,0 +1,170 @@
+#include "app/data_folder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "testing/temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A command line as main() gets it: writable strings ending in a null pointer.
+struct Argv {
+  explicit Argv(std::vector<std::string> arguments) : strings(std::move(arguments)) {
+    for (auto& text : strings) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(strings.size());
+  }
+  std::vector<std::string> Left() const { return {pointers.begin(), pointers.begin() + argc}; }
+
+  std::vector<std::string> strings;
+  std::vector<char*> pointers;
+  int argc = 0;
+};
+
+TEST(TakeStartOptions, TakesItsOwnOptionsAndLeavesQtsInOrder) {
+  Argv line({"tarnwick", "-platform", "xcb", "--data-folder", "/media/stick/memos", "-style", "fusion"});
+  StartOptions options = TakeStartOptions(line.argc, line.pointers.data());
+  EXPECT_EQ(options.data_folder, fs::path("/media/stick/memos"));
+  EXPECT_FALSE(options.help);
+  EXPECT_EQ(options.error, "");
+  EXPECT_EQ(line.Left(), (std::vector<std::string>{"tarnwick", "-platform", "xcb", "-style", "fusion"}));
+  EXPECT_EQ(line.pointers[line.argc], nullptr);
+
+  Argv joined({"tarnwick", "--data-folder=/srv/a b", "--help"});
+  options = TakeStartOptions(joined.argc, joined.pointers.data());
+  EXPECT_EQ(options.data_folder, fs::path("/srv/a b"));
+  EXPECT_TRUE(options.help);
+  EXPECT_EQ(joined.Left(), (std::vector<std::string>{"tarnwick"}));
+
+  // A longer option that merely starts with the same letters is Qt's business.
+  Argv other({"tarnwick", "--data-folders"});
+  options = TakeStartOptions(other.argc, other.pointers.data());
+  EXPECT_FALSE(options.data_folder.has_value());
+  EXPECT_EQ(other.Left(), (std::vector<std::string>{"tarnwick", "--data-folders"}));
+}
+
+TEST(TakeStartOptions, AFolderOptionWithoutAFolderIsAnError) {
+  for (std::vector<std::string> arguments : {std::vector<std::string>{"tarnwick", "--data-folder"},
+                                             std::vector<std::string>{"tarnwick", "--data-folder="}}) {
+    Argv line(arguments);
+    StartOptions options = TakeStartOptions(line.argc, line.pointers.data());
+    EXPECT_EQ(options.error, "--data-folder needs a folder") << arguments.back();
+    EXPECT_EQ(line.argc, 1);
+  }
+}
+
+class DataFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    executable_folder_ = temp_.path() / "prefix" / "bin";
+    home_ = temp_.path() / "home";
+    fs::create_directories(executable_folder_);
+    fs::create_directories(home_);
+    environment_["HOME"] = home_.string();
+  }
+
+  DataFolderChoice Choose(StartOptions options = {}) {
+    return ChooseDataFolder(options, executable_folder_, [this](const char* name) -> std::optional<std::string> {
+      auto found = environment_.find(name);
+      if (found == environment_.end()) return std::nullopt;
+      return found->second;
+    });
+  }
+
+  void MarkInstalled() {
+    fs::path applications = executable_folder_.parent_path() / "share" / "applications";
+    fs::create_directories(applications);
+    std::ofstream(applications / kDesktopEntryName) << "[Desktop Entry]\n";
+  }
+
+  testing::TempDir temp_;
+  fs::path executable_folder_, home_;
+  std::map<std::string, std::string> environment_;
+};
+
+TEST_F(DataFolderTest, APortableFolderKeepsTheStoreBesideTheProgram) {
+  DataFolderChoice choice = Choose();
+  EXPECT_EQ(choice.error, "");
+  EXPECT_EQ(choice.folder, executable_folder_);
+  EXPECT_FALSE(fs::exists(home_ / ".local")) << "nothing is created in the home folder";
+}
+
+TEST_F(DataFolderTest, AnInstalledProgramUsesTheUserDataFolderCreatedOwnerOnly) {
+  MarkInstalled();
+  DataFolderChoice choice = Choose();
+  EXPECT_EQ(choice.error, "");
+  EXPECT_EQ(choice.folder, home_ / ".local" / "share" / "tarnwick");
+  ASSERT_TRUE(fs::is_directory(choice.folder));
+  EXPECT_EQ(fs::status(choice.folder).permissions() & fs::perms::all, fs::perms::owner_all);
+
+  // The next start finds it as it was, memos and permissions left alone.
+  std::ofstream(choice.folder / "memo.edb") << "WEDB";
+  fs::permissions(choice.folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  EXPECT_EQ(Choose().folder, choice.folder);
+  EXPECT_TRUE(fs::exists(choice.folder / "memo.edb"));
+  EXPECT_EQ(fs::status(choice.folder).permissions() & fs::perms::group_read, fs::perms::group_read);
+}
+
+TEST_F(DataFolderTest, XdgDataHomeCountsOnlyWhenAbsolute) {
+  MarkInstalled();
+  environment_["XDG_DATA_HOME"] = (temp_.path() / "data").string();
+  EXPECT_EQ(Choose().folder, temp_.path() / "data" / "tarnwick");
+
+  environment_["XDG_DATA_HOME"] = "relative/data";
+  EXPECT_EQ(Choose().folder, home_ / ".local" / "share" / "tarnwick");
+
+  environment_["XDG_DATA_HOME"] = "";
+  environment_.erase("HOME");
+  DataFolderChoice choice = Choose();
+  EXPECT_TRUE(choice.folder.empty());
+  EXPECT_NE(choice.error.find("--data-folder"), std::string::npos) << choice.error;
+}
+
+TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolder) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser may write anywhere; the installed-program test covers this";
+  fs::permissions(executable_folder_, fs::perms::owner_read | fs::perms::owner_exec);
+  DataFolderChoice choice = Choose();
+  fs::permissions(executable_folder_, fs::perms::owner_all);
+  EXPECT_EQ(choice.folder, home_ / ".local" / "share" / "tarnwick");
+}
+
+TEST_F(DataFolderTest, AnUncreatableDataFolderIsReportedNotUsed) {
+  MarkInstalled();
+  std::ofstream(temp_.path() / "not-a-folder") << "x";
+  environment_["XDG_DATA_HOME"] = (temp_.path() / "not-a-folder").string();
+  DataFolderChoice choice = Choose();
+  EXPECT_TRUE(choice.folder.empty());
+  EXPECT_NE(choice.error.find("not-a-folder/tarnwick"), std::string::npos) << choice.error;
+}
+
+TEST_F(DataFolderTest, ANamedFolderWinsButIsNeverCreated) {
+  fs::create_directories(temp_.path() / "stick" / "memos");
+  StartOptions options;
+  options.data_folder = temp_.path() / "stick" / "memos" / ".." / "memos";
+  EXPECT_EQ(Choose(options).folder, temp_.path() / "stick" / "memos");
+
+  // Relative to the folder the program was started in.
+  fs::path started_in = fs::current_path();
+  fs::current_path(temp_.path());
+  options.data_folder = "stick/memos";
+  DataFolderChoice relative = Choose(options);
+  fs::current_path(started_in);
+  EXPECT_EQ(relative.folder, temp_.path() / "stick" / "memos");
+
+  options.data_folder = temp_.path() / "unplugged" / "memos";
+  DataFolderChoice missing = Choose(options);
+  EXPECT_TRUE(missing.folder.empty());
+  EXPECT_NE(missing.error.find("does not exist"), std::string::npos) << missing.error;
+  EXPECT_FALSE(fs::exists(temp_.path() / "unplugged"));
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,33 @@
+// The whole memo book on one platform: the main window with DockStrip and
+// the behaviour bound to it. Every entry point (app/main.cpp, the Windows
+// entry, the behaviour tests) builds the program through this one piece.
+#pragma once
+
+#include <string>
+
+#include "engine/database.h"
+#include "memo/memo_book.h"
+#include "platform/platform.h"
+#include "ui/main_window.h"
+
+namespace tarnwick {
+
+class MemoProgram {
+ public:
+  // The store lives in folder (GBK, absolute) on engine.
+  MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder);
+
+  // Loads the main window: its start-up runs, then it shows.
+  void Load() { main_window_.Load(); }
+  MainWindow& main_window() { return main_window_; }
+  MemoBook& book() { return book_; }
+
+ private:
+  MainWindow main_window_;
+  MemoBook book_;
+};
+
+// Builds the program, loads it and runs the loop; answers the exit code.
+int RunMemoProgram(Platform& platform, std::string folder);
+
+}  // namespace tarnwick

@@ -1,0 +1,97 @@
+#include "memo/day_view.h"
+
+#include "base/text.h"
+#include "ui/message_box.h"
+
+namespace tarnwick {
+
+const std::string& NoMemoHint() {
+  static const std::string hint = Gbk("此日期目前暂没有备忘事件，可以点击<编辑>按钮开始加入新的备忘");
+  return hint;
+}
+
+DayView::DayView(MemoBook& book) : book_(book), c_(book.controls()) {
+  MainWindowHandlers& h = book.main_window().handlers();
+  h.CalendarDayClicked = [this] { DayClicked(); };
+  h.CalendarDateChanged = [this] { DateChanged(); };
+  h.EditClicked = [this] { Edit(); };
+  h.SaveClicked = [this] { SaveCurrentMemo(); };
+  h.ClearAllRecords = [this](int, int, int) { ClearAllRecords(); };
+  h.SidePanelsToggling = [this] { book_.status().ShowDatabaseCount(); };
+}
+
+void DayView::DayClicked() {
+  book_.RebuildMonthList();
+  if (book_.Editing()) {
+    book_.status().ShowUnsavedWarning();
+    return;
+  }
+  LoadCalendarDate();
+}
+
+void DayView::DateChanged() {
+  // A jump from the month list keeps the list, and its selection, as it is.
+  if (!c_.本月备忘列表框.HasFocus()) book_.RebuildMonthList();
+  if (book_.Editing()) {
+    book_.status().ShowNotSavedYet();
+    return;
+  }
+  LoadCalendarDate();
+}
+
+void DayView::LoadCalendarDate() {
+  book_.status().ShowDatabaseCount();
+  book_.currentDate = c_.日历.calendar().SelectedDate();
+  ShowDayMemo();
+}
+
+void DayView::ShowDayMemo() {
+  MemoStore& store = book_.store();
+  c_.备忘编辑框.SetContent(store.FindMemoRecord(book_.currentDate) ? store.ReadMemoText() : NoMemoHint());
+}
+
+void DayView::Edit() {
+  if (c_.备忘编辑框.content() == NoMemoHint()) c_.备忘编辑框.SetContent("");
+  SetEditing(true);
+  c_.备忘编辑框.SetFocus();
+  book_.status().ShowEditing();
+}
+
+void DayView::SetEditing(bool editing) {
+  c_.备忘编辑框.SetReadOnly(!editing);
+  c_.保存按钮.SetDisabled(!editing);
+  c_.编辑按钮.SetDisabled(editing);
+}
+
+bool DayView::SaveCurrentMemo() {
+  MemoStore& store = book_.store();
+  const std::string text = c_.备忘编辑框.content();
+  if (store.FindMemoRecord(book_.currentDate)) {
+    if (!store.WriteMemoText(text)) {
+      ShowMessage(book_.platform(), Gbk("保存当前编辑信息失败，请检查数据库文件是否存在。"));
+      return false;
+    }
+    book_.status().ShowSaved();
+    SetEditing(false);
+    return true;
+  }
+  if (!store.AppendMemo(book_.currentDate, text)) {
+    ShowMessage(book_.platform(), Gbk("增加记录失败，请检查数据库文件是否存在。"));
+    return false;
+  }
+  SetEditing(false);
+  book_.status().ShowSaved();
+  book_.RebuildMonthList();
+  return true;
+}
+
+void DayView::ClearAllRecords() {
+  MessageResult answer =
+      ShowMessage(book_.platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo);
+  if (answer != MessageResult::kYes) return;
+  book_.store().ClearAllMemos();
+  c_.备忘编辑框.SetContent(NoMemoHint());
+  book_.status().ShowDatabaseCount();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,176 @@
+// The day view as a user lives it: looking at days, Edit and Save, the
+// guard on an unsaved memo, clearing the store.
+#include "memo/day_view.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/memo_book_fixture.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::kNoMemoHint;
+
+class DayViewTest : public testing::MemoBookTest {
+ protected:
+  std::string StoredMemo(DateTime d) {
+    return book().store().FindMemoRecord(d) ? Utf8(book().store().ReadMemoText()) : "<none>";
+  }
+};
+
+TEST_F(DayViewTest, PickingDaysShowsTheirMemosOrTheHint) {
+  Seed({{EncodeDate(2011, 5, 3), "三号的事"}});
+  Start();
+  ClickDay(2011, 5, 3);
+  EXPECT_EQ(EditorText(), "三号的事");
+  EXPECT_EQ(book().currentDate, EncodeDate(2011, 5, 3) + (86399.0 / 86400)) << "the calendar's selected date";
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有1条记录");
+  ClickDay(2011, 5, 4);
+  EXPECT_EQ(EditorText(), kNoMemoHint);
+  EXPECT_TRUE(c().备忘编辑框.read_only());
+}
+
+TEST_F(DayViewTest, EditAndSaveANewMemoThenFindItAfterARestart) {
+  StartWithNewStore();
+  ClickDay(2011, 5, 20);
+  ClickCentre(c().编辑按钮);
+  EXPECT_EQ(EditorText(), "") << "the hint goes";
+  EXPECT_FALSE(c().备忘编辑框.read_only());
+  EXPECT_TRUE(c().备忘编辑框.HasFocus());
+  EXPECT_TRUE(c().编辑按钮.disabled());
+  EXPECT_FALSE(c().保存按钮.disabled());
+  EXPECT_EQ(StatusText(), "编辑完毕后，不要忘记保存哦~");
+  windows().TypeText(Gbk("买菜"));
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StatusText(), "当前编辑内容已保存");
+  EXPECT_TRUE(c().备忘编辑框.read_only());
+  EXPECT_TRUE(c().保存按钮.disabled());
+  EXPECT_FALSE(c().编辑按钮.disabled());
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月20日"}) << "a new record is listed";
+
+  Restart();
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有1条记录");
+  ClickDay(2011, 5, 20);
+  EXPECT_EQ(EditorText(), "买菜");
+}
+
+TEST_F(DayViewTest, SavingNothingKeepsAnEmptyMemoAndRewritingKeepsOneRecord) {
+  StartWithNewStore();
+  ClickDay(2011, 5, 20);
+  ClickCentre(c().编辑按钮);
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 20)), "");
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月20日"});
+  WriteMemo("补上");
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 20)), "补上");
+  EXPECT_EQ(book().store().MemoCount(), 1);
+}
+
+TEST_F(DayViewTest, AMemoThatReadsLikeTheHintIsEmptiedByEdit) {
+  Seed({{EncodeDate(2011, 5, 17), std::string(kNoMemoHint)}});
+  Start();
+  ClickCentre(c().编辑按钮);
+  EXPECT_EQ(EditorText(), "");
+}
+
+TEST_F(DayViewTest, ClickingAnotherDayWhileEditingKeepsTheMemoAndItsDate) {
+  StartWithNewStore();
+  ClickDay(2011, 5, 10);
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("十号"));
+  ClickDay(2011, 5, 12);
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 12}));
+  EXPECT_EQ(EditorText(), "十号");
+  EXPECT_EQ(StatusText(), "注意：信息尚未保存，请点击<保存>按钮后再进行其他操作！");
+  EXPECT_EQ(StatusBackground(), Rgb(255, 255, 0));
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月没有记录！"}) << "still rebuilt";
+
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 10)), "十号");
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 12)), "<none>");
+  EXPECT_EQ(EditorText(), "十号") << "the saved memo stays until a date is picked";
+  ClickDay(2011, 5, 12);
+  EXPECT_EQ(EditorText(), kNoMemoHint);
+}
+
+TEST_F(DayViewTest, OtherDateChangesWhileEditingOnlySayNotSavedYet) {
+  StartWithNewStore();
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("今天"));
+  c().主面板状态栏标签.SetBackground(Rgb(1, 2, 3));
+  c().日历.calendar().SetDate(2011, 8, 1);
+  Settle();
+  EXPECT_EQ(StatusText(), "还没保存呢");
+  EXPECT_EQ(StatusBackground(), Rgb(1, 2, 3)) << "the background stays";
+  EXPECT_EQ(EditorText(), "今天");
+  EXPECT_EQ(book().currentDate, EncodeDate(2011, 5, 17) + 86399.0 / 86400);
+}
+
+TEST_F(DayViewTest, ClearAllAsksThenEmptiesTheStoreInEitherMode) {
+  Seed({{EncodeDate(2011, 5, 3), "a"}, {EncodeDate(2011, 5, 17), "b"}});
+  Start();
+  ExpectMessage("真的清空所有记录？", MessageResult::kNo);
+  DoubleClick(c().主面板状态栏标签);
+  Settle();
+  EXPECT_EQ(Utf8(dialogs().shown().back().title), "清空数据库：");
+  EXPECT_EQ(book().store().MemoCount(), 2);
+
+  ClickCentre(c().编辑按钮);
+  ExpectMessage("真的清空所有记录？", MessageResult::kYes);
+  DoubleClick(c().主面板状态栏标签);
+  Settle();
+  EXPECT_EQ(book().store().MemoCount(), 0);
+  EXPECT_EQ(EditorText(), kNoMemoHint);
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+  EXPECT_FALSE(c().保存按钮.disabled()) << "the mode stays";
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), kNoMemoHint) << "the hint is what was in the editor";
+}
+
+TEST_F(DayViewTest, SaveWithoutAStoreFailsAndKeepsTheText) {
+  Seed({});
+  Start();
+  book().store().CloseMemoDatabase();
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("不能丢"));
+  ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(EditorText(), "不能丢");
+  EXPECT_FALSE(c().保存按钮.disabled());
+  EXPECT_FALSE(c().备忘编辑框.read_only());
+}
+
+TEST_F(DayViewTest, AFailedRewriteSaysSoAndTheNextSaveSucceeds) {
+  Seed({{EncodeDate(2011, 5, 17), "旧的"}});
+  Start();
+  ClickCentre(c().编辑按钮);
+  c().备忘编辑框.Select(0, -1);
+  windows().TypeText(Gbk("新的"));
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
+  ExpectMessage("保存当前编辑信息失败，请检查数据库文件是否存在。");
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(EditorText(), "新的");
+  EXPECT_FALSE(c().保存按钮.disabled()) << "still editing";
+  faults_.Disarm();
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), "新的");
+}
+
+TEST_F(DayViewTest, TheSidePanelButtonShowsTheRecordCount) {
+  Seed({{EncodeDate(2011, 5, 3), "a"}});
+  Start();
+  c().主面板状态栏标签.SetBackground(Rgb(255, 255, 0));
+  program_->main_window().ToggleSidePanels();
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有1条记录");
+  EXPECT_EQ(StatusBackground(), Rgb(0, 128, 128));
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,171 @@
+#include "memo/lifecycle.h"
+
+#include "base/text.h"
+#include "memo/day_view.h"
+#include "ui/message_box.h"
+
+namespace tarnwick {
+namespace {
+
+std::string OpenFailedAtStartUp() {
+  return Gbk("数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次");
+}
+
+}  // namespace
+
+Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
+  MainWindowHandlers& h = book.main_window().handlers();
+  h.StartUp = [this] { StartUp(); };
+  h.QueryShutDown = [this] { return QueryShutDown(); };
+  h.HideIntoDockStrip = [this] { HideIntoDockStrip(); };
+  h.ComeBackFromDockStrip = [this](int, int, int) { ComeBackFromDockStrip(); };
+  book.store().engine().SetPasswordPromptHook([this](const PasswordPromptRequest& request) {
+    return AskPassword(request.retry_line);
+  });
+}
+
+void Lifecycle::StartUp() {
+  MemoStore& store = book_.store();
+  if (store.IsDatabaseProtected()) {
+    EnterLockMode();
+    c_.DockStrip.Load();
+    c_.超级按钮1.SetCaption(Gbk("解锁程序"));
+    c_.密码设置选择框.SetChecked(true);
+    c_.日历.SetFocus();
+    return;
+  }
+  const CivilDateTime today = DecodeDateTime(book_.Now());
+  book_.wheelMonth = today.month;
+  c_.DockStrip.Load();
+  c_.日历.calendar().SetDate(today.year, today.month, today.day);
+  c_.主面板状态栏标签.SetBackground(kTeal);
+  // Docked at the top edge, 300 pixels in from the right edge of the screen.
+  Window& window = c_.主窗口;
+  window.SetProperty(property::kTop, 0);
+  window.SetProperty(property::kLeft,
+                     book_.platform().loop().ScreenSize().width - window.outer_rect().width - 300);
+  c_.日历.SetFocus();
+  if (store.DatabaseFileExists()) {
+    OpenExistingStore();
+  } else {
+    CreateMissingStore();
+  }
+}
+
+void Lifecycle::OpenExistingStore() {
+  MemoStore& store = book_.store();
+  if (!store.OpenMemoDatabase()) {
+    ShowMessage(book_.platform(), OpenFailedAtStartUp());
+    return;
+  }
+  book_.status().ShowDatabaseCount();
+  c_.备忘编辑框.SetContent(store.FindMemoRecord(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
+}
+
+void Lifecycle::CreateMissingStore() {
+  MemoStore& store = book_.store();
+  MessageResult answer = ShowMessage(book_.platform(), Gbk("数据库文件未找到！是否重新创建一个新的数据库？"),
+                                     Gbk("请确认："), MessageButtons::kYesNo);
+  if (answer != MessageResult::kYes) {
+    ShowMessage(book_.platform(), Gbk("抱歉，没有数据库支持本软件无法执行，程序将自动退出"));
+    EndProcess();
+    return;
+  }
+  store.CreateMemoDatabase();
+  c_.DockStrip.SetVisible(false);
+  if (!store.OpenMemoDatabase()) {
+    ShowMessage(book_.platform(), OpenFailedAtStartUp());
+    return;
+  }
+  book_.status().ShowDatabaseCount();
+  ShowTodaysMemoFromHere();
+}
+
+bool Lifecycle::ShowTodaysMemoFromHere() {
+  MemoStore& store = book_.store();
+  bool found = store.FindMemoRecordFromHere(book_.Now());
+  c_.备忘编辑框.SetContent(found ? store.ReadMemoText() : NoMemoHint());
+  return found;
+}
+
+void Lifecycle::EnterLockMode() {
+  Window& window = c_.主窗口;
+  window.SetProperty(property::kWidth, kWidth);
+  window.SetProperty(property::kHeight, kLockedHeight);
+  window.SetCaption(Gbk("Tarnwick V2.8 beta 加密状态，请先解锁程序"));
+}
+
+void Lifecycle::RestoreWindowSize() {
+  c_.主窗口.SetProperty(property::kWidth, kWidth);
+  c_.主窗口.SetProperty(property::kHeight, kUnlockedHeight);
+}
+
+void Lifecycle::UnlockProgram() {
+  c_.DockStrip.SetVisible(false);
+  c_.主窗口.SetVisible(true);
+  std::string password = AskPassword({}).value_or(std::string());
+  MemoStore& store = book_.store();
+  bool opened = password.empty() ? store.OpenMemoDatabase() : store.OpenMemoDatabase(password);
+  if (!opened) {
+    ShowMessage(book_.platform(), Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
+    return;
+  }
+  book_.status().ShowCurrentCount();
+  RestoreWindowSize();
+  c_.DockStrip.SetVisible(false);
+  c_.主窗口.SetVisible(true);
+  if (!ShowTodaysMemoFromHere()) book_.status().SetBackground(kSilver);
+}
+
+std::optional<std::string> Lifecycle::AskPassword(const std::string& retry_line) {
+  InputBoxRequest request;
+  request.title = Gbk("密码输入");
+  request.prompt = Gbk("请输入数据库访问密码：");
+  if (!retry_line.empty()) request.prompt = retry_line + "\r\n" + request.prompt;
+  request.masked = true;
+  request.confirm_caption = Gbk("确认(&O)");
+  request.cancel_caption = Gbk("取消(&C)");
+  return book_.platform().dialogs().ShowInputBox(request);
+}
+
+bool Lifecycle::QueryShutDown() {
+  if (ending_) return true;
+  if (!c_.保存按钮.disabled()) {
+    ShowMessage(book_.platform(), Gbk("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了"), Gbk("注意："));
+    // A failed save keeps the window, and the text, once; a second close ends.
+    if (!book_.SaveCurrentMemo() && !close_refused_) {
+      close_refused_ = true;
+      return false;
+    }
+  }
+  c_.DockStrip.Close();
+  book_.store().CloseMemoDatabase();
+  return true;
+}
+
+// Ends the program before its loop has run: the main window closes without
+// its shut-down (nothing is open), which ends the loop with exit code 0.
+void Lifecycle::EndProcess() {
+  ending_ = true;
+  c_.DockStrip.Close();
+  c_.主窗口.Close();
+}
+
+void Lifecycle::HideIntoDockStrip() {
+  Window& window = c_.主窗口;
+  const Rect frame = window.outer_rect();
+  if (frame.top != 0) return;
+  window.SetVisible(false);
+  c_.DockStrip.SetVisible(true);
+  c_.DockStrip.SetProperty(property::kLeft, frame.left);
+  c_.DockStrip.SetProperty(property::kTop, 0);
+  c_.DockStrip.SetWindowOrder(WindowOrder::kTop);
+}
+
+void Lifecycle::ComeBackFromDockStrip() {
+  c_.DockStrip.SetVisible(false);
+  c_.主窗口.SetVisible(true);
+  book_.status().ShowReturnCount();
+}
+
+}  // namespace tarnwick

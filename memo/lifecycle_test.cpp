@@ -1,0 +1,249 @@
+// The life cycle as a user lives it: first run, start-up with a store, the
+// locked state and the unlock, the top-edge strip, the shut-down.
+#include "memo/lifecycle.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "testing/memo_book_fixture.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::kNoMemoHint;
+
+class LifecycleTest : public testing::MemoBookTest {
+ protected:
+  // A store protected by password, holding a memo of 2011-05-16.
+  void SeedProtectedStore(const std::string& password) {
+    Seed({{EncodeDate(2011, 5, 16), "昨天"}});
+    DatabaseEngine engine;
+    MemoStore store(engine, folder_);
+    ASSERT_TRUE(store.OpenMemoDatabase());
+    ASSERT_TRUE(store.SetDatabasePassword(password));
+    store.CloseMemoDatabase();
+  }
+  void ClickToday() {
+    ClickCentre(c().超级按钮1);
+    Settle();
+  }
+};
+
+TEST_F(LifecycleTest, FirstRunCreatesTheStoreWhenTheUserAgrees) {
+  StartWithNewStore();
+  EXPECT_EQ(dialogs().shown()[0].title, Gbk("请确认："));
+  EXPECT_EQ(dialogs().shown()[0].buttons, MessageButtons::kYesNo);
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("memo.edb")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("memo.EDT")));
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+  EXPECT_EQ(StatusBackground(), Rgb(0, 128, 128));
+  EXPECT_EQ(EditorText(), kNoMemoHint);
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 17}));
+  EXPECT_EQ(book().wheelMonth, 5);
+  EXPECT_FALSE(NativeOf(c().DockStrip).IsVisible());
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_FALSE(loop().quit_code().has_value());
+}
+
+TEST_F(LifecycleTest, FirstRunDeclinedSaysFarewellAndEndsWithoutAFile) {
+  ExpectMessage("数据库文件未找到！是否重新创建一个新的数据库？", MessageResult::kNo);
+  ExpectMessage("抱歉，没有数据库支持本软件无法执行，程序将自动退出");
+  Start();
+  EXPECT_EQ(loop().quit_code(), 0);
+  EXPECT_FALSE(native_main().IsVisible());
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("memo.edb")));
+}
+
+TEST_F(LifecycleTest, StartUpWithAStoreShowsTodayDockedAtTheTopEdge) {
+  Seed({{EncodeDate(2011, 5, 16), "昨天"}, {EncodeDate(2011, 5, 17), "今天的备忘"}});
+  Start();
+  EXPECT_EQ(EditorText(), "今天的备忘");
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有2条记录");
+  const Rect frame = main_window().outer_rect();
+  EXPECT_EQ(frame.top, 0);
+  EXPECT_EQ(frame.left, 1280 - 371 - 300);
+  EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 beta  ");
+  loop().AdvanceTime(200);
+  EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 Beta") << "the first alignment tick";
+  EXPECT_TRUE(c().备忘编辑框.read_only());
+  EXPECT_TRUE(c().保存按钮.disabled());
+}
+
+TEST_F(LifecycleTest, TheCalendarHasTheKeyboardFocusAfterStartUp) {
+  StartWithNewStore();
+  EXPECT_TRUE(c().日历.HasFocus());
+}
+
+TEST_F(LifecycleTest, ASecondRunningCopyCannotOpenTheStore) {
+  Seed({});
+  Start();
+  DatabaseEngine other_engine;
+  MainWindow other_window(platform_);
+  MemoBook other(other_window, other_engine, folder_);
+  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次");
+  other_window.Load();
+  Settle();
+  EXPECT_EQ(other.store().MemoCount(), 0);
+}
+
+// Whatever way the store was opened, a second copy finds it taken.
+TEST_F(LifecycleTest, TheStoreIsLockedAfterCreationAndAfterAnUnlock) {
+  auto expect_taken = [&] {
+    DatabaseEngine other_engine;
+    MemoStore other(other_engine, folder_);
+    EXPECT_FALSE(other.OpenMemoDatabase());
+  };
+  StartWithNewStore();
+  expect_taken();
+  Close();
+  SeedProtectedStore("pw");
+  Start();
+  dialogs().ExpectInputBox({}, "pw");
+  ClickToday();
+  expect_taken();
+}
+
+TEST_F(LifecycleTest, AProtectedStoreStartsLocked) {
+  SeedProtectedStore("pw");
+  Start();
+  EXPECT_EQ(main_window().outer_rect().width, 371);
+  EXPECT_EQ(main_window().outer_rect().height, 290);
+  EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 beta 加密状态，请先解锁程序");
+  EXPECT_EQ(Utf8(c().超级按钮1.caption()), "解锁程序");
+  EXPECT_TRUE(c().密码设置选择框.checked());
+  EXPECT_EQ(book().store().MemoCount(), 0) << "the store stays closed";
+  loop().AdvanceTime(1000);
+  EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 beta 加密状态，请先解锁程序") << "locked height";
+}
+
+TEST_F(LifecycleTest, UnlockCancelledOrWrongStaysLockedAndMayBeTriedAgain) {
+  SeedProtectedStore("pw");
+  Start();
+  dialogs().ExpectInputBox(Gbk("请输入数据库访问密码："), std::nullopt);
+  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者密码有误？");
+  ClickToday();
+  const auto& asked = dialogs().shown()[0];
+  EXPECT_EQ(Utf8(asked.title), "密码输入");
+  EXPECT_TRUE(asked.masked);
+  EXPECT_EQ(Utf8(asked.confirm_caption), "确认(&O)");
+  EXPECT_EQ(Utf8(asked.cancel_caption), "取消(&C)");
+  EXPECT_EQ(main_window().outer_rect().height, 290);
+
+  dialogs().ExpectInputBox({}, "wrong");
+  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者密码有误？");
+  ClickToday();
+  EXPECT_EQ(Utf8(c().超级按钮1.caption()), "解锁程序");
+  EXPECT_EQ(book().store().MemoCount(), 0);
+}
+
+TEST_F(LifecycleTest, UnlockWithTheRightPasswordOpensTheStoreAndGoesToToday) {
+  SeedProtectedStore("pw");
+  Start();
+  dialogs().ExpectInputBox({}, "pw");
+  ClickToday();
+  EXPECT_EQ(main_window().outer_rect().height, 596);
+  EXPECT_EQ(EditorText(), kNoMemoHint) << "no memo today";
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有1条记录")
+      << "the date change of go-to-today follows the unlock";
+  EXPECT_EQ(StatusBackground(), Rgb(0, 128, 128));
+  loop().AdvanceTime(200);
+  EXPECT_EQ(Utf8(c().超级按钮1.caption()), "转到今日");
+  EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 Beta");
+  ClickDay(2011, 5, 16);
+  EXPECT_EQ(EditorText(), "昨天");
+}
+
+TEST_F(LifecycleTest, UnlockWithoutTodaysMemoTurnsTheStatusSilverUntilTheDateChange) {
+  SeedProtectedStore("pw");
+  Start();
+  dialogs().ExpectInputBox({}, "pw");
+  book().UnlockProgram();
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前有1条记录");
+  EXPECT_EQ(StatusBackground(), Rgb(192, 192, 192));
+}
+
+TEST_F(LifecycleTest, TheEnginesQuestionMarkPromptUsesTheProgramsDialog) {
+  SeedProtectedStore("pw");
+  Start();
+  dialogs().ExpectInputBox({}, "?");
+  dialogs().ExpectInputBox({}, "wrong");
+  dialogs().ExpectInputBox({}, "pw");
+  ClickToday();
+  ASSERT_EQ(dialogs().shown().size(), 3u);
+  EXPECT_EQ(Utf8(dialogs().shown()[2].text), "密码错误，您还有 2 次重新输入的机会。\r\n请输入数据库访问密码：");
+  EXPECT_EQ(book().store().MemoCount(), 1);
+}
+
+TEST_F(LifecycleTest, HidingIntoTheStripAtTheTopEdgeAndComingBack) {
+  StartWithNewStore();
+  main_window().SetProperty(property::kLeft, 400);
+  windows().ActivateOtherApplication();
+  Settle();
+  HeadlessWindow& strip = NativeOf(c().DockStrip);
+  EXPECT_FALSE(native_main().IsVisible());
+  ASSERT_TRUE(strip.IsVisible());
+  EXPECT_EQ(strip.OuterRect(), (Rect{400, 0, 370, 2}));
+  EXPECT_EQ(windows().ZOrder().front(), &strip);
+  EXPECT_FALSE(strip.IsActive()) << "ordered without activation";
+
+  c().主面板状态栏标签.SetBackground(Rgb(255, 255, 0));
+  windows().Click(strip, {5, 1});
+  Settle();
+  EXPECT_FALSE(strip.IsVisible());
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_EQ(StatusText(), "选择日期或编辑当日备忘|当前有0条记录");
+  EXPECT_EQ(StatusBackground(), Rgb(0, 128, 128));
+}
+
+TEST_F(LifecycleTest, AWindowAwayFromTheTopEdgeStaysWhenDeactivated) {
+  StartWithNewStore();
+  main_window().SetProperty(property::kTop, 200);
+  windows().ActivateByUser(native_main());
+  windows().ActivateOtherApplication();
+  Settle();
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_FALSE(NativeOf(c().DockStrip).IsVisible());
+}
+
+TEST_F(LifecycleTest, ClosingWhileEditingSavesWithANotice) {
+  StartWithNewStore();
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("未保存的字"));
+  ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
+  Close();
+  EXPECT_EQ(Utf8(dialogs().shown().back().title), "注意：");
+  EXPECT_EQ(loop().quit_code(), 0);
+  Start();
+  EXPECT_EQ(EditorText(), "未保存的字");
+}
+
+TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
+  StartWithNewStore();
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("写不进去"));
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+  ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
+  ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+  Close();
+  EXPECT_FALSE(loop().quit_code().has_value());
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_EQ(EditorText(), "写不进去");
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+  ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
+  ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+  Close();
+  EXPECT_EQ(loop().quit_code(), 0);
+}
+
+TEST_F(LifecycleTest, ClosingWhileViewingEndsWithoutAMessageAndReleasesTheStore) {
+  StartWithNewStore();
+  Close();
+  EXPECT_EQ(loop().quit_code(), 0);
+  EXPECT_EQ(dialogs().shown().size(), 1u) << "only the creation question";
+  DatabaseEngine other;
+  EXPECT_TRUE(MemoStore(other, folder_).OpenMemoDatabase());
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,31 @@
+#include "memo/memo_book.h"
+
+#include "memo/day_view.h"
+#include "memo/lifecycle.h"
+#include "memo/month_overview.h"
+
+namespace tarnwick {
+
+MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string folder)
+    : main_window_(main_window),
+      store_(engine, std::move(folder)),
+      status_(main_window.controls().主面板状态栏标签, store_),
+      lifecycle_(std::make_unique<Lifecycle>(*this)),
+      day_view_(std::make_unique<DayView>(*this)),
+      month_overview_(std::make_unique<MonthOverview>(*this)) {}
+
+MemoBook::~MemoBook() { store_.engine().SetPasswordPromptHook(nullptr); }
+
+bool MemoBook::Editing() const { return controls().编辑按钮.disabled(); }
+
+DateTime MemoBook::Now() { return platform().loop().LocalNow(); }
+
+void MemoBook::EnterLockMode() { lifecycle_->EnterLockMode(); }
+void MemoBook::UnlockProgram() { lifecycle_->UnlockProgram(); }
+void MemoBook::RestoreWindowSize() { lifecycle_->RestoreWindowSize(); }
+bool MemoBook::SaveCurrentMemo() { return day_view_->SaveCurrentMemo(); }
+void MemoBook::ShowDayMemo() { day_view_->ShowDayMemo(); }
+void MemoBook::RebuildMonthList() { month_overview_->RebuildMonthList(); }
+void MemoBook::GoToToday() { month_overview_->GoToToday(); }
+
+}  // namespace tarnwick

@@ -1,0 +1,96 @@
+#include "memo/memo_store.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/text.h"
+#include "engine/file_system.h"
+
+namespace tarnwick {
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+const std::string& DateField() {
+  static const std::string name = Gbk("日期");
+  return name;
+}
+
+const std::string& MemoField() {
+  static const std::string name = Gbk("备忘");
+  return name;
+}
+
+// The name the engine gives the open store: its file title.
+constexpr std::string_view kDatabaseName = "memo";
+
+}  // namespace
+
+DateTime DayKey(DateTime d) { return TextToDate(DateOnlyText(d)); }
+
+MemoStore::MemoStore(DatabaseEngine& engine, std::string folder)
+    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kSeparator + "memo.edb") {}
+
+bool MemoStore::DatabaseFileExists() { return engine_.file_system().Exists(path_); }
+
+bool MemoStore::IsDatabaseProtected() { return engine_.IsPasswordProtected(path_); }
+
+void MemoStore::CreateMemoDatabase() {
+  engine_.CreateDatabase(path_, {{DateField(), static_cast<int>(FieldType::kDateTime), 20},
+                                 {MemoField(), static_cast<int>(FieldType::kMemo), 20}});
+}
+
+bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
+  OpenOptions options;
+  if (password) options.password = std::string(*password);
+  if (!engine_.OpenDatabase(folder_ + kSeparator + std::string(kDatabaseName), options)) return false;
+  if (HasMemoFields() && engine_.SelectDatabase(kDatabaseName) && engine_.LockDatabase()) return true;
+  engine_.CloseDatabase(kDatabaseName);
+  return false;
+}
+
+bool MemoStore::HasMemoFields() {
+  const std::vector<FieldInf> fields = engine_.Fields();
+  return fields.size() >= 2 && fields[0].type == static_cast<int>(FieldType::kDateTime) &&
+         fields[1].type == static_cast<int>(FieldType::kMemo);
+}
+
+void MemoStore::CloseMemoDatabase() { engine_.CloseDatabase(); }
+
+int MemoStore::MemoCount() { return std::max(engine_.RecordCount(), 0); }
+
+bool MemoStore::FindMemoRecord(DateTime d) {
+  engine_.GoFirst();
+  return FindMemoRecordFromHere(d);
+}
+
+bool MemoStore::FindMemoRecordFromHere(DateTime d) {
+  const DateTime key = ClampDateTime(DayKey(d));
+  return engine_.SearchForward([&] { return ClampDateTime(ReadMemoDate()) == key; });
+}
+
+std::string MemoStore::ReadMemoText() { return engine_.ReadField(MemoField()).AsText(); }
+
+DateTime MemoStore::ReadMemoDate() { return engine_.ReadField(DateField()).AsDateTime(); }
+
+bool MemoStore::WriteMemoText(std::string_view text) {
+  return engine_.WriteField(MemoField(), FieldValue::Text(std::string(text)));
+}
+
+bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
+  return engine_.AppendRecord({FieldValue::DateTime(DayKey(d)), FieldValue::Text(std::string(text))});
+}
+
+void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
+
+bool MemoStore::NextMemo() { return engine_.Skip(1); }
+
+void MemoStore::ClearAllMemos() { engine_.ClearAllRecords(); }
+
+bool MemoStore::SetDatabasePassword(std::string_view password) { return engine_.SetPassword(password); }
+
+}  // namespace tarnwick

@@ -1,0 +1,170 @@
+// The memo store over a real engine in a temporary folder.
+#include "memo/memo_store.h"
+
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "engine/engine_test_util.h"
+#include "testing/fault_file_system.h"
+#include "testing/temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+class MemoStoreTest : public ::testing::Test {
+ protected:
+  MemoStoreTest() : store_(engine_, dir_.path().string()) {}
+
+  void CreateAndOpen() {
+    store_.CreateMemoDatabase();
+    ASSERT_TRUE(store_.OpenMemoDatabase());
+  }
+  // Saves as the day view does: rewrite the day's record, else append.
+  void Save(DateTime d, const std::string& text) {
+    if (store_.FindMemoRecord(d)) {
+      ASSERT_TRUE(store_.WriteMemoText(text));
+    } else {
+      ASSERT_TRUE(store_.AppendMemo(d, text));
+    }
+  }
+
+  testing::TempDir dir_;
+  DatabaseEngine engine_;
+  MemoStore store_;
+};
+
+TEST(DayKeyTest, DropsTheTimeOfDayOnly) {
+  EXPECT_EQ(DayKey(EncodeDate(2011, 3, 28) + 0.99998), EncodeDate(2011, 3, 28));
+  EXPECT_EQ(DayKey(EncodeDate(2011, 3, 28)), EncodeDate(2011, 3, 28));
+  EXPECT_EQ(DayKey(EncodeDate(1850, 1, 2) - 0.25), EncodeDate(1850, 1, 2)) << "before 1899 the fraction is the time";
+}
+
+TEST_F(MemoStoreTest, TheFileIsMemoEdbInTheFolderWithTheTwoFields) {
+  EXPECT_EQ(store_.DatabasePath(), dir_.File("memo.edb"));
+  EXPECT_FALSE(store_.DatabaseFileExists());
+  CreateAndOpen();
+  EXPECT_TRUE(store_.DatabaseFileExists());
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("memo.EDT")));
+  const std::vector<FieldInf> fields = engine_.Fields();
+  ASSERT_EQ(fields.size(), 2u);
+  EXPECT_EQ(GbkToUtf8(fields[0].name), "日期");
+  EXPECT_EQ(fields[0].type, 8);
+  EXPECT_EQ(GbkToUtf8(fields[1].name), "备忘");
+  EXPECT_EQ(fields[1].type, 12);
+  EXPECT_EQ(GbkToUtf8(engine_.CurrentPath()), dir_.File("memo.edb")) << "current once opened";
+  EXPECT_FALSE(store_.IsDatabaseProtected());
+}
+
+TEST_F(MemoStoreTest, OneRecordPerDayWhateverTheTime) {
+  CreateAndOpen();
+  EXPECT_EQ(store_.MemoCount(), 0);
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 3)));
+
+  Save(EncodeDate(2011, 5, 3) + 0.3, "first");
+  Save(EncodeDate(2011, 5, 3) + 23.0 / 24 + 59.0 / 1440, "second");
+  Save(EncodeDate(2011, 5, 4), "");
+  EXPECT_EQ(store_.MemoCount(), 2);
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 3) + 0.5));
+  EXPECT_EQ(store_.ReadMemoText(), "second");
+  EXPECT_EQ(store_.ReadMemoDate(), EncodeDate(2011, 5, 3)) << "stored at midnight";
+  Save(EncodeDate(2011, 5, 3), "");
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 3)));
+  EXPECT_EQ(store_.ReadMemoText(), "") << "an empty memo keeps its record";
+  EXPECT_EQ(store_.MemoCount(), 2);
+
+  store_.ClearAllMemos();
+  EXPECT_EQ(store_.MemoCount(), 0);
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 3)));
+}
+
+TEST_F(MemoStoreTest, ALongGbkMemoReadsBackByteForByte) {
+  CreateAndOpen();
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += Gbk("备忘第") + std::to_string(i) + "\r\n";
+  text += std::string("\x81\x30\x81\x30", 4);  // a four-byte code kept as it is
+  ASSERT_TRUE(store_.AppendMemo(EncodeDate(2011, 5, 3), text));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 3)));
+  EXPECT_EQ(store_.ReadMemoText(), text);
+}
+
+TEST_F(MemoStoreTest, AStoredTimeOfDayMatchesNoDateAndOutOfRangeDatesClamp) {
+  CreateAndOpen();
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(EncodeDate(2011, 3, 28) + 0.5), FieldValue::Text("noon")}));
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(kMaxDate + 500), FieldValue::Text("far")}));
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 3, 28)));
+  ASSERT_TRUE(store_.FindMemoRecord(kMaxDate)) << "a date above the range counts as its end";
+  EXPECT_EQ(store_.ReadMemoText(), "far");
+  ASSERT_TRUE(store_.AppendMemo(EncodeDate(2011, 3, 28), "day"));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 3, 28)));
+  EXPECT_EQ(store_.ReadMemoText(), "day");
+}
+
+TEST_F(MemoStoreTest, FromHereSearchesOnFromTheCurrentRecordOnly) {
+  CreateAndOpen();
+  ASSERT_TRUE(store_.AppendMemo(EncodeDate(2011, 5, 1), "a"));
+  ASSERT_TRUE(store_.AppendMemo(EncodeDate(2011, 5, 2), "b"));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 2)));
+  EXPECT_FALSE(store_.FindMemoRecordFromHere(EncodeDate(2011, 5, 1)));
+  store_.GoFirstMemo();
+  EXPECT_TRUE(store_.FindMemoRecordFromHere(EncodeDate(2011, 5, 2)));
+}
+
+TEST_F(MemoStoreTest, WithoutAnOpenStoreEverythingFails) {
+  EXPECT_FALSE(store_.OpenMemoDatabase()) << "no file";
+  EXPECT_EQ(store_.MemoCount(), 0);
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 3)));
+  EXPECT_FALSE(store_.AppendMemo(EncodeDate(2011, 5, 3), "x"));
+  EXPECT_FALSE(store_.WriteMemoText("x"));
+  EXPECT_EQ(store_.ReadMemoText(), "");
+  EXPECT_FALSE(store_.IsDatabaseProtected());
+}
+
+TEST_F(MemoStoreTest, AProtectedStoreIsToldBeforeAndAfterOpening) {
+  CreateAndOpen();
+  ASSERT_TRUE(store_.AppendMemo(EncodeDate(2011, 5, 3), "secret"));
+  ASSERT_TRUE(store_.SetDatabasePassword("pw"));
+  EXPECT_TRUE(store_.IsDatabaseProtected());
+  store_.CloseMemoDatabase();
+  EXPECT_TRUE(store_.IsDatabaseProtected()) << "read from the file's magic";
+  EXPECT_FALSE(store_.OpenMemoDatabase());
+  EXPECT_FALSE(store_.OpenMemoDatabase("wrong"));
+  ASSERT_TRUE(store_.OpenMemoDatabase("pw"));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 3)));
+  EXPECT_EQ(store_.ReadMemoText(), "secret");
+}
+
+TEST_F(MemoStoreTest, AnOpenStoreKeepsASecondProcessOut) {
+  CreateAndOpen();
+  DatabaseEngine second_engine;
+  MemoStore second(second_engine, dir_.path().string());
+  EXPECT_FALSE(second.OpenMemoDatabase());
+  store_.CloseMemoDatabase();
+  EXPECT_TRUE(second.OpenMemoDatabase());
+}
+
+TEST_F(MemoStoreTest, ADatabaseOfAnotherShapeIsRefusedUntouched) {
+  const std::string path = dir_.File("memo.edb");
+  ASSERT_TRUE(engine_.CreateDatabase(path, {{"a", static_cast<int>(FieldType::kText), 8},
+                                            {"b", static_cast<int>(FieldType::kMemo), 0}}));
+  const test_util::Bytes before = test_util::ReadBytes(path);
+  EXPECT_FALSE(store_.OpenMemoDatabase());
+  EXPECT_EQ(store_.MemoCount(), 0);
+  EXPECT_FALSE(store_.AppendMemo(EncodeDate(2011, 5, 1), "x"));
+  EXPECT_EQ(test_util::ReadBytes(path), before);
+}
+
+TEST_F(MemoStoreTest, AFailedWriteIsReportedAndLeavesTheOtherMemos) {
+  testing::FaultFileSystem faults(DefaultFileSystem());
+  DatabaseEngine engine(&faults);
+  MemoStore store(engine, dir_.path().string());
+  store.CreateMemoDatabase();
+  ASSERT_TRUE(store.OpenMemoDatabase());
+  ASSERT_TRUE(store.AppendMemo(EncodeDate(2011, 5, 1), "kept"));
+  faults.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+  EXPECT_FALSE(store.AppendMemo(EncodeDate(2011, 5, 2), "lost"));
+  ASSERT_TRUE(store.FindMemoRecord(EncodeDate(2011, 5, 1)));
+  EXPECT_EQ(store.ReadMemoText(), "kept");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,119 @@
+#include "memo/month_overview.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace tarnwick {
+namespace {
+
+std::string Number(int value) { return std::to_string(value); }
+
+// "2011年5月03日" for days 1..9, the date text ("2011年5月13日") from 10 on.
+std::string MonthListItem(DateTime date) {
+  const CivilDateTime day = DecodeDateTime(date);
+  if (day.day >= 10) return DateText(date);
+  return Number(day.year) + Gbk("年") + Number(day.month) + Gbk("月0") + Number(day.day) + Gbk("日");
+}
+
+}  // namespace
+
+MonthOverview::MonthOverview(MemoBook& book) : book_(book), c_(book.controls()) {
+  MainWindowHandlers& h = book.main_window().handlers();
+  h.RebuildMonthList = [this] { RebuildMonthList(); };
+  h.MonthListSelectionChanged = [this] { JumpToSelectedDate(c_.本月备忘列表框); };
+  h.MonthListGotFocus = [this] { ShowMonthCount(); };
+  h.SearchResultSelectionChanged = [this] {
+    JumpToSelectedDate(c_.搜索结果列表框);
+    c_.本月备忘列表框.Clear();
+    RebuildMonthList();
+  };
+  h.CalendarDayHovered = [this](const LunarDate&) { c_.日历.SetFocus(); };
+  h.CalendarWheelScrolled = [this](int notches, int) { WheelScrolled(notches); };
+  h.GoToToday = [this] { GoToToday(); };
+  h.AlignmentTick = [this] { AlignWindow(); };
+}
+
+int MonthOverview::WalkMonth(ListBox* list) {
+  MemoStore& store = book_.store();
+  const CnMonthCalendar& calendar = c_.日历.calendar();
+  store.GoFirstMemo();
+  int days = 0;
+  for (int n = store.MemoCount(); n > 0; --n) {
+    const DateTime date = store.ReadMemoDate();
+    const CivilDateTime day = DecodeDateTime(date);
+    if (day.year == calendar.selected().year && day.month == calendar.selected().month) {
+      if (list != nullptr) list->AddItem(MonthListItem(date));
+      ++days;
+    }
+    store.NextMemo();
+  }
+  return days;
+}
+
+void MonthOverview::RebuildMonthList() {
+  ListBox& list = c_.本月备忘列表框;
+  list.Clear();
+  const int days = WalkMonth(&list);
+  const GregorianDate& shown = c_.日历.calendar().selected();
+  const std::string year_month = Number(shown.year) + Gbk("年") + Number(shown.month);
+  if (days == 0) list.AddItem(year_month + Gbk("月没有记录！"));
+  c_.备忘列表分组框.SetCaption(year_month + Gbk("月备忘列表："));
+  ShowCountLine(shown.year, shown.month, days);
+}
+
+void MonthOverview::ShowMonthCount() {
+  const int days = WalkMonth(nullptr);
+  const GregorianDate& shown = c_.日历.calendar().selected();
+  ShowCountLine(shown.year, shown.month, days);
+}
+
+void MonthOverview::ShowCountLine(int year, int month, int days) {
+  c_.搜索面板状态栏标签.SetText(Number(year) + Gbk("年") + Number(month) + Gbk("月共有") + Number(days) +
+                                Gbk("天存在记录"));
+}
+
+void MonthOverview::JumpToSelectedDate(ListBox& list) {
+  const DateTime date = TextToDate(list.ItemText(list.selection()));
+  if (date == kEmptyDate) return;
+  if (!book_.Editing()) book_.currentDate = date;
+  const CivilDateTime day = DecodeDateTime(date);
+  c_.日历.calendar().SetDate(day.year, day.month, day.day);
+}
+
+// One notch away from the user shows the previous month, one toward the
+// user the next, always in the current year on the 15th. The counter stays
+// within 1..12, so turning back past January or December answers at once.
+void MonthOverview::WheelScrolled(int notches) {
+  const int month = std::clamp(book_.wheelMonth - notches, 1, 12);
+  c_.日历.calendar().SetDate(DecodeDateTime(book_.Now()).year, month, 15);
+  book_.wheelMonth = month;
+}
+
+void MonthOverview::GoToToday() {
+  if (c_.超级按钮1.caption() == Gbk("解锁程序")) book_.UnlockProgram();
+  const CivilDateTime today = DecodeDateTime(book_.Now());
+  c_.日历.calendar().SetDate(today.year, today.month, today.day);
+  book_.wheelMonth = today.month;
+}
+
+void MonthOverview::AlignWindow() {
+  Window& window = c_.主窗口;
+  Rect frame = window.outer_rect();
+  // Only real moves are made: the tick comes five times a second.
+  if (frame.top < kSnapDistance && frame.top != 0) window.SetProperty(property::kTop, 0);
+  if (frame.left < kSnapDistance && frame.left != 0) {
+    frame.left = 0;
+    window.SetProperty(property::kLeft, 0);
+  }
+  const int screen_width = book_.platform().loop().ScreenSize().width;
+  if (frame.left > screen_width - frame.width) window.SetProperty(property::kLeft, screen_width - frame.width);
+  if (frame.height > kLockedHeightLimit) {
+    const std::string today = Gbk("转到今日");
+    const std::string title = Gbk("Tarnwick V2.8 Beta");
+    if (c_.超级按钮1.caption() != today) c_.超级按钮1.SetCaption(today);
+    if (window.caption() != title) window.SetCaption(title);
+  }
+}
+
+}  // namespace tarnwick

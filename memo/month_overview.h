@@ -1,0 +1,40 @@
+// The month overview and the navigation around the calendar: the month
+// list of the days that hold memos with its caption and count line, the
+// jumps from the month list and the search results, the wheel month step,
+// go to today, and the 200 ms alignment that keeps the window on screen and
+// restores the captions after an unlock.
+#pragma once
+
+#include "memo/memo_book.h"
+
+namespace tarnwick {
+
+class MonthOverview {
+ public:
+  static constexpr int kSnapDistance = 50;
+  // Taller than this, the window is unlocked and gets its normal captions.
+  static constexpr int kLockedHeightLimit = 310;
+
+  explicit MonthOverview(MemoBook& book);
+
+  // Refills the month list for the calendar's month, with its caption and
+  // count line.
+  void RebuildMonthList();
+  void GoToToday();
+
+ private:
+  // Counts the calendar month's records; with list, also lists them.
+  int WalkMonth(ListBox* list);
+  void ShowMonthCount();
+  void ShowCountLine(int year, int month, int days);
+  // Moves the calendar to the date an item of list names; false when the
+  // item is no date.
+  void JumpToSelectedDate(ListBox& list);
+  void WheelScrolled(int notches);
+  void AlignWindow();
+
+  MemoBook& book_;
+  const MainWindowControls& c_;
+};
+
+}  // namespace tarnwick
