@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the main window's pictures and writes them, with a C++ table that
-embeds their bytes, into ui/images/.
+embeds their bytes, into ui/images/; draws the application's icon and writes
+it as PNG files, one per size a desktop asks for, into packaging/linux/icons/.
 
 The pictures are drawn from simple shapes in a unit square, so each icon
 looks the same at 16, 24, 32 and 48 pixels. Icons and GIFs are encoded here;
@@ -12,7 +13,7 @@ GIF and JPEG picture is also written as a BMP of the same size holding the
 pixels that decoding the GIF or JPEG gives; the program embeds the icons and
 those BMPs.
 
-    python3 tools/images/generate_images.py [output folder]
+    python3 tools/images/generate_images.py [output folder [icon folder]]
 """
 import math
 import os
@@ -20,6 +21,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 SUPERSAMPLE = 4
 
@@ -289,6 +291,23 @@ def about_picture():
     return c
 
 
+def application_icon(size):
+    """A calendar page on two rings: a red heading, a crescent moon for the
+    lunar dates, and a memo's lines."""
+    c = Canvas(size, size)
+    c.fill(rounded_rect(0.08, 0.12, 0.92, 0.95, 0.10), OUTLINE, size)
+    c.fill(rounded_rect(0.12, 0.16, 0.88, 0.91, 0.07), PAPER, size)
+    c.fill(minus(rounded_rect(0.12, 0.16, 0.88, 0.40, 0.07), rect(0.0, 0.33, 1.0, 1.0)), RED, size)
+    c.fill(rect(0.12, 0.30, 0.88, 0.36), RED, size)
+    for x in (0.32, 0.68):
+        c.fill(rounded_rect(x - 0.06, 0.03, x + 0.06, 0.27, 0.05), OUTLINE, size)
+        c.fill(rounded_rect(x - 0.03, 0.06, x + 0.03, 0.24, 0.03), GREY_LIGHT, size)
+    c.fill(minus(circle(0.38, 0.62, 0.19), circle(0.47, 0.56, 0.17)), (235, 170, 30, 255), size)
+    for y in (0.52, 0.64, 0.76):
+        c.fill(rounded_rect(0.56, y, 0.80, y + 0.06, 0.03), TEAL, size)
+    return c
+
+
 # ---- encoders --------------------------------------------------------------
 
 def encode_ico(canvases):
@@ -318,6 +337,18 @@ def encode_ico(canvases):
         images += bitmap
         offset += len(bitmap)
     return header + entries + images
+
+
+def encode_png(canvas):
+    """An 8-bit RGBA PNG, every row unfiltered."""
+    pixels = canvas.rgba()
+    rows = b''.join(b'\x00' + bytes(v for p in pixels[y * canvas.width:(y + 1) * canvas.width] for v in p)
+                    for y in range(canvas.height))
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    header = struct.pack('>IIBBBBB', canvas.width, canvas.height, 8, 6, 0, 0, 0)
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b'')
 
 
 def encode_gif(canvas):
@@ -484,6 +515,11 @@ PICTURES = [
 ]
 
 
+# The sizes of the hicolor icon theme that desktops ask for: menus, panels,
+# task bars, window switchers and software centres.
+APPLICATION_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
 def cpp_bytes(data):
     lines = []
     for i in range(0, len(data), 16):
@@ -525,6 +561,14 @@ def main():
         f.write('\n'.join(header))
     with open(os.path.join(out, 'embedded_images_data.cpp'), 'w') as f:
         f.write('\n'.join(source))
+
+    icons = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, 'packaging', 'linux', 'icons')
+    os.makedirs(icons, exist_ok=True)
+    for size in APPLICATION_ICON_SIZES:
+        data = encode_png(application_icon(size))
+        with open(os.path.join(icons, '%d.png' % size), 'wb') as f:
+            f.write(data)
+        print('icons/%-20s %6d bytes' % ('%d.png' % size, len(data)))
 
 
 if __name__ == '__main__':
