@@ -1,6 +1,6 @@
 // MD5, RC4 and the positional cipher against known answers. The expected
 // cipher bytes were computed with a separate, straightforward implementation
-// (byte-at-a-time RC4 over the documented block keys), not with this code.
+// (byte-at-a-time RC4 over the format's block keys), not with this code.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -10,7 +10,7 @@
 // - ICO: a directory of images whose entries are 32-bit BMP images (the
 //   AND mask is honoured only when every alpha byte is 0). The decoder picks
 //   the entry of the requested size.
-// Layout pictures that were JPEG or GIF files in the original design are
+// Layout pictures that were JPEG or GIF files in the Windows program are
 // carried as BMP files of the same size.
 #pragma once
 

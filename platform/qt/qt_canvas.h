@@ -2,7 +2,7 @@
 // an owner-drawn surface during its paint (whose pixels go to the window's
 // off-screen backing store first), or an off-screen pixmap of its own
 // (CreateOffscreen). Drawing is aliased so that lines, frames and fills land
-// on exactly the pixels the program names, as on the original platform.
+// on exactly the pixels the program names, as Windows draws them.
 #pragma once
 
 #include <QImage>

@@ -30,7 +30,7 @@ void MakeModal(QDialog& dialog, QWidget* owner) {
 
 // "desc|pattern|desc|pattern" -> "desc (pattern);;desc (pattern)". Qt shows
 // the description and filters by the patterns in parentheses; patterns are
-// separated by ';' in the original and by blanks in Qt.
+// separated by ';' in the layer's filter and by blanks in Qt.
 QString QtFilter(const std::string& filter) {
   QStringList parts = ToQString(filter).split(QLatin1Char('|'));
   QStringList filters;

@@ -14,7 +14,7 @@ int KeyState(Qt::KeyboardModifiers modifiers) {
 
 int KeyCode(const QKeyEvent& event) {
   int key = event.key();
-  if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;  // same numbers as the original's
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;  // the same numbers as Windows' virtual keys
   if (key >= Qt::Key_0 && key <= Qt::Key_9) return key;
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return keys::kF1 + (key - Qt::Key_F1);
   switch (key) {

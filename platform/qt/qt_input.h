@@ -1,5 +1,5 @@
-// Qt input translated into the layer's values: key codes of the original
-// platform, key-state bits, and the GBK code of a typed character.
+// Qt input translated into the layer's values: the Windows virtual-key
+// codes, key-state bits, and the GBK code of a typed character.
 #pragma once
 
 #include <QKeyEvent>
