@@ -3,7 +3,12 @@
 namespace tarnwick {
 
 MemoProgram::MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder)
-    : main_window_(platform), book_(main_window_, engine, std::move(folder)) {}
+    : main_window_(platform),
+      book_(main_window_, engine, std::move(folder)),
+      search_(book_),
+      export_(book_),
+      password_settings_(book_),
+      editor_menu_(book_) {}
 
 int RunMemoProgram(Platform& platform, std::string folder) {
   MemoProgram program(platform, ProcessEngine(), std::move(folder));

@@ -1,5 +1,6 @@
 // The whole memo book on one platform: the main window with DockStrip and
-// the behaviour bound to it. Every entry point (app/main.cpp, the Windows
+// the behaviour bound to it (the memo book, search and export, password
+// settings and the editor's menu). Every entry point (app/main.cpp, the Windows
 // entry, the behaviour tests) builds the program through this one piece.
 #pragma once
 
@@ -8,6 +9,10 @@
 #include "engine/database.h"
 #include "memo/memo_book.h"
 #include "platform/platform.h"
+#include "protect/editor_menu.h"
+#include "protect/password_settings.h"
+#include "search/keyword_search.h"
+#include "search/text_export.h"
 #include "ui/main_window.h"
 
 namespace tarnwick {
@@ -25,6 +30,10 @@ class MemoProgram {
  private:
   MainWindow main_window_;
   MemoBook book_;
+  KeywordSearch search_;
+  TextExport export_;
+  PasswordSettings password_settings_;
+  EditorMenu editor_menu_;
 };
 
 // Builds the program, loads it and runs the loop; answers the exit code.

@@ -1,0 +1,113 @@
+#include "protect/password_settings.h"
+
+#include "base/text.h"
+#include "memo/day_view.h"
+#include "ui/message_box.h"
+
+namespace tarnwick {
+namespace {
+
+// Passwords leave memory when no longer needed.
+void Wipe(std::string& secret) {
+  volatile char* bytes = secret.data();
+  for (std::size_t i = 0; i < secret.size(); ++i) bytes[i] = 0;
+  secret.clear();
+}
+
+}  // namespace
+
+PasswordSettings::PasswordSettings(MemoBook& book) : book_(book), c_(book.controls()) {
+  book.main_window().handlers().PasswordCheckBoxClicked = [this] { CheckBoxClicked(); };
+}
+
+void PasswordSettings::Message(const std::string& text, const std::string& title) {
+  ShowMessage(book_.platform(), text, title);
+}
+
+void PasswordSettings::CheckBoxClicked() {
+  if (book_.Editing()) {
+    Message(Gbk("请先保存数据再设置密码！"), Gbk("注意"));
+    return;
+  }
+  MemoStore& store = book_.store();
+  store.CloseMemoDatabase();
+  if (store.IsDatabaseProtected()) {
+    ChangeOrRemovePassword();
+  } else {
+    SetPassword();
+  }
+}
+
+void PasswordSettings::SetPassword() {
+  MemoStore& store = book_.store();
+  if (!store.OpenMemoDatabase()) {
+    Message(Gbk("打开数据库失败，请检查数据库文件是否存在？"), Gbk("出现错误："));
+    return;
+  }
+  std::string password = AskText(book_.platform(), Gbk("输入新密码"), Gbk("请输入新的密码："), false);
+  if (password.empty()) {
+    // Nothing to set: the store stays open and plain, and the box shows so.
+    c_.密码设置选择框.SetChecked(false);
+    return;
+  }
+  const bool set = store.SetDatabasePassword(password);
+  Wipe(password);
+  if (!set) {
+    Message(Gbk("加密失败"));
+    return;
+  }
+  Message(Gbk("加密成功，请重新输入密码进入软件"));
+  store.CloseMemoDatabase();
+  c_.DockStrip.SetVisible(false);
+  c_.主窗口.SetVisible(true);
+  book_.EnterLockMode();
+  // As at a locked start-up: should the unlock that follows fail or be
+  // cancelled, the button still offers it. Going to today unlocks first.
+  c_.超级按钮1.SetCaption(Gbk("解锁程序"));
+  book_.GoToToday();
+}
+
+void PasswordSettings::ChangeOrRemovePassword() {
+  MemoStore& store = book_.store();
+  std::string old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
+  const bool opened = !old_password.empty() && store.OpenMemoDatabase(old_password);
+  Wipe(old_password);
+  if (!opened) {
+    Message(Gbk("打开数据库失败，可能密码有误，请重新输入"));
+    return;
+  }
+  std::optional<std::string> replacement = AskReplacement();
+  if (!replacement) return;
+  const bool set = store.SetDatabasePassword(*replacement);
+  Wipe(*replacement);
+  if (!set) {
+    Message(Gbk("加密失败"));
+    return;
+  }
+  Message(Gbk("重置密码成功"));
+  book_.status().SetTextColor(kBlack);
+  book_.status().ShowCurrentCount();
+  c_.DockStrip.SetVisible(false);
+  c_.主窗口.SetVisible(true);
+  c_.备忘编辑框.SetContent(store.FindMemoRecordFromHere(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
+  book_.GoToToday();
+}
+
+std::optional<std::string> PasswordSettings::AskReplacement() {
+  const std::string title = Gbk("重置密码");
+  std::string first = AskText(book_.platform(), title,
+                              Gbk("请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可"), true);
+  // Removing the password locks nobody out; a new one is typed twice.
+  if (first.empty()) return first;
+  std::string second = AskText(book_.platform(), title, Gbk("请再次输入新密码："), true);
+  const bool same = first == second;
+  Wipe(second);
+  if (!same) {
+    Wipe(first);
+    Message(Gbk("两次输入的新密码不一致，密码没有改变"));
+    return std::nullopt;
+  }
+  return first;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,41 @@
+// The password settings behind 密码设置选择框 ("备忘是否加密？"): on an
+// unprotected store a click sets a password and locks the program until it
+// is given; on a protected store it asks the old password and changes the
+// password, or removes it when the new one is left empty.
+//
+// Promises:
+// - The box's own mark is never read: the store file alone says which
+//   sequence runs. Nothing happens while a memo is being edited.
+// - The memo book never compares passwords; a password is right when the
+//   store opens with it.
+// - Nothing is set from a password typed once in a masked box: a new
+//   password for a protected store is asked twice and must match. An empty
+//   or cancelled first password sets nothing.
+// - After a password is set the program is locked, and 超级按钮1 offers the
+//   unlock until it succeeds.
+#pragma once
+
+#include <string>
+
+#include "memo/memo_book.h"
+
+namespace tarnwick {
+
+class PasswordSettings {
+ public:
+  explicit PasswordSettings(MemoBook& book);
+
+  void CheckBoxClicked();
+
+ private:
+  void SetPassword();
+  void ChangeOrRemovePassword();
+  // Asks the replacement twice; nullopt when the two differ (said so).
+  std::optional<std::string> AskReplacement();
+  void Message(const std::string& text, const std::string& title = {});
+
+  MemoBook& book_;
+  const MainWindowControls& c_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,174 @@
+// The keyword match and the search panel as a user lives it: results in the
+// list's text order, the hints, the counts, the recount on focus, the jump.
+#include "search/keyword_search.h"
+
+#include <gtest/gtest.h>
+
+#include "search/search_test_support.h"
+
+namespace tarnwick {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(KeywordMatchTest, LettersFoldOnEveryByteAndOnlyCharacterStartsAreTried) {
+  EXPECT_TRUE(KeywordMatches("xABCx", "abc"));
+  EXPECT_TRUE(KeywordMatches("xabcx", "ABC"));
+  EXPECT_TRUE(KeywordMatches(Gbk("今天买菜"), Gbk("买菜")));
+  EXPECT_TRUE(KeywordMatches("abc", "abc")) << "the keyword fills the text";
+  EXPECT_FALSE(KeywordMatches("ab", "abc"));
+  EXPECT_FALSE(KeywordMatches("a[c", "a{c")) << "only letters fold";
+  // 中文 is D6 D0 CE C4: D0 CE straddles the two characters.
+  EXPECT_FALSE(KeywordMatches(Gbk("中文"), "\xD0\xCE"));
+  // The trail byte 0x61 ('a') of a double-byte character is no character start.
+  EXPECT_FALSE(KeywordMatches("\xB0\x61", "a"));
+  EXPECT_FALSE(KeywordMatches("\xB0\x61" "b", "ab"));
+  EXPECT_TRUE(KeywordMatches("\xB0\x61" "ab", "ab"));
+  // Folding reaches the trail byte: 81 41 and 81 61 count as one character.
+  EXPECT_TRUE(KeywordMatches("x\x81\x41", "\x81\x61"));
+  // A lead byte at the very end is tried when enough bytes remain, and ends
+  // the scan.
+  EXPECT_TRUE(KeywordMatches("a\xB0", "\xB0"));
+  EXPECT_FALSE(KeywordMatches("a\xB0", "\xB0\xA1"));
+  EXPECT_FALSE(KeywordMatches("a\xB0", "\xB0" "a"));
+}
+
+TEST(KeywordMatchTest, AnEmptyKeywordMatchesEveryTextThatIsNotEmpty) {
+  EXPECT_TRUE(KeywordMatches("x", ""));
+  EXPECT_TRUE(KeywordMatches(Gbk("中"), ""));
+  EXPECT_FALSE(KeywordMatches("", ""));
+  EXPECT_FALSE(KeywordMatches("", "a"));
+}
+
+class KeywordSearchTest : public testing::SearchPanelTest {
+ protected:
+  // The user types the keyword (UTF-8) into the box, then clicks into the list.
+  void ChangeKeywordThenFocusTheList(std::string_view utf8) {
+    c().搜索内容编辑框.SetFocus();
+    c().搜索内容编辑框.SetText(Gbk(utf8));
+    c().搜索结果列表框.SetFocus();
+    Settle();
+  }
+};
+
+TEST_F(KeywordSearchTest, MatchesAreListedInTheListsTextOrderWithCaptionAndCount) {
+  Seed({{EncodeDate(2011, 5, 3), "xABCx"},
+        {EncodeDate(2011, 1, 1), "abc"},
+        {EncodeDate(2011, 4, 4), "ab c"},
+        {EncodeDate(2011, 3, 15), "买菜 Abc"},
+        {EncodeDate(2011, 10, 1), "zabc"},
+        {EncodeDate(2011, 9, 1), "abcd"}});
+  Start();
+  OpenSidePanels();
+  EXPECT_EQ(Caption(), "包含关键词的日期有：");
+  SearchFor("abc");
+  EXPECT_EQ(Results(), (Strings{"2011年10月1日", "2011年1月1日", "2011年3月15日", "2011年5月3日", "2011年9月1日"}));
+  EXPECT_EQ(Caption(), "包含以上关键词的备忘日期有：");
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有5天");
+  SearchFor("买菜");
+  EXPECT_EQ(Results(), Strings{"2011年3月15日"}) << "a new search replaces the list";
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天");
+}
+
+TEST_F(KeywordSearchTest, NoMatchAStraddlingKeywordAndAnEmptyStoreListTheHintWithCountZero) {
+  Seed({{EncodeDate(2011, 5, 3), "中文"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("xyz");
+  EXPECT_EQ(Results(), Strings{"没有符合条件的日期"});
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有0天");
+  c().搜索内容编辑框.SetText("\xD0\xCE");
+  ClickCentre(c().搜索按钮);
+  EXPECT_EQ(Results(), Strings{"没有符合条件的日期"});
+  SearchFor("文");
+  EXPECT_EQ(Results(), Strings{"2011年5月3日"});
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天");
+
+  book().store().ClearAllMemos();
+  SearchFor("文");
+  EXPECT_EQ(Results(), Strings{"没有符合条件的日期"});
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有0天");
+}
+
+TEST_F(KeywordSearchTest, AnEmptyKeywordEmptiesTheListAndChangesOnlyTheCaption) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  ASSERT_EQ(Results(), Strings{"2011年5月3日"});
+  c().搜索面板状态栏标签.SetText(Gbk("之前的话"));
+  SearchFor("");
+  EXPECT_EQ(Results(), Strings{});
+  EXPECT_EQ(SideStatus(), "之前的话");
+  EXPECT_EQ(Caption(), "包含以上关键词的备忘日期有：");
+}
+
+TEST_F(KeywordSearchTest, AnUnsavedEditIsNotSearchedWhateverTheKeyword) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  ClickCentre(c().编辑按钮);
+  windows().TypeText("abc");
+  for (std::string_view keyword : {"abc", ""}) {
+    SearchFor(keyword);
+    EXPECT_EQ(Results(), Strings{"先保存数据，再搜索吧"}) << keyword;
+    EXPECT_EQ(SideStatus(), "先保存当前备忘，再进行搜索吧");
+    EXPECT_EQ(Caption(), "包含以上关键词的备忘日期有：");
+  }
+  EXPECT_EQ(EditorText(), "abc") << "the edit stays";
+  ClickCentre(c().保存按钮);
+  Settle();
+  SearchFor("abc");
+  EXPECT_EQ(Results(), (Strings{"2011年5月17日", "2011年5月3日"})) << "saved, today's memo is found too";
+}
+
+TEST_F(KeywordSearchTest, TheListRecountsAgainstTheKeywordBoxWhenItGetsTheFocus) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}, {EncodeDate(2011, 5, 4), "abd"}, {EncodeDate(2011, 5, 5), ""}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  c().搜索面板状态栏标签.SetText("x");
+  c().搜索结果列表框.SetFocus();
+  Settle();
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天") << "the box unchanged, the same count";
+
+  ChangeKeywordThenFocusTheList("ab");
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有2天");
+  EXPECT_EQ(Results(), Strings{"2011年5月3日"}) << "the list keeps the last search";
+
+  ChangeKeywordThenFocusTheList("");
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有2天") << "every memo that is not empty";
+}
+
+TEST_F(KeywordSearchTest, TheRecountReplacesAHintInTheStatusAndFillsAnEmptyList) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  ChangeKeywordThenFocusTheList("abc");
+  EXPECT_EQ(Results(), Strings{"没有符合条件的日期"}) << "never searched: the no-match hint";
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天");
+
+  ClickCentre(c().编辑按钮);
+  SearchFor("abc");
+  ASSERT_EQ(SideStatus(), "先保存当前备忘，再进行搜索吧");
+  ChangeKeywordThenFocusTheList("abc");
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天");
+  EXPECT_EQ(Results(), Strings{"先保存数据，再搜索吧"});
+}
+
+TEST_F(KeywordSearchTest, PickingAResultShowsThatDaysMemo) {
+  Seed({{EncodeDate(2010, 12, 24), "平安夜 abc"}, {EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("平安");
+  ListBox& list = c().搜索结果列表框;
+  ASSERT_EQ(Results(), Strings{"2010年12月24日"});
+  Click(list, {10, 5});
+  Settle();
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2010, 12, 24}));
+  EXPECT_EQ(EditorText(), "平安夜 abc");
+  EXPECT_EQ(MonthListItems(), Strings{"2010年12月24日"});
+}
+
+}  // namespace
+}  // namespace tarnwick

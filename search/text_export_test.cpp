@@ -1,0 +1,192 @@
+// The two exports as a user lives them: the save dialog, the file's bytes,
+// the status texts and the messages, and what a failing file does.
+#include "search/text_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "search/search_test_support.h"
+
+namespace tarnwick {
+namespace {
+
+using Strings = std::vector<std::string>;
+using testing::FaultFileSystem;
+
+// 14 heavy horizontal lines, A9 A5 each, and the line end.
+const std::string kSeparator =
+    "\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5"
+    "\r\n";
+
+class TextExportTest : public testing::SearchPanelTest {
+ protected:
+  std::string Path(const std::string& name) { return Utf8ToGbk(dir_.File(name)); }
+  std::string FileBytes(const std::string& name) {
+    std::ifstream in(dir_.File(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  bool Exists(const std::string& name) { return std::filesystem::exists(dir_.File(name)); }
+  // The user presses the button, types name into the save dialog and reads
+  // the message that follows.
+  void Export(SuperBtn& button, const std::string& name, std::string_view message) {
+    dialogs().ExpectFileDialog(Path(name));
+    ExpectMessage(message);
+    ClickCentre(button);
+    Settle();
+  }
+  void ExportAll(const std::string& name) { Export(c().导出全库按钮, name, "数据库导出完毕！"); }
+  void ExportListed(const std::string& name) { Export(c().导出以上按钮, name, "符合条件记录导出完毕！"); }
+};
+
+TEST_F(TextExportTest, ExportAllWritesFourCrLfLinesPerMemoInRecordOrder) {
+  Seed({{EncodeDate(2011, 5, 3), "第一行\r\n第二行 abc"}, {EncodeDate(2011, 5, 4), ""}});
+  Start();
+  OpenSidePanels();
+  ExportAll("memos");
+  EXPECT_EQ(FileBytes("memos.txt"),
+            // 日期：[2011年5月3日]
+            "\xC8\xD5\xC6\xDA\xA3\xBA[2011\xC4\xEA" "5\xD4\xC2" "3\xC8\xD5]\r\n"
+            // 备忘内容：
+            "\xB1\xB8\xCD\xFC\xC4\xDA\xC8\xDD\xA3\xBA\r\n"
+            // 第一行, 第二行 abc
+            "\xB5\xDA\xD2\xBB\xD0\xD0\r\n\xB5\xDA\xB6\xFE\xD0\xD0 abc\r\n" +
+                kSeparator +
+                "\xC8\xD5\xC6\xDA\xA3\xBA[2011\xC4\xEA" "5\xD4\xC2" "4\xC8\xD5]\r\n"
+                "\xB1\xB8\xCD\xFC\xC4\xDA\xC8\xDD\xA3\xBA\r\n"
+                "\r\n" +
+                kSeparator);
+  const auto& shown = dialogs().shown();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].file_request.kind, FileDialogKind::kSave);
+  EXPECT_EQ(shown[0].file_request.filter, Gbk("文本文件(.txt)|txt"));
+  EXPECT_EQ(shown[0].file_request.default_extension, "txt");
+  EXPECT_EQ(shown[1].title, Gbk("信息："));
+  EXPECT_EQ(shown[1].buttons, MessageButtons::kOk);
+  EXPECT_EQ(shown[1].icon, MessageIcon::kNone);
+}
+
+TEST_F(TextExportTest, AnOlderLongerFileKeepsNoTailAndANameWithAnExtensionKeepsIt) {
+  Seed({{EncodeDate(2011, 5, 3), "new"}});
+  {
+    std::ofstream old(dir_.File("old.log"), std::ios::binary);
+    old << std::string(5000, 'x');
+  }
+  Start();
+  OpenSidePanels();
+  ExportAll("old.log");
+  EXPECT_EQ(FileBytes("old.log"), Gbk("日期：[2011年5月3日]\r\n备忘内容：\r\nnew\r\n") + kSeparator);
+  EXPECT_FALSE(Exists("old.log.txt"));
+}
+
+TEST_F(TextExportTest, NothingToExportOpensNoDialog) {
+  StartWithNewStore();
+  OpenSidePanels();
+  ClickCentre(c().导出全库按钮);
+  EXPECT_EQ(SideStatus(), "没有记录，无需导出");
+  ClickCentre(c().导出以上按钮);
+  EXPECT_EQ(SideStatus(), "没有搜索结果，无需导出") << "before any search the list is empty";
+  EXPECT_TRUE(dialogs().shown().size() == 1u) << "only the start-up's question";
+}
+
+TEST_F(TextExportTest, CancellingTheDialogWritesNothing) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  for (SuperBtn* button : {&c().导出全库按钮, &c().导出以上按钮}) {
+    c().搜索面板状态栏标签.SetText("x");
+    dialogs().ExpectFileDialog(std::nullopt);
+    ClickCentre(*button);
+    Settle();
+    EXPECT_EQ(SideStatus(), "请输入一个导出文件名！");
+  }
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2u) << "the store's two files only";
+}
+
+TEST_F(TextExportTest, ExportListedWritesTheListedDatesInListOrder) {
+  Seed({{EncodeDate(2011, 9, 1), "abc nine"},
+        {EncodeDate(2011, 5, 3), "other"},
+        {EncodeDate(2011, 10, 1), "ABC ten"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  ASSERT_EQ(Results(), (Strings{"2011年10月1日", "2011年9月1日"}));
+  ExportListed("found");
+  EXPECT_EQ(FileBytes("found.txt"), Gbk("日期：[2011年10月1日]\r\n备忘内容：\r\nABC ten\r\n") + kSeparator +
+                                        Gbk("日期：[2011年9月1日]\r\n备忘内容：\r\nabc nine\r\n") + kSeparator);
+}
+
+TEST_F(TextExportTest, HintItemsWriteNothing) {
+  Seed({{EncodeDate(2011, 5, 3), "first record"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("nowhere");
+  ASSERT_EQ(Results(), Strings{"没有符合条件的日期"});
+  ExportListed("none");
+  EXPECT_EQ(FileBytes("none.txt"), "");
+
+  ClickCentre(c().编辑按钮);
+  SearchFor("first");
+  ASSERT_EQ(Results(), Strings{"先保存数据，再搜索吧"});
+  ExportListed("none");
+  EXPECT_EQ(FileBytes("none.txt"), "");
+}
+
+TEST_F(TextExportTest, AFileThatCannotBeOpenedIsReportedByName) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  const std::string path = Path("missing folder/out.txt");
+  dialogs().ExpectFileDialog(path);
+  dialogs().ExpectMessageBox(Gbk("导出文件无法打开：\r\n") + path, MessageResult::kOk);
+  ClickCentre(c().导出全库按钮);
+  Settle();
+  EXPECT_EQ(dialogs().shown().back().title, Gbk("出现错误："));
+}
+
+TEST_F(TextExportTest, AWriteThatFailsIsReportedByNameInsteadOfTheCompletion) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}, {EncodeDate(2011, 5, 4), "def"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  for (SuperBtn* button : {&c().导出全库按钮, &c().导出以上按钮}) {
+    const std::string path = Path("full.txt");
+    faults_.FailNth(FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
+    dialogs().ExpectFileDialog(path);
+    dialogs().ExpectMessageBox(Gbk("导出文件写入失败，内容不完整：\r\n") + path, MessageResult::kOk);
+    ClickCentre(*button);
+    Settle();
+    EXPECT_TRUE(faults_.fired());
+    EXPECT_EQ(dialogs().shown().back().title, Gbk("出现错误："));
+  }
+}
+
+// The window stays responsive during an export: a day picked meanwhile looks
+// its record up, and the export still writes every record once, in order.
+TEST_F(TextExportTest, ADayPickedDuringTheExportDoesNotDerailIt) {
+  Seed({{EncodeDate(2011, 5, 1), "a"}, {EncodeDate(2011, 5, 2), "b"}, {EncodeDate(2011, 5, 3), "c"}});
+  Start();
+  OpenSidePanels();
+  bool picked = false;
+  dialogs().SetOnShow([&](const HeadlessDialogs::Shown& shown) {
+    if (shown.kind != HeadlessDialogs::Kind::kFileDialog) return;
+    loop().Post([&] {
+      ClickDay(2011, 5, 1);
+      picked = true;
+    });
+  });
+  ExportAll("all");
+  EXPECT_TRUE(picked);
+  EXPECT_EQ(EditorText(), "a");
+  EXPECT_EQ(FileBytes("all.txt"), Gbk("日期：[2011年5月1日]\r\n备忘内容：\r\na\r\n") + kSeparator +
+                                      Gbk("日期：[2011年5月2日]\r\n备忘内容：\r\nb\r\n") + kSeparator +
+                                      Gbk("日期：[2011年5月3日]\r\n备忘内容：\r\nc\r\n") + kSeparator);
+}
+
+}  // namespace
+}  // namespace tarnwick
