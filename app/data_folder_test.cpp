@@ -1,6 +1,8 @@
 #include "app/data_folder.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -129,11 +131,32 @@ TEST_F(DataFolderTest, XdgDataHomeCountsOnlyWhenAbsolute) {
 }
 
 TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolder) {
-  if (geteuid() == 0) GTEST_SKIP() << "the superuser may write anywhere; the installed-program test covers this";
-  fs::permissions(executable_folder_, fs::perms::owner_read | fs::perms::owner_exec);
-  DataFolderChoice choice = Choose();
-  fs::permissions(executable_folder_, fs::perms::owner_all);
-  EXPECT_EQ(choice.folder, home_ / ".local" / "share" / "tarnwick");
+  const fs::path expected = home_ / ".local" / "share" / "tarnwick";
+  if (geteuid() != 0) {
+    fs::permissions(executable_folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    DataFolderChoice choice = Choose();
+    fs::permissions(executable_folder_, fs::perms::owner_all);
+    EXPECT_EQ(choice.folder, expected);
+    return;
+  }
+  // The superuser may write anywhere: the choice is made in a child process
+  // that runs as nobody, for whom the program's folder (root's) is read-only.
+  const passwd* nobody = getpwnam("nobody");
+  if (nobody == nullptr) GTEST_SKIP() << "no user nobody to run as";
+  fs::permissions(temp_.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  ASSERT_EQ(chown(home_.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
+    const DataFolderChoice choice = Choose();
+    _exit(choice.folder == expected ? 0 : choice.folder == executable_folder_ ? 1 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the store stayed beside the program; 2: another folder; 3: setuid failed";
+  EXPECT_TRUE(fs::is_directory(expected));
 }
 
 TEST_F(DataFolderTest, AnUncreatableDataFolderIsReportedNotUsed) {

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,6 +23,21 @@ namespace {
 bool Set(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
+}
+
+// The icon of every window, for the task bar and the window switcher: the
+// hicolor icons at <prefix>/share/icons beside the program (an installed
+// program; the build folder has the same layout), else the desktop's icon
+// theme.
+QIcon ApplicationIcon() {
+  const QString name = QStringLiteral("org.tarnwick.Tarnwick");
+  const QDir hicolor(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QString file = hicolor.filePath(QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(name));
+    if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
+  }
+  return icon.isNull() ? QIcon::fromTheme(name) : icon;
 }
 
 }  // namespace
@@ -42,6 +59,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto application = tarnwick::qt::MakeApplication(argc, argv);
+  // Before the first window: the window's class (WM_CLASS "tarnwick",
+  // "Tarnwick") ties it to the desktop entry's StartupWMClass.
+  QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Tarnwick"));
+  QGuiApplication::setWindowIcon(ApplicationIcon());
   const auto data_folder = tarnwick::ChooseDataFolder(
       options, QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
   if (!data_folder.error.empty()) {

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libfontconfig-dev
   xvfb xdotool x11-utils x11-apps imagemagick
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-gbsn00lp
+  desktop-file-utils appstream dpkg-dev file git lintian
 )
 
 missing=()

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The Debian package built by scripts/package.sh from a clean clone of the
+# committed sources, checked with dpkg-deb: its fields and relations, the
+# files it installs and nothing else, and a program from it that runs.
+#
+#     debian_package_test.sh SOURCE_FOLDER
+#
+# Ends with 77 (CTest's skip) when a tool it needs is missing.
+set -euo pipefail
+source_folder=$1
+
+for tool in git dpkg-deb dpkg-shlibdeps; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
+    exit 77
+  fi
+done
+if ! git -C "$source_folder" rev-parse --verify -q HEAD >/dev/null; then
+  echo "SKIP: $source_folder is not a git checkout with a commit"
+  exit 77
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+git clone -q "$source_folder" "$work/source"
+# The package test is one of several tests running at once: one compiler.
+TARNWICK_PACKAGE_BUILD_DIR=$work/build TARNWICK_PACKAGE_JOBS=${TARNWICK_PACKAGE_JOBS:-1} \
+  bash "$work/source/scripts/package.sh" "$work/out" >"$work/package.log" 2>&1 || {
+  cat "$work/package.log"
+  echo "FAIL: scripts/package.sh ended with an error (lintian's findings above, if any)"
+  exit 1
+}
+cat "$work/package.log"
+
+debs=("$work"/out/tarnwick_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL: no single tarnwick_*.deb in ${debs[*]}"; exit 1; }
+deb=${debs[0]}
+version=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$work/source/packaging/linux/org.tarnwick.Tarnwick.metainfo.xml" | head -n 1)
+[ "$(basename "$deb")" = "tarnwick_${version}_$(dpkg --print-architecture).deb" ] || fail "package file named $(basename "$deb")"
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = tarnwick ] || fail "Package is $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version is $(field Version), the metainfo says $version"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is $(field Architecture)"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Installed-Size)" ] || fail "no Installed-Size"
+
+# Each relation the program needs to start on a fresh Debian: Qt's libraries
+# with the X11 platform plugin, fontconfig, the C++ library, and the Chinese
+# fonts it draws its texts with.
+depends=$(field Depends)
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libfontconfig1 libstdc++6 libc6 \
+  fonts-wqy-microhei 'fonts-arphic-gbsn00lp | fonts-arphic-uming'; do
+  case ", $depends," in
+    *", $needed"[\ ,]*) ;;
+    *) fail "Depends lacks $needed: $depends" ;;
+  esac
+done
+
+# Exactly the expected files, each owned by root, none outside /usr.
+dpkg-deb --contents "$deb" >"$work/contents"
+awk '$1 !~ /^d/ {print $6}' "$work/contents" | sort >"$work/files"
+{
+  for program in tarnwick edbtool lunarcal; do
+    echo "./usr/bin/$program"
+    echo "./usr/share/man/man1/$program.1.gz"
+  done
+  echo ./usr/share/applications/org.tarnwick.Tarnwick.desktop
+  echo ./usr/share/metainfo/org.tarnwick.Tarnwick.metainfo.xml
+  for size in 16 22 24 32 48 64 128 256; do
+    echo "./usr/share/icons/hicolor/${size}x${size}/apps/org.tarnwick.Tarnwick.png"
+  done
+  echo ./usr/share/doc/tarnwick/copyright
+  echo ./usr/share/doc/tarnwick/changelog.gz
+} | sort >"$work/expected"
+diff -u "$work/expected" "$work/files" || fail "the package's files differ from the expected ones (- expected, + found)"
+awk '$2 != "root/root" {print}' "$work/contents" | grep . && fail "files not owned by root"
+awk '$1 ~ /^-/ && $6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" {print}' "$work/contents" | grep . &&
+  fail "programs without mode 755"
+
+# The programs are stripped, and one runs from the unpacked package.
+dpkg-deb --extract "$deb" "$work/tree"
+for program in tarnwick edbtool lunarcal; do
+  file "$work/tree/usr/bin/$program" 2>/dev/null | grep -q 'not stripped' && fail "$program is not stripped"
+done
+"$work/tree/usr/bin/lunarcal" --terms 2025 | grep -q '^立春,2025-02-03' || fail "lunarcal from the package does not run"
+"$work/tree/usr/bin/tarnwick" --help | grep -q -- '--data-folder' || fail "tarnwick --help from the package"
+zcat "$work/tree/usr/share/man/man1/tarnwick.1.gz" | grep -q '^\.TH TARNWICK 1' || fail "tarnwick's manual page"
+
+dpkg-deb --info "$deb"
+echo "package size: $(stat -c %s "$deb") bytes; installed size: $(field Installed-Size) KiB"
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "the package passed every check"
