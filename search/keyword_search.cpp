@@ -1,6 +1,7 @@
 #include "search/keyword_search.h"
 
 #include <array>
+#include <cstring>
 
 #include "base/text.h"
 
@@ -17,6 +18,11 @@ constexpr std::array<unsigned char, 256> kFold = FoldTable();
 
 }  // namespace
 
+// Candidates for the first byte are found by a byte search, not by stepping
+// through every character; whether a candidate starts a character follows
+// from the last byte below 0x80 before it: such a byte always ends a
+// character (alone or as a trail byte), and from there on the bytes of 0x80
+// and above pair up into characters.
 bool KeywordMatches(std::string_view text, std::string_view keyword) {
   if (keyword.empty()) return !text.empty();
   if (keyword.size() > text.size()) return false;
@@ -25,14 +31,29 @@ bool KeywordMatches(std::string_view text, std::string_view keyword) {
   const std::size_t length = keyword.size();
   const std::size_t last = text.size() - length;
   const unsigned char first = kFold[k[0]];
-  for (std::size_t i = 0; i <= last;) {
-    const unsigned char b = t[i];
-    if (kFold[b] == first) {
-      std::size_t j = 1;
-      while (j < length && kFold[t[i + j]] == kFold[k[j]]) ++j;
-      if (j == length) return true;
+  const bool first_is_letter = first >= 'a' && first <= 'z';
+  std::size_t run_start = 0;  // a character start; no byte below 0x80 in [run_start, scanned)
+  std::size_t scanned = 0;
+  for (std::size_t p = 0; p <= last; ++p) {
+    if (first_is_letter) {
+      while (p <= last && kFold[t[p]] != first) ++p;
+      if (p > last) return false;
+    } else {
+      const void* hit = std::memchr(t + p, first, last - p + 1);
+      if (hit == nullptr) return false;
+      p = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - t);
     }
-    i += b < 0x80 ? 1 : 2;
+    for (std::size_t i = p; i > scanned; --i) {
+      if (t[i - 1] < 0x80) {
+        run_start = i;
+        break;
+      }
+    }
+    scanned = p;
+    if ((p - run_start) % 2 != 0) continue;
+    std::size_t j = 1;
+    while (j < length && kFold[t[p + j]] == kFold[k[j]]) ++j;
+    if (j == length) return true;
   }
   return false;
 }
@@ -76,17 +97,20 @@ void KeywordSearch::Recount() {
   ShowCount(count);
 }
 
+// The walk is the engine's forward search with a condition that never holds:
+// every record is examined once, in file order, under one reading of the
+// record count, without a step and a count per record.
 int KeywordSearch::CountMatches(const std::string& keyword, ListBox* list) {
   MemoStore& store = book_.store();
   store.GoFirstMemo();
   int count = 0;
-  for (int n = store.MemoCount(); n > 0; --n) {
+  store.engine().SearchForward([&] {
     if (KeywordMatches(store.ReadMemoText(), keyword)) {
       if (list != nullptr) list->AddItem(DateText(store.ReadMemoDate()));
       ++count;
     }
-    store.NextMemo();
-  }
+    return false;
+  });
   return count;
 }
 

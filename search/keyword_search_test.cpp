@@ -40,6 +40,39 @@ TEST(KeywordMatchTest, AnEmptyKeywordMatchesEveryTextThatIsNotEmpty) {
   EXPECT_FALSE(KeywordMatches("", "a"));
 }
 
+// The rule stepped out character by character, against the matcher on texts
+// of mixed single bytes, lead bytes and trail bytes in both halves.
+TEST(KeywordMatchTest, AgreesWithACharacterByCharacterScanOnRandomText) {
+  auto stepped = [](std::string_view text, std::string_view keyword) {
+    auto fold = [](unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 32 : b; };
+    if (keyword.empty()) return !text.empty();
+    for (std::size_t i = 0; i + keyword.size() <= text.size();) {
+      std::size_t j = 0;
+      while (j < keyword.size() && fold(text[i + j]) == fold(keyword[j])) ++j;
+      if (j == keyword.size()) return true;
+      i += static_cast<unsigned char>(text[i]) < 0x80 ? 1 : 2;
+    }
+    return false;
+  };
+  const std::string alphabet = "aAbB[\x81\xB0\xC1\xFE";
+  std::uint32_t state = 12345;
+  auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 16;
+  };
+  int matches = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text, keyword;
+    for (std::size_t n = next() % 12; n > 0; --n) text += alphabet[next() % alphabet.size()];
+    for (std::size_t n = 1 + next() % 3; n > 0; --n) keyword += alphabet[next() % alphabet.size()];
+    const bool expected = stepped(text, keyword);
+    matches += expected;
+    ASSERT_EQ(KeywordMatches(text, keyword), expected) << ::testing::PrintToString(text) << " / "
+                                                       << ::testing::PrintToString(keyword);
+  }
+  EXPECT_GT(matches, 1000) << "the texts must match often enough to test anything";
+}
+
 class KeywordSearchTest : public testing::SearchPanelTest {
  protected:
   // The user types the keyword (UTF-8) into the box, then clicks into the list.
