@@ -8,16 +8,18 @@
 
 namespace tarnwick {
 
+void WipeMemory(void* data, size_t count) {
+  volatile auto* bytes = static_cast<volatile uint8_t*>(data);
+  for (size_t i = 0; i < count; ++i) bytes[i] = 0;
+}
+
 namespace {
 
 constexpr size_t kDiscard = 36;
 constexpr size_t kCachedBlocks = 64;
 constexpr size_t kRekeyPiece = 10240;
 
-void Wipe(void* data, size_t count) {
-  volatile auto* bytes = static_cast<volatile uint8_t*>(data);
-  for (size_t i = 0; i < count; ++i) bytes[i] = 0;
-}
+void Wipe(void* data, size_t count) { WipeMemory(data, count); }
 
 // data[i] ^= stream[i], eight bytes at a time (memcpy keeps it free of
 // alignment and aliasing assumptions; compilers turn it into plain loads).
@@ -41,6 +43,8 @@ class CipherKey {
       : check_text_(CheckText(password)),
         master_(reinterpret_cast<const uint8_t*>(password.data()), password.size()),
         word_stream_(master_) {}
+  CipherKey(const Rc4& master, std::string check_text)
+      : check_text_(std::move(check_text)), master_(master), word_stream_(master_) {}
   ~CipherKey() {
     Wipe(&master_, sizeof master_);
     Wipe(&word_stream_, sizeof word_stream_);
@@ -50,6 +54,7 @@ class CipherKey {
 
   bool SameAs(const CipherKey& other) const { return check_text_ == other.check_text_ && master_ == other.master_; }
   const std::string& check_text() const { return check_text_; }
+  const Rc4& master() const { return master_; }
 
   // The keystream of cipher block k, all 4096 bytes.
   const uint8_t* BlockKeystream(uint64_t block) {
@@ -118,6 +123,21 @@ std::shared_ptr<CipherKey> MakeCipherKey(std::string_view password) {
   return std::make_shared<CipherKey>(password);
 }
 
+void CopyKeyMaterial(const CipherKey& key, uint8_t out[kKeyMaterialSize]) {
+  key.master().CopyTable(out);
+  std::memcpy(out + 256, key.check_text().data(), 32);
+}
+
+std::shared_ptr<CipherKey> KeyFromMaterial(const uint8_t material[kKeyMaterialSize]) {
+  return std::make_shared<CipherKey>(Rc4::FromTable(material),
+                                     std::string(reinterpret_cast<const char*>(material) + 256, 32));
+}
+
+bool SameKey(const CipherKey* a, const CipherKey* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return a->SameAs(*b);
+}
+
 const std::string& KeyCheckText(const CipherKey* key) {
   static const std::string kNone;
   return key == nullptr ? kNone : key->check_text();
@@ -179,7 +199,7 @@ FileStatus CipherFile::Rekey(std::string_view new_password) { return Rekey(MakeC
 
 FileStatus CipherFile::Rekey(std::shared_ptr<CipherKey> new_key) {
   std::shared_ptr<CipherKey> old_key = read_key_;
-  if (old_key == nullptr ? new_key == nullptr : (new_key != nullptr && old_key->SameAs(*new_key))) return 0;
+  if (SameKey(old_key.get(), new_key.get())) return 0;
 
   std::vector<uint8_t> piece(kRekeyPiece);
   std::vector<uint8_t> scratch(kRekeyPiece);

@@ -31,6 +31,16 @@ class CipherKey;
 std::shared_ptr<CipherKey> MakeCipherKey(std::string_view password);
 // The check text the key was made with ("" for nullptr).
 const std::string& KeyCheckText(const CipherKey* key);
+// What a key is made of, without the password: the RC4 table after the key
+// schedule with the password, then the 32 characters of its check text. It
+// deciphers the files as well as the password does, so it is kept as secret.
+inline constexpr size_t kKeyMaterialSize = 256 + 32;
+void CopyKeyMaterial(const CipherKey& key, uint8_t out[kKeyMaterialSize]);
+std::shared_ptr<CipherKey> KeyFromMaterial(const uint8_t material[kKeyMaterialSize]);
+// Whether two keys (either may be nullptr, the empty password's) are the same.
+bool SameKey(const CipherKey* a, const CipherKey* b);
+// Overwrites memory that held secrets, in a way the compiler keeps.
+void WipeMemory(void* data, size_t count);
 // XORs data, which sits at file offset `offset`, with the key's keystream
 // (bytes below kCipherStart untouched). A nullptr key does nothing.
 void ApplyCipher(CipherKey* key, uint64_t offset, uint8_t* data, size_t count);

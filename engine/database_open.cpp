@@ -6,6 +6,7 @@
 #include "engine/errors.h"
 #include "engine/open_checks.h"
 #include "engine/record_codec.h"
+#include "engine/rekey_record.h"
 
 namespace tarnwick {
 
@@ -23,7 +24,7 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   db->read_only = options.read_only;
   db->share = options.share;
 
-  const bool ask = options.password == "?";
+  bool ask = options.password == "?";
   std::string password = ask ? std::string() : options.password;
   // The password lives on only in the file keys; this copy is wiped on every way out.
   struct Wiper {
@@ -46,6 +47,13 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
     return open_lock->Acquire(*file_system_, lock_wait_ms_, **opened) != 0 ? error::kLockFailed : 0;
   };
 
+  // A password change cut short by a kill or a failure is settled first,
+  // bringing the files to the side of the password given.
+  if (int result = FinishInterruptedRekey(*file_system_, lock_wait_ms_, db->path, durable_writes_, &password, &ask,
+                                          prompt_hook_);
+      result != 0) {
+    return Fail(result);
+  }
   ScopedRangeLock open_lock;
   if (int result = open_file(db->path, kMainCacheBytes, &db->main, &open_lock); result != 0) return Fail(result);
   if (int result = ReadHeaderWithPassword(*db, &password, ask, prompt_hook_); result != 0) return Fail(result);

@@ -1,11 +1,12 @@
-// Setting a database's password (re-keying both files) and testing a
-// database for one.
+// Setting a database's password (re-keying both files under a recovery
+// record, rekey_record.h) and testing a database for one.
 #include <cstring>
 
 #include "engine/cipher_file.h"
 #include "engine/database_internal.h"
 #include "engine/errors.h"
 #include "engine/md5.h"
+#include "engine/rekey_record.h"
 
 namespace tarnwick {
 
@@ -13,42 +14,43 @@ bool DatabaseEngine::SetPassword(std::string_view new_password) {
   Database* db = Current();
   if (db == nullptr) return Fail(error::kNoCurrentDatabase);
   if (new_password == "?") return Fail(error::kInvalidPasswordText);
-  ScopedHold hold;
-  if (int status = hold.Acquire(*db); status != 0) return Fail(status);
-
-  std::shared_ptr<CipherKey> old_main_key = db->main->cipher().key();
-  std::shared_ptr<CipherKey> old_memo_key = db->memo ? db->memo->cipher().key() : nullptr;
-  auto restore = [&] {
-    // Both files back under the old key, so the database opens as before.
-    db->main->cipher().Rekey(old_main_key);
-    if (db->memo) db->memo->cipher().Rekey(old_memo_key);
+  std::shared_ptr<CipherKey> old_key = db->main->cipher().key();
+  std::shared_ptr<CipherKey> new_key = MakeCipherKey(new_password);
+  bool record_left = false;
+  FileStatus status = 0;
+  {
+    ScopedHold hold;
+    if (int held = hold.Acquire(*db); held != 0) return Fail(held);
+    if (SameKey(old_key.get(), new_key.get())) {
+      // Nothing to rewrite; the header is written as for any change.
+      uint8_t check_block[kCheckBlockSize] = {};
+      const std::string& text = KeyCheckText(new_key.get());
+      std::memcpy(check_block, text.data(), text.size());
+      status = db->main->Write(kCheckBlockOffset, check_block, sizeof check_block);
+      if (status == 0) status = db->main->Write(0, new_key != nullptr ? kProtectedMagic : kPlainMagic, 4);
+      if (status == 0) status = db->FlushAll();
+      return status == 0 ? Succeed() : Fail(status);
+    }
+    // Both files are rewritten below the caches, whose plain bytes stay
+    // right; the header's magic and check block change, so they are read afresh.
+    status = RekeyWithRecord(*file_system_, RekeyRecordPath(db->path),
+                             RekeyTargets{&db->main->cipher().file(), db->memo ? &db->memo->cipher().file() : nullptr},
+                             old_key, new_key, durable_writes_, &record_left);
     db->main->Forget();
     if (db->memo) db->memo->Forget();
-  };
-  if (db->main->cipher().Rekey(MakeCipherKey(new_password)) != 0) return Fail(error::kRekeyFailed);
-  if (db->memo && db->memo->cipher().Rekey(MakeCipherKey(new_password)) != 0) {
-    restore();
-    return Fail(error::kRekeyFailed);
+    if (status == 0) {
+      db->main->cipher().SetKey(new_key);
+      if (db->memo) db->memo->cipher().SetKey(new_key);
+      return Succeed();
+    }
   }
-  uint8_t check_block[kCheckBlockSize] = {};
-  if (!new_password.empty()) {
-    std::string text = CheckText(new_password);
-    std::memcpy(check_block, text.data(), text.size());
+  if (record_left && !db->searching) {
+    // The files are left half way for the next open to settle from the
+    // recovery record; writing to them meanwhile would be undone by it.
+    databases_.erase(databases_.begin() + current_);
+    current_ = -1;
   }
-  FileStatus status = db->main->Write(kCheckBlockOffset, check_block, sizeof check_block);
-  if (status == 0) status = db->main->Write(0, new_password.empty() ? kPlainMagic : kProtectedMagic, 4);
-  if (status == 0) status = db->FlushAll();
-  if (status != 0) {
-    restore();
-    uint8_t old_check[kCheckBlockSize] = {};
-    const std::string& old_text = KeyCheckText(old_main_key.get());
-    std::memcpy(old_check, old_text.data(), old_text.size());
-    db->main->Write(kCheckBlockOffset, old_check, sizeof old_check);
-    db->main->Write(0, old_main_key ? kProtectedMagic : kPlainMagic, 4);
-    db->FlushAll();
-    return Fail(status);
-  }
-  return Succeed();
+  return Fail(error::kRekeyFailed);
 }
 
 bool DatabaseEngine::IsPasswordProtected(std::string_view name_or_path) {

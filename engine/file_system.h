@@ -72,6 +72,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) = 0;
   virtual bool Exists(const std::string& path) = 0;
+  // Deletes a file (not a folder). A file that is not there is an error.
+  virtual FileStatus Remove(const std::string& path) = 0;
   // The path made absolute (no file-system access needed to exist).
   virtual std::string AbsolutePath(const std::string& path) = 0;
   // The path itself when it exists; otherwise the path with its file name

@@ -14,6 +14,8 @@ namespace tarnwick {
 // (the "?" password) through the answers to the prompt hook, at most three.
 // On success *password is the one in force ("" for a plain database).
 int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const PasswordPromptHook& hook);
+// The texts of the engine's password prompt after wrong_answers wrong ones.
+PasswordPromptRequest MakePasswordPrompt(int wrong_answers);
 // The header's numbers and the descriptors; fills db.fields, record_start and record_length.
 int CheckHeaderAndFields(Database& db);
 // The count follows the whole records present; a tail is cut off (not when read-only).

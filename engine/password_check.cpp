@@ -9,10 +9,8 @@
 
 namespace tarnwick {
 
-namespace {
-
 // The prompt's texts; from the second showing on it says how many tries are left.
-PasswordPromptRequest PromptRequest(int wrong_answers) {
+PasswordPromptRequest MakePasswordPrompt(int wrong_answers) {
   PasswordPromptRequest request;
   request.title = Gbk("密码输入");
   request.prompt = Gbk("请输入数据库访问密码：");
@@ -24,8 +22,6 @@ PasswordPromptRequest PromptRequest(int wrong_answers) {
   request.wrong_answers = wrong_answers;
   return request;
 }
-
-}  // namespace
 
 int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const PasswordPromptHook& hook) {
   CachedFile& main = *db.main;
@@ -46,7 +42,7 @@ int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const 
     int wrong_answers = 0;
     for (;;) {
       if (!hook) return error::kWrongPassword;
-      std::optional<std::string> answer = hook(PromptRequest(wrong_answers));
+      std::optional<std::string> answer = hook(MakePasswordPrompt(wrong_answers));
       if (!answer) return error::kWrongPassword;
       main.cipher().SetPassword(*answer);
       main.Forget();

@@ -206,6 +206,12 @@ class PosixFileSystem final : public FileSystem {
     return !path.empty() && stat(ToSystemPath(path).c_str(), &info) == 0;
   }
 
+  FileStatus Remove(const std::string& path) override {
+    if (path.empty()) return error::kFileNotFound;
+    if (unlink(ToSystemPath(path).c_str()) != 0) return StatusFromErrno(errno);
+    return 0;
+  }
+
   std::string AbsolutePath(const std::string& path) override {
     std::filesystem::path system_path(ToSystemPath(path));
     std::error_code ignored;

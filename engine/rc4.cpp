@@ -57,4 +57,12 @@ bool Rc4::operator==(const Rc4& other) const {
   return i_ == other.i_ && j_ == other.j_ && std::memcmp(state_, other.state_, sizeof state_) == 0;
 }
 
+void Rc4::CopyTable(uint8_t out[256]) const { std::memcpy(out, state_, sizeof state_); }
+
+Rc4 Rc4::FromTable(const uint8_t table[256]) {
+  Rc4 rc4;
+  std::memcpy(rc4.state_, table, sizeof rc4.state_);
+  return rc4;
+}
+
 }  // namespace tarnwick

@@ -22,6 +22,11 @@ class Rc4 {
 
   bool operator==(const Rc4& other) const;
 
+  // The permutation table of a state that has produced no keystream yet
+  // (both indices 0), and such a state rebuilt from its table.
+  void CopyTable(uint8_t out[256]) const;
+  static Rc4 FromTable(const uint8_t table[256]);
+
  private:
   uint8_t state_[256] = {};
   uint8_t i_ = 0;

@@ -24,7 +24,10 @@ class FaultFile final : public File {
     }
     return base_->WriteAt(offset, data, count);
   }
-  FileStatus Length(uint64_t* length) override { return base_->Length(length); }
+  FileStatus Length(uint64_t* length) override {
+    if (faults_->dead()) return -11;
+    return base_->Length(length);
+  }
   FileStatus Truncate(uint64_t length) override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kTruncate, &torn); status != 0) return status;
@@ -40,6 +43,7 @@ class FaultFile final : public File {
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kLock, &torn); status != 0) return status;
     return base_->Lock(offset, length);
   }
+  // Locks go with the process, so a dead one's are released as usual.
   FileStatus Unlock(uint64_t offset, uint64_t length) override { return base_->Unlock(offset, length); }
 
  private:
@@ -53,10 +57,17 @@ void FaultFileSystem::FailNth(Operation operation, int n, FileStatus status, boo
   ResetCounts();
   armed_ = n > 0;
   fired_ = false;
+  dying_ = false;
+  dead_ = false;
   operation_ = operation;
   remaining_ = n;
   status_ = status;
   torn_ = torn;
+}
+
+void FaultFileSystem::DieAtNth(Operation operation, int n, bool torn) {
+  FailNth(operation, n, -11, torn);
+  dying_ = true;
 }
 
 void FaultFileSystem::ResetCounts() {
@@ -65,15 +76,24 @@ void FaultFileSystem::ResetCounts() {
 
 FileStatus FaultFileSystem::Check(Operation operation, bool* torn) {
   ++counts_[static_cast<int>(operation)];
+  if (dead_) return status_;
   if (!armed_ || operation != operation_) return 0;
   if (--remaining_ > 0) return 0;
   armed_ = false;
   fired_ = true;
+  dead_ = dying_;
   *torn = torn_;
   return status_;
 }
 
+FileStatus FaultFileSystem::Remove(const std::string& path) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
+  return base_->Remove(path);
+}
+
 FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) {
+  if (dead_) return status_;
   std::unique_ptr<File> base_file;
   FileStatus status = base_->Open(path, mode, &base_file);
   if (status != 0) return status;

@@ -1,6 +1,9 @@
 // A file layer that wraps another and fails a chosen operation: the n-th
-// read, write, lock, flush or truncate from the moment it is armed. Tests use
-// it to check that the engine reports the failure and loses nothing else.
+// read, write, lock, flush, truncate or file removal from the moment it is
+// armed. Tests use it to check that the engine reports the failure and loses
+// nothing else. It can also stand for a process killed at that moment: from
+// the chosen operation on, every operation fails, so nothing more reaches the
+// files.
 #pragma once
 
 #include <memory>
@@ -13,7 +16,7 @@ namespace tarnwick::testing {
 
 class FaultFileSystem final : public FileSystem {
  public:
-  enum class Operation { kRead, kWrite, kLock, kFlush, kTruncate, kCount };
+  enum class Operation { kRead, kWrite, kLock, kFlush, kTruncate, kRemove, kCount };
 
   explicit FaultFileSystem(FileSystem* base = DefaultFileSystem()) : base_(base) {}
 
@@ -21,7 +24,17 @@ class FaultFileSystem final : public FileSystem {
   // fails with status. A failing write first writes half of its bytes when
   // torn is set, as a full disk or a crash may leave it.
   void FailNth(Operation operation, int n, FileStatus status = -11, bool torn = false);
-  void Disarm() { armed_ = false; }
+  // As FailNth, and every operation after it fails too (reads, opens and
+  // file removals included) until Disarm: the files stay as a kill at that
+  // moment leaves them.
+  void DieAtNth(Operation operation, int n, bool torn = false);
+  // Whether a DieAtNth has happened.
+  bool dead() const { return dead_; }
+  void Disarm() {
+    armed_ = false;
+    dying_ = false;
+    dead_ = false;
+  }
   // Whether the armed failure has happened.
   bool fired() const { return fired_; }
   // Operations of a kind seen since the last FailNth or ResetCounts.
@@ -33,6 +46,7 @@ class FaultFileSystem final : public FileSystem {
 
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
   bool Exists(const std::string& path) override { return base_->Exists(path); }
+  FileStatus Remove(const std::string& path) override;
   std::string AbsolutePath(const std::string& path) override { return base_->AbsolutePath(path); }
   std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
   uint32_t TickCount() override { return base_->TickCount(); }
@@ -46,6 +60,8 @@ class FaultFileSystem final : public FileSystem {
   bool armed_ = false;
   bool fired_ = false;
   bool torn_ = false;
+  bool dying_ = false;  // armed by DieAtNth
+  bool dead_ = false;
   Operation operation_ = Operation::kWrite;
   int remaining_ = 0;
   FileStatus status_ = 0;
