@@ -27,17 +27,18 @@ bool Set(const char* name) {
 
 // The icon of every window, for the task bar and the window switcher: the
 // hicolor icons at <prefix>/share/icons beside the program (an installed
-// program; the build folder has the same layout), else the desktop's icon
-// theme.
+// program; the build folder has the same layout). Read from those files
+// rather than looked up in the desktop's icon theme, which costs the start a
+// search through the theme's folders; a portable copy without them has
+// Qt's default icon.
 QIcon ApplicationIcon() {
-  const QString name = QStringLiteral("org.tarnwick.Tarnwick");
   const QDir hicolor(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
   QIcon icon;
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    const QString file = hicolor.filePath(QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(name));
+    const QString file = hicolor.filePath(QStringLiteral("%1x%1/apps/org.tarnwick.Tarnwick.png").arg(size));
     if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
   }
-  return icon.isNull() ? QIcon::fromTheme(name) : icon;
+  return icon;
 }
 
 }  // namespace
