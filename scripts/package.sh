@@ -13,7 +13,7 @@ umask 022
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:-$root}" && cd "${1:-$root}" && pwd)
 build_dir=${TARNWICK_PACKAGE_BUILD_DIR:-$root/build-package}
-jobs=${TARNWICK_PACKAGE_JOBS:-2}
+jobs=${TARNWICK_PACKAGE_JOBS:-$(nproc)}
 
 bash "$root/scripts/setup.sh"
 
@@ -111,7 +111,7 @@ deb=$out/${package}_${version}_${architecture}.deb
 dpkg-deb --root-owner-group -Zxz --build "$tree" "$deb" >/dev/null
 echo "$deb"
 if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning "$deb"
+  lintian --allow-root --fail-on error,warning "$deb"
 else
   echo "package.sh: lintian is not installed; the package was not checked" >&2
 fi
