@@ -116,7 +116,9 @@ std::string_view View(const uint8_t* data, size_t count) {
 std::array<uint8_t, 16> KeyDigest(const CipherKey& key, const uint8_t* nonce, std::string_view label) {
   uint8_t material[kKeyMaterialSize];
   CopyKeyMaterial(key, material);
-  std::string input(label);
+  std::string input;
+  input.reserve(label.size() + kNonceBytes + sizeof material);  // one buffer, wiped below
+  input.append(label);
   input.append(View(nonce, kNonceBytes));
   input.append(View(material, sizeof material));
   std::array<uint8_t, 16> digest = Md5(input);

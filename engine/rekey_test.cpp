@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <set>
+#include <algorithm>
 #include <random>
 #include <thread>
 
@@ -231,6 +233,73 @@ TEST_F(RekeyTest, DyingAtAnyStepIsSettledByTheNextOpenWithEitherPassword) {
               deaths, records_left);
 }
 
+// With durable writes, a change reaches the disk in an order that keeps the
+// record trustworthy after a power cut as well: the record is flushed before
+// the files are written, and the files are flushed before the record is
+// written again or removed. The same holds when an open settles a record.
+TEST_F(RekeyTest, TheRecordAndTheFilesReachTheDiskInTurn) {
+  SetRekeyWindowBytes(8192);
+  Build(40, 3000);
+  using Change = testing::FaultFileSystem::Change;
+  auto check_order = [&](const std::vector<Change>& log, const std::string& what, int fewest_writes) {
+    std::set<std::string> unflushed;  // paths written since their last flush
+    int record_writes = 0, store_writes = 0, removals = 0;
+    auto store_unflushed = [&] {
+      return std::any_of(unflushed.begin(), unflushed.end(), [&](const std::string& path) { return path != record_path_; });
+    };
+    for (const Change& change : log) {
+      const bool record = change.path == record_path_;
+      if (change.operation == Operation::kWrite || change.operation == Operation::kTruncate) {
+        if (record) {
+          ++record_writes;
+          EXPECT_FALSE(store_unflushed()) << what << ": the record moves on before the files are flushed";
+        } else {
+          ++store_writes;
+          EXPECT_EQ(unflushed.count(record_path_), 0u) << what << ": a file changes before the record is flushed";
+        }
+        unflushed.insert(change.path);
+      } else if (change.operation == Operation::kFlush) {
+        unflushed.erase(change.path);
+      } else if (change.operation == Operation::kRemove) {
+        ++removals;
+        EXPECT_TRUE(record) << what;
+        EXPECT_FALSE(store_unflushed()) << what << ": the record goes before the files are flushed";
+      }
+    }
+    EXPECT_EQ(removals, 1) << what;
+    EXPECT_GE(record_writes, fewest_writes) << what;
+    EXPECT_GE(store_writes, fewest_writes) << what;
+  };
+
+  std::vector<Change> log;
+  {
+    testing::FaultFileSystem faults;
+    DatabaseEngine engine(&faults);
+    ASSERT_TRUE(engine.OpenDatabase(main_path_));
+    faults.SetLog(&log);
+    ASSERT_TRUE(engine.SetPassword("alpha"));
+  }
+  check_order(log, "a change", 6);
+
+  for (const std::string& password : {std::string("alpha"), std::string("beta")}) {
+    {
+      testing::FaultFileSystem faults;
+      DatabaseEngine engine(&faults);
+      ASSERT_TRUE(engine.OpenDatabase(main_path_, OpenOptions{"", false, ShareMode::kDenyNone, "alpha"}));
+      faults.DieAtNth(Operation::kWrite, 12);
+      EXPECT_FALSE(engine.SetPassword("beta"));
+    }
+    ASSERT_TRUE(RecordFileExists());
+    log.clear();
+    testing::FaultFileSystem faults;
+    faults.SetLog(&log);
+    DatabaseEngine engine(&faults);
+    ASSERT_TRUE(engine.OpenDatabase(main_path_, OpenOptions{"", false, ShareMode::kDenyNone, password}));
+    EXPECT_TRUE(AllRecordsRead(engine));
+    check_order(log, "an open settling a record with " + password, 2);
+  }  // undone to "alpha", the next round starts from it again
+}
+
 TEST_F(RekeyTest, AWrongPasswordLeavesTheRecordAndTheFilesAlone) {
   SetRekeyWindowBytes(8192);
   Build(40, 3000);
@@ -297,6 +366,24 @@ TEST_F(RekeyTest, ARecordLeftBySomeoneElseStopsAChange) {
   }
   EXPECT_EQ(ReadBytes(main_path_), main);
   EXPECT_EQ(ReadBytes(memo_path_), memo);
+}
+
+TEST_F(RekeyTest, CreatingADatabaseInPlaceOfOneWithARecordDropsTheRecord) {
+  Build(10, 2000);
+  {
+    testing::FaultFileSystem faults;
+    DatabaseEngine engine(&faults);
+    ASSERT_TRUE(engine.OpenDatabase(main_path_));
+    faults.DieAtNth(Operation::kWrite, 4);
+    EXPECT_FALSE(engine.SetPassword("alpha"));
+  }
+  ASSERT_TRUE(RecordFileExists());
+  DatabaseEngine engine;
+  ASSERT_TRUE(engine.CreateDatabase(main_path_, MemoSchema()));
+  EXPECT_FALSE(RecordFileExists());
+  ASSERT_TRUE(engine.OpenDatabase(main_path_));
+  EXPECT_EQ(engine.RecordCount(), 0);
+  EXPECT_EQ(ReadBytes(memo_path_).size(), 512u);
 }
 
 // SIGKILL at random moments of a re-key running in a child process, with

@@ -6,7 +6,8 @@ namespace {
 
 class FaultFile final : public File {
  public:
-  FaultFile(std::unique_ptr<File> base, FaultFileSystem* faults) : base_(std::move(base)), faults_(faults) {}
+  FaultFile(std::unique_ptr<File> base, FaultFileSystem* faults, std::string path)
+      : base_(std::move(base)), faults_(faults), path_(std::move(path)) {}
 
   FileStatus ReadAt(uint64_t offset, void* buffer, size_t count, size_t* read_count) override {
     bool torn = false;
@@ -22,7 +23,7 @@ class FaultFile final : public File {
       if (torn && count > 1) base_->WriteAt(offset, data, count / 2);
       return status;
     }
-    return base_->WriteAt(offset, data, count);
+    return Logged(FaultFileSystem::Operation::kWrite, base_->WriteAt(offset, data, count));
   }
   FileStatus Length(uint64_t* length) override {
     if (faults_->dead()) return -11;
@@ -31,12 +32,12 @@ class FaultFile final : public File {
   FileStatus Truncate(uint64_t length) override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kTruncate, &torn); status != 0) return status;
-    return base_->Truncate(length);
+    return Logged(FaultFileSystem::Operation::kTruncate, base_->Truncate(length));
   }
   FileStatus Flush() override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kFlush, &torn); status != 0) return status;
-    return base_->Flush();
+    return Logged(FaultFileSystem::Operation::kFlush, base_->Flush());
   }
   FileStatus Lock(uint64_t offset, uint64_t length) override {
     bool torn = false;
@@ -47,8 +48,14 @@ class FaultFile final : public File {
   FileStatus Unlock(uint64_t offset, uint64_t length) override { return base_->Unlock(offset, length); }
 
  private:
+  FileStatus Logged(FaultFileSystem::Operation operation, FileStatus status) {
+    if (status == 0) faults_->Logged(operation, path_);
+    return status;
+  }
+
   std::unique_ptr<File> base_;
   FaultFileSystem* faults_;
+  std::string path_;
 };
 
 }  // namespace
@@ -89,7 +96,9 @@ FileStatus FaultFileSystem::Check(Operation operation, bool* torn) {
 FileStatus FaultFileSystem::Remove(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
-  return base_->Remove(path);
+  FileStatus status = base_->Remove(path);
+  if (status == 0) Logged(Operation::kRemove, path);
+  return status;
 }
 
 FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) {
@@ -97,7 +106,7 @@ FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mo
   std::unique_ptr<File> base_file;
   FileStatus status = base_->Open(path, mode, &base_file);
   if (status != 0) return status;
-  *file = std::make_unique<FaultFile>(std::move(base_file), this);
+  *file = std::make_unique<FaultFile>(std::move(base_file), this, path);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
 
@@ -44,6 +45,17 @@ class FaultFileSystem final : public FileSystem {
   // Called by the wrapped files: the status the operation must fail with, or 0.
   FileStatus Check(Operation operation, bool* torn);
 
+  // The writes, flushes, truncations and removals that went through, in order,
+  // when a log is set (tests check the order in which changes reach a disk).
+  struct Change {
+    Operation operation;
+    std::string path;
+  };
+  void SetLog(std::vector<Change>* log) { log_ = log; }
+  void Logged(Operation operation, const std::string& path) {
+    if (log_ != nullptr) log_->push_back({operation, path});
+  }
+
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
   bool Exists(const std::string& path) override { return base_->Exists(path); }
   FileStatus Remove(const std::string& path) override;
@@ -66,6 +78,7 @@ class FaultFileSystem final : public FileSystem {
   int remaining_ = 0;
   FileStatus status_ = 0;
   std::optional<CivilDateTime> local_date_time_;
+  std::vector<Change>* log_ = nullptr;
   int counts_[static_cast<int>(Operation::kCount)] = {};
 };
 
