@@ -195,6 +195,24 @@ TEST_F(EdbtoolTest, PasswordOnAndOff) {
   EXPECT_NE(outcome.err.find(kWrongPasswordMessage), std::string::npos);
 }
 
+// A password change cut short: check names the recovery record rather than
+// walk half-changed files; any command that opens the database settles it.
+TEST_F(EdbtoolTest, CheckNamesAnUnsettledPasswordChange) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "备忘"});
+  const std::string dump = Run({"dump", db_}).out;
+  const std::string record = db_ + "-rekey";
+  WriteAll(record, "RKEY");  // as a kill just after the record was begun leaves it
+  Outcome outcome = Run({"check", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.out.rfind("unsettled password change: " + record, 0), 0u) << outcome.out;
+  outcome = Run({"dump", db_});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, dump);
+  EXPECT_FALSE(std::filesystem::exists(record));
+  EXPECT_EQ(Run({"check", db_}).exit_code, 0);
+}
+
 TEST_F(EdbtoolTest, ClearKeepsTheIdSequence) {
   CreateMemoBook();
   Append({"1", std::string(600, 'a')});
