@@ -625,6 +625,9 @@ class QtDropDownList : public QtControl<NativeDropDownList, QComboBox> {
   QtDropDownList(QComboBox* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
     widget->setEditable(false);
     widget->setMaxVisibleItems(30);
+    // Clicks and Tab give a drop-down list the focus; the wheel does not
+    // (it goes to the focused control, see InputRouter).
+    widget->setFocusPolicy(Qt::StrongFocus);
     QObject::connect(widget, &QComboBox::activated, &bridge(), [this](int) { this->listener().OnSelectionChanged(); });
   }
   void SetItems(const std::vector<std::string>& items) override {
@@ -858,7 +861,8 @@ class QtWindow : public NativeWindow, public QtParent {
 };
 
 // Application-wide routing of Alt+key (the program's mnemonics) and of the
-// wheel (to the control with the keyboard focus, as the original delivers it).
+// wheel: a turn goes to the control with the keyboard focus, as on Windows,
+// wherever the pointer is; the control under the pointer does not also get it.
 class InputRouter : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -880,6 +884,7 @@ class InputRouter : public QObject {
       return listener.OnMnemonicKey({true, code, KeyState(key->modifiers())});
     }
     if (event->type() == QEvent::Wheel) {
+      if (forwarding_) return false;  // handed to the focused control below
       auto* wheel = static_cast<QWheelEvent*>(event);
       if (wheel == last_wheel_ && wheel->timestamp() == last_wheel_time_) return false;  // passed up, seen already
       last_wheel_ = wheel;
@@ -890,7 +895,21 @@ class InputRouter : public QObject {
       if (bridge == nullptr) return false;
       QPoint at = bridge->control()->mapFromGlobal(wheel->globalPosition().toPoint());
       int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
-      return !bridge->listener().OnWheel({delta, {at.x(), at.y()}, KeyState(wheel->modifiers())});
+      if (!bridge->listener().OnWheel({delta, {at.x(), at.y()}, KeyState(wheel->modifiers())})) return true;
+      // The turn is the focused control's alone: the control under the
+      // pointer, when it is another one, must not act on it too.
+      if (InputBridge::Of(widget) == bridge) return false;
+      // A scrolling control takes the wheel on its viewport.
+      QWidget* target = focus;
+      if (auto* scrolling = qobject_cast<QAbstractScrollArea*>(focus)) target = scrolling->viewport();
+      QWheelEvent handed(target->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(),
+                         wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
+                         wheel->phase(), wheel->inverted(), wheel->source(), wheel->pointingDevice());
+      handed.setTimestamp(wheel->timestamp());
+      forwarding_ = true;
+      QApplication::sendEvent(target, &handed);
+      forwarding_ = false;
+      return true;
     }
     return false;
   }
@@ -898,6 +917,7 @@ class InputRouter : public QObject {
  private:
   const QWheelEvent* last_wheel_ = nullptr;
   quint64 last_wheel_time_ = 0;
+  bool forwarding_ = false;
 };
 
 }  // namespace

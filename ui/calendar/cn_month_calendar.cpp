@@ -65,15 +65,28 @@ class CnMonthCalendar::GridListener : public ControlListener {
   CnMonthCalendar& calendar_;
 };
 
+// The year and month lists are windows inside the calendar: a wheel turn
+// while one of them has the focus is the calendar's (its common event), and
+// the list never steps its own selection by it, which would move the month
+// behind the owner's back.
 class CnMonthCalendar::ListListener : public ControlListener {
  public:
-  ListListener(CnMonthCalendar& calendar, void (CnMonthCalendar::*chosen)())
-      : calendar_(calendar), chosen_(chosen) {}
+  ListListener(CnMonthCalendar& calendar, void (CnMonthCalendar::*chosen)(), Point origin)
+      : calendar_(calendar), chosen_(chosen), origin_(origin) {}
   void OnSelectionChanged() override { (calendar_.*chosen_)(); }
+  bool OnWheel(const WheelEvent& event) override {
+    if (calendar_.input_) {
+      WheelEvent in_calendar = event;
+      in_calendar.position = {event.position.x + origin_.x, event.position.y + origin_.y};
+      calendar_.input_->OnWheel(in_calendar);
+    }
+    return false;
+  }
 
  private:
   CnMonthCalendar& calendar_;
   void (CnMonthCalendar::*chosen_)();
+  Point origin_;
 };
 
 CnMonthCalendar::CnMonthCalendar(Platform& platform, NativeParent& parent, Point at,
@@ -90,8 +103,8 @@ CnMonthCalendar::CnMonthCalendar(Platform& platform, NativeParent& parent, Point
                                                *grid_listener_);
   surface_->SetTakesFocus(true);
   if (show_navigation_bar_) {
-    year_listener_ = std::make_unique<ListListener>(*this, &CnMonthCalendar::YearChosen);
-    month_listener_ = std::make_unique<ListListener>(*this, &CnMonthCalendar::MonthChosen);
+    year_listener_ = std::make_unique<ListListener>(*this, &CnMonthCalendar::YearChosen, kYearListAt);
+    month_listener_ = std::make_unique<ListListener>(*this, &CnMonthCalendar::MonthChosen, kMonthListAt);
     year_list_ = platform_.windows().CreateDropDownList(
         *surface_, Rect{kYearListAt.x, kYearListAt.y, kYearListWidth, kListHeight}, *year_listener_);
     month_list_ = platform_.windows().CreateDropDownList(

@@ -90,5 +90,21 @@ TEST_F(CnMonthCalendarControlTest, EventsCarryTheirArguments) {
                                                "-12 0 0"}));
 }
 
+// The year and month lists are windows inside the calendar: while one has
+// the focus, a turn is the calendar's WheelScrolled, and the list keeps its
+// selection (as on the Qt backend).
+TEST_F(CnMonthCalendarControlTest, ATurnWhileADropDownHasTheFocusIsTheCalendars) {
+  auto& windows = platform_.headless_windows();
+  for (NativeDropDownList* list : {calendar_->calendar().month_list(), calendar_->calendar().year_list()}) {
+    events_.clear();
+    list->SetFocus();
+    ASSERT_TRUE(list->HasFocus());
+    windows.TurnWheel(-120, kKeyStateShift);
+    EXPECT_EQ(events_, std::vector<std::string>{"-12 -1 2"});
+    EXPECT_EQ(calendar_->calendar().month_list()->Selection(), 4);
+    EXPECT_EQ(calendar_->calendar().selected(), (GregorianDate{2011, 5, 17}));
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick
