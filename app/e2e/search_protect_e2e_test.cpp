@@ -2,7 +2,8 @@
 // with the keyboard: a keyword search and the jump to a found date, the
 // found memos exported through the real save dialog and compared byte for
 // byte, the password set from the check box, the program restarted locked
-// and unlocked. Every wait is bounded.
+// and unlocked, the editor's menu copying a selection, the password removed
+// and a restart unlocked. Every wait is bounded.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -176,6 +177,42 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
   Answer("^密码输入$", "pw");
   EXPECT_TRUE(WaitForTitle("Tarnwick V2.8 Beta")) << "the program did not unlock";
   Shot("search_unlocked");
+
+  // The editor's right-button menu copies what the mouse selected of the
+  // memo shown (today has none: the hint is shown).
+  if (HaveProgram("xclip")) {
+    client = session_.WindowGeometry(window_);
+    ASSERT_TRUE(client.has_value());
+    const int line = client->y + 264 + 12;
+    ASSERT_TRUE(session_.MovePointer(client->x + 4, line));
+    ASSERT_EQ(session_.Run({"xdotool", "mousedown", "1"}).exit_code, 0);
+    ASSERT_TRUE(session_.MovePointer(client->x + 120, line));
+    ASSERT_EQ(session_.Run({"xdotool", "mouseup", "1"}).exit_code, 0);
+    ASSERT_TRUE(session_.MovePointer(client->x + 60, line + 40));
+    ASSERT_TRUE(session_.Click(3));
+    std::this_thread::sleep_for(500ms);
+    Shot("search_editor_menu");
+    Keys({"Down", "Return"});
+    const std::string copied =
+        session_.Run({"xclip", "-o", "-selection", "clipboard"}, 5s).output;
+    const std::string hint = "此日期目前暂没有备忘事件，可以点击<编辑>按钮开始加入新的备忘";
+    EXPECT_FALSE(copied.empty()) << "nothing was copied";
+    EXPECT_EQ(hint.substr(0, copied.size()), copied) << "the copy is not the start of the hint";
+    ASSERT_TRUE(session_.Focus(window_));
+  }
+
+  // Alt+F focuses the keyword box again; five Tabs on lies the check box.
+  // The password is removed: the old one, then nothing for the new one.
+  Keys({"alt+f", "Tab", "Tab", "Tab", "Tab", "Tab", "space"});
+  Answer("^验证原密码$", "pw");
+  Answer("^重置密码$");
+  Answer("^信息：$");
+  EXPECT_EQ(FileBytes(folder_.path() / "memo.edb").substr(0, 4), "WEDB");
+  CloseProgram();
+
+  // Restarted, it comes up unlocked.
+  StartProgram("^Tarnwick V2\\.8");
+  EXPECT_TRUE(WaitForTitle("Tarnwick V2.8 Beta"));
   CloseProgram();
 }
 
