@@ -180,10 +180,7 @@ void BuildPreamble(Preamble& preamble, uint64_t window, int file_count, CipherKe
   preamble.has_key[kNew] = new_key != nullptr;
 }
 
-// False when the record's preamble is incomplete or damaged.
-bool ReadPreamble(File& record, Preamble* preamble) {
-  size_t got = 0;
-  if (record.ReadAt(0, preamble->bytes, kPreambleUsed, &got) != 0 || got < kPreambleUsed) return false;
+bool IsWholePreamble(Preamble* preamble) {
   const uint8_t* bytes = preamble->bytes;
   if (std::memcmp(bytes, kRecordMagic, 4) != 0 || GetUint32(bytes + 4) != kRecordVersion) return false;
   const std::array<uint8_t, 16> digest = Md5(View(bytes, kPreambleDigested));
@@ -196,6 +193,15 @@ bool ReadPreamble(File& record, Preamble* preamble) {
          preamble->window <= kLargestWindow && (preamble->file_count == 1 || preamble->file_count == 2);
 }
 
+// *whole is false when the record's preamble is incomplete or damaged; a
+// read error is returned as such (it says nothing about the record).
+FileStatus ReadPreamble(File& record, Preamble* preamble, bool* whole) {
+  *whole = false;
+  size_t got = 0;
+  if (FileStatus status = record.ReadAt(0, preamble->bytes, kPreambleUsed, &got); status != 0) return status;
+  *whole = got == kPreambleUsed && IsWholePreamble(preamble);
+  return 0;
+}
 struct Slot {
   int index = -1;  // -1: no valid slot
   uint64_t sequence = 0;
@@ -350,8 +356,7 @@ class Rekeyer {
     slot->end = GetUint64(header + 24);
     slot->boundary = GetUint64(header + 32);
     if (slot->file < 0 || slot->file >= file_count_ || slot->start < kCipherStart || slot->end <= slot->start ||
-        slot->end - slot->start > window_ || (slot->boundary != slot->start && slot->boundary != slot->end) ||
-        slot->end > lengths_[slot->file]) {
+        slot->end - slot->start > window_ || (slot->boundary != slot->start && slot->boundary != slot->end)) {
       return 0;
     }
     std::string digests(View(header, kSlotDigested));
@@ -367,6 +372,9 @@ class Rekeyer {
     }
     std::array<uint8_t, 16> digest = Md5(digests);
     *valid = std::memcmp(digest.data(), header + kSlotDigested, digest.size()) == 0;
+    // A whole slot for a range the file no longer has: the file was cut
+    // behind the record's back, and nothing can be settled safely.
+    if (*valid && slot->end > lengths_[slot->file]) return error::kNotDatabaseFile;
     return 0;
   }
 
@@ -544,7 +552,9 @@ int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std:
   if (status != 0) return status;
 
   Preamble preamble;
-  if (!ReadPreamble(*record, &preamble)) {
+  bool whole = false;
+  if (status = ReadPreamble(*record, &preamble, &whole); status != 0) return status;
+  if (!whole) {
     // Never whole on disk before the files were touched, or voided at the end.
     RetireRecord(file_system, record_path, record, durable);
     return 0;
