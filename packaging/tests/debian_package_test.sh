@@ -28,7 +28,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-git clone -q "$source_folder" "$work/source"
+git -c advice.detachedHead=false clone -q "$source_folder" "$work/source"
 TARNWICK_PACKAGE_BUILD_DIR=$work/build bash "$work/source/scripts/package.sh" "$work/out" >"$work/package.log" 2>&1 || {
   cat "$work/package.log"
   echo "FAIL: scripts/package.sh ended with an error (lintian's findings above, if any)"
