@@ -104,9 +104,11 @@ SuperBtn::State SuperBtn::state() const {
   return State::kNormal;
 }
 
+// A disabled button has no caption colour of its own: it keeps its normal
+// one when it has one, and greys its caption only in the system's scheme.
 Color SuperBtn::TextColorOf(State state) const {
   Color system = SystemColorOf(state == State::kDisabled ? SystemColor::kGrayText : SystemColor::kButtonText);
-  if (state == State::kDisabled || BoolProperty(kUseDefaultColors, false)) return system;
+  if (BoolProperty(kUseDefaultColors, false)) return system;
   int number = state == State::kLit ? kLitText : state == State::kFocused ? kFocusText : kNormalText;
   return ColorProperty(number).value_or(system);
 }

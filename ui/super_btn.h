@@ -15,6 +15,8 @@
 // A colour left unset (monostate) is the system colour for that part; a
 // transparent colour left unset is the picture's top-left pixel. Pictures
 // that carry their own alpha (icons) use it and ignore the transparent colour.
+// Disabled, the caption keeps the normal caption colour (the system's grey
+// text only when that colour is the system's).
 // Event 0, 被单击 (clicked): a left click on the enabled button, Space while
 // it has the focus, or its mnemonic.
 #pragma once

@@ -44,11 +44,38 @@ TEST_F(SuperBtnTest, EachStateDrawsItsOwnColours) {
   EXPECT_TRUE(driver().ShowsTextIn(button, Rgb(255, 255, 255)));
   EXPECT_FALSE(driver().ShowsTextIn(button, Rgb(255, 255, 0)));
 
+  // Disabled: the normal caption colour, not the system's grey.
   button.SetDisabled(true);
   Settle();
   EXPECT_EQ(button.state(), SuperBtn::State::kDisabled);
-  EXPECT_TRUE(driver().ShowsTextIn(button, System(SystemColor::kGrayText)));
+  EXPECT_TRUE(driver().ShowsTextIn(button, Rgb(255, 255, 0)));
+  EXPECT_FALSE(driver().ShowsTextIn(button, System(SystemColor::kGrayText)));
   EXPECT_FALSE(driver().ShowsTextIn(button, Rgb(255, 255, 255)));
+}
+
+// The button bar's look: black captions in every state, disabled ones too;
+// only a button in the system's colour scheme greys its caption.
+TEST_F(SuperBtnTest, ADisabledCaptionKeepsItsColourUnlessTheSystemSchemeIsUsed) {
+  auto& save = window_.Add<SuperBtn>(nullptr, "save", Rect{98, 14, 80, 60}, ControlFlags{.disabled = true});
+  save.SetProperty(SuperBtn::kStyle, 1);
+  save.SetProperty(SuperBtn::kNormalText, Rgb(0, 0, 0));
+  save.SetProperty(SuperBtn::kLitText, Rgb(0, 0, 0));
+  save.SetProperty(SuperBtn::kFocusText, Rgb(0, 0, 0));
+  save.SetProperty(SuperBtn::kLitBackground, Rgb(255, 255, 128));
+  save.SetCaption(Gbk("\r\n&S"));
+  auto& spare = window_.Add<SuperBtn>(nullptr, "spare", Rect{200, 14, 60, 60}, ControlFlags{.disabled = true});
+  spare.SetProperty(SuperBtn::kStyle, 1);
+  spare.SetProperty(SuperBtn::kUseDefaultColors, true);
+  spare.SetProperty(SuperBtn::kNormalText, Rgb(0, 0, 0));  // ignored in the system's scheme
+  spare.SetCaption(Gbk("备用"));
+  Show(window_);
+  ASSERT_EQ(save.state(), SuperBtn::State::kDisabled);
+  EXPECT_TRUE(driver().ShowsTextIn(save, Rgb(0, 0, 0)));
+  EXPECT_EQ(driver().PixelAt(save, {40, 8}), System(SystemColor::kButtonFace)) << "no lit background";
+  EXPECT_TRUE(driver().ShowsTextIn(spare, System(SystemColor::kGrayText)));
+  save.SetDisabled(false);
+  Settle();
+  EXPECT_TRUE(driver().ShowsTextIn(save, Rgb(0, 0, 0)));
 }
 
 TEST_F(SuperBtnTest, DefaultColoursAndTheThreeDimensionalLook) {

@@ -515,5 +515,43 @@ TEST_F(QtBackendTest, LayoutFontsResolveToInstalledChineseFaces) {
   EXPECT_TRUE(QFontMetrics(QApplication::font()).inFont(QChar(u'备')));
 }
 
+// The button bar's captions: Latin capitals in 宋体 at 12 pixels are drawn
+// crisp (text colour or background, nothing between) and at the size a
+// 12-pixel Song face gives them, not shrunk and smoothed into a grey smudge.
+TEST_F(QtBackendTest, SmallSongCaptionsAreCrispAndFullSized) {
+  if (SongFamily().isEmpty()) GTEST_SKIP() << "no CJK font installed";
+  const Font song{Gbk("宋体"), 12};
+  for (const char* letter : {"W", "S", "F"}) {
+    QtCanvas canvas(Size{30, 30});
+    canvas.DrawTextAligned({0, 0, 30, 30}, letter, song, Rgb(0, 0, 0),
+                           text_flags::kCenter | text_flags::kVerticalCenter | text_flags::kSingleLine);
+    QImage image = canvas.buffer()->toImage();
+    QRect dark;  // what reads as the letter
+    int between = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 30; ++x) {
+        QColor colour = image.pixelColor(x, y);
+        if (qGray(colour.rgb()) < 128) dark |= QRect(x, y, 1, 1);
+        between += colour != QColor(Qt::white) && colour != QColor(Qt::black);
+      }
+    EXPECT_EQ(between, 0) << letter << ": smoothed pixels";
+    EXPECT_GE(dark.height(), 9) << letter;
+    EXPECT_GE(dark.width(), 5) << letter;
+  }
+  // The mnemonic's underline shows below the letter, inside the measured line.
+  QtCanvas canvas(Size{30, 30});
+  constexpr int kFlags = text_flags::kMnemonic | text_flags::kCenter;
+  Size line = static_cast<Canvas&>(canvas).MeasureText("&W", song, kFlags);
+  canvas.DrawTextAligned({5, 5, line.width, line.height}, "&W", song, Rgb(0, 0, 0), kFlags);
+  QImage image = canvas.buffer()->toImage();
+  int longest_dark_row = 0;
+  for (int y = 5; y < 30; ++y) {
+    int dark = 0;
+    for (int x = 0; x < 30; ++x) dark += qGray(image.pixel(x, y)) < 128;
+    if (dark >= line.width - 1) longest_dark_row = y;
+  }
+  EXPECT_GT(longest_dark_row, 5 + line.height / 2) << "an underline below the letter";
+}
+
 }  // namespace
 }  // namespace tarnwick::qt

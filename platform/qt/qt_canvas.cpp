@@ -160,8 +160,18 @@ tarnwick::Size QtCanvas::MeasureText(std::string_view text, const Font& font, in
 void QtCanvas::DrawTextAligned(const Rect& rect, std::string_view text, const Font& font, Color color, int flags) {
   if (rect.empty() || text.empty()) return;
   painter_.save();
-  painter_.setClipRect(ToQRect(rect), painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-  painter_.setFont(ToQFont(font));
+  QFont qt_font = ToQFont(font);
+  QRect clip = ToQRect(rect);
+  if (flags & text_flags::kMnemonic) {
+    // A face with a one-pixel descent (a Song face's small bitmaps) puts the
+    // mnemonic's underline just below its line: keep it in view. The line
+    // lies up to a pixel lower than the rounded position reports.
+    QFontMetrics metrics(qt_font);
+    int below = metrics.underlinePos() + metrics.lineWidth() + 1 - metrics.descent();
+    clip.adjust(0, 0, 0, std::max(0, below));
+  }
+  painter_.setClipRect(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  painter_.setFont(qt_font);
   painter_.setPen(ToQColor(color));
   painter_.drawText(ToQRect(rect), QtTextFlags(flags), TextForDrawing(text));
   painter_.restore();

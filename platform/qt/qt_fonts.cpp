@@ -13,13 +13,20 @@ constexpr int kDefaultPixelHeight = 12;
 
 // Preferred first; the set-up installs the first of each list.
 const QStringList& SongCandidates() {
-  // SungtiL GB first: a simplified-Chinese Song face of the GB2312 set, as
-  // the layout asks, and a quarter of UMing's size in memory.
-  static const QStringList faces = {"AR PL SungtiL GB",    "AR PL UMing CN",    "AR PL UMing TW",
+  // UMing CN first: a simplified-Chinese Song face that carries hand-made
+  // bitmaps at 11 to 16 pixels, the sizes the layout uses, where SungtiL
+  // GB's outlines shrink Latin capitals to a blurred 5 x 7 pixels.
+  static const QStringList faces = {"AR PL UMing CN",      "AR PL SungtiL GB",   "AR PL UMing TW",
                                     "Noto Serif CJK SC",   "Source Han Serif SC", "Noto Serif CJK",
                                     "WenQuanYi Micro Hei", "Noto Sans CJK SC",   "WenQuanYi Zen Hei"};
   return faces;
 }
+
+// Song faces drawn from their own bitmaps at these pixel heights, crisp and
+// without smoothing, as Windows draws 宋体 at its small sizes.
+constexpr int kSmallestBitmapHeight = 11;
+constexpr int kLargestBitmapHeight = 16;
+bool HasBitmapStrikes(const QString& face) { return face.startsWith("AR PL UMing", Qt::CaseInsensitive); }
 
 const QStringList& GuiCandidates() {
   static const QStringList faces = {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Source Han Sans SC",
@@ -102,6 +109,10 @@ QFont ResolveFont(const QString& family, int pixel_height, bool bold, bool itali
     if (SongFamily().isEmpty()) font.setFamilies(SongCandidates() + GuiCandidates());
     else font.setFamily(SongFamily());
     font.setStyleHint(QFont::Serif);
+    int height = pixel_height > 0 ? pixel_height : kDefaultPixelHeight;
+    if (HasBitmapStrikes(SongFamily()) && height >= kSmallestBitmapHeight && height <= kLargestBitmapHeight) {
+      font.setStyleStrategy(QFont::NoAntialias);
+    }
   } else if (IsGuiName(family) || GuiCandidates().contains(family, Qt::CaseInsensitive)) {
     if (GuiFamily().isEmpty()) font.setFamilies(GuiCandidates());
     else font.setFamily(GuiFamily());
