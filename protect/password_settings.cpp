@@ -67,8 +67,14 @@ void PasswordSettings::SetPassword() {
   book_.GoToToday();
 }
 
+bool PasswordSettings::ProgramLocked() const { return c_.超级按钮1.caption() == Gbk("解锁程序"); }
+
+// Reached by Tab while the program is still locked, the sequence leaves it
+// locked with the store closed, so 解锁程序 can open it: with the new
+// password after a change, with the old one otherwise.
 void PasswordSettings::ChangeOrRemovePassword() {
   MemoStore& store = book_.store();
+  const bool locked = ProgramLocked();
   std::string old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
   const bool opened = !old_password.empty() && store.OpenMemoDatabase(old_password);
   Wipe(old_password);
@@ -77,11 +83,11 @@ void PasswordSettings::ChangeOrRemovePassword() {
     return;
   }
   std::optional<std::string> replacement = AskReplacement();
-  if (!replacement) return;
-  const bool set = store.SetDatabasePassword(*replacement);
-  Wipe(*replacement);
+  const bool set = replacement && store.SetDatabasePassword(*replacement);
+  if (replacement) Wipe(*replacement);
   if (!set) {
-    Message(Gbk("加密失败"));
+    if (replacement) Message(Gbk("加密失败"));
+    if (locked) store.CloseMemoDatabase();
     return;
   }
   Message(Gbk("重置密码成功"));
@@ -90,6 +96,7 @@ void PasswordSettings::ChangeOrRemovePassword() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
   c_.备忘编辑框.SetContent(store.FindMemoRecordFromHere(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
+  if (locked) store.CloseMemoDatabase();
   book_.GoToToday();
 }
 

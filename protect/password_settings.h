@@ -12,7 +12,8 @@
 //   password for a protected store is asked twice and must match. An empty
 //   or cancelled first password sets nothing.
 // - After a password is set the program is locked, and 超级按钮1 offers the
-//   unlock until it succeeds.
+//   unlock until it succeeds. A change made while the program is locked
+//   leaves it locked, with the store closed for that unlock.
 #pragma once
 
 #include <string>
@@ -33,6 +34,8 @@ class PasswordSettings {
   // Asks the replacement twice; nullopt when the two differ (said so).
   std::optional<std::string> AskReplacement();
   void Message(const std::string& text, const std::string& title = {});
+  // 超级按钮1 offers the unlock: the program has not been unlocked.
+  bool ProgramLocked() const;
 
   MemoBook& book_;
   const MainWindowControls& c_;

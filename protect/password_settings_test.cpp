@@ -281,6 +281,37 @@ TEST_F(PasswordSettingsTest, TheQuestionMarkAsReplacementIsRefusedAndTheOldPassw
   EXPECT_TRUE(OpensElsewhere("pw"));
 }
 
+// The check box is reached by Tab while the program is still locked.
+TEST_F(PasswordSettingsTest, AChangeWhileLockedEndsLockedAndTheNewPasswordUnlocks) {
+  SeedProtectedStore("pw");
+  Start();
+  Expect(kOldPasswordPrompt, "pw");
+  Expect(kReplacementPrompt, "new");
+  Expect(kConfirmPrompt, "new");
+  ExpectMessage("重置密码成功");
+  Expect(kUnlockPrompt, "new");
+  ClickPasswordBox();
+  loop().AdvanceTime(200);
+  EXPECT_EQ(Height(), 596);
+  EXPECT_EQ(Utf8(c().超级按钮1.caption()), "转到今日");
+  EXPECT_TRUE(StoreOpen());
+  EXPECT_EQ(EditorText(), "今天");
+
+  Restart();
+  Expect(kOldPasswordPrompt, "new");
+  Expect(kReplacementPrompt, "a");
+  Expect(kConfirmPrompt, "b");
+  ExpectMessage("两次输入的新密码不一致，密码没有改变");
+  ClickPasswordBox();
+  EXPECT_EQ(Height(), 290);
+  EXPECT_EQ(Utf8(c().超级按钮1.caption()), "解锁程序");
+  dialogs().ExpectInputBox(Gbk(kUnlockPrompt), "new");
+  ClickCentre(c().超级按钮1);
+  Settle();
+  EXPECT_EQ(Height(), 596) << "the unlock still works";
+  EXPECT_TRUE(StoreOpen());
+}
+
 TEST_F(PasswordSettingsTest, NothingHappensWhileAMemoIsBeingEdited) {
   SeedStore();
   Start();
