@@ -50,6 +50,12 @@ Size FitInside(Size size, Size room) {
   return {std::max(1, static_cast<int>(static_cast<long long>(size.width) * room.height / size.height)), room.height};
 }
 
+// A caption of line breaks alone shows nothing and takes no room from the
+// picture.
+bool ShowsNoText(const std::string& caption) {
+  return caption.find_first_not_of("\r\n") == std::string::npos;
+}
+
 constexpr int kImageTextGap = 4;
 const Color kXpBorder = Rgb(0, 60, 116);
 
@@ -164,6 +170,7 @@ void SuperBtn::Paint(Canvas& canvas, const Rect& dirty) {
 
   Font font = CaptionFont();
   std::string text = caption();
+  if (ShowsNoText(text)) text.clear();
   constexpr int kTextFlags = text_flags::kMnemonic | text_flags::kCenter;
   Size text_size = text.empty() ? Size{0, 0} : canvas.MeasureText(text, font, kTextFlags);
   Image picture = PictureOf(now);

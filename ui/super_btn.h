@@ -16,7 +16,8 @@
 // transparent colour left unset is the picture's top-left pixel. Pictures
 // that carry their own alpha (icons) use it and ignore the transparent colour.
 // Disabled, the caption keeps the normal caption colour (the system's grey
-// text only when that colour is the system's).
+// text only when that colour is the system's); a caption of line breaks alone
+// takes no room, so the picture keeps its size.
 // Event 0, 被单击 (clicked): a left click on the enabled button, Space while
 // it has the focus, or its mnemonic.
 #pragma once

@@ -78,6 +78,32 @@ TEST_F(SuperBtnTest, ADisabledCaptionKeepsItsColourUnlessTheSystemSchemeIsUsed) 
   EXPECT_TRUE(driver().ShowsTextIn(save, Rgb(0, 0, 0)));
 }
 
+// The export buttons: a 48 x 48 picture above a caption of one empty line.
+// The empty line takes no room, so the picture keeps its size, centred.
+TEST_F(SuperBtnTest, ACaptionOfLineBreaksAloneLeavesThePictureItsSize) {
+  auto& button = window_.Add<SuperBtn>(nullptr, "export", Rect{9, 14, 60, 60});
+  button.SetProperty(SuperBtn::kStyle, 1);
+  button.SetProperty(SuperBtn::kPlacement, static_cast<int>(SuperBtn::Placement::kImageAbove));
+  auto red = std::make_shared<Image>(48, 48, Pixel{255, 0, 0, 255});
+  red->at(0, 0) = Pixel{0, 0, 255, 255};  // the default transparent colour is the top-left pixel
+  button.SetProperty(SuperBtn::kNormalPicture, Picture(red));
+  button.SetProperty(SuperBtn::kNormalTransparent, Rgb(0, 255, 0));
+  button.SetCaption("\r\n");
+  Show(window_);
+  // Inside the two-pixel edge 56 x 56 are left; the picture spans 6..53.
+  for (Point corner : {Point{7, 7}, Point{52, 7}, Point{7, 52}, Point{52, 52}, Point{30, 30}}) {
+    EXPECT_EQ(driver().PixelAt(button, corner), Rgb(255, 0, 0)) << corner.x << "," << corner.y;
+  }
+  EXPECT_EQ(driver().PixelAt(button, {4, 30}), System(SystemColor::kButtonFace));
+  EXPECT_EQ(driver().PixelAt(button, {30, 55}), System(SystemColor::kButtonFace));
+
+  // A caption that shows text still makes room for itself below the picture.
+  button.SetCaption("\r\nX");
+  Settle();
+  EXPECT_NE(driver().PixelAt(button, {30, 52}), Rgb(255, 0, 0));
+  EXPECT_EQ(driver().PixelAt(button, {30, 10}), Rgb(255, 0, 0));
+}
+
 TEST_F(SuperBtnTest, DefaultColoursAndTheThreeDimensionalLook) {
   auto& button = window_.Add<SuperBtn>(nullptr, "spare", Rect{0, 0, 60, 60});
   button.SetProperty(SuperBtn::kStyle, 1);
