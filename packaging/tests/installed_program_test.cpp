@@ -1,8 +1,9 @@
 // The program and its tools as `cmake --install` lays them out under a
 // prefix: the files a desktop looks for, the validators' verdict on them, and
 // the installed memo book run on a private X display from a read-only prefix,
-// keeping its memos in the user's data folder across a restart, while a
-// portable copy keeps them beside itself.
+// keeping its memos in the user's data folder across a restart or in a
+// folder named on its command line, while a portable copy keeps them beside
+// itself.
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -130,12 +131,24 @@ TEST_F(InstalledProgram, LaysOutWhatADesktopLooksFor) {
   EXPECT_NE(metainfo.find("<launchable type=\"desktop-id\">" + kId + ".desktop</launchable>"), std::string::npos);
 }
 
-TEST_F(InstalledProgram, ToolsRunFromThePrefix) {
+TEST_F(InstalledProgram, ProgramsRunFromThePrefix) {
   CommandResult month = RunCommand({(Bin() / "lunarcal").string(), "2024", "2"}, "");
   EXPECT_EQ(month.exit_code, 0);
   EXPECT_NE(month.output.find("10 正月"), std::string::npos) << month.output;
   // Without a command edbtool shows its usage and ends with 2.
   EXPECT_EQ(RunCommand({(Bin() / "edbtool").string()}, "").exit_code, 2);
+
+  // The memo book answers its own options before a window opens.
+  CommandResult help = RunCommand({(Bin() / "tarnwick").string(), "--help"}, "");
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.output.find("--data-folder FOLDER"), std::string::npos) << help.output;
+  const fs::path unplugged = temp_->path() / "unplugged" / "memos";
+  CommandResult missing = RunCommand({"sh", "-c", "QT_QPA_PLATFORM=offscreen \"$0\" --data-folder \"$1\" 2>&1",
+                                      (Bin() / "tarnwick").string(), unplugged.string()},
+                                     "");
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.output.find("does not exist"), std::string::npos) << missing.output;
+  EXPECT_FALSE(fs::exists(temp_->path() / "unplugged")) << "a named folder is never created";
 }
 
 TEST_F(InstalledProgram, DesktopEntryAndMetainfoPassTheirValidators) {
@@ -188,11 +201,13 @@ class InstalledProgramOnScreen : public InstalledProgram {
     }
   }
 
-  // Starts `program` in `working_folder` with this test's home and data
-  // folders; the main window's id, 0 when it did not appear.
-  unsigned long Start(const fs::path& program, const fs::path& working_folder, bool expect_store_question) {
+  // Starts `program` with `arguments` in `working_folder` with this test's
+  // home and data folders; the main window's id, 0 when it did not appear.
+  unsigned long Start(const fs::path& program, const fs::path& working_folder, bool expect_store_question,
+                      const std::vector<std::string>& arguments = {}) {
     std::vector<std::string> argv = run_as_;
     argv.push_back(program.string());
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     child_ = Child::Start(argv, working_folder,
                           {"DISPLAY=" + session_.display(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
                            "XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
@@ -242,7 +257,7 @@ TEST_F(InstalledProgramOnScreen, KeepsTheMemosInTheUserDataFolderAcrossARestart)
   EXPECT_NE(properties.find("WM_CLASS(STRING) = \"tarnwick\", \"Tarnwick\""), std::string::npos) << properties;
   EXPECT_NE(properties.find("_NET_WM_ICON(CARDINAL) ="), std::string::npos) << properties.substr(0, 200);
 
-  WriteTodaysMemoAndClose(window, "first memo");
+  ASSERT_NO_FATAL_FAILURE(WriteTodaysMemoAndClose(window, "first memo"));
   EXPECT_TRUE(fs::is_regular_file(data_folder / "memo.edb"));
   EXPECT_TRUE(fs::is_regular_file(data_folder / "memo.EDT"));
   EXPECT_EQ((fs::status(data_folder).permissions() & fs::perms::all), fs::perms::owner_all) << "the memos are private";
@@ -253,10 +268,23 @@ TEST_F(InstalledProgramOnScreen, KeepsTheMemosInTheUserDataFolderAcrossARestart)
   // which the new text is appended to.
   window = Start(Bin() / "tarnwick", Bin(), false);
   ASSERT_NE(window, 0u) << "the main window did not appear on the second start";
-  WriteTodaysMemoAndClose(window, " and more");
+  ASSERT_NO_FATAL_FAILURE(WriteTodaysMemoAndClose(window, " and more"));
   const std::string dump = DumpStore(data_folder);
   EXPECT_NE(dump.find("first memo and more"), std::string::npos) << dump;
   EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 1) << "one memo for the one day:\n" << dump;
+}
+
+TEST_F(InstalledProgramOnScreen, ANamedDataFolderHoldsTheMemos) {
+  const fs::path stick = home_ / "stick";
+  fs::create_directories(stick);
+  if (!run_as_.empty()) {
+    ASSERT_EQ(RunCommand({"chown", "--reference=" + home_.string(), stick.string()}, "").exit_code, 0);
+  }
+  unsigned long window = Start(Bin() / "tarnwick", home_, true, {"--data-folder", stick.string()});
+  ASSERT_NE(window, 0u) << "the main window did not appear";
+  ASSERT_NO_FATAL_FAILURE(WriteTodaysMemoAndClose(window, "memo on a stick"));
+  EXPECT_NE(DumpStore(stick).find("memo on a stick"), std::string::npos) << DumpStore(stick);
+  EXPECT_FALSE(fs::exists(home_ / "data")) << "the user's data folder is left alone";
 }
 
 TEST_F(InstalledProgramOnScreen, APortableCopyKeepsItsMemosBesideItself) {
@@ -270,7 +298,7 @@ TEST_F(InstalledProgramOnScreen, APortableCopyKeepsItsMemosBesideItself) {
   // Started from elsewhere, it still finds its own folder.
   unsigned long window = Start(portable / "tarnwick", home_, true);
   ASSERT_NE(window, 0u) << "the main window did not appear";
-  WriteTodaysMemoAndClose(window, "portable memo");
+  ASSERT_NO_FATAL_FAILURE(WriteTodaysMemoAndClose(window, "portable memo"));
   EXPECT_NE(DumpStore(portable).find("portable memo"), std::string::npos) << DumpStore(portable);
   EXPECT_FALSE(fs::exists(home_ / "data")) << "the user's data folder is left alone";
 }
