@@ -134,5 +134,25 @@ TEST_F(CnMonthCalendarQtTest, ATurnOverTheCalendarGoesToTheFocusedListInstead) {
   EXPECT_GT(List()->verticalScrollBar()->value(), before) << "the focused list scrolled";
 }
 
+// The year list opens as a drop-down list: below its box, left-aligned with
+// it, scrolled so that the shown year is in view, not as a menu laid over
+// the box that runs up to the top of the screen.
+TEST_F(CnMonthCalendarQtTest, TheYearListOpensBelowItsBox) {
+  year_list_->showPopup();
+  Settle();
+  QAbstractItemView* view = year_list_->view();
+  QWidget* popup = view->window();
+  ASSERT_TRUE(popup->isVisible());
+  const QPoint box_bottom_left = year_list_->mapToGlobal(QPoint(0, year_list_->height()));
+  EXPECT_NEAR(popup->geometry().top(), box_bottom_left.y(), 2);
+  EXPECT_NEAR(popup->geometry().left(), box_bottom_left.x(), 2);
+  EXPECT_LE(popup->height(), 30 * view->sizeHintForRow(0) + 8) << "at most thirty rows";
+  QRect shown = view->visualRect(view->model()->index(2011 - 1902, 0));
+  EXPECT_TRUE(view->viewport()->rect().contains(shown)) << "the shown year is in view";
+  year_list_->hidePopup();
+  Settle();
+  EXPECT_EQ(Shown(), (GregorianDate{2011, 5, 17}));
+}
+
 }  // namespace
 }  // namespace tarnwick
