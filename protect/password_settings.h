@@ -16,6 +16,7 @@
 //   leaves it locked, with the store closed for that unlock.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "memo/memo_book.h"

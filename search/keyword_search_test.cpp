@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "search/search_test_support.h"
+#include "testing/search_panel_fixture.h"
 
 namespace tarnwick {
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "search/search_test_support.h"
+#include "testing/search_panel_fixture.h"
 
 namespace tarnwick {
 namespace {

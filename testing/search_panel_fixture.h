@@ -1,4 +1,4 @@
-// What the search and export tests share: the side panels opened as a user
+// A fixture for the search panel's tests: the side panels opened as a user
 // opens them, a search run from the keyword box, and the results list read
 // back.
 #pragma once
