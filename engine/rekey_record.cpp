@@ -211,7 +211,9 @@ struct Slot {
   uint64_t boundary = 0;
 };
 
-uint64_t SlotOffset(uint64_t window, int index) { return kSlotsStart + static_cast<uint64_t>(index) * (kSlotHeaderBytes + window); }
+uint64_t SlotOffset(uint64_t window, int index) {
+  return kSlotsStart + static_cast<uint64_t>(index) * (kSlotHeaderBytes + window);
+}
 
 // The end of the piece that starts at position, pieces ending on cipher-block
 // boundaries so that whole blocks are enciphered in one go.
@@ -314,7 +316,9 @@ class Rekeyer {
     std::memcpy(check_block, text.data(), text.size());
     ApplyCipher(key, kCheckBlockOffset, check_block, sizeof check_block);
     File& main = *files_[0];
-    if (FileStatus status = main.WriteAt(kCheckBlockOffset, check_block, sizeof check_block); status != 0) return status;
+    if (FileStatus status = main.WriteAt(kCheckBlockOffset, check_block, sizeof check_block); status != 0) {
+      return status;
+    }
     if (FileStatus status = main.WriteAt(0, key != nullptr ? kProtectedMagic : kPlainMagic, 4); status != 0) {
       return status;
     }
@@ -516,8 +520,8 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& record_pa
     if (file != nullptr && status == 0) status = file->Length(&length);
     largest = std::max(largest, length);
   }
-  const uint64_t window =
-      std::min(RekeyWindowBytes(), std::max<uint64_t>(kCipherBlockSize, (largest + kCipherBlockSize - 1) / kCipherBlockSize * kCipherBlockSize));
+  const uint64_t largest_in_blocks = (largest + kCipherBlockSize - 1) / kCipherBlockSize * kCipherBlockSize;
+  const uint64_t window = std::min(RekeyWindowBytes(), std::max<uint64_t>(kCipherBlockSize, largest_in_blocks));
   Rekeyer rekeyer(*record, files, old_key.get(), new_key.get(), window, durable);
   if (status == 0) status = rekeyer.MeasureFiles();
   if (status == 0) {

@@ -40,7 +40,9 @@ const std::vector<PasswordChange> kChanges = {{"", "alpha"}, {"alpha", "beta"}, 
 class RekeyTest : public ::testing::Test {
  protected:
   RekeyTest()
-      : main_path_(dir_.File("memo.edb")), memo_path_(dir_.File("memo.EDT")), record_path_(RekeyRecordPath(main_path_)) {}
+      : main_path_(dir_.File("memo.edb")),
+        memo_path_(dir_.File("memo.EDT")),
+        record_path_(RekeyRecordPath(main_path_)) {}
   ~RekeyTest() override { SetRekeyWindowBytes(default_window_); }
 
   // records memos of 0 to about 3,000 bytes, a few blocks freed in the middle.
@@ -245,7 +247,8 @@ TEST_F(RekeyTest, TheRecordAndTheFilesReachTheDiskInTurn) {
     std::set<std::string> unflushed;  // paths written since their last flush
     int record_writes = 0, store_writes = 0, removals = 0;
     auto store_unflushed = [&] {
-      return std::any_of(unflushed.begin(), unflushed.end(), [&](const std::string& path) { return path != record_path_; });
+      return std::any_of(unflushed.begin(), unflushed.end(),
+                         [&](const std::string& path) { return path != record_path_; });
     };
     for (const Change& change : log) {
       const bool record = change.path == record_path_;
