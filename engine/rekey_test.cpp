@@ -343,7 +343,10 @@ TEST_F(RekeyTest, AnOpenCutShortWhileSettlingIsSettledByTheNextOne) {
               faults.FailNth(kind, n, error::kHardwareFault, /*torn=*/n % 2 == 1);
             }
             opened = engine.OpenDatabase(main_path_, OpenOptions{"", false, ShareMode::kDenyNone, password});
-            if (opened) EXPECT_TRUE(AllRecordsRead(engine) || faults.fired()) << context;
+            faults.Disarm();
+            if (opened) {
+              EXPECT_TRUE(AllRecordsRead(engine)) << context;
+            }
           }
           if (!faults.fired()) {
             ASSERT_TRUE(opened) << context;
@@ -358,7 +361,7 @@ TEST_F(RekeyTest, AnOpenCutShortWhileSettlingIsSettledByTheNextOne) {
       }
     }
   }
-  EXPECT_GT(cut_short, 100);
+  EXPECT_GT(cut_short, 50);
   std::printf("opens cut short while settling a record: %d, each settled by the next open\n", cut_short);
 }
 
