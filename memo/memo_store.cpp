@@ -25,6 +25,9 @@ const std::string& MemoField() {
   return name;
 }
 
+// 日期 is the first field; a store of another shape is refused at open.
+constexpr int kDateFieldNumber = 1;
+
 // The name the engine gives the open store: its file title.
 constexpr std::string_view kDatabaseName = "memo";
 
@@ -40,11 +43,13 @@ bool MemoStore::DatabaseFileExists() { return engine_.file_system().Exists(path_
 bool MemoStore::IsDatabaseProtected() { return engine_.IsPasswordProtected(path_); }
 
 void MemoStore::CreateMemoDatabase() {
+  ++generation_;
   engine_.CreateDatabase(path_, {{DateField(), static_cast<int>(FieldType::kDateTime), 20},
                                  {MemoField(), static_cast<int>(FieldType::kMemo), 20}});
 }
 
 bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
+  ++generation_;
   OpenOptions options;
   if (password) options.password = std::string(*password);
   if (!engine_.OpenDatabase(folder_ + kSeparator + std::string(kDatabaseName), options)) return false;
@@ -59,7 +64,10 @@ bool MemoStore::HasMemoFields() {
          fields[1].type == static_cast<int>(FieldType::kMemo);
 }
 
-void MemoStore::CloseMemoDatabase() { engine_.CloseDatabase(); }
+void MemoStore::CloseMemoDatabase() {
+  ++generation_;
+  engine_.CloseDatabase();
+}
 
 int MemoStore::MemoCount() { return std::max(engine_.RecordCount(), 0); }
 
@@ -75,13 +83,15 @@ bool MemoStore::FindMemoRecordFromHere(DateTime d) {
 
 std::string MemoStore::ReadMemoText() { return engine_.ReadField(MemoField()).AsText(); }
 
-DateTime MemoStore::ReadMemoDate() { return engine_.ReadField(DateField()).AsDateTime(); }
+// By number: the month walk reads every record's date.
+DateTime MemoStore::ReadMemoDate() { return engine_.ReadField(kDateFieldNumber).AsDateTime(); }
 
 bool MemoStore::WriteMemoText(std::string_view text) {
   return engine_.WriteField(MemoField(), FieldValue::Text(std::string(text)));
 }
 
 bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
+  ++generation_;
   return engine_.AppendRecord({FieldValue::DateTime(DayKey(d)), FieldValue::Text(std::string(text))});
 }
 
@@ -89,8 +99,14 @@ void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
 
 bool MemoStore::NextMemo() { return engine_.Skip(1); }
 
-void MemoStore::ClearAllMemos() { engine_.ClearAllRecords(); }
+void MemoStore::ClearAllMemos() {
+  ++generation_;
+  engine_.ClearAllRecords();
+}
 
-bool MemoStore::SetDatabasePassword(std::string_view password) { return engine_.SetPassword(password); }
+bool MemoStore::SetDatabasePassword(std::string_view password) {
+  ++generation_;
+  return engine_.SetPassword(password);
+}
 
 }  // namespace tarnwick

@@ -14,6 +14,7 @@
 //   time of day matches no date.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,12 +67,18 @@ class MemoStore {
   // Re-keys the open store; an empty password removes the protection.
   bool SetDatabasePassword(std::string_view password);
 
+  // Changes whenever the store may hold other dates than before: every
+  // create, open, close, append, clear and re-key made through this object.
+  // Lets a reader keep what it derived from the dates while it is the same.
+  uint64_t generation() const { return generation_; }
+
  private:
   bool HasMemoFields();
 
   DatabaseEngine& engine_;
   std::string folder_;
   std::string path_;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace tarnwick

@@ -34,38 +34,39 @@ MonthOverview::MonthOverview(MemoBook& book) : book_(book), c_(book.controls()) 
   h.AlignmentTick = [this] { AlignWindow(); };
 }
 
-int MonthOverview::WalkMonth(ListBox* list) {
+const std::vector<std::string>& MonthOverview::MonthItems() {
   MemoStore& store = book_.store();
-  const CnMonthCalendar& calendar = c_.日历.calendar();
+  const GregorianDate& shown = c_.日历.calendar().selected();
+  if (walked_ && walked_->year == shown.year && walked_->month == shown.month &&
+      walked_->store_generation == store.generation()) {
+    return walked_->items;
+  }
+  walked_ = WalkedMonth{shown.year, shown.month, store.generation(), {}};
   store.GoFirstMemo();
-  int days = 0;
   for (int n = store.MemoCount(); n > 0; --n) {
     const DateTime date = store.ReadMemoDate();
     const CivilDateTime day = DecodeDateTime(date);
-    if (day.year == calendar.selected().year && day.month == calendar.selected().month) {
-      if (list != nullptr) list->AddItem(MonthListItem(date));
-      ++days;
-    }
+    if (day.year == shown.year && day.month == shown.month) walked_->items.push_back(MonthListItem(date));
     store.NextMemo();
   }
-  return days;
+  return walked_->items;
 }
 
 void MonthOverview::RebuildMonthList() {
   ListBox& list = c_.本月备忘列表框;
   list.Clear();
-  const int days = WalkMonth(&list);
+  const std::vector<std::string>& items = MonthItems();
+  for (const std::string& item : items) list.AddItem(item);
   const GregorianDate& shown = c_.日历.calendar().selected();
   const std::string year_month = Number(shown.year) + Gbk("年") + Number(shown.month);
-  if (days == 0) list.AddItem(year_month + Gbk("月没有记录！"));
+  if (items.empty()) list.AddItem(year_month + Gbk("月没有记录！"));
   c_.备忘列表分组框.SetCaption(year_month + Gbk("月备忘列表："));
-  ShowCountLine(shown.year, shown.month, days);
+  ShowCountLine(shown.year, shown.month, static_cast<int>(items.size()));
 }
 
 void MonthOverview::ShowMonthCount() {
-  const int days = WalkMonth(nullptr);
   const GregorianDate& shown = c_.日历.calendar().selected();
-  ShowCountLine(shown.year, shown.month, days);
+  ShowCountLine(shown.year, shown.month, static_cast<int>(MonthItems().size()));
 }
 
 void MonthOverview::ShowCountLine(int year, int month, int days) {

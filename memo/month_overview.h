@@ -5,6 +5,11 @@
 // restores the captions after an unlock.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "memo/memo_book.h"
 
 namespace tarnwick {
@@ -23,8 +28,9 @@ class MonthOverview {
   void GoToToday();
 
  private:
-  // Counts the calendar month's records; with list, also lists them.
-  int WalkMonth(ListBox* list);
+  // The month list's items for the calendar's month, in record order: a
+  // walk over every record, kept until the month or the store changes.
+  const std::vector<std::string>& MonthItems();
   void ShowMonthCount();
   void ShowCountLine(int year, int month, int days);
   // Moves the calendar to the date an item of list names; false when the
@@ -35,6 +41,13 @@ class MonthOverview {
 
   MemoBook& book_;
   const MainWindowControls& c_;
+  struct WalkedMonth {
+    int year = 0;
+    int month = 0;
+    uint64_t store_generation = 0;
+    std::vector<std::string> items;
+  };
+  std::optional<WalkedMonth> walked_;
 };
 
 }  // namespace tarnwick

@@ -99,6 +99,22 @@ TEST_F(MonthOverviewTest, ASearchResultJumpRebuildsTheMonthList) {
   EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年9月01日"});
 }
 
+TEST_F(MonthOverviewTest, TheListFollowsEveryChangeOfTheStoreInTheShownMonth) {
+  Seed({{EncodeDate(2011, 5, 3), "a"}});
+  Start();
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月03日"});
+  ExpectMessage("真的清空所有记录？", MessageResult::kYes);
+  DoubleClick(c().主面板状态栏标签);
+  Settle();
+  ClickDay(2011, 5, 20);
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月没有记录！"});
+  WriteMemo("new");
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月20日"});
+  ClickDay(2011, 5, 3);
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月20日"});
+  EXPECT_EQ(SideStatus(), "2011年5月共有1天存在记录");
+}
+
 TEST_F(MonthOverviewTest, TheMonthListRecountsWhenItGetsTheFocus) {
   Seed({{EncodeDate(2011, 5, 3), "a"}});
   Start();
