@@ -47,7 +47,7 @@ constexpr uint64_t kSlotsStart = 1024;
 constexpr size_t kSlotHeaderBytes = 64;
 constexpr size_t kSlotDigested = 40;
 constexpr size_t kNonceBytes = 16;
-constexpr size_t kPiece = 3 * kCipherBlockSize;
+constexpr size_t kPiece = 16 * kCipherBlockSize;  // 64 KB: few system calls, little memory
 constexpr uint64_t kLargestWindow = uint64_t{64} << 20;
 
 std::atomic<uint64_t> window_bytes{uint64_t{4} << 20};
