@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "bench/memo_workload.h"
 #include "engine/database.h"
 #include "engine/rc4.h"
 #include "testing/temp_dir.h"
@@ -30,8 +31,8 @@
 namespace tarnwick {
 namespace {
 
-constexpr double kFirstDate = 36526;  // 2000-01-01
-constexpr std::size_t kMemoBytes = 300;
+using namespace bench;
+
 constexpr int kSqliteAppendRecords = 5000;  // durable commits are slow: fewer records, per-record figures
 constexpr int kRekeyRecords = 40000;        // about 20 MB in the two files
 const char kPassword[] = "benchmark password";
@@ -42,31 +43,6 @@ const char kPassword[] = "benchmark password";
   std::exit(1);
 }
 
-int RecordTotal() {
-  const char* text = std::getenv("TARNWICK_BENCH_RECORDS");
-  const int records = text ? std::atoi(text) : 0;
-  return records > 0 ? records : 36500;
-}
-
-const std::string& Keyword() {
-  static const std::string keyword = Gbk("灯塔");
-  return keyword;
-}
-
-// 150 double-byte characters of the first GBK level, varied by record; every
-// 100th memo holds the keyword.
-std::string MemoText(int index) {
-  std::string text;
-  text.reserve(kMemoBytes);
-  std::uint32_t state = 2166136261u ^ static_cast<std::uint32_t>(index);
-  while (text.size() < kMemoBytes) {
-    state = state * 1664525u + 1013904223u;
-    text += static_cast<char>(0xB0 + (state >> 8) % 39);
-    text += static_cast<char>(0xA1 + (state >> 16) % 94);
-  }
-  if (index % 100 == 37) text.replace(120, Keyword().size(), Keyword());
-  return text;
-}
 
 const std::vector<FieldInf>& MemoSchema() {
   static const std::vector<FieldInf> schema = {{Gbk("日期"), 8, 20}, {Gbk("备忘"), 12, 20}};

@@ -1,5 +1,5 @@
-// The memo book's user actions on the headless backend over a store of
-// 36,500 memos (one a day for a hundred years), plain and enciphered: a day
+// The memo book's user actions on the headless backend over the common
+// workload (bench/memo_workload.h: 36,500 daily memos), plain and enciphered: a day
 // click, saves of an existing and of a new date, a jump from the month list,
 // a wheel step, go to today, opening the side panels. Each action includes
 // the notifications it posts. The budget of each is one frame at 60 Hz
@@ -11,16 +11,15 @@
 
 #include "app/memo_program.h"
 #include "base/text.h"
-#include "memo/memo_store.h"
+#include "bench/memo_store_workload.h"
 #include "platform/headless/headless_platform.h"
 #include "testing/temp_dir.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr int kMemos = 36'500;
 constexpr double kFrameSeconds = 16e-3;
-const DateTime kFirstDay = EncodeDate(1950, 1, 1);
+const char kPassword[] = "benchmark";
 
 void ReportFrame(benchmark::State& state) {
   state.counters["frame_ratio"] = benchmark::Counter(
@@ -28,24 +27,14 @@ void ReportFrame(benchmark::State& state) {
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// A folder holding the store, written once per kind and kept for the run.
+// A folder holding the store, written once per kind and kept for the run;
+// empty when it could not be written.
 const std::string& PreparedFolder(bool enciphered) {
-  static testing::TempDir dirs[2];
-  static bool ready[2] = {false, false};
-  testing::TempDir& dir = dirs[enciphered];
+  static testing::TempDir dir;
   static std::string folders[2];
-  if (!ready[enciphered]) {
-    folders[enciphered] = Utf8ToGbk(dir.path().string());
-    DatabaseEngine engine;
-    engine.SetDurableWrites(false);  // written once, before the clock runs
-    MemoStore store(engine, folders[enciphered]);
-    store.CreateMemoDatabase();
-    store.OpenMemoDatabase();
-    const std::string text = Gbk("今天天气很好，出去走了走，晚上读书。A memo of an ordinary length.");
-    for (int i = 0; i < kMemos; ++i) store.AppendMemo(kFirstDay + i, text);
-    if (enciphered) store.SetDatabasePassword("benchmark");
-    store.CloseMemoDatabase();
-    ready[enciphered] = true;
+  if (folders[enciphered].empty()) {
+    const std::string folder = Utf8ToGbk(dir.File(enciphered ? "enciphered" : "plain"));
+    if (bench::FillMemoStore(folder, bench::RecordTotal(), enciphered ? kPassword : "")) folders[enciphered] = folder;
   }
   return folders[enciphered];
 }
@@ -56,7 +45,7 @@ class RunningBook {
  public:
   explicit RunningBook(bool enciphered) {
     platform_.headless_loop().SetLocalNow(EncodeDate(2011, 5, 17) + 10.0 / 24);
-    if (enciphered) platform_.headless_dialogs().ExpectInputBox({}, std::string("benchmark"));
+    if (enciphered) platform_.headless_dialogs().ExpectInputBox({}, std::string(kPassword));
     program_ = std::make_unique<MemoProgram>(platform_, engine_, PreparedFolder(enciphered));
     program_->Load();
     Settle();
@@ -66,7 +55,7 @@ class RunningBook {
     }
     // The window check's first tick gives 超级按钮1 back its go-to-today caption.
     platform_.headless_loop().AdvanceTime(200);
-    if (controls().编辑按钮.disabled() || book().store().MemoCount() < kMemos) failed_ = true;
+    if (controls().编辑按钮.disabled() || book().store().MemoCount() < bench::RecordTotal()) failed_ = true;
   }
 
   bool failed() const { return failed_; }
@@ -129,7 +118,7 @@ void BM_SaveExistingDate(benchmark::State& state) {
 void BM_SaveNewDate(benchmark::State& state) {
   RunningBook book(state.range(0));
   if (book.failed()) return state.SkipWithError("the program did not start on its store");
-  DateTime next = EncodeDate(2060, 1, 1);
+  DateTime next = bench::kFirstDate + bench::RecordTotal();
   for (auto _ : state) {
     book.book().currentDate = next++;
     book.Save(Gbk("新的一天"));

@@ -20,6 +20,7 @@
 
 #include "app/memo_program.h"
 #include "base/text.h"
+#include "bench/memo_store_workload.h"
 #include "engine/rc4.h"
 #include "platform/headless/headless_platform.h"
 #include "search/keyword_search.h"
@@ -28,8 +29,8 @@
 namespace tarnwick {
 namespace {
 
-constexpr double kFirstDate = 36526;  // 2000-01-01
-constexpr std::size_t kMemoBytes = 300;
+using namespace bench;
+
 const char kPassword[] = "benchmark password";
 
 [[noreturn]] void Die(const std::string& what) {
@@ -37,30 +38,6 @@ const char kPassword[] = "benchmark password";
   std::exit(1);
 }
 
-int RecordTotal() {
-  const char* text = std::getenv("TARNWICK_BENCH_RECORDS");
-  const int records = text ? std::atoi(text) : 0;
-  return records > 0 ? records : 36500;
-}
-
-const std::string& Keyword() {
-  static const std::string keyword = Gbk("灯塔");
-  return keyword;
-}
-
-// 150 double-byte characters of the first GBK level, varied by record.
-std::string MemoText(int index) {
-  std::string text;
-  text.reserve(kMemoBytes);
-  std::uint32_t state = 2166136261u ^ static_cast<std::uint32_t>(index);
-  while (text.size() < kMemoBytes) {
-    state = state * 1664525u + 1013904223u;
-    text += static_cast<char>(0xB0 + (state >> 8) % 39);
-    text += static_cast<char>(0xA1 + (state >> 16) % 94);
-  }
-  if (index % 100 == 37) text.replace(120, Keyword().size(), Keyword());
-  return text;
-}
 
 std::uint64_t StoreBytes(const std::string& folder) {
   return std::filesystem::file_size(folder + "/memo.edb") + std::filesystem::file_size(folder + "/memo.EDT");
@@ -68,18 +45,7 @@ std::uint64_t StoreBytes(const std::string& folder) {
 
 // A store in its own folder, filled in bulk.
 void FillStore(const std::string& folder, int records, const std::string& password) {
-  std::filesystem::create_directories(folder);
-  DatabaseEngine engine;
-  MemoStore store(engine, folder);
-  store.CreateMemoDatabase();
-  if (!store.OpenMemoDatabase()) Die("open " + folder);
-  if (!password.empty() && !store.SetDatabasePassword(password)) Die("set password");
-  engine.SetDurableWrites(false);
-  for (int i = 0; i < records; ++i) {
-    if (!store.AppendMemo(kFirstDate + i, MemoText(i))) Die("append");
-  }
-  engine.SetDurableWrites(true);
-  store.CloseMemoDatabase();
+  if (!FillMemoStore(folder, records, password)) Die("filling the store in " + folder);
 }
 
 // The whole program on the headless backend over the store in folder,

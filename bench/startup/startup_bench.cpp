@@ -1,7 +1,8 @@
 // Start-up time and peak memory of the memo book on a store of 36,500 memos
-// against a minimal Qt Widgets program that shows one empty window, both
-// measured in this run on one private X display. A start is timed from the fork to the moment the first
-// painted window reached the screen (the programs report it themselves, see
+// (bench/memo_workload.h) against a minimal Qt Widgets program that shows
+// one empty window, both measured in this run on one private X display. A
+// start is timed from the fork to the moment the first painted window
+// reached the screen (the programs report it themselves, see
 // app/first_paint_probe.h); the peak resident set comes from the ended child.
 // Each figure is the median of kStarts fresh processes, the two programs
 // alternating so that a change in machine load touches both alike. The
@@ -21,7 +22,7 @@
 
 #include "app/e2e/x_session.h"
 #include "base/text.h"
-#include "memo/memo_store.h"
+#include "bench/memo_store_workload.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -30,7 +31,6 @@ using tarnwick::e2e::Child;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kStarts = 5;
-constexpr int kMemos = 36'500;
 
 struct Start {
   double seconds = 0;
@@ -45,21 +45,12 @@ struct Figures {
   bool ok = false;
 };
 
-// The memo book's store of kMemos memos, one a day, written once.
+// The memo book's store of the common workload, written once.
 const std::filesystem::path& PreparedStore() {
   static tarnwick::testing::TempDir folder;
-  static bool written = false;
-  if (!written) {
-    tarnwick::DatabaseEngine engine;
-    engine.SetDurableWrites(false);  // written once, before the clock runs
-    tarnwick::MemoStore store(engine, tarnwick::Utf8ToGbk(folder.path().string()));
-    store.CreateMemoDatabase();
-    store.OpenMemoDatabase();
-    const std::string text = tarnwick::Gbk("今天天气很好，出去走了走，晚上读书。A memo of an ordinary length.");
-    for (int i = 0; i < kMemos; ++i) store.AppendMemo(tarnwick::EncodeDate(1950, 1, 1) + i, text);
-    store.CloseMemoDatabase();
-    written = true;
-  }
+  static const bool written = tarnwick::bench::FillMemoStore(
+      tarnwick::Utf8ToGbk(folder.path().string()), tarnwick::bench::RecordTotal());
+  if (!written) std::fprintf(stderr, "startup_bench: the store could not be written\n");
   return folder.path();
 }
 

@@ -1,0 +1,32 @@
+// The common workload written as the memo book's store, for the benchmarks
+// that run the program itself.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "bench/memo_workload.h"
+#include "memo/memo_store.h"
+
+namespace tarnwick::bench {
+
+// A new store in folder (created when missing) holding `records` memos, one
+// a day from kFirstDate, enciphered with password unless it is empty. False
+// when the engine refused a step.
+inline bool FillMemoStore(const std::string& folder, int records, const std::string& password = {}) {
+  std::filesystem::create_directories(folder);
+  DatabaseEngine engine;
+  MemoStore store(engine, folder);
+  store.CreateMemoDatabase();
+  if (!store.OpenMemoDatabase()) return false;
+  if (!password.empty() && !store.SetDatabasePassword(password)) return false;
+  engine.SetDurableWrites(false);  // written once, before any clock runs
+  for (int i = 0; i < records; ++i) {
+    if (!store.AppendMemo(kFirstDate + i, MemoText(i))) return false;
+  }
+  engine.SetDurableWrites(true);
+  store.CloseMemoDatabase();
+  return true;
+}
+
+}  // namespace tarnwick::bench
