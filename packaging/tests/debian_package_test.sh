@@ -55,7 +55,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 # fonts it draws its texts with.
 depends=$(field Depends)
 for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libfontconfig1 libstdc++6 libc6 \
-  fonts-wqy-microhei 'fonts-arphic-gbsn00lp | fonts-arphic-uming'; do
+  fonts-wqy-microhei 'fonts-arphic-uming | fonts-arphic-gbsn00lp'; do
   case ", $depends," in
     *", $needed"[\ ,]*) ;;
     *) fail "Depends lacks $needed: $depends" ;;
