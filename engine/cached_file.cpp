@@ -10,6 +10,11 @@ CachedFile::CachedFile(std::unique_ptr<CipherFile> file, size_t budget_bytes, Ca
 
 CachedFile::~CachedFile() { Forget(); }
 
+void CachedFile::SetBudget(size_t budget_bytes) {
+  max_pages_ = std::max<size_t>(1, budget_bytes / kPageSize);
+  while (pages_.size() > max_pages_) ErasePage(pages_.find(ages_.back()));
+}
+
 void CachedFile::SetCaching(bool on) {
   if (on == caching_) return;
   Forget();
@@ -90,6 +95,18 @@ FileStatus CachedFile::Read(uint64_t offset, void* buffer, size_t count, size_t*
     *read_count += length;
     if (page->valid < kPageSize) break;  // end of file
   }
+  return 0;
+}
+
+FileStatus CachedFile::Peek(uint64_t offset, size_t count, const uint8_t** data, size_t* available) {
+  *data = nullptr;
+  *available = 0;
+  if (!caching_) return 0;
+  Page* page = nullptr;
+  if (FileStatus status = GetPage(offset / kPageSize, &page); status != 0) return status;
+  const size_t inside = static_cast<size_t>(offset % kPageSize);
+  *data = page->bytes.data() + inside;
+  if (inside < page->valid) *available = std::min(page->valid - inside, count);
   return 0;
 }
 

@@ -56,6 +56,13 @@ class CachedFile {
 
   void SetCaching(bool on);
   bool caching() const { return caching_; }
+  // The most bytes of pages held at once; pages over it are let go at once.
+  void SetBudget(size_t budget_bytes);
+  // While caching: *data points at the bytes from offset on inside their
+  // cached page, *available of them (at most count; fewer at the end of the
+  // file or of the page). No copy is made; the pointer stays good until the
+  // next call on this file. Not caching: *data is nullptr, use Read.
+  FileStatus Peek(uint64_t offset, size_t count, const uint8_t** data, size_t* available);
   // Forgets every page (after the bytes changed behind the cache's back).
   void Forget();
 

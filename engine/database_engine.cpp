@@ -1,5 +1,7 @@
 // The engine: its list of open databases, name matching, the whole-file lock,
 // path resolution, cache accounting and introspection.
+#include <algorithm>
+
 #include "engine/database_internal.h"
 #include "engine/errors.h"
 
@@ -64,6 +66,13 @@ DatabasePaths DatabaseEngine::ResolvePaths(std::string_view path) {
 CacheMemory DatabaseEngine::CacheMemoryUse() const { return cache_meter_->Reading(); }
 
 void DatabaseEngine::ResetCacheMemoryPeak() { cache_meter_->ResetPeak(); }
+
+void DatabaseEngine::SetMemoCacheLimit(size_t bytes) {
+  memo_cache_limit_ = std::clamp(bytes, CachedFile::kPageSize, kLargestMemoCacheLimit);
+  for (const auto& db : databases_) {
+    if (db->memo) db->memo->SetBudget(memo_cache_limit_);
+  }
+}
 
 // ---- Introspection -------------------------------------------------------------------
 

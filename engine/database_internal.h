@@ -29,9 +29,9 @@ struct Field {
 };
 
 // Lets caches live while nothing outside this connection can change the files.
-// Together with the keystream caches they stay under 16 MB a database.
+// With the memo cache at its default limit, and the keystream caches, they
+// stay under 16 MB a database.
 inline constexpr size_t kMainCacheBytes = size_t{3} << 20;
-inline constexpr size_t kMemoCacheBytes = size_t{10} << 20;
 
 struct Database {
   DatabaseEngine* engine = nullptr;  // its settings: file layer, lock wait, durability

@@ -63,7 +63,7 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   if (std::any_of(db->fields.begin(), db->fields.end(), [](const Field& f) { return IsLongType(f.type); })) {
     db->memo_path = ResolveMemoPath(*file_system_, db->path);
     ScopedRangeLock memo_lock;
-    if (int result = open_file(db->memo_path, kMemoCacheBytes, &db->memo, &memo_lock); result != 0) {
+    if (int result = open_file(db->memo_path, memo_cache_limit_, &db->memo, &memo_lock); result != 0) {
       // A memo file that cannot be opened reads as missing; a lock conflict stays one.
       return Fail(result == error::kLockFailed ? error::kLockFailed : error::kMemoFileReadFailed);
     }

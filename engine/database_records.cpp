@@ -93,7 +93,9 @@ FieldValue DatabaseEngine::ReadField(const FieldSelector& selector) {
     } else {
       if (db->current < 0) return SetLastError(error::kNoCurrentRecord), EmptyValue(field->type);
       const uint64_t record = db->RecordOffset(db->current);
-      if (record_lock.Acquire(*db, ScopedByteLock::Which::kMain, record) != 0) {
+      // A covered byte lock is only counted and given back before this
+      // returns, with nothing in between that could end the cover.
+      if (!db->LocksCovered() && record_lock.Acquire(*db, ScopedByteLock::Which::kMain, record) != 0) {
         return SetLastError(error::kLockFailed), EmptyValue(field->type);
       }
       const uint64_t position = record + field->offset;

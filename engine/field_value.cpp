@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "engine/database.h"
 
@@ -122,7 +123,7 @@ bool FieldValue::AsBoolean() const {
 
 double FieldValue::AsDateTime() const { return AsDouble(); }
 
-std::string FieldValue::AsText() const {
+std::string FieldValue::AsText() const& {
   switch (kind_) {
     case Kind::kEmpty: return {};
     case Kind::kInteger: return std::to_string(integer_);
@@ -143,6 +144,11 @@ std::string FieldValue::AsText() const {
     case Kind::kBytes: return bytes_;
   }
   return {};
+}
+
+std::string FieldValue::AsText() && {
+  if (kind_ == Kind::kText || kind_ == Kind::kBytes) return std::move(bytes_);
+  return static_cast<const FieldValue&>(*this).AsText();
 }
 
 bool operator==(const FieldValue& a, const FieldValue& b) {

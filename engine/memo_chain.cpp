@@ -18,26 +18,30 @@ namespace {
 constexpr int kDamaged = error::kMemoFileAccessFailed;
 
 uint64_t BlockOffset(int32_t block) { return static_cast<uint64_t>(block) * kMemoBlockSize; }
+static_assert(CachedFile::kPageSize % kMemoBlockSize == 0, "a memo block lies inside one cache page");
 
-// Blocks seen on one walk; a repeat means the chain loops.
+// Blocks seen on one walk; a repeat means the chain loops. Short chains (the
+// usual memo fits one block) are kept inline, with no allocation.
 class SeenBlocks {
  public:
   bool Insert(int32_t block) {
-    if (small_.size() < 32) {
-      if (std::find(small_.begin(), small_.end(), block) != small_.end()) return false;
-      small_.push_back(block);
+    if (small_count_ < kInline) {
+      if (std::find(small_, small_ + small_count_, block) != small_ + small_count_) return false;
+      small_[small_count_++] = block;
       return true;
     }
-    if (large_.empty()) large_.insert(small_.begin(), small_.end());
+    if (large_.empty()) large_.insert(small_, small_ + small_count_);
     return large_.insert(block).second;
   }
   bool Contains(int32_t block) const {
-    if (large_.empty()) return std::find(small_.begin(), small_.end(), block) != small_.end();
+    if (large_.empty()) return std::find(small_, small_ + small_count_, block) != small_ + small_count_;
     return large_.count(block) != 0;
   }
 
  private:
-  std::vector<int32_t> small_;
+  static constexpr size_t kInline = 32;
+  int32_t small_[kInline];
+  size_t small_count_ = 0;
   std::unordered_set<int32_t> large_;
 };
 
@@ -301,17 +305,30 @@ int ReadMemoChain(Database& db, int32_t first_block, std::string* value) {
   uint64_t length = 0;
   if (int status = file.Length(&length); status != 0) return kDamaged;
   const uint64_t blocks_in_file = length / kMemoBlockSize;
+  // Under the whole-file lock (or while others are denied) a byte lock is
+  // only counted, and nothing here can end that cover, so each would be
+  // counted and given back again with no effect: the walk skips them.
+  const bool locks_covered = db.LocksCovered();
   SeenBlocks seen;
   ScopedByteLock lock;
-  uint8_t bytes[kMemoBlockSize];
+  uint8_t buffer[kMemoBlockSize];
   for (int32_t block = first_block; block > 0;) {
     if (static_cast<uint64_t>(block) >= blocks_in_file || !seen.Insert(block)) return kDamaged;
     // Hand over hand: the next block is locked before the previous is let go.
     ScopedByteLock next_lock;
-    if (next_lock.Acquire(db, ScopedByteLock::Which::kMemo, BlockOffset(block)) != 0) return kDamaged;
-    lock.Release();
+    if (!locks_covered) {
+      if (next_lock.Acquire(db, ScopedByteLock::Which::kMemo, BlockOffset(block)) != 0) return kDamaged;
+      lock.Release();
+    }
+    // A cached block is read where it lies; blocks never straddle a page.
+    const uint8_t* bytes = nullptr;
     size_t got = 0;
-    if (file.Read(BlockOffset(block), bytes, sizeof bytes, &got) != 0 || got < kBlockHeaderSize) return kDamaged;
+    if (file.Peek(BlockOffset(block), kMemoBlockSize, &bytes, &got) != 0) return kDamaged;
+    if (bytes == nullptr) {
+      if (file.Read(BlockOffset(block), buffer, sizeof buffer, &got) != 0) return kDamaged;
+      bytes = buffer;
+    }
+    if (got < kBlockHeaderSize) return kDamaged;
     const int32_t data_length = GetInt32(bytes + 8);
     if (data_length < 0 || data_length > static_cast<int32_t>(kBlockDataSize) ||
         got < kBlockHeaderSize + static_cast<size_t>(data_length)) {
@@ -320,7 +337,7 @@ int ReadMemoChain(Database& db, int32_t first_block, std::string* value) {
     if (data_length == 0) break;  // a free block: the value ends before it
     value->append(reinterpret_cast<const char*>(bytes + kBlockHeaderSize), static_cast<size_t>(data_length));
     block = GetInt32(bytes + 4);
-    lock.MoveFrom(next_lock);
+    if (!locks_covered) lock.MoveFrom(next_lock);
   }
   return 0;
 }
