@@ -66,7 +66,14 @@ void DayView::SetEditing(bool editing) {
 bool DayView::SaveCurrentMemo() {
   MemoStore& store = book_.store();
   const std::string text = c_.备忘编辑框.content();
-  if (store.FindMemoRecord(book_.currentDate)) {
+  const bool found = store.FindMemoRecord(book_.currentDate);
+  if (!found && LastErrorCode() != error::kOk) {
+    // The lookup itself failed: the day may have a record, and appending
+    // would give it a second one.
+    ShowMessage(book_.platform(), Gbk("增加记录失败，请检查数据库文件是否存在。"));
+    return false;
+  }
+  if (found) {
     if (!store.WriteMemoText(text)) {
       ShowMessage(book_.platform(), Gbk("保存当前编辑信息失败，请检查数据库文件是否存在。"));
       return false;
@@ -89,7 +96,13 @@ void DayView::ClearAllRecords() {
   MessageResult answer =
       ShowMessage(book_.platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo);
   if (answer != MessageResult::kYes) return;
-  book_.store().ClearAllMemos();
+  if (!book_.store().ClearAllMemos()) {
+    // The memos are still there: the editor keeps what it shows, and the
+    // count below says how many remain.
+    ShowMessage(book_.platform(), Gbk("清空数据库失败，请检查数据库文件是否存在。"), Gbk("清空数据库："));
+    book_.status().ShowDatabaseCount();
+    return;
+  }
   c_.备忘编辑框.SetContent(NoMemoHint());
   book_.status().ShowDatabaseCount();
 }

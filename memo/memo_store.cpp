@@ -99,9 +99,9 @@ void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
 
 bool MemoStore::NextMemo() { return engine_.Skip(1); }
 
-void MemoStore::ClearAllMemos() {
+bool MemoStore::ClearAllMemos() {
   ++generation_;
-  engine_.ClearAllRecords();
+  return engine_.ClearAllRecords();
 }
 
 bool MemoStore::SetDatabasePassword(std::string_view password) {

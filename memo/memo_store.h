@@ -63,7 +63,7 @@ class MemoStore {
   // The record walk: the first record, then one further per NextMemo.
   void GoFirstMemo();
   bool NextMemo();
-  void ClearAllMemos();
+  bool ClearAllMemos();
   // Re-keys the open store; an empty password removes the protection.
   bool SetDatabasePassword(std::string_view password);
 

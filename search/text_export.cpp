@@ -33,11 +33,17 @@ std::unique_ptr<ExportFile> TextExport::ChooseFile() {
 
 void TextExport::WriteEntry(ExportFile& file) {
   MemoStore& store = book_.store();
-  file.Write(store.ReadMemoDate(), store.ReadMemoText());
+  const DateTime date = store.ReadMemoDate();
+  if (LastErrorCode() != error::kOk) complete_ = false;
+  const std::string text = store.ReadMemoText();
+  if (LastErrorCode() != error::kOk) complete_ = false;
+  file.Write(date, text);
 }
 
 void TextExport::Finish(ExportFile& file, const std::string& done_message) {
-  if (file.Close()) {
+  const bool complete = complete_;
+  complete_ = true;
+  if (file.Close() && complete) {
     ShowMessage(book_.platform(), done_message);
   } else {
     ShowMessage(book_.platform(), Gbk("导出文件写入失败，内容不完整：\r\n") + c_.通用对话框.file_name(), ErrorTitle());
@@ -58,7 +64,7 @@ void TextExport::ExportAll() {
   store.GoFirstMemo();
   for (int n = store.MemoCount(); n > 0; --n) {
     WriteEntry(*file);
-    store.NextMemo();
+    if (!store.NextMemo()) complete_ = false;
     const int position = engine.CurrentPosition();
     ProcessPendingEvents();
     // A day picked meanwhile looks its record up; the walk goes on from

@@ -33,14 +33,18 @@ class TextExport {
   // The save dialog; the opened file, or nullptr after a cancel (said in the
   // status line) or a failed open (said in a message box).
   std::unique_ptr<ExportFile> ChooseFile();
-  // The current record's entry.
+  // The current record's entry; a record that cannot be read leaves the
+  // export incomplete.
   void WriteEntry(ExportFile& file);
-  // Closes the file and tells the user how it went.
+  // Closes the file and tells the user how it went: a failed write or a
+  // record left out is a failure, never a completion.
   void Finish(ExportFile& file, const std::string& done_message);
   void ProcessPendingEvents();
 
   MemoBook& book_;
   const MainWindowControls& c_;
+  // Cleared when the export leaves out what it should have written.
+  bool complete_ = true;
 };
 
 }  // namespace tarnwick
