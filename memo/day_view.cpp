@@ -66,14 +66,7 @@ void DayView::SetEditing(bool editing) {
 bool DayView::SaveCurrentMemo() {
   MemoStore& store = book_.store();
   const std::string text = c_.备忘编辑框.content();
-  const bool found = store.FindMemoRecord(book_.currentDate);
-  if (!found && LastErrorCode() != error::kOk) {
-    // The lookup itself failed: the day may have a record, and appending
-    // would give it a second one.
-    ShowMessage(book_.platform(), Gbk("增加记录失败，请检查数据库文件是否存在。"));
-    return false;
-  }
-  if (found) {
+  if (store.FindMemoRecord(book_.currentDate)) {
     if (!store.WriteMemoText(text)) {
       ShowMessage(book_.platform(), Gbk("保存当前编辑信息失败，请检查数据库文件是否存在。"));
       return false;

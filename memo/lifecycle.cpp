@@ -58,19 +58,8 @@ void Lifecycle::OpenExistingStore() {
     ShowMessage(book_.platform(), OpenFailedAtStartUp());
     return;
   }
-  const bool found = store.FindMemoRecord(book_.Now());
-  bool readable = LastErrorCode() == error::kOk;
-  const std::string text = found ? store.ReadMemoText() : NoMemoHint();
-  readable = readable && LastErrorCode() == error::kOk;
-  if (!readable) {
-    // Today's memo would show as missing or empty, and the next save would
-    // write over it: the start-up fails instead, as a failed open does.
-    store.CloseMemoDatabase();
-    ShowMessage(book_.platform(), OpenFailedAtStartUp());
-    return;
-  }
   book_.status().ShowDatabaseCount();
-  c_.备忘编辑框.SetContent(text);
+  c_.备忘编辑框.SetContent(store.FindMemoRecord(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
 }
 
 void Lifecycle::CreateMissingStore() {
