@@ -12,8 +12,9 @@
 // coordinates, exactly as the layout gives it (371 x 596 and so on); the
 // backend maps it to its own frame metrics so that the client area is what
 // the layout needs (365 x 568 at 371 x 596 with a fixed frame and title bar:
-// 3 pixels each side, 25 above, 3 below). A control's rectangle is relative to
-// its parent's client area (a window or a group frame).
+// 3 pixels each side, 25 above, 3 below; platform/frame_metrics.h holds the
+// mapping every backend uses). A control's rectangle is relative to its
+// parent's client area (a window or a group frame).
 // Texts are GBK; line breaks inside texts are "\r\n" in both directions.
 // Everything runs on the one user-interface thread.
 #pragma once

@@ -245,6 +245,7 @@ HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, const WindowStyle& 
                                std::string_view caption, WindowListener& listener)
     : HeadlessNode(system, HeadlessKind::kWindow, nullptr, outer, &listener),
       style_(style),
+      frame_(DescribeFrame(style, caption)),
       caption_(caption),
       window_listener_(&listener) {
   visible_ = false;
@@ -252,34 +253,11 @@ HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, const WindowStyle& 
 
 HeadlessWindow::~HeadlessWindow() = default;
 
-bool HeadlessWindow::has_title_bar() const {
-  return style_.frame != FrameStyle::kNone && (!caption_.empty() || style_.system_menu);
-}
-
-FrameInsets HeadlessWindow::insets() const {
-  if (style_.frame == FrameStyle::kNone) return {};
-  FrameInsets insets{3, 3, 3, 3};
-  if (has_title_bar()) {
-    bool tool = style_.frame == FrameStyle::kResizableTool || style_.frame == FrameStyle::kFixedTool;
-    insets.top = tool ? 19 : 25;
-  }
-  if (style_.frame == FrameStyle::kResizableSunken || style_.frame == FrameStyle::kFixedSunken) {
-    insets.left += 2;
-    insets.top += 2;
-    insets.right += 2;
-    insets.bottom += 2;
-  }
-  return insets;
-}
-
-Size HeadlessWindow::ClientSize() const {
-  FrameInsets frame = insets();
-  return {std::max(0, rect_.width - frame.left - frame.right), std::max(0, rect_.height - frame.top - frame.bottom)};
-}
+Size HeadlessWindow::ClientSize() const { return ClientSizeFor(insets(), {rect_.width, rect_.height}); }
 
 Point HeadlessWindow::ClientOrigin() const {
-  FrameInsets frame = insets();
-  return {rect_.left + frame.left, rect_.top + frame.top};
+  Rect client = ClientRectFor(insets(), rect_);
+  return {client.left, client.top};
 }
 
 void HeadlessWindow::Show() {

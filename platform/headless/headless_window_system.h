@@ -6,11 +6,9 @@
 // delivers its input and then processes pending events, as a real user's
 // next action comes after the program has caught up.
 //
-// Frame metrics (outer size minus client size): a frame with a title bar has
-// 3 pixels left and right, 25 above (border and title bar) and 3 below, so
-// 371 x 596 gives the 365 x 568 the layout needs; tool-window title bars are
-// 19 above; a frame without a title bar has 3 on every side; the sunken
-// client-edge styles add 2 on every side; FrameStyle::kNone has none.
+// Frame metrics: the real frame is the program's own (ProgramFrameInsets in
+// platform/frame_metrics.h), so 371 x 596 with a title bar gives the
+// 365 x 568 the layout needs.
 // Sibling controls stack in creation order, later ones on top, until
 // RaiseAboveSiblings.
 #pragma once
@@ -22,6 +20,7 @@
 #include "platform/headless/headless_canvas.h"
 #include "platform/headless/headless_event_loop.h"
 #include "platform/headless/headless_shell.h"
+#include "platform/frame_metrics.h"
 #include "platform/window_system.h"
 
 namespace tarnwick {
@@ -322,10 +321,6 @@ class HeadlessGroupFrame : public HeadlessControl<NativeGroupFrame> {
   std::string caption_;
 };
 
-struct FrameInsets {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
-
 class HeadlessWindow : public NativeWindow, public HeadlessNode {
  public:
   HeadlessWindow(HeadlessWindowSystem& system, const WindowStyle& style, const Rect& outer,
@@ -347,8 +342,8 @@ class HeadlessWindow : public NativeWindow, public HeadlessNode {
 
   const std::string& caption() const { return caption_; }
   const WindowStyle& style() const { return style_; }
-  bool has_title_bar() const;
-  FrameInsets insets() const;
+  bool has_title_bar() const { return frame_.title_bar; }
+  FrameInsets insets() const { return ProgramFrameInsets(frame_); }
   bool always_on_top() const { return style_.always_on_top; }
   WindowListener& window_listener() const { return *window_listener_; }
   // The control that has (or will have, on activation) the keyboard focus.
@@ -357,6 +352,7 @@ class HeadlessWindow : public NativeWindow, public HeadlessNode {
  private:
   friend class HeadlessWindowSystem;
   WindowStyle style_;
+  FrameParts frame_;  // decided at creation
   std::string caption_;
   WindowListener* window_listener_;
   HeadlessNode* focus_ = nullptr;

@@ -87,6 +87,17 @@ TEST_F(HeadlessWindowSystemTest, FixedFrameWithTitleLeavesTheClientAreaTheLayout
   strip_style.system_menu = false;
   auto strip = windows_.CreateTopLevelWindow(strip_style, {50, 0, 370, 2}, "", strip_listener);
   EXPECT_EQ(strip->ClientSize(), (Size{370, 2}));
+
+  // The title bar is part of the frame made at creation: a caption set
+  // later does not add one (nor does emptying it take one away).
+  WindowStyle bare_style;
+  bare_style.system_menu = false;
+  auto bare = windows_.CreateTopLevelWindow(bare_style, {0, 0, 100, 100}, "", strip_listener);
+  bare->SetCaption("now titled");
+  EXPECT_EQ(bare->ClientSize(), (Size{94, 94}));
+  auto titled = windows_.CreateTopLevelWindow(bare_style, {0, 0, 100, 100}, "titled", strip_listener);
+  titled->SetCaption("");
+  EXPECT_EQ(titled->ClientSize(), (Size{94, 72}));
 }
 
 TEST_F(HeadlessWindowSystemTest, ActivationMovesBetweenWindowsAndFocusFollows) {

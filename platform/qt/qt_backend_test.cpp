@@ -93,6 +93,19 @@ TEST_F(QtBackendTest, OuterSizesMapToTheClientAreaTheLayoutNeeds) {
   window->SetOuterRect({500, 0, 371, 290});
   EXPECT_EQ(window->ClientSize(), (Size{365, 262}));
 
+  // Other frame styles take the same insets as on every backend.
+  WindowStyle sunken = MainStyle();
+  sunken.frame = FrameStyle::kFixedSunken;
+  Recorder sunken_listener;
+  auto framed = platform_.windows().CreateTopLevelWindow(sunken, {0, 0, 200, 100}, "", sunken_listener);
+  EXPECT_EQ(framed->ClientSize(), (Size{190, 68}));
+  WindowStyle tool = MainStyle();
+  tool.frame = FrameStyle::kFixedTool;
+  tool.system_menu = false;
+  Recorder tool_listener;
+  auto palette = platform_.windows().CreateTopLevelWindow(tool, {0, 0, 200, 100}, "tool", tool_listener);
+  EXPECT_EQ(palette->ClientSize(), (Size{194, 78}));
+
   // The strip at the top edge has no frame: outer and client agree.
   Recorder strip_listener;
   auto dock = platform_.windows().CreateTopLevelWindow(StripStyle(), {50, 0, 370, 2}, "", strip_listener);

@@ -23,6 +23,7 @@
 #include <QWindow>
 #include <cmath>
 
+#include "platform/frame_metrics.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_input.h"
@@ -743,23 +744,13 @@ class TopWindowWidget : public QWidget {
   bool was_active_ = false;
 };
 
-}  // namespace
-
-FrameMargins MarginsFor(const WindowStyle& style, bool has_caption) {
-  if (style.frame == FrameStyle::kNone) return {};
-  bool tool = style.frame == FrameStyle::kResizableTool || style.frame == FrameStyle::kFixedTool;
-  bool title_bar = has_caption || style.system_menu;
-  int border = 3;
-  int title = title_bar ? (tool ? 16 : 22) : 0;
-  return {border, border + title, border, border};
-}
-
-namespace {
-
 class QtWindow : public NativeWindow, public QtParent {
  public:
   QtWindow(const WindowStyle& style, const Rect& outer, std::string_view caption, WindowListener& listener)
-      : style_(style), widget_(new TopWindowWidget(listener)), bridge_(std::make_unique<InputBridge>(widget_, listener)) {
+      : style_(style),
+        frame_(DescribeFrame(style, caption)),
+        widget_(new TopWindowWidget(listener)),
+        bridge_(std::make_unique<InputBridge>(widget_, listener)) {
     widget_->setFocusPolicy(Qt::NoFocus);
     widget_->setWindowFlags(Flags(style_.always_on_top));
     if (!style.takes_activation) {
@@ -773,7 +764,6 @@ class QtWindow : public NativeWindow, public QtParent {
     }
     SetBackground(style.background);
     widget_->setWindowTitle(ToQString(caption));
-    has_caption_ = !caption.empty();
     SetOuterRect(outer);
   }
 
@@ -788,16 +778,17 @@ class QtWindow : public NativeWindow, public QtParent {
 
   Rect OuterRect() const override {
     QPoint at = widget_->isVisible() ? widget_->frameGeometry().topLeft() : widget_->pos();
-    return {at.x(), at.y(), outer_.width, outer_.height};
+    // A frame the user can resize answers the size the user left it at.
+    Size outer = frame_.resizable ? OuterSizeFor(ProgramFrameInsets(frame_), ClientSize()) : outer_;
+    return {at.x(), at.y(), outer.width, outer.height};
   }
 
   void SetOuterRect(const Rect& rect) override {
     outer_ = {rect.width, rect.height};
-    FrameMargins margins = MarginsFor(style_, has_caption_);
-    int width = std::max(1, rect.width - margins.left - margins.right);
-    int height = std::max(1, rect.height - margins.top - margins.bottom);
-    if (style_.frame == FrameStyle::kFixed || style_.frame == FrameStyle::kFixedTool ||
-        style_.frame == FrameStyle::kFixedSunken || style_.frame == FrameStyle::kNone) {
+    Size client = ClientSizeFor(ProgramFrameInsets(frame_), outer_);
+    int width = std::max(1, client.width);
+    int height = std::max(1, client.height);
+    if (!frame_.resizable) {
       widget_->setFixedSize(width, height);
     } else {
       widget_->resize(width, height);
@@ -861,17 +852,15 @@ class QtWindow : public NativeWindow, public QtParent {
  private:
   Qt::WindowFlags Flags(bool on_top) const {
     Qt::WindowFlags flags = style_.in_taskbar ? Qt::Window : Qt::Tool;
-    if (style_.frame == FrameStyle::kNone) {
+    if (!frame_.border) {
       flags |= Qt::FramelessWindowHint;
     } else {
-      flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+      flags |= Qt::CustomizeWindowHint;
+      if (frame_.title_bar) flags |= Qt::WindowTitleHint;
       if (style_.system_menu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
       if (style_.minimize_box) flags |= Qt::WindowMinimizeButtonHint;
       if (style_.maximize_box) flags |= Qt::WindowMaximizeButtonHint;
-      if (style_.frame == FrameStyle::kFixed || style_.frame == FrameStyle::kFixedTool ||
-          style_.frame == FrameStyle::kFixedSunken) {
-        flags |= Qt::MSWindowsFixedSizeDialogHint;
-      }
+      if (!frame_.resizable) flags |= Qt::MSWindowsFixedSizeDialogHint;
     }
     if (on_top) flags |= Qt::WindowStaysOnTopHint;
     if (!style_.takes_activation) flags |= Qt::WindowDoesNotAcceptFocus;
@@ -879,10 +868,10 @@ class QtWindow : public NativeWindow, public QtParent {
   }
 
   WindowStyle style_;
+  FrameParts frame_;  // decided at creation
   TopWindowWidget* widget_;
   std::unique_ptr<InputBridge> bridge_;
   Size outer_;
-  bool has_caption_ = true;
 };
 
 // Application-wide routing of Alt+key (the program's mnemonics) and of the

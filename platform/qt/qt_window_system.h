@@ -5,11 +5,10 @@
 // surfaces are plain widgets that paint through a QtCanvas into an off-screen
 // pixmap and copy the invalid rectangles to the screen.
 //
-// Frame metrics: the program speaks in outer sizes measured on a fixed frame
-// with a title bar of 3 pixels each side, 25 above and 3 below. Whatever the
-// window manager draws (or nothing, on a bare X server), the client area is
-// always the outer size less those margins, so the layout's client area is
-// exact; the outer position is the frame's (the window manager's) top left.
+// Frame metrics (platform/frame_metrics.h): whatever the window manager
+// draws (or nothing, on a bare X server), the client area is always the outer
+// size less the program's frame insets, so the layout's client area is exact;
+// the outer position is the frame's (the window manager's) top left.
 #pragma once
 
 #include <QObject>
@@ -30,12 +29,6 @@ class QtParent {
 // The Qt widget behind a window or group frame made by this backend; nullptr
 // for anything else.
 QWidget* ContainerOf(NativeParent* parent);
-
-// Margins that the program's outer size includes around the client area.
-struct FrameMargins {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
-FrameMargins MarginsFor(const WindowStyle& style, bool has_caption);
 
 class QtWindowSystem : public WindowSystem {
  public:
