@@ -8,6 +8,8 @@
 #endif
 #include <windows.h>
 
+#include "platform/window_system.h"
+
 namespace tarnwick::win32 {
 
 class HasWindowHandle {

@@ -1,0 +1,451 @@
+// The Win32 backend's canvas, event loop, dialogs and shell, run under Wine
+// (or Windows): pixels read back from GDI, posted tasks and timers through
+// the real message queue, dialogs answered by finding their windows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "platform/win32/win32_canvas.h"
+#include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_event_loop.h"
+#include "platform/win32/win32_shell.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+constexpr Color kWhite = Rgb(255, 255, 255);
+constexpr Color kRed = Rgb(255, 0, 0);
+constexpr Color kBlue = Rgb(0, 0, 255);
+constexpr Color kBlack = Rgb(0, 0, 0);
+
+int CountPixels(const Win32Canvas& canvas, const Rect& area, Color color) {
+  int count = 0;
+  for (int y = area.top; y < area.bottom(); ++y) {
+    for (int x = area.left; x < area.right(); ++x) count += canvas.PixelAt({x, y}) == color;
+  }
+  return count;
+}
+
+// The bounding box of the pixels that are not `background`.
+Rect InkBox(const Win32Canvas& canvas, Color background) {
+  int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
+  Size size = canvas.size();
+  for (int y = 0; y < size.height; ++y) {
+    for (int x = 0; x < size.width; ++x) {
+      if (canvas.PixelAt({x, y}) == background) continue;
+      left = std::min(left, x);
+      top = std::min(top, y);
+      right = std::max(right, x);
+      bottom = std::max(bottom, y);
+    }
+  }
+  if (right < 0) return {};
+  return {left, top, right - left + 1, bottom - top + 1};
+}
+
+TEST(Win32CanvasTest, FillsFramesAndLinesLandOnTheNamedPixels) {
+  Win32Canvas canvas(nullptr, {20, 10});
+  EXPECT_EQ(canvas.size(), (Size{20, 10}));
+  EXPECT_EQ(CountPixels(canvas, {0, 0, 20, 10}, kWhite), 200) << "a new canvas is white";
+
+  canvas.FillRect({2, 3, 4, 5}, kRed);
+  EXPECT_EQ(CountPixels(canvas, {0, 0, 20, 10}, kRed), 20);
+  EXPECT_EQ(canvas.PixelAt({2, 3}), kRed);
+  EXPECT_EQ(canvas.PixelAt({5, 7}), kRed);
+  EXPECT_EQ(canvas.PixelAt({6, 7}), kWhite) << "right edge excluded";
+  EXPECT_EQ(canvas.PixelAt({5, 8}), kWhite) << "bottom edge excluded";
+
+  // A line leaves its end point out, as GDI draws it.
+  canvas.DrawLine({10, 1}, {15, 1}, kBlue);
+  EXPECT_EQ(CountPixels(canvas, {0, 1, 20, 1}, kBlue), 5);
+  EXPECT_EQ(canvas.PixelAt({15, 1}), kWhite);
+  canvas.DrawLine({18, 2}, {18, 6}, kBlue);
+  EXPECT_EQ(CountPixels(canvas, {18, 0, 1, 10}, kBlue), 4);
+
+  Win32Canvas framed(nullptr, {8, 6});
+  framed.FrameRect({1, 1, 6, 4}, kBlack);
+  EXPECT_EQ(CountPixels(framed, {0, 0, 8, 6}, kBlack), 2 * 6 + 2 * 2) << "the outline just inside";
+  EXPECT_EQ(framed.PixelAt({3, 3}), kWhite);
+  EXPECT_EQ(framed.PixelAt({7, 1}), kWhite);
+}
+
+TEST(Win32CanvasTest, ClipRestrictsDrawingUntilReset) {
+  Win32Canvas canvas(nullptr, {10, 10});
+  canvas.SetClip({2, 2, 3, 3});
+  canvas.FillRect({0, 0, 10, 10}, kRed);
+  EXPECT_EQ(CountPixels(canvas, {0, 0, 10, 10}, kRed), 9);
+  // A second clip replaces the first.
+  canvas.SetClip({6, 6, 2, 2});
+  canvas.FillRect({0, 0, 10, 10}, kBlue);
+  EXPECT_EQ(CountPixels(canvas, {0, 0, 10, 10}, kBlue), 4);
+  canvas.ResetClip();
+  canvas.FillRect({0, 9, 10, 1}, kBlack);
+  EXPECT_EQ(CountPixels(canvas, {0, 9, 10, 1}, kBlack), 10);
+}
+
+TEST(Win32CanvasTest, ImagesBlendByTheirAlphaAndScale) {
+  Win32Canvas canvas(nullptr, {8, 4});
+  canvas.FillRect({0, 0, 8, 4}, kBlue);
+  Image picture(2, 1);
+  picture.at(0, 0) = Pixel{255, 0, 0, 255};  // opaque red
+  picture.at(1, 0) = Pixel{255, 0, 0, 0};    // fully transparent
+  canvas.DrawImage(picture, {0, 0, 2, 1});
+  EXPECT_EQ(canvas.PixelAt({0, 0}), kRed);
+  EXPECT_EQ(canvas.PixelAt({1, 0}), kBlue);
+
+  Image half(1, 1, Pixel{255, 255, 255, 128});
+  canvas.DrawImage(half, {2, 0, 1, 1});
+  Color blended = canvas.PixelAt({2, 0});
+  EXPECT_NEAR(blended.red, 128, 2);
+  EXPECT_NEAR(blended.blue, 255, 2);
+
+  // Scaled to the destination (each source pixel covers two by two).
+  canvas.DrawImage(picture, {4, 2, 4, 2});
+  EXPECT_EQ(CountPixels(canvas, {4, 2, 4, 2}, kRed), 4);
+  EXPECT_EQ(CountPixels(canvas, {6, 2, 2, 2}, kBlue), 4);
+}
+
+TEST(Win32CanvasTest, OffscreenBuffersStartWhiteAndCopyWhole) {
+  Win32Canvas canvas(nullptr, {10, 10});
+  canvas.FillRect({0, 0, 10, 10}, kBlack);
+  auto offscreen = canvas.CreateOffscreen({3, 2});
+  ASSERT_NE(offscreen, nullptr);
+  EXPECT_EQ(offscreen->size(), (Size{3, 2}));
+  offscreen->FillRect({0, 0, 1, 1}, kRed);
+  canvas.DrawCanvas(*offscreen, {5, 5});
+  EXPECT_EQ(canvas.PixelAt({5, 5}), kRed);
+  EXPECT_EQ(CountPixels(canvas, {5, 5, 3, 2}, kWhite), 5);
+  EXPECT_EQ(canvas.PixelAt({8, 5}), kBlack);
+  EXPECT_EQ(canvas.PixelAt({5, 7}), kBlack);
+
+  // What a surface does in WM_PAINT: paint a buffer, copy the dirty part.
+  auto paint = CreatePaintCanvas(canvas.dc(), {10, 10});
+  paint->FillRect({0, 0, 10, 10}, kBlue);
+  paint->CopyTo(canvas.dc(), {0, 0, 2, 10});
+  EXPECT_EQ(CountPixels(canvas, {0, 0, 10, 10}, kBlue), 20);
+}
+
+TEST(Win32CanvasTest, TextIsDrawnInsideItsRectangleAsAligned) {
+  Font song;
+  song.face = Gbk("宋体");
+  song.height = 12;
+  song.charset = 134;
+  Win32Canvas measure_buffer(nullptr, {1, 1});
+  Canvas& measure = measure_buffer;  // the default max_width is the interface's
+  Size one = measure.MeasureText(Gbk("日历"), song, text_flags::kSingleLine);
+  EXPECT_GT(one.width, 10);
+  EXPECT_GE(one.height, 12);
+  Size two_lines = measure.MeasureText(Gbk("日历\r\n日历"), song, 0);
+  EXPECT_GE(two_lines.height, 2 * one.height - 1);
+  EXPECT_EQ(measure.MeasureText(Gbk("日历\r\n日历"), song, text_flags::kSingleLine).height, one.height);
+  Size wrapped = measure.MeasureText(Gbk("日历日历日历日历"), song, text_flags::kWordWrap, one.width + 2);
+  EXPECT_LE(wrapped.width, one.width + 2);
+  EXPECT_GE(wrapped.height, 2 * one.height - 1);
+  // "&" is shown as it is without kMnemonic and hides itself with it.
+  EXPECT_GT(measure.MeasureText("&A", song, text_flags::kSingleLine).width,
+            measure.MeasureText("&A", song, text_flags::kSingleLine | text_flags::kMnemonic).width);
+
+  Win32Canvas left(nullptr, {100, 30});
+  left.DrawTextAligned({10, 5, 80, 20}, Gbk("日历"), song, kBlack,
+                       text_flags::kLeft | text_flags::kSingleLine | text_flags::kVerticalCenter);
+  Rect ink = InkBox(left, kWhite);
+  ASSERT_FALSE(ink.empty()) << "the text left no pixels";
+  EXPECT_GE(ink.left, 10);
+  EXPECT_LT(ink.left, 14);
+  EXPECT_LE(ink.right(), 90);
+  EXPECT_GE(ink.top, 5);
+  EXPECT_LE(ink.bottom(), 25);
+  EXPECT_EQ(CountPixels(left, {0, 0, 100, 30}, kWhite) + CountPixels(left, {0, 0, 100, 30}, kBlack), 3000)
+      << "text is drawn in its colour on the background, nothing else (no smoothing of a Song face)";
+
+  Win32Canvas right(nullptr, {100, 30});
+  right.DrawTextAligned({10, 5, 80, 20}, Gbk("日历"), song, kRed, text_flags::kRight | text_flags::kSingleLine);
+  Rect right_ink = InkBox(right, kWhite);
+  ASSERT_FALSE(right_ink.empty());
+  EXPECT_LE(right_ink.right(), 90);
+  EXPECT_GT(right_ink.right(), 85);
+
+  // Clipped to its rectangle.
+  Win32Canvas clipped(nullptr, {100, 30});
+  clipped.DrawTextAligned({0, 0, 8, 30}, Gbk("日历日历"), song, kBlack, text_flags::kSingleLine);
+  EXPECT_LE(InkBox(clipped, kWhite).right(), 8);
+}
+
+TEST(Win32CanvasTest, FontsAreSharedAndTheDefaultGuiFontIsDescribed) {
+  Font song;
+  song.face = Gbk("宋体");
+  song.height = 12;
+  EXPECT_EQ(FontHandle(song), FontHandle(song));
+  Font bold = song;
+  bold.weight = FontWeight::kBold;
+  EXPECT_NE(FontHandle(song), FontHandle(bold));
+  Font gui = DefaultGuiFontDescription();
+  EXPECT_FALSE(gui.face.empty());
+  EXPECT_GT(gui.height, 0);
+}
+
+TEST(Win32TextTest, GbkRoundTripsThroughUtf16) {
+  std::string text = Gbk("备忘编辑框 memo");
+  std::wstring wide = WideText(text);
+  EXPECT_EQ(wide, L"\u5907\u5FD8\u7F16\u8F91\u6846 memo");
+  EXPECT_EQ(GbkText(wide), text);
+}
+
+TEST(Win32EventLoopTest, PostedTasksRunInOrderFromTheQueue) {
+  Win32EventLoop loop;
+  std::vector<int> ran;
+  loop.Post([&] {
+    ran.push_back(1);
+    loop.Post([&] { ran.push_back(3); });  // after those already posted
+  });
+  loop.Post([&] { ran.push_back(2); });
+  EXPECT_TRUE(ran.empty()) << "nothing runs inside Post";
+  loop.ProcessPendingEvents();
+  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(Win32EventLoopTest, RunEndsWithQuitsCodeAndQuitBeforeRunEndsAtOnce) {
+  {
+    Win32EventLoop loop;
+    loop.Post([&] { loop.Quit(7); });
+    EXPECT_EQ(loop.Run(), 7);
+  }
+  {
+    Win32EventLoop loop;
+    loop.Quit(3);
+    EXPECT_EQ(loop.Run(), 3);
+  }
+  {
+    // A quit seen by ProcessPendingEvents is left for Run.
+    Win32EventLoop loop;
+    bool after = false;
+    loop.Post([&] { loop.Quit(5); });
+    loop.ProcessPendingEvents();
+    loop.Post([&] { after = true; });
+    EXPECT_EQ(loop.Run(), 5);
+    (void)after;
+  }
+}
+
+TEST(Win32EventLoopTest, TimersTickUntilStoppedEvenInsideTheirCallback) {
+  Win32EventLoop loop;
+  int ticks = 0;
+  EventLoop::TimerId id = 0;
+  id = loop.StartTimer(10, [&] {
+    ++ticks;
+    if (ticks == 3) {
+      loop.StopTimer(id);
+      loop.Post([&] { loop.Quit(0); });
+    }
+  });
+  EXPECT_GT(id, 0);
+  std::uint32_t start = loop.TickCount();
+  EXPECT_EQ(loop.Run(), 0);
+  EXPECT_EQ(ticks, 3);
+  EXPECT_GE(loop.TickCount() - start, 15u);
+  // Stopped: no more ticks; unknown ids are ignored.
+  loop.StopTimer(id);
+  loop.StopTimer(999);
+  loop.Sleep(40);
+  loop.ProcessPendingEvents();
+  EXPECT_EQ(ticks, 3);
+}
+
+TEST(Win32EventLoopTest, ATickWhoseCallbackRunsAModalLoopIsNotRepeated) {
+  Win32EventLoop loop;
+  int ticks = 0;
+  int nested_ticks = 0;
+  EventLoop::TimerId id = loop.StartTimer(5, [&] {
+    ++ticks;
+    if (ticks == 1) {
+      // A modal loop inside the callback dispatches WM_TIMER again.
+      for (int i = 0; i < 5; ++i) {
+        loop.Sleep(10);
+        int before = ticks;
+        loop.ProcessPendingEvents();
+        nested_ticks += ticks - before;
+      }
+    }
+  });
+  while (ticks < 2) {
+    loop.Sleep(5);
+    loop.ProcessPendingEvents();
+  }
+  loop.StopTimer(id);
+  EXPECT_EQ(nested_ticks, 0);
+}
+
+TEST(Win32EventLoopTest, ClockAndScreen) {
+  Win32EventLoop loop;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  CivilDateTime civil = DecodeDateTime(loop.LocalNow());
+  EXPECT_EQ(civil.year, now.wYear);
+  EXPECT_EQ(civil.month, now.wMonth);
+  Size screen = loop.ScreenSize();
+  EXPECT_GT(screen.width, 0);
+  EXPECT_GT(screen.height, 0);
+  std::uint32_t before = loop.TickCount();
+  loop.Sleep(30);
+  EXPECT_GE(loop.TickCount() - before, 20u);  // the tick count moves in steps
+}
+
+template <size_t N>
+std::wstring WithNuls(const wchar_t (&text)[N]) {
+  return std::wstring(text, N - 1);
+}
+
+TEST(Win32DialogsTest, FiltersAndDefaultExtensions) {
+  std::wstring filter = CommonDialogFilter(Gbk("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*"));
+  EXPECT_EQ(filter, WithNuls(L"\u6587\u672C\u6587\u4EF6(*.txt)\0*.txt\0\u6240\u6709\u6587\u4EF6(*.*)\0*.*\0\0"));
+  // A description without a pattern is left out; nothing means all files.
+  EXPECT_EQ(CommonDialogFilter("Text|*.txt|Odd"), WithNuls(L"Text\0*.txt\0\0"));
+  EXPECT_EQ(CommonDialogFilter(""), WithNuls(L"*.*\0*.*\0\0"));
+
+  EXPECT_EQ(WithDefaultExtension("C:\\out\\memos", "txt"), "C:\\out\\memos.txt");
+  EXPECT_EQ(WithDefaultExtension("C:\\out\\memos.log", "txt"), "C:\\out\\memos.log");
+  EXPECT_EQ(WithDefaultExtension("C:\\out.d\\memos", "txt"), "C:\\out.d\\memos.txt") << "a dot in a folder name";
+  EXPECT_EQ(WithDefaultExtension("C:\\memos", ""), "C:\\memos");
+  // 僜 is 0x83 0x5C, its trail byte a '\\': not a separator.
+  std::string name = Gbk("C:\\a.d\\僜");
+  ASSERT_EQ(static_cast<unsigned char>(name.back()), 0x5C);
+  EXPECT_EQ(WithDefaultExtension(name, "txt"), name + ".txt");
+}
+
+// Answers the next dialog with the given title from inside its modal loop:
+// a timer of the loop finds its window and acts on it.
+class DialogAnswerer {
+ public:
+  DialogAnswerer(Win32EventLoop& loop, std::wstring title, std::function<void(HWND)> act)
+      : loop_(loop), title_(std::move(title)), act_(std::move(act)) {
+    timer_ = loop_.StartTimer(20, [this] {
+      HWND dialog = FindWindowW(L"#32770", title_.c_str());
+      if (dialog == nullptr || done_) return;
+      done_ = true;
+      act_(dialog);
+    });
+  }
+  ~DialogAnswerer() { loop_.StopTimer(timer_); }
+  bool done() const { return done_; }
+
+ private:
+  Win32EventLoop& loop_;
+  std::wstring title_;
+  std::function<void(HWND)> act_;
+  EventLoop::TimerId timer_ = 0;
+  bool done_ = false;
+};
+
+TEST(Win32DialogsTest, InputBoxAnswersTheTypedTextOnConfirmAndNothingOnCancel) {
+  Win32EventLoop loop;
+  Win32Dialogs dialogs;
+  InputBoxRequest request;
+  request.title = Gbk("输入密码");
+  request.prompt = Gbk("请输入数据库密码：");
+  request.masked = true;
+  request.confirm_caption = Gbk("确认输入(&O)");
+  request.cancel_caption = Gbk("取消(&C)");
+  std::wstring prompt_seen, confirm_seen;
+  LONG_PTR entry_style = 0;
+  {
+    DialogAnswerer answer(loop, WideText(request.title), [&](HWND dialog) {
+      wchar_t text[128] = {};
+      GetDlgItemTextW(dialog, 100, text, 128);
+      prompt_seen = text;
+      GetDlgItemTextW(dialog, IDOK, text, 128);
+      confirm_seen = text;
+      entry_style = GetWindowLongPtrW(GetDlgItem(dialog, 101), GWL_STYLE);
+      SetDlgItemTextW(dialog, 101, L"s\u00E9cret\u5BC6");
+      PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    std::optional<std::string> typed = dialogs.ShowInputBox(request);
+    ASSERT_TRUE(answer.done()) << "the input box was never seen";
+    ASSERT_TRUE(typed.has_value());
+    EXPECT_EQ(*typed, Utf8ToGbk("s\u00E9cret\u5BC6"));
+  }
+  EXPECT_EQ(prompt_seen, WideText(request.prompt));
+  EXPECT_EQ(confirm_seen, WideText(request.confirm_caption));
+  EXPECT_TRUE(entry_style & ES_PASSWORD);
+  {
+    DialogAnswerer answer(loop, WideText(request.title), [&](HWND dialog) {
+      SetDlgItemTextW(dialog, 101, L"typed");
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(dialogs.ShowInputBox(request), std::nullopt);
+    EXPECT_TRUE(answer.done());
+  }
+}
+
+TEST(Win32DialogsTest, MessageBoxesAnswerTheButtonPressed) {
+  Win32EventLoop loop;
+  Win32Dialogs dialogs;
+  MessageBoxRequest request;
+  request.title = Gbk("信息：");
+  request.text = Gbk("数据库不存在，是否创建？");
+  request.buttons = MessageButtons::kYesNo;
+  request.icon = MessageIcon::kQuestion;
+  {
+    DialogAnswerer answer(loop, WideText(request.title), [](HWND box) { PostMessageW(box, WM_COMMAND, IDYES, 0); });
+    EXPECT_EQ(dialogs.ShowMessageBox(request), MessageResult::kYes);
+  }
+  {
+    DialogAnswerer answer(loop, WideText(request.title), [](HWND box) { PostMessageW(box, WM_COMMAND, IDNO, 0); });
+    EXPECT_EQ(dialogs.ShowMessageBox(request), MessageResult::kNo);
+  }
+  request.buttons = MessageButtons::kOkCancel;
+  {
+    DialogAnswerer answer(loop, WideText(request.title), [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); });
+    EXPECT_EQ(dialogs.ShowMessageBox(request), MessageResult::kCancel) << "closed: Cancel";
+  }
+}
+
+TEST(Win32ShellTest, ClipboardKeepsChineseTextAndLineBreaks) {
+  Win32Shell shell;
+  std::string text = Gbk("备忘\r\nmemo ") + "\x81\x30\x81\x30";  // a GB18030 four-byte code too
+  shell.SetClipboardText(text);
+  EXPECT_EQ(shell.ClipboardText(), text);
+  shell.SetClipboardText("");
+  EXPECT_EQ(shell.ClipboardText(), "");
+}
+
+TEST(Win32ShellTest, HtmlOpenCommandIsReadFromTheUsersAssociations) {
+  Win32Shell shell;
+  // A private class name, so the machine's own association is not touched.
+  HKEY key = nullptr;
+  const wchar_t* command_key = L"Software\\Classes\\TarnwickTestPage\\shell\\open\\command";
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, command_key, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  std::wstring command = L"\"C:\\browser.exe\" \"%1\"";
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  // Point .htm at it for the test, restoring what was there.
+  HKEY htm = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\.htm", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                            &htm, nullptr),
+            ERROR_SUCCESS);
+  wchar_t previous[256] = {};
+  DWORD previous_bytes = sizeof(previous);
+  bool had_previous = RegQueryValueExW(htm, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous),
+                                       &previous_bytes) == ERROR_SUCCESS;
+  const wchar_t name[] = L"TarnwickTestPage";
+  RegSetValueExW(htm, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof(name));
+  std::string found = shell.HtmlOpenCommand();
+  if (had_previous) {
+    RegSetValueExW(htm, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previous), previous_bytes);
+  } else {
+    RegDeleteValueW(htm, nullptr);
+  }
+  RegCloseKey(htm);
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\TarnwickTestPage");
+  EXPECT_EQ(found, "\"C:\\browser.exe\" \"%1\"");
+
+  EXPECT_FALSE(shell.OpenWithShell(""));
+  EXPECT_FALSE(shell.RunCommandLine(""));
+  EXPECT_FALSE(shell.RunCommandLine("C:\\no\\such\\program.exe"));
+}
+
+}  // namespace
+}  // namespace tarnwick::win32
