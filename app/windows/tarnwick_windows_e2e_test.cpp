@@ -1,0 +1,254 @@
+// The Windows program under Wine on a private X display, checked as the
+// Linux program is (app/e2e/tarnwick_e2e_test.cpp): the first run answers
+// the creation question, a memo is typed, pasted and saved, the window hides
+// into the strip at the top edge when another program is activated and
+// comes back on the strip's left button, a screenshot is read by pixels, and
+// the files it wrote are read back by the Linux edbtool.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <thread>
+
+#include "app/e2e/x_session.h"
+#include "testing/temp_dir.h"
+
+namespace tarnwick::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// The calendar at the client's top left, as on Linux.
+constexpr int kHeaderTop = 30, kGridTop = 50, kFooterTop = 242;
+constexpr int kCellWidth = 52, kCellHeight = 32;
+constexpr int kEditorTop = 264, kEditorHeight = 200, kBarTop = 464;
+constexpr QRgb kBarBlue = 0xFF296DB5, kShownMonth = 0xFFFFFAC2, kOtherMonth = 0xFFD3D9D6;
+constexpr QRgb kStripYellow = 0xFFFFFF00;
+
+fs::path ShotPath(const std::string& name) { return fs::path(TARNWICK_E2E_SHOT_DIR) / (name + ".png"); }
+
+QRgb DominantColour(const QImage& image, int left, int top, int width, int height) {
+  std::map<QRgb, int> count;
+  for (int y = top; y < top + height; ++y)
+    for (int x = left; x < left + width; ++x) ++count[image.pixel(x, y) | 0xFF000000];
+  QRgb best = 0;
+  int most = -1;
+  for (auto [colour, n] : count)
+    if (n > most) best = colour, most = n;
+  return best;
+}
+
+std::string Hex(QRgb colour) { return QColor(colour).name().toStdString(); }
+
+// Today's date as the store keeps it: whole days since 1899-12-30.
+long TodaysSerial() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::chrono::sys_days today{std::chrono::year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
+  const std::chrono::sys_days epoch{std::chrono::year{1899} / 12 / 30};
+  return (today - epoch).count();
+}
+
+class WindowsProgramUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "xdotool", "import", "xclip", "wine", "wineserver"}) {
+      if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    ASSERT_TRUE(fs::exists(TARNWICK_WINDOWS_PROGRAM)) << "build it with scripts/package-windows.sh --build-only";
+    ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
+    program_ = folder_.path() / "tarnwick.exe";
+    fs::copy_file(TARNWICK_WINDOWS_PROGRAM, program_);
+  }
+
+  void TearDown() override {
+    child_.Kill();
+    other_.Kill();
+    // Ends what is left of the prefix's processes (the wine server included).
+    RunCommand({"env", "WINEPREFIX=" + std::string(TARNWICK_WINE_PREFIX), "wineserver", "-k"}, "", 20s);
+  }
+
+  std::vector<std::string> WineEnvironment() const {
+    return {"DISPLAY=" + session_.display(), "WINEPREFIX=" + std::string(TARNWICK_WINE_PREFIX), "WINEDEBUG=-all",
+            "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8"};
+  }
+
+  void StartProgram() {
+    // Started from another folder: the program must move to its own.
+    child_ = Child::Start({"wine", program_.string()}, fs::temp_directory_path(), WineEnvironment());
+  }
+
+  void FindMainWindow() {
+    window_ = session_.WaitForWindow("^Tarnwick V2\\.8", 90s);
+    ASSERT_NE(window_, 0u) << "the main window did not appear";
+    auto geometry = session_.WindowGeometry(window_);
+    ASSERT_TRUE(geometry.has_value());
+    outer_ = *geometry;
+  }
+
+  // Wine draws the frame itself when no window manager runs, inside the X
+  // window: the client's top left is where the weekday header's blue band
+  // starts, 30 pixels below the client's top.
+  bool FindClient(const QImage& image) {
+    for (int y = outer_.y; y < outer_.y + outer_.height; ++y) {
+      for (int x = outer_.x; x + 300 < outer_.x + outer_.width; ++x) {
+        if ((image.pixel(x, y) | 0xFF000000) != kBarBlue) continue;
+        int run = 0;
+        while (x + run < outer_.x + outer_.width && (image.pixel(x + run, y) | 0xFF000000) == kBarBlue) ++run;
+        if (run < 300) break;
+        int border = x - outer_.x;
+        client_ = {x, y - kHeaderTop, outer_.width - 2 * border, outer_.y + outer_.height - border - (y - kHeaderTop)};
+        return true;
+      }
+    }
+    return false;
+  }
+
+  template <class Ready>
+  QImage ShotWhen(const std::string& name, Ready ready, std::chrono::seconds limit = 15s) {
+    QImage image;
+    for (auto deadline = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < deadline;) {
+      EXPECT_TRUE(session_.Screenshot(ShotPath(name)));
+      image.load(QString::fromStdString(ShotPath(name).string()));
+      if (!image.isNull() && ready(image)) break;
+      std::this_thread::sleep_for(200ms);
+    }
+    return image;
+  }
+
+  QRgb Region(const QImage& image, int left, int top, int width, int height) const {
+    return DominantColour(image, client_.x + left, client_.y + top, width, height);
+  }
+  QRgb CellColour(const QImage& image, int row, int column) const {
+    return Region(image, column * kCellWidth + 2, kGridTop + row * kCellHeight + 2, 8, 3);
+  }
+
+  void ClickAt(int left, int top) {
+    ASSERT_TRUE(session_.MovePointer(client_.x + left, client_.y + top));
+    ASSERT_TRUE(session_.Click(1));
+  }
+
+  std::string Bytes(const char* name) const {
+    std::ifstream in(folder_.path() / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  XSession session_;
+  testing::TempDir folder_;
+  fs::path program_;
+  Child child_, other_;
+  unsigned long window_ = 0;
+  XSession::Geometry outer_, client_;
+};
+
+TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndComesBack) {
+  // The first run finds no store and asks to create one; Yes is the default.
+  StartProgram();
+  unsigned long question = session_.WaitForWindow("^请确认：$", 120s);
+  ASSERT_NE(question, 0u) << "the creation question did not appear";
+  ASSERT_TRUE(session_.Focus(question));
+  ASSERT_TRUE(session_.Key("Return"));
+  FindMainWindow();
+  EXPECT_TRUE(fs::exists(folder_.path() / "memo.edb")) << "the store is created beside the program";
+  EXPECT_TRUE(fs::exists(folder_.path() / "memo.EDT"));
+
+  // The calendar as on Linux: the blue bands, six weeks of the shown month
+  // and its neighbours, the client area the layout needs.
+  QImage shot = ShotWhen("wine_main_column", [&](const QImage& image) { return FindClient(image); }, 30s);
+  ASSERT_TRUE(FindClient(shot)) << "no weekday header in wine_main_column.png";
+  EXPECT_EQ(client_.width, 365);
+  EXPECT_EQ(client_.height, 568);
+  EXPECT_EQ(outer_.y, 0) << "start-up leaves the window at the top edge";
+  EXPECT_EQ(Hex(Region(shot, 0, kHeaderTop, 365, 20)), Hex(kBarBlue)) << "weekday header";
+  EXPECT_EQ(Hex(Region(shot, 0, kFooterTop + 1, 120, 18)), Hex(kBarBlue)) << "footer";
+  int shown = 0, other = 0;
+  for (int row = 0; row < 6; ++row) {
+    for (int column = 0; column < 7; ++column) {
+      QRgb colour = CellColour(shot, row, column);
+      if (colour == kShownMonth) ++shown;
+      else if (colour == kOtherMonth) ++other;
+      else ADD_FAILURE() << "cell " << row << "," << column << " is " << Hex(colour);
+    }
+  }
+  EXPECT_GE(shown, 28);
+  EXPECT_LE(shown, 31);
+  EXPECT_EQ(shown + other, 42);
+  shot.copy(client_.x, client_.y, client_.width, client_.height)
+      .save(QString::fromStdString(ShotPath("wine_main_window").string()));
+
+  // Edit, type on the keyboard, paste Chinese from the clipboard, Save.
+  auto editor = [&](const QImage& image) {
+    return image.copy(client_.x + 2, client_.y + kEditorTop + 2, 361, kEditorHeight - 4);
+  };
+  ClickAt(8 + 40, kBarTop + 14 + 30);
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "40", "memo 1 "}).exit_code, 0);
+  ASSERT_EQ(session_.Run({"sh", "-c", "printf '中文备忘' | xclip -selection clipboard >/dev/null 2>&1"}).exit_code, 0);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(session_.Key("ctrl+v"));
+  std::this_thread::sleep_for(300ms);
+  ClickAt(98 + 40, kBarTop + 14 + 30);
+  QImage saved = ShotWhen("wine_memo_saved", [&](const QImage& image) { return editor(image) != editor(shot); });
+  ASSERT_TRUE(editor(saved) != editor(shot)) << "the typed memo is shown";
+  saved.copy(client_.x, client_.y, client_.width, client_.height)
+      .save(QString::fromStdString(ShotPath("wine_memo_window").string()));
+
+  // Another program is activated: the window, parked at the top edge, hides
+  // and the yellow strip stands at the top of the screen in its place.
+  other_ = Child::Start({"wine", "notepad"}, folder_.path(), WineEnvironment());
+  bool hidden = false;
+  for (auto deadline = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < deadline;) {
+    if (session_.WaitForWindow("^Tarnwick V2\\.8", 100ms) == 0) {
+      hidden = true;
+      break;
+    }
+    std::this_thread::sleep_for(200ms);
+  }
+  ASSERT_TRUE(hidden) << "the main window stayed when another program was activated";
+  QImage strip = ShotWhen("wine_strip", [&](const QImage& image) {
+    return (image.pixel(outer_.x + 10, 0) | 0xFF000000) == kStripYellow;
+  });
+  EXPECT_EQ(Hex(DominantColour(strip, outer_.x, 0, 370, 2)), Hex(kStripYellow)) << "the strip, 370 x 2";
+  EXPECT_NE(Hex(DominantColour(strip, outer_.x, 2, 370, 2)), Hex(kStripYellow)) << "two pixels high";
+
+  // Its left button brings the window back.
+  ASSERT_TRUE(session_.MovePointer(outer_.x + 100, 0));
+  ASSERT_TRUE(session_.Click(1));
+  unsigned long back = session_.WaitForWindow("^Tarnwick V2\\.8", 30s);
+  ASSERT_NE(back, 0u) << "the window did not come back from the strip";
+  QImage returned = ShotWhen("wine_returned", [&](const QImage& image) {
+    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue &&
+           (image.pixel(outer_.x + 10, 0) | 0xFF000000) != kStripYellow;
+  });
+  EXPECT_EQ(Hex(Region(returned, 0, kHeaderTop, 365, 20)), Hex(kBarBlue));
+  EXPECT_TRUE(editor(returned) == editor(saved)) << "the memo is still shown";
+  other_.Kill();
+
+  // Closed, it ends with 0; the Linux edbtool reads the store it wrote.
+  window_ = back;
+  ASSERT_TRUE(session_.Focus(window_));
+  ASSERT_TRUE(session_.RequestClose(window_));
+  auto code = child_.Wait(30s);
+  if (!code) {
+    ASSERT_TRUE(session_.Key("alt+F4"));
+    code = child_.Wait(30s);
+  }
+  ASSERT_TRUE(code.has_value()) << "the program did not end after its window was closed";
+  EXPECT_EQ(*code, 0);
+  CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
+  EXPECT_EQ(dump.exit_code, 0);
+  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(TodaysSerial()) +
+                             ", \"备忘\": \"memo 1 中文备忘\"}}\n");
+  CommandResult check = RunCommand({TARNWICK_EDBTOOL, "check", (folder_.path() / "memo.edb").string()}, "");
+  EXPECT_EQ(check.exit_code, 0) << check.output;
+}
+
+}  // namespace
+}  // namespace tarnwick::e2e
