@@ -18,7 +18,7 @@ if [ ! -f "$build_dir/build.ninja" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF >/dev/null
 fi
-cmake --build "$build_dir" -j 2 --target tarnwick
+cmake --build "$build_dir" -j 2 --target tarnwick minimal_win32_window
 exe=$build_dir/app/windows/tarnwick.exe
 [ -f "$exe" ] || { echo "package-windows.sh: $exe was not built" >&2; exit 1; }
 [ "$build_only" -eq 1 ] && exit 0

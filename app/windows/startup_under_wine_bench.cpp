@@ -1,0 +1,157 @@
+// Start-up time and peak memory of the Windows program under Wine on a store
+// of 36,500 memos (bench/memo_workload.h), against a minimal Win32 program
+// that shows one empty window, measured as bench/startup measures the Linux
+// program: from the fork to the moment the first painted window reached the
+// screen (each program reports it, app/windows/first_paint_probe.h), the
+// median of kStarts fresh processes, the two programs alternating, on one
+// private X display. The wine server is started once beforehand and kept
+// running, as the system a Windows program starts on is already up.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/e2e/x_session.h"
+#include "base/text.h"
+#include "bench/memo_store_workload.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+using tarnwick::e2e::Child;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStarts = 5;
+
+struct Start {
+  double seconds = 0;
+  double cpu_seconds = 0;
+  long peak_kib = 0;
+};
+
+struct Figures {
+  double median_seconds = 0;
+  double median_cpu_seconds = 0;
+  long median_peak_kib = 0;
+  bool ok = false;
+};
+
+const std::filesystem::path& PreparedStore() {
+  static tarnwick::testing::TempDir folder;
+  static const bool written = tarnwick::bench::FillMemoStore(tarnwick::Utf8ToGbk(folder.path().string()),
+                                                             tarnwick::bench::RecordTotal());
+  if (!written) std::fprintf(stderr, "startup_under_wine_bench: the store could not be written\n");
+  return folder.path();
+}
+
+std::vector<std::string> WineEnvironment(const std::string& display) {
+  return {"DISPLAY=" + display, "WINEPREFIX=" TARNWICK_WINE_PREFIX, "WINEDEBUG=-all",
+          "WINEDLLOVERRIDES=mscoree,mshtml=", "TARNWICK_EXIT_AFTER_FIRST_PAINT=1"};
+}
+
+bool StartOnce(const std::string& display, const std::filesystem::path& program, Start& start,
+               const std::filesystem::path* store = nullptr) {
+  tarnwick::testing::TempDir folder;
+  if (store) {
+    for (const char* name : {"memo.edb", "memo.EDT"}) std::filesystem::copy_file(*store / name, folder.path() / name);
+  }
+  std::filesystem::path copy = folder.path() / program.filename();
+  std::error_code linked;
+  std::filesystem::create_hard_link(program, copy, linked);
+  if (linked) std::filesystem::copy_file(program, copy);
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return false;
+  auto began = Clock::now();
+  Child child = Child::Start({"wine", copy.string()}, folder.path(), WineEnvironment(display), out[1]);
+  close(out[1]);
+  std::string said;
+  while (said.find("painted") == std::string::npos) {
+    pollfd fd{out[0], POLLIN, 0};
+    if (poll(&fd, 1, 60000) <= 0) break;
+    char buffer[64];
+    ssize_t got = read(out[0], buffer, sizeof buffer);
+    if (got <= 0) break;
+    said.append(buffer, static_cast<size_t>(got));
+  }
+  start.seconds = std::chrono::duration<double>(Clock::now() - began).count();
+  close(out[0]);
+  auto code = child.Wait(std::chrono::seconds(20));
+  start.peak_kib = child.peak_resident_kib();
+  start.cpu_seconds = child.cpu_seconds();
+  return said.find("painted") != std::string::npos && code == 0;
+}
+
+Figures reference, memo_book;
+
+void Measure() {
+  static bool measured = false;
+  if (measured) return;
+  measured = true;
+  tarnwick::e2e::XSession session;
+  if (!session.Start()) return;
+  tarnwick::e2e::RunCommand({"env", "WINEPREFIX=" TARNWICK_WINE_PREFIX, "wineboot", "-i"}, session.display(),
+                            std::chrono::seconds(180));
+  Child server = Child::Start({"wineserver", "-p", "-f"}, std::filesystem::temp_directory_path(),
+                              {"WINEPREFIX=" TARNWICK_WINE_PREFIX});
+  // One start of each first, so neither pays for the other's first loading.
+  Start warm;
+  StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, warm);
+  StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, warm, &PreparedStore());
+  std::vector<Start> ref_starts, memo_starts;
+  for (int i = 0; i < kStarts; ++i) {
+    Start ref, memo;
+    if (!StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, ref)) return;
+    if (!StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, memo, &PreparedStore())) return;
+    ref_starts.push_back(ref);
+    memo_starts.push_back(memo);
+  }
+  tarnwick::e2e::RunCommand({"env", "WINEPREFIX=" TARNWICK_WINE_PREFIX, "wineserver", "-k"}, "",
+                            std::chrono::seconds(20));
+  auto median = [](std::vector<Start> starts, Figures& figures) {
+    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
+    figures.median_seconds = starts[starts.size() / 2].seconds;
+    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.cpu_seconds < b.cpu_seconds; });
+    figures.median_cpu_seconds = starts[starts.size() / 2].cpu_seconds;
+    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.peak_kib < b.peak_kib; });
+    figures.median_peak_kib = starts[starts.size() / 2].peak_kib;
+    figures.ok = true;
+  };
+  median(ref_starts, reference);
+  median(memo_starts, memo_book);
+}
+
+void Report(benchmark::State& state, const Figures& figures) {
+  Measure();
+  for (auto _ : state) {
+    if (!figures.ok) {
+      state.SkipWithError("no X display or Wine, or a program did not paint its window");
+      break;
+    }
+    state.SetIterationTime(figures.median_seconds);
+  }
+  state.counters["peak_rss_MiB"] = figures.median_peak_kib / 1024.0;
+  state.counters["cpu_ms"] = figures.median_cpu_seconds * 1000;
+  if (&figures == &memo_book && reference.ok) {
+    state.counters["time_ratio"] = memo_book.median_seconds / reference.median_seconds;
+    state.counters["memory_ratio"] = double(memo_book.median_peak_kib) / double(reference.median_peak_kib);
+    state.counters["cpu_ratio"] = memo_book.median_cpu_seconds / reference.median_cpu_seconds;
+  }
+}
+
+void BM_MinimalWin32WindowFirstPaintUnderWine(benchmark::State& state) { Report(state, reference); }
+void BM_TarnwickExeFirstPaintUnderWine(benchmark::State& state) { Report(state, memo_book); }
+
+BENCHMARK(BM_MinimalWin32WindowFirstPaintUnderWine)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TarnwickExeFirstPaintUnderWine)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
