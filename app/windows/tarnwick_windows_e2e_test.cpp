@@ -248,6 +248,21 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
                              ", \"备忘\": \"memo 1 中文备忘\"}}\n");
   CommandResult check = RunCommand({TARNWICK_EDBTOOL, "check", (folder_.path() / "memo.edb").string()}, "");
   EXPECT_EQ(check.exit_code, 0) << check.output;
+
+  // The same store written on Linux by edbtool is the same bytes: the
+  // Windows file layer writes what the POSIX one does.
+  testing::TempDir linux_folder;
+  const std::string linux_store = (linux_folder.path() / "memo.edb").string();
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "create", linux_store, "日期:8", "备忘:12"}, "").exit_code, 0);
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", linux_store, std::to_string(TodaysSerial()), "memo 1 中文备忘"}, "")
+                .exit_code,
+            0);
+  auto linux_bytes = [&](const char* name) {
+    std::ifstream in(linux_folder.path() / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  EXPECT_TRUE(Bytes("memo.edb") == linux_bytes("memo.edb")) << "memo.edb differs from the one edbtool writes";
+  EXPECT_TRUE(Bytes("memo.EDT") == linux_bytes("memo.EDT")) << "memo.EDT differs from the one edbtool writes";
 }
 
 }  // namespace
