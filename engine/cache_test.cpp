@@ -282,7 +282,9 @@ TEST(CachedFileTest, PeekAgreesWithRead) {
       ASSERT_EQ(cached.Peek(offset, 64, &data, &available), 0);
       const uint64_t page_end = (offset / CachedFile::kPageSize + 1) * CachedFile::kPageSize;
       EXPECT_EQ(available, std::min<uint64_t>(got, page_end - offset));
-      if (available > 0) EXPECT_EQ(std::memcmp(data, read.data(), available), 0);
+      if (available > 0) {
+        EXPECT_EQ(std::memcmp(data, read.data(), available), 0);
+      }
     }
     uint8_t before = 0;
     size_t got = 0;

@@ -8,18 +8,11 @@
 
 namespace tarnwick {
 
-void WipeMemory(void* data, size_t count) {
-  volatile auto* bytes = static_cast<volatile uint8_t*>(data);
-  for (size_t i = 0; i < count; ++i) bytes[i] = 0;
-}
-
 namespace {
 
 constexpr size_t kDiscard = 36;
 constexpr size_t kCachedBlocks = 64;
 constexpr size_t kRekeyPiece = 10240;
-
-void Wipe(void* data, size_t count) { WipeMemory(data, count); }
 
 // data[i] ^= stream[i], eight bytes at a time (memcpy keeps it free of
 // alignment and aliasing assumptions; compilers turn it into plain loads).
@@ -46,10 +39,10 @@ class CipherKey {
   CipherKey(const Rc4& master, std::string check_text)
       : check_text_(std::move(check_text)), master_(master), word_stream_(master_) {}
   ~CipherKey() {
-    Wipe(&master_, sizeof master_);
-    Wipe(&word_stream_, sizeof word_stream_);
-    Wipe(check_text_.data(), check_text_.size());
-    if (!slots_.empty()) Wipe(slots_.data(), slots_.size() * sizeof(Slot));
+    WipeMemory(&master_, sizeof master_);
+    WipeMemory(&word_stream_, sizeof word_stream_);
+    WipeMemory(check_text_.data(), check_text_.size());
+    if (!slots_.empty()) WipeMemory(slots_.data(), slots_.size() * sizeof(Slot));
   }
 
   bool SameAs(const CipherKey& other) const { return check_text_ == other.check_text_ && master_ == other.master_; }
@@ -95,7 +88,7 @@ class CipherKey {
     std::memcpy(block_key + 4, check_text_.data(), 32);
     for (int i = 0; i < 4; ++i) block_key[36 + i] = static_cast<uint8_t>(mixed >> (8 * i));
     Rc4 stream(block_key, sizeof block_key);
-    Wipe(block_key, sizeof block_key);
+    WipeMemory(block_key, sizeof block_key);
     stream.Discard(kDiscard);
     return stream;
   }
@@ -224,8 +217,8 @@ FileStatus CipherFile::Rekey(std::shared_ptr<CipherKey> new_key) {
   }
   if (failure == 0) {
     read_key_ = write_key_ = new_key;
-    Wipe(piece.data(), piece.size());
-    Wipe(scratch.data(), scratch.size());
+    WipeMemory(piece.data(), piece.size());
+    WipeMemory(scratch.data(), scratch.size());
     return 0;
   }
   // Put back what was already rewritten, so the file reads under the old key.
@@ -239,8 +232,8 @@ FileStatus CipherFile::Rekey(std::shared_ptr<CipherKey> new_key) {
     back += got;
   }
   read_key_ = write_key_ = old_key;
-  Wipe(piece.data(), piece.size());
-  Wipe(scratch.data(), scratch.size());
+  WipeMemory(piece.data(), piece.size());
+  WipeMemory(scratch.data(), scratch.size());
   return failure;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret.h"
 #include "engine/file_system.h"
 
 namespace tarnwick {
@@ -39,8 +40,6 @@ void CopyKeyMaterial(const CipherKey& key, uint8_t out[kKeyMaterialSize]);
 std::shared_ptr<CipherKey> KeyFromMaterial(const uint8_t material[kKeyMaterialSize]);
 // Whether two keys (either may be nullptr, the empty password's) are the same.
 bool SameKey(const CipherKey* a, const CipherKey* b);
-// Overwrites memory that held secrets, in a way the compiler keeps.
-void WipeMemory(void* data, size_t count);
 // XORs data, which sits at file offset `offset`, with the key's keystream
 // (bytes below kCipherStart untouched). A nullptr key does nothing.
 void ApplyCipher(CipherKey* key, uint64_t offset, uint8_t* data, size_t count);

@@ -1,5 +1,4 @@
 // Opening, selecting and closing databases.
-#include <algorithm>
 
 #include "engine/cipher_file.h"
 #include "engine/database_internal.h"
@@ -27,10 +26,7 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   bool ask = options.password == "?";
   std::string password = ask ? std::string() : options.password;
   // The password lives on only in the file keys; this copy is wiped on every way out.
-  struct Wiper {
-    std::string& text;
-    ~Wiper() { std::fill(text.begin(), text.end(), '\0'); }
-  } wipe_password{password};
+  WipeOnExit wipe_password(password);
   const FileOpenMode mode{options.read_only ? FileAccess::kRead : FileAccess::kReadWrite, options.share, false};
 
   // Opens one of the two files through the cipher and the cache, retrying a

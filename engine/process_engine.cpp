@@ -1,6 +1,6 @@
 // The operations on the process's engine.
-#include <algorithm>
 
+#include "base/secret.h"
 #include "engine/database.h"
 
 namespace tarnwick {
@@ -20,9 +20,8 @@ bool OpenDatabase(std::string_view path, std::string_view alias, bool read_only,
   options.read_only = read_only;
   options.share = share;
   options.password = std::string(password);
-  bool result = ProcessEngine().OpenDatabase(path, options);
-  std::fill(options.password.begin(), options.password.end(), '\0');
-  return result;
+  WipeOnExit wipe_password(options.password);
+  return ProcessEngine().OpenDatabase(path, options);
 }
 bool SelectDatabase(std::string_view name) { return ProcessEngine().SelectDatabase(name); }
 void CloseDatabase() { ProcessEngine().CloseDatabase(); }

@@ -1,5 +1,6 @@
 #include "memo/lifecycle.h"
 
+#include "base/secret.h"
 #include "base/text.h"
 #include "memo/day_view.h"
 #include "ui/message_box.h"
@@ -106,6 +107,7 @@ void Lifecycle::UnlockProgram() {
   std::string password = AskPassword({}).value_or(std::string());
   MemoStore& store = book_.store();
   bool opened = password.empty() ? store.OpenMemoDatabase() : store.OpenMemoDatabase(password);
+  WipeText(password);
   if (!opened) {
     ShowMessage(book_.platform(), Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
     return;

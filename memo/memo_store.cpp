@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/secret.h"
 #include "base/text.h"
 #include "engine/file_system.h"
 
@@ -57,6 +58,7 @@ bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
   ++generation_;
   OpenOptions options;
   if (password) options.password = std::string(*password);
+  WipeOnExit wipe_password(options.password);
   if (!engine_.OpenDatabase(folder_ + kSeparator + std::string(kDatabaseName), options)) return false;
   if (HasMemoFields() && engine_.SelectDatabase(kDatabaseName) && engine_.LockDatabase()) return true;
   engine_.CloseDatabase(kDatabaseName);

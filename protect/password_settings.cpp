@@ -1,20 +1,11 @@
 #include "protect/password_settings.h"
 
+#include "base/secret.h"
 #include "base/text.h"
 #include "memo/day_view.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
-namespace {
-
-// Passwords leave memory when no longer needed.
-void Wipe(std::string& secret) {
-  volatile char* bytes = secret.data();
-  for (std::size_t i = 0; i < secret.size(); ++i) bytes[i] = 0;
-  secret.clear();
-}
-
-}  // namespace
 
 PasswordSettings::PasswordSettings(MemoBook& book) : book_(book), c_(book.controls()) {
   book.main_window().handlers().PasswordCheckBoxClicked = [this] { CheckBoxClicked(); };
@@ -51,7 +42,7 @@ void PasswordSettings::SetPassword() {
     return;
   }
   const bool set = store.SetDatabasePassword(password);
-  Wipe(password);
+  WipeText(password);
   if (!set) {
     Message(Gbk("加密失败"));
     return;
@@ -77,14 +68,14 @@ void PasswordSettings::ChangeOrRemovePassword() {
   const bool locked = ProgramLocked();
   std::string old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
   const bool opened = !old_password.empty() && store.OpenMemoDatabase(old_password);
-  Wipe(old_password);
+  WipeText(old_password);
   if (!opened) {
     Message(Gbk("打开数据库失败，可能密码有误，请重新输入"));
     return;
   }
   std::optional<std::string> replacement = AskReplacement();
   const bool set = replacement && store.SetDatabasePassword(*replacement);
-  if (replacement) Wipe(*replacement);
+  if (replacement) WipeText(*replacement);
   if (!set) {
     if (replacement) Message(Gbk("加密失败"));
     if (locked) store.CloseMemoDatabase();
@@ -108,9 +99,9 @@ std::optional<std::string> PasswordSettings::AskReplacement() {
   if (first.empty()) return first;
   std::string second = AskText(book_.platform(), title, Gbk("请再次输入新密码："), true);
   const bool same = first == second;
-  Wipe(second);
+  WipeText(second);
   if (!same) {
-    Wipe(first);
+    WipeText(first);
     Message(Gbk("两次输入的新密码不一致，密码没有改变"));
     return std::nullopt;
   }

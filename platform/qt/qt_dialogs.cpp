@@ -134,7 +134,13 @@ std::optional<std::string> QtDialogs::ShowInputBox(const InputBoxRequest& reques
   dialog.setMinimumWidth(320);
   entry->setFocus();
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return FromQString(entry->text());
+  QString typed = entry->text();
+  // Once the box lets go of its text, this is its only copy, and a password
+  // is overwritten where it lay; the caller wipes the GBK copy.
+  entry->clear();
+  std::string answer = FromQString(typed);
+  if (request.masked) typed.fill(QChar(0));
+  return answer;
 }
 
 std::optional<std::string> QtDialogs::ShowFileDialog(const FileDialogRequest& request) {
