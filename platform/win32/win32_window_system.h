@@ -69,11 +69,7 @@ class Win32WindowSystem : public WindowSystem {
 // Answers true when the message was consumed.
 bool PreDispatchMessage(MSG& message);
 
-// The native window behind a window made by Win32WindowSystem (dialog
-// owners); nullptr for any other object.
-HWND WindowHandle(NativeWindow& window);
-// The native window of any control made by Win32WindowSystem; nullptr for
-// any other object.
-HWND ControlHandle(NativeControl& control);
+// Windows, parents and controls made here implement HasWindowHandle
+// (win32_window_handle.h): WindowHandleOf finds their HWND.
 
 }  // namespace tarnwick::win32

@@ -1,0 +1,35 @@
+// The makers of each kind of window and control, one source file per kind
+// (win32_window.cpp, win32_surface.cpp, win32_buttons.cpp, ...), used by
+// Win32WindowSystem. Each answers nullptr when the system cannot make it.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "platform/window_system.h"
+
+namespace tarnwick::win32 {
+
+// The window classes of top-level windows and surfaces (once per process).
+void RegisterWindowClasses();
+
+// The margins the program's outer size includes around the client area
+// (a frame with a title bar: 3 pixels each side, 25 above and 3 below).
+struct FrameInsets {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+FrameInsets NominalInsets(const WindowStyle& style, bool has_caption);
+
+std::unique_ptr<NativeWindow> MakeTopLevelWindow(const WindowStyle& style, const Rect& outer, std::string_view caption,
+                                                 WindowListener& listener);
+std::unique_ptr<NativeSurface> MakeSurface(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeButton> MakeButton(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeCheckBox> MakeCheckBox(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeGroupFrame> MakeGroupFrame(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeListBox> MakeListBox(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeEdit> MakeEdit(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeRichEdit> MakeRichEdit(NativeParent& parent, const Rect& rect, ControlListener& listener);
+std::unique_ptr<NativeDropDownList> MakeDropDownList(NativeParent& parent, const Rect& rect,
+                                                     ControlListener& listener);
+
+}  // namespace tarnwick::win32

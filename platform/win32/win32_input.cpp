@@ -1,0 +1,92 @@
+#include "platform/win32/win32_input.h"
+
+#include <windowsx.h>
+
+#include <string>
+
+#include "platform/win32/win32_canvas.h"
+#include "platform/win32/win32_control.h"
+#include "platform/win32/win32_window_system.h"
+
+namespace tarnwick::win32 {
+
+int KeyStateNow() {
+  int state = 0;
+  if (GetKeyState(VK_CONTROL) < 0) state |= kKeyStateCtrl;
+  if (GetKeyState(VK_SHIFT) < 0) state |= kKeyStateShift;
+  if (GetKeyState(VK_MENU) < 0) state |= kKeyStateAlt;
+  return state;
+}
+
+int MouseKeyState(WPARAM wparam) {
+  int state = 0;
+  if (wparam & MK_CONTROL) state |= kKeyStateCtrl;
+  if (wparam & MK_SHIFT) state |= kKeyStateShift;
+  if (GetKeyState(VK_MENU) < 0) state |= kKeyStateAlt;
+  return state;
+}
+
+std::optional<MouseEvent> MouseEventOf(UINT message, WPARAM wparam, LPARAM lparam) {
+  MouseEvent event;
+  switch (message) {
+    case WM_MOUSEMOVE: event.action = MouseAction::kMove; break;
+    case WM_LBUTTONDOWN: event.action = MouseAction::kPress, event.button = MouseButton::kLeft; break;
+    case WM_LBUTTONUP: event.action = MouseAction::kRelease, event.button = MouseButton::kLeft; break;
+    case WM_LBUTTONDBLCLK: event.action = MouseAction::kDoubleClick, event.button = MouseButton::kLeft; break;
+    case WM_RBUTTONDOWN: event.action = MouseAction::kPress, event.button = MouseButton::kRight; break;
+    case WM_RBUTTONUP: event.action = MouseAction::kRelease, event.button = MouseButton::kRight; break;
+    case WM_RBUTTONDBLCLK: event.action = MouseAction::kDoubleClick, event.button = MouseButton::kRight; break;
+    case WM_MBUTTONDOWN: event.action = MouseAction::kPress, event.button = MouseButton::kMiddle; break;
+    case WM_MBUTTONUP: event.action = MouseAction::kRelease, event.button = MouseButton::kMiddle; break;
+    case WM_MBUTTONDBLCLK: event.action = MouseAction::kDoubleClick, event.button = MouseButton::kMiddle; break;
+    default: return std::nullopt;
+  }
+  event.position = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  event.key_state = MouseKeyState(wparam);
+  return event;
+}
+
+std::optional<std::uint32_t> CharacterCode(std::wstring_view character) {
+  if (character.empty()) return std::nullopt;
+  wchar_t first = character.front();
+  if (first < 0x20 && first != L'\t' && first != L'\r' && first != L'\b') return std::nullopt;
+  if (first == 0x7F) return std::nullopt;  // Ctrl+Backspace
+  std::string gbk = GbkText(character);
+  std::uint32_t code = 0;
+  for (unsigned char byte : gbk) code = (code << 8) | byte;
+  return code;
+}
+
+bool PreDispatchMessage(MSG& message) {
+  switch (message.message) {
+    case WM_MOUSEWHEEL: {
+      // The wheel belongs to the control with the keyboard focus, wherever
+      // the pointer is (some systems send it to the window under the pointer).
+      HWND focus = GetFocus();
+      if (focus != nullptr && focus != message.hwnd && Win32Node::FromHandle(focus) != nullptr) message.hwnd = focus;
+      return false;
+    }
+    case WM_SYSKEYDOWN: {
+      if ((HIWORD(message.lParam) & KF_ALTDOWN) == 0) return false;
+      if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+      int key = static_cast<int>(message.wParam);
+      if (key == VK_MENU || key == VK_SHIFT || key == VK_CONTROL) return false;
+      Win32Node* root = Win32Node::FromHandle(GetAncestor(message.hwnd, GA_ROOT));
+      WindowListener* listener = root == nullptr ? nullptr : root->window_listener();
+      if (listener == nullptr) return false;
+      return listener->OnMnemonicKey({true, key, kKeyStateAlt});
+    }
+    case WM_SYSCHAR: {
+      // The program handles mnemonics itself: neither dialog navigation nor
+      // the window's menu acts on Alt+letter or digit.
+      wchar_t typed = static_cast<wchar_t>(message.wParam);
+      bool letter_or_digit = (typed >= L'0' && typed <= L'9') || (typed >= L'A' && typed <= L'Z') ||
+                             (typed >= L'a' && typed <= L'z');
+      return letter_or_digit && Win32Node::FromHandle(GetAncestor(message.hwnd, GA_ROOT)) != nullptr;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace tarnwick::win32
