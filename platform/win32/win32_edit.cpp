@@ -1,0 +1,101 @@
+// The single-line edit: EDIT with ES_AUTOHSCROLL. EN_CHANGE reaches the
+// listener only for the user's edits; a maximum length counts GBK bytes.
+#include <algorithm>
+
+#include "base/editor_text.h"
+#include "platform/win32/win32_canvas.h"
+#include "platform/win32/win32_control.h"
+#include "platform/win32/win32_controls.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+class Win32Edit : public ControlBase<NativeEdit> {
+ public:
+  explicit Win32Edit(ControlListener& listener) : ControlBase(listener) {}
+  ~Win32Edit() override {
+    DestroyNow();
+    if (brush_ != nullptr) DeleteObject(brush_);
+  }
+
+  bool Create(NativeParent& parent, const Rect& rect) {
+    HWND hwnd = CreateChild(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, parent, rect);
+    if (hwnd == nullptr) return false;
+    AttachSubclassed(hwnd);
+    return true;
+  }
+
+  void OnCommand(int code) override {
+    if (code != EN_CHANGE || programmatic_) return;
+    std::string now = Text();
+    if (max_bytes_ > 0 && static_cast<int>(now.size()) > max_bytes_) {
+      // What does not fit is dropped, as the system drops what is typed
+      // beyond its own limit.
+      LimitedEdit limited = LimitEdit(last_text_, now, max_bytes_);
+      Replace(limited.text);
+      std::wstring shown = WideText(limited.text);
+      int caret = GbkToEditorPosition(std::u16string_view(reinterpret_cast<const char16_t*>(shown.data()), shown.size()),
+                                      limited.caret);
+      SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(caret), caret);
+      now = std::move(limited.text);
+    }
+    if (now == last_text_) return;
+    last_text_ = std::move(now);
+    listener().OnTextChanged();
+  }
+  HBRUSH ControlColor(HDC dc) override {
+    if (brush_ == nullptr) return nullptr;
+    SetTextColor(dc, text_);
+    SetBkColor(dc, background_);
+    return brush_;
+  }
+
+  void SetText(std::string_view text) override {
+    Replace(text);
+    last_text_ = Text();
+  }
+  std::string Text() const override { return WindowTextOf(hwnd_); }
+  void SetColors(Color text, Color background) override {
+    text_ = ToColorRef(text);
+    background_ = ToColorRef(background);
+    if (brush_ != nullptr) DeleteObject(brush_);
+    brush_ = CreateSolidBrush(background_);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  void SetBorder(ControlBorder border) override { ApplyBorder(hwnd_, border); }
+  void SetMasked(bool masked) override {
+    SendMessageW(hwnd_, EM_SETPASSWORDCHAR, masked ? L'*' : 0, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  void SetMaxLength(int bytes) override {
+    max_bytes_ = std::max(0, bytes);
+    // The system counts characters; a character is at least one byte, so
+    // its limit never cuts what the byte limit keeps.
+    SendMessageW(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_bytes_), 0);
+  }
+  void SetReadOnly(bool read_only) override { SendMessageW(hwnd_, EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
+
+ private:
+  void Replace(std::string_view text) {
+    programmatic_ = true;
+    SetWindowTextOf(hwnd_, text);
+    programmatic_ = false;
+  }
+
+  int max_bytes_ = 0;
+  std::string last_text_;
+  bool programmatic_ = false;
+  COLORREF text_ = 0;
+  COLORREF background_ = 0;
+  HBRUSH brush_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<NativeEdit> MakeEdit(NativeParent& parent, const Rect& rect, ControlListener& listener) {
+  auto edit = std::make_unique<Win32Edit>(listener);
+  if (!edit->Create(parent, rect)) return nullptr;
+  return edit;
+}
+
+}  // namespace tarnwick::win32
