@@ -1,0 +1,180 @@
+#include "platform/win32/win32_window_system.h"
+
+#include "platform/win32/tests/win32_test_support.h"
+
+namespace tarnwick::win32::testing {
+namespace {
+
+using WindowTest = Win32WindowTest;
+
+MSG Message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  MSG made{};
+  made.hwnd = hwnd;
+  made.message = message;
+  made.wParam = wparam;
+  made.lParam = lparam;
+  return made;
+}
+
+TEST_F(WindowTest, EveryFrameGivesTheClientAreaTheLayoutNeeds) {
+  // The main window: fixed frame with a title bar.
+  EXPECT_EQ(window_->ClientSize(), (Size{365, 568}));
+  EXPECT_EQ(window_->OuterRect(), (Rect{50, 50, 371, 596}));
+  Point origin = window_->ClientOrigin();
+  RECT frame{};
+  GetWindowRect(Handle(*window_), &frame);
+  EXPECT_EQ(frame.left, 50);
+  EXPECT_EQ(frame.top, 50);
+  EXPECT_GT(origin.x, frame.left);
+  EXPECT_GT(origin.y, frame.top);
+
+  // The sizes the program switches between keep the same insets.
+  window_->SetOuterRect({10, 0, 664, 695});
+  EXPECT_EQ(window_->ClientSize(), (Size{658, 667}));
+  EXPECT_EQ(window_->OuterRect(), (Rect{10, 0, 664, 695}));
+  window_->SetOuterRect({10, 0, 371, 290});
+  EXPECT_EQ(window_->ClientSize(), (Size{365, 262}));
+
+  // The strip: no frame at all, two pixels high, always on top.
+  Recorder strip_listener;
+  WindowStyle strip_style;
+  strip_style.frame = FrameStyle::kNone;
+  strip_style.system_menu = false;
+  strip_style.in_taskbar = false;
+  strip_style.always_on_top = true;
+  strip_style.takes_activation = false;
+  auto strip = windows_->CreateTopLevelWindow(strip_style, {50, 0, 370, 2}, "", strip_listener);
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(strip->ClientSize(), (Size{370, 2}));
+  EXPECT_EQ(strip->OuterRect(), (Rect{50, 0, 370, 2}));
+  EXPECT_FALSE(strip->IsVisible());
+
+  // A fixed tool window: a thin title bar, 19 pixels above in the layout's terms.
+  Recorder tool_listener;
+  WindowStyle tool_style;
+  tool_style.frame = FrameStyle::kFixedTool;
+  auto tool = windows_->CreateTopLevelWindow(tool_style, {100, 100, 200, 100}, Gbk("工具"), tool_listener);
+  ASSERT_NE(tool, nullptr);
+  EXPECT_EQ(tool->ClientSize(), (Size{194, 78}));
+}
+
+TEST_F(WindowTest, CaptionsRoundTripThroughGbk) {
+  std::string locked = Gbk("Tarnwick V2.8 beta 加密状态，请先解锁程序");
+  window_->SetCaption(locked);
+  wchar_t shown[128] = {};
+  GetWindowTextW(Handle(*window_), shown, 128);
+  EXPECT_EQ(std::wstring(shown), Wide("Tarnwick V2.8 beta 加密状态，请先解锁程序"));
+  // Trailing blanks stay.
+  window_->SetCaption("Tarnwick V2.8 beta  ");
+  GetWindowTextW(Handle(*window_), shown, 128);
+  EXPECT_EQ(std::wstring(shown), L"Tarnwick V2.8 beta  ");
+}
+
+TEST_F(WindowTest, CloseRequestsGoToTheListenerAndTheWindowStays) {
+  SendMessageW(Handle(*window_), WM_CLOSE, 0, 0);
+  SendMessageW(Handle(*window_), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(window_listener_.trace, "close close ");
+  EXPECT_TRUE(IsWindow(Handle(*window_)));
+  EXPECT_TRUE(window_->IsVisible());
+}
+
+TEST_F(WindowTest, ShowingAndOrderingTheStripNeverActivatesIt) {
+  window_->Activate();
+  Pump();
+  ASSERT_TRUE(window_->IsActive());
+  Recorder strip_listener;
+  WindowStyle strip_style;
+  strip_style.frame = FrameStyle::kNone;
+  strip_style.system_menu = false;
+  strip_style.in_taskbar = false;
+  strip_style.always_on_top = true;
+  strip_style.takes_activation = false;
+  auto strip = windows_->CreateTopLevelWindow(strip_style, {50, 0, 370, 2}, "", strip_listener);
+  strip->Show();
+  strip->SetWindowOrder(WindowOrder::kNotAlwaysOnTop);
+  strip->SetWindowOrder(WindowOrder::kAlwaysOnTop);
+  strip->SetWindowOrder(WindowOrder::kTop);
+  Pump();
+  EXPECT_TRUE(strip->IsVisible());
+  EXPECT_FALSE(strip->IsActive());
+  EXPECT_TRUE(window_->IsActive());
+  EXPECT_NE(GetWindowLongPtrW(Handle(*strip), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_EQ(strip->OuterRect(), (Rect{50, 0, 370, 2}));
+  strip->SetWindowOrder(WindowOrder::kNotAlwaysOnTop);
+  EXPECT_EQ(GetWindowLongPtrW(Handle(*strip), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  // A press on it reaches its listener without activating it.
+  EXPECT_EQ(SendMessageW(Handle(*strip), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(Handle(*strip)),
+                         MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+            MA_NOACTIVATE);
+  SendMessageW(Handle(*strip), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 1));
+  EXPECT_EQ(strip_listener.trace, "pressL(12,1) ");
+  strip->Hide();
+  EXPECT_FALSE(strip->IsVisible());
+}
+
+TEST_F(WindowTest, ActivationChangesReachTheListener) {
+  SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageW(Handle(*window_), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(window_listener_.trace, "inactive active ");
+}
+
+TEST_F(WindowTest, AltKeysGoToTheWindowBeforeAnyControl) {
+  Recorder button_listener;
+  auto button = windows_->CreateButton(*window_, {8, 14, 80, 60}, button_listener);
+  button->SetCaption("\r\n&W");
+  button->SetFocus();
+  Pump();
+  button_listener.trace.clear();
+
+  // Alt+W while the button has the focus: the window hears it first.
+  MSG alt_w = Message(Handle(*button), WM_SYSKEYDOWN, 'W', static_cast<LPARAM>(KF_ALTDOWN) << 16 | 1);
+  window_listener_.mnemonic_answer = true;
+  EXPECT_TRUE(PreDispatchMessage(alt_w));
+  EXPECT_EQ(window_listener_.trace, "mnemonic87 ");
+
+  // Not taken by the window: it goes on to the control as a key.
+  window_listener_.mnemonic_answer = false;
+  EXPECT_FALSE(PreDispatchMessage(alt_w));
+  // The character Alt+W makes is never a native mnemonic: the button with
+  // "&W" is not clicked by dialog navigation.
+  MSG alt_char = Message(Handle(*button), WM_SYSCHAR, 'w', static_cast<LPARAM>(KF_ALTDOWN) << 16 | 1);
+  EXPECT_TRUE(PreDispatchMessage(alt_char));
+  EXPECT_EQ(button_listener.trace, "");
+
+  // Without Alt it is an ordinary key.
+  MSG plain = Message(Handle(*button), WM_KEYDOWN, 'W', 1);
+  EXPECT_FALSE(PreDispatchMessage(plain));
+  EXPECT_EQ(window_listener_.trace, "mnemonic87 mnemonic87 ");
+}
+
+TEST_F(WindowTest, TheWheelGoesToTheControlWithTheFocus) {
+  Recorder focused_listener;
+  Recorder other_listener;
+  auto focused = windows_->CreateSurface(*window_, {0, 0, 100, 100}, focused_listener);
+  auto other = windows_->CreateSurface(*window_, {100, 0, 100, 100}, other_listener);
+  focused->SetFocus();
+  Pump();
+  focused_listener.trace.clear();
+  other_listener.trace.clear();
+  POINT screen{150, 50};
+  ClientToScreen(Handle(*window_), &screen);
+  // Sent to the control under the pointer; delivered to the focused one.
+  MSG wheel = Message(Handle(*other), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(screen.x, screen.y));
+  EXPECT_FALSE(PreDispatchMessage(wheel));
+  EXPECT_EQ(wheel.hwnd, Handle(*focused));
+  DispatchMessageW(&wheel);
+  EXPECT_EQ(focused_listener.trace, "wheel120(150,50) ");
+  EXPECT_EQ(other_listener.trace, "");
+  EXPECT_EQ(window_listener_.trace, "");
+}
+
+TEST_F(WindowTest, SystemColoursAndTheDefaultFontAreTheSystemsOwn) {
+  EXPECT_EQ(windows_->GetSystemColor(SystemColor::kButtonFace), FromColorRef(GetSysColor(COLOR_BTNFACE)));
+  EXPECT_EQ(windows_->GetSystemColor(SystemColor::kHighlight), FromColorRef(GetSysColor(COLOR_HIGHLIGHT)));
+  Font font = windows_->DefaultGuiFont();
+  EXPECT_FALSE(font.face.empty());
+  EXPECT_GT(font.height, 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::win32::testing
