@@ -322,3 +322,19 @@ void SetFontOf(HWND hwnd, const Font& font) {
 }
 
 }  // namespace tarnwick::win32
+
+namespace tarnwick::win32 {
+
+void GiveFocus(HWND hwnd) {
+  if (!IsWindowEnabled(hwnd)) return;
+  if (IsWindowVisible(hwnd)) {
+    ::SetFocus(hwnd);
+    return;
+  }
+  HWND root = GetAncestor(hwnd, GA_ROOT);
+  bool shown_itself = (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+  Win32Node* window = Win32Node::FromHandle(root);
+  if (shown_itself && window != nullptr && root != hwnd && !IsWindowVisible(root)) window->FocusOnActivation(hwnd);
+}
+
+}  // namespace tarnwick::win32

@@ -48,6 +48,9 @@ class Win32Node : public HasWindowHandle {
   // show the parent's background); nullptr elsewhere.
   virtual HBRUSH background_brush() const { return nullptr; }
   virtual COLORREF background_color() const { return GetSysColor(COLOR_BTNFACE); }
+  // A top-level window: the control to give the focus when it next becomes
+  // active (a control asked for the focus while the window was hidden).
+  virtual void FocusOnActivation(HWND control) { (void)control; }
 
   // Notifications the parent received about this window: WM_COMMAND codes
   // (BN_CLICKED, LBN_SELCHANGE, EN_CHANGE...).
@@ -116,6 +119,10 @@ void RemoveToolTipOf(HWND hwnd);
 // The text height of the font hwnd uses.
 int FontHeightOf(HWND hwnd);
 
+// Gives hwnd the focus if it is visible and enabled; a visible, enabled
+// control of a hidden window gets it when the window becomes active.
+void GiveFocus(HWND hwnd);
+
 // The NativeControl operations over the HWND.
 template <class Interface>
 class ControlBase : public Interface, public Win32Node {
@@ -125,9 +132,7 @@ class ControlBase : public Interface, public Win32Node {
   void SetRect(const Rect& rect) override { MoveWindow(hwnd_, rect.left, rect.top, rect.width, rect.height, TRUE); }
   void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
   void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
-  void SetFocus() override {
-    if (IsWindowVisible(hwnd_) && IsWindowEnabled(hwnd_)) ::SetFocus(hwnd_);
-  }
+  void SetFocus() override { GiveFocus(hwnd_); }
   bool HasFocus() const override { return GetFocus() == hwnd_; }
   void SetTabStop(bool tab_stop) override {
     ChangeStyle(hwnd_, tab_stop ? WS_TABSTOP : 0, tab_stop ? 0 : WS_TABSTOP, false);

@@ -13,13 +13,6 @@ namespace tarnwick::win32 {
 // The window classes of top-level windows and surfaces (once per process).
 void RegisterWindowClasses();
 
-// The margins the program's outer size includes around the client area
-// (a frame with a title bar: 3 pixels each side, 25 above and 3 below).
-struct FrameInsets {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
-FrameInsets NominalInsets(const WindowStyle& style, bool has_caption);
-
 std::unique_ptr<NativeWindow> MakeTopLevelWindow(const WindowStyle& style, const Rect& outer, std::string_view caption,
                                                  WindowListener& listener);
 std::unique_ptr<NativeSurface> MakeSurface(NativeParent& parent, const Rect& rect, ControlListener& listener);

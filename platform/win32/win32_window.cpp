@@ -2,6 +2,8 @@
 // size mapped to the real frame, activation, close requests, window order.
 #include <algorithm>
 
+#include "platform/frame_metrics.h"
+
 #include "platform/win32/win32_canvas.h"
 #include "platform/win32/win32_control.h"
 #include "platform/win32/win32_controls.h"
@@ -12,14 +14,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"TarnwickWindow";
 constexpr wchar_t kOwnerClass[] = L"TarnwickHiddenOwner";
 
-bool IsToolFrame(FrameStyle frame) { return frame == FrameStyle::kResizableTool || frame == FrameStyle::kFixedTool; }
-bool IsResizable(FrameStyle frame) {
-  return frame == FrameStyle::kResizable || frame == FrameStyle::kResizableTool ||
-         frame == FrameStyle::kResizableSunken;
-}
-bool HasTitleBar(const WindowStyle& style, bool has_caption) {
-  return style.frame != FrameStyle::kNone && (has_caption || style.system_menu);
-}
 
 // Framed windows kept out of the task bar are owned by this hidden window:
 // the task bar lists only unowned windows.
@@ -32,7 +26,11 @@ HWND HiddenOwner() {
 class Win32Window : public NativeWindow, public Win32Node {
  public:
   Win32Window(const WindowStyle& style, std::string_view caption, WindowListener& listener)
-      : Win32Node(listener), window_listener_(listener), style_(style), has_caption_(!caption.empty()) {
+      : Win32Node(listener),
+        window_listener_(listener),
+        style_(style),
+        parts_(DescribeFrame(style, caption)),
+        insets_(ProgramFrameInsets(parts_)) {
     background_ = CreateSolidBrush(ToColorRef(style.background));
     background_color_ = ToColorRef(style.background);
   }
@@ -44,24 +42,22 @@ class Win32Window : public NativeWindow, public Win32Node {
   bool Create(const Rect& outer, std::string_view caption) {
     styles_ = WS_CLIPCHILDREN;
     extended_ = WS_EX_CONTROLPARENT;
-    bool title_bar = HasTitleBar(style_, has_caption_);
-    if (style_.frame == FrameStyle::kNone) {
+    bool title_bar = parts_.title_bar;
+    if (!parts_.border) {
       styles_ |= WS_POPUP;
     } else {
       styles_ |= title_bar ? WS_CAPTION : WS_BORDER;
-      if (IsResizable(style_.frame)) styles_ |= WS_THICKFRAME;
+      if (parts_.resizable) styles_ |= WS_THICKFRAME;
       if (title_bar && style_.system_menu) styles_ |= WS_SYSMENU;
       if (title_bar && style_.minimize_box) styles_ |= WS_MINIMIZEBOX;
       if (title_bar && style_.maximize_box) styles_ |= WS_MAXIMIZEBOX;
-      if (IsToolFrame(style_.frame)) extended_ |= WS_EX_TOOLWINDOW;
-      if (style_.frame == FrameStyle::kResizableSunken || style_.frame == FrameStyle::kFixedSunken) {
-        extended_ |= WS_EX_CLIENTEDGE;
-      }
+      if (parts_.tool_window) extended_ |= WS_EX_TOOLWINDOW;
+      if (parts_.client_edge) extended_ |= WS_EX_CLIENTEDGE;
     }
     HWND owner = nullptr;
     if (style_.in_taskbar) {
       extended_ |= WS_EX_APPWINDOW;
-    } else if (style_.frame == FrameStyle::kNone || IsToolFrame(style_.frame)) {
+    } else if (!parts_.border || parts_.tool_window) {
       extended_ |= WS_EX_TOOLWINDOW;
     } else {
       owner = HiddenOwner();
@@ -79,6 +75,7 @@ class Win32Window : public NativeWindow, public Win32Node {
   }
 
   WindowListener* window_listener() override { return &window_listener_; }
+  void FocusOnActivation(HWND control) override { last_focus_ = control; }
   HBRUSH background_brush() const override { return background_; }
   COLORREF background_color() const override { return background_color_; }
 
@@ -87,10 +84,8 @@ class Win32Window : public NativeWindow, public Win32Node {
   Rect OuterRect() const override {
     RECT window{};
     GetWindowRect(hwnd_, &window);
-    Size client = ClientSize();
-    FrameInsets insets = NominalInsets(style_, has_caption_);
-    return {window.left, window.top, client.width + insets.left + insets.right,
-            client.height + insets.top + insets.bottom};
+    Size outer = OuterSizeFor(insets_, ClientSize());
+    return {window.left, window.top, outer.width, outer.height};
   }
 
   void SetOuterRect(const Rect& rect) override {
@@ -155,11 +150,16 @@ class Win32Window : public NativeWindow, public Win32Node {
         if (!active) {
           HWND focus = GetFocus();
           if (focus != nullptr && IsChild(hwnd_, focus)) last_focus_ = focus;
-        } else if (last_focus_ != nullptr && IsWindow(last_focus_) && IsChild(hwnd_, last_focus_) &&
-                   HIWORD(wparam) == 0) {
-          // The control that had the focus gets it back, as in a dialog.
-          ::SetFocus(last_focus_);
-          handled = true;
+        } else if (HIWORD(wparam) == 0) {
+          // The control that had the focus gets it back, as in a dialog; the
+          // first time, the first control that Tab reaches.
+          HWND focus = last_focus_ != nullptr && IsWindow(last_focus_) && IsChild(hwnd_, last_focus_)
+                           ? last_focus_
+                           : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+          if (focus != nullptr) {
+            ::SetFocus(focus);
+            handled = true;
+          }
         }
         if (!handled) Default(message, wparam, lparam);
         window_listener_.OnActivationChanged(active);
@@ -206,16 +206,16 @@ class Win32Window : public NativeWindow, public Win32Node {
 
  private:
   Rect RealOuter(const Rect& outer) const {
-    FrameInsets insets = NominalInsets(style_, has_caption_);
-    RECT frame{0, 0, std::max(0, outer.width - insets.left - insets.right),
-               std::max(0, outer.height - insets.top - insets.bottom)};
+    Size client = ClientSizeFor(insets_, {outer.width, outer.height});
+    RECT frame{0, 0, client.width, client.height};
     AdjustWindowRectEx(&frame, styles_, FALSE, extended_);
     return {outer.left, outer.top, frame.right - frame.left, frame.bottom - frame.top};
   }
 
   WindowListener& window_listener_;
   WindowStyle style_;
-  bool has_caption_;
+  FrameParts parts_;
+  FrameInsets insets_;  // the program's, around the client area
   DWORD styles_ = 0;
   DWORD extended_ = 0;
   HBRUSH background_ = nullptr;
@@ -246,15 +246,6 @@ void RegisterWindowClasses() {
     return true;
   }();
   (void)registered;
-}
-
-FrameInsets NominalInsets(const WindowStyle& style, bool has_caption) {
-  if (style.frame == FrameStyle::kNone) return {};
-  int border = 3;
-  int title = 0;
-  if (HasTitleBar(style, has_caption)) title = IsToolFrame(style.frame) ? 16 : 22;
-  int edge = style.frame == FrameStyle::kResizableSunken || style.frame == FrameStyle::kFixedSunken ? 2 : 0;
-  return {border + edge, border + title + edge, border + edge, border + edge};
 }
 
 std::unique_ptr<NativeWindow> MakeTopLevelWindow(const WindowStyle& style, const Rect& outer, std::string_view caption,

@@ -8,12 +8,11 @@
 // the screen. Texts are GBK at the interface and UTF-16 at the wide-character
 // functions.
 //
-// Frame metrics: the program speaks in outer sizes measured on a nominal
-// frame (3 pixels each side, 25 above with a title bar). The client area the
-// layout needs is the outer size less those; the real outer size comes from
-// AdjustWindowRectEx for the window's styles, so the client area is exact
-// whatever the system's frame metrics. OuterRect answers the program's outer
-// size at the window's real position.
+// Frame metrics (platform/frame_metrics.h): the client area is the outer
+// size less the program's insets (3 pixels each side, 25 above with a title
+// bar); the real outer size comes from AdjustWindowRectEx for the window's
+// styles, so the client area is exact whatever the system's frame metrics.
+// OuterRect answers the program's outer size at the window's real position.
 #pragma once
 
 #ifndef NOMINMAX

@@ -112,6 +112,29 @@ TEST_F(WindowTest, ShowingAndOrderingTheStripNeverActivatesIt) {
   EXPECT_FALSE(strip->IsVisible());
 }
 
+TEST_F(WindowTest, TheFocusAskedForWhileHiddenArrivesWhenTheWindowIsShownAndComesBack) {
+  Recorder other_listener;
+  Recorder first_listener;
+  Recorder second_listener;
+  auto other = windows_->CreateTopLevelWindow(MainWindowStyle(), {400, 50, 371, 596}, Gbk("第二个窗口"), other_listener);
+  auto first = windows_->CreateSurface(*other, {0, 0, 100, 100}, first_listener);
+  auto second = windows_->CreateSurface(*other, {0, 100, 100, 100}, second_listener);
+  second->SetFocus();
+  EXPECT_FALSE(second->HasFocus());
+  other->Show();
+  Pump();
+  EXPECT_TRUE(other->IsActive());
+  EXPECT_TRUE(second->HasFocus());
+  EXPECT_FALSE(first->HasFocus());
+  window_->Activate();
+  Pump();
+  EXPECT_FALSE(second->HasFocus());
+  other->Activate();
+  Pump();
+  EXPECT_TRUE(second->HasFocus());
+  EXPECT_EQ(other_listener.trace.find("focus"), std::string::npos) << "the window itself is no control";
+}
+
 TEST_F(WindowTest, ActivationChangesReachTheListener) {
   SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, 0);
   SendMessageW(Handle(*window_), WM_ACTIVATE, WA_ACTIVE, 0);
