@@ -43,6 +43,11 @@ bool KeywordMatches(std::string_view text, std::string_view keyword) {
       if (hit == nullptr) return false;
       p = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - t);
     }
+    std::size_t j = 1;
+    while (j < length && kFold[t[p + j]] == kFold[k[j]]) ++j;
+    if (j < length) continue;
+    // Only a whole match asks where characters start, so runs of double-byte
+    // text are scanned back once per match, not once per candidate byte.
     for (std::size_t i = p; i > scanned; --i) {
       if (t[i - 1] < 0x80) {
         run_start = i;
@@ -50,10 +55,7 @@ bool KeywordMatches(std::string_view text, std::string_view keyword) {
       }
     }
     scanned = p;
-    if ((p - run_start) % 2 != 0) continue;
-    std::size_t j = 1;
-    while (j < length && kFold[t[p + j]] == kFold[k[j]]) ++j;
-    if (j == length) return true;
+    if ((p - run_start) % 2 == 0) return true;
   }
   return false;
 }
