@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "bench/collecting_reporter.h"
 #include "bench/memo_workload.h"
 #include "engine/database.h"
 #include "engine/rc4.h"
@@ -359,19 +360,8 @@ void CachePeak(benchmark::State& state) {
 
 // ---- Summary -------------------------------------------------------------------
 
-class SummaryReporter : public benchmark::ConsoleReporter {
+class SummaryReporter : public CollectingReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.iterations <= 0) continue;
-      Result& result = results_[run.run_name.function_name];
-      result.seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-      result.cpu_seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-      for (const auto& [name, counter] : run.counters) result.counters[name] = counter.value;
-    }
-  }
-
   void PrintSummary() {
     std::printf("\nSummary (%d records; engine with its whole-file lock; ratio = engine / reference).\n"
                 "Targets are judged on CPU time, which other work on a shared machine disturbs least;\n"
@@ -387,13 +377,13 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     Ratio("scan enciphered / (plain scan + keystream)", "scan/engine_enciphered",
           {"scan/engine_plain", "keystream/all_memos"}, 1.5);
     if (Has("rekey/20MB")) {
-      const Result& rekey = results_["rekey/20MB"];
+      const Result& rekey = result("rekey/20MB");
       const double file_megabytes = rekey.counters.at("file_MB");
       std::printf("%-46s %10.1f %10.1f %10s  %s\n", "re-key, MB/s", file_megabytes / rekey.cpu_seconds,
                   file_megabytes / rekey.seconds, ">= 100", file_megabytes / rekey.seconds >= 100 ? "met (real)" : "MISSED (real)");
     }
     if (Has("memory/engine_cache")) {
-      const auto& counters = results_["memory/engine_cache"].counters;
+      const auto& counters = result("memory/engine_cache").counters;
       for (const char* counter : {"cache_peak_MB", "rss_growth_MB"}) {
         std::printf("%-46s %10s %10.2f %10s  %s\n", (std::string("engine cache, ") + counter).c_str(), "",
                     counters.at(counter), "< 16", counters.at(counter) < 16 ? "met" : "MISSED");
@@ -403,13 +393,13 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const char* name : {"find/engine_plain", "find/engine_enciphered", "find/sqlite", "walk/engine_plain",
                              "walk/engine_enciphered", "walk/sqlite", "scan/engine_plain", "scan/engine_enciphered",
                              "scan/sqlite", "keystream/all_memos"}) {
-      if (Has(name)) std::printf("  %-28s %9.2f %9.2f\n", name, results_[name].cpu_seconds * 1e3, Seconds(name) * 1e3);
+      if (Has(name)) std::printf("  %-28s %9.2f %9.2f\n", name, result(name).cpu_seconds * 1e3, Seconds(name) * 1e3);
     }
     std::printf("Durable appends, real time per record:\n");
     for (const char* name : {"append/engine_plain", "append/engine_enciphered", "append/sqlite"}) {
       if (Has(name)) {
         std::printf("  %-28s %9.1f us (%d records)\n", name, PerRecord(name) * 1e6,
-                    static_cast<int>(results_[name].counters["records"]));
+                    static_cast<int>(result(name).counters["records"]));
       }
     }
     if (Has("append/engine_plain") && Has("append/sqlite")) {
@@ -419,15 +409,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   }
 
  private:
-  struct Result {
-    double seconds = 0;      // real time per iteration
-    double cpu_seconds = 0;  // CPU time per iteration
-    std::map<std::string, double> counters;
-  };
-
-  bool Has(const std::string& name) const { return results_.count(name) != 0; }
-  double Seconds(const std::string& name) { return results_[name].seconds; }
-  double PerRecord(const std::string& name) { return Seconds(name) / results_[name].counters["records"]; }
+  double Seconds(const std::string& name) { return result(name).seconds; }
+  double PerRecord(const std::string& name) { return Seconds(name) / result(name).counters["records"]; }
 
   // measured against the sum of the references' times.
   void Ratio(const std::string& label, const std::string& measured, const std::vector<std::string>& references,
@@ -436,17 +419,16 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     double real = 0, cpu = 0;
     for (const std::string& reference : references) {
       if (!Has(reference)) return;
-      real += results_[reference].seconds;
-      cpu += results_[reference].cpu_seconds;
+      real += result(reference).seconds;
+      cpu += result(reference).cpu_seconds;
     }
-    const double cpu_ratio = results_[measured].cpu_seconds / cpu;
+    const double cpu_ratio = result(measured).cpu_seconds / cpu;
     char target[32];
     std::snprintf(target, sizeof target, "<= %.1f", limit);
     std::printf("%-46s %10.3f %10.3f %10s  %s\n", label.c_str(), cpu_ratio, Seconds(measured) / real, target,
                 cpu_ratio <= limit ? "met" : "MISSED");
   }
 
-  std::map<std::string, Result> results_;
 };
 
 }  // namespace

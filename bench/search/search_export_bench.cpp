@@ -20,6 +20,7 @@
 
 #include "app/memo_program.h"
 #include "base/text.h"
+#include "bench/collecting_reporter.h"
 #include "bench/memo_store_workload.h"
 #include "engine/rc4.h"
 #include "platform/headless/headless_platform.h"
@@ -194,19 +195,8 @@ void PasswordSettingsCycle(benchmark::State& state) {
   state.counters["store_MB"] = static_cast<double>(StoreBytes(data->settings)) / 1e6;
 }
 
-class SummaryReporter : public benchmark::ConsoleReporter {
+class SummaryReporter : public bench::CollectingReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.iterations <= 0) continue;
-      Result& result = results_[run.run_name.function_name];
-      result.seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-      result.cpu_seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-      for (const auto& [name, counter] : run.counters) result.counters[name] = counter.value;
-    }
-  }
-
   void PrintSummary(int records) {
     std::printf("\nSummary (%d records, headless program; cpu and real time).\n", records);
     std::printf("%-44s %10s %10s %12s  %s\n", "figure", "cpu", "real", "budget", "result");
@@ -226,12 +216,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     }
     for (const char* name : {"export_all/plain", "export_all/enciphered"}) {
       if (!Has(name)) continue;
-      const double megabytes = results_[name].counters["output_MB"];
-      Budget(std::string(name) + ", MB/s (" + Format(megabytes) + " MB)", megabytes / results_[name].cpu_seconds,
-             megabytes / results_[name].seconds, 50, true);
+      const double megabytes = result(name).counters["output_MB"];
+      Budget(std::string(name) + ", MB/s (" + Format(megabytes) + " MB)", megabytes / result(name).cpu_seconds,
+             megabytes / result(name).seconds, 50, true);
     }
     if (Has("password/set_change_remove")) {
-      auto& counters = results_["password/set_change_remove"].counters;
+      auto& counters = result("password/set_change_remove").counters;
       const double megabytes = counters["store_MB"];
       std::printf("Password settings on a %.1f MB store (real time, the whole sequence):\n", megabytes);
       for (const char* step : {"set_ms", "change_ms", "remove_ms"}) {
@@ -242,15 +232,6 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   }
 
  private:
-  struct Result {
-    double seconds = 0;
-    double cpu_seconds = 0;
-    std::map<std::string, double> counters;
-  };
-  bool Has(const std::string& name) const { return results_.count(name) != 0; }
-  double Ms(const std::string& name, bool cpu) {
-    return (cpu ? results_[name].cpu_seconds : results_[name].seconds) * 1e3;
-  }
   static std::string Format(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -263,7 +244,6 @@ class SummaryReporter : public benchmark::ConsoleReporter {
                 ((at_least ? ">= " : "<= ") + Format(limit)).c_str(), met ? "met" : "MISSED");
   }
 
-  std::map<std::string, Result> results_;
 };
 
 }  // namespace
