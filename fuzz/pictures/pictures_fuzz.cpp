@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "platform/image.h"
@@ -24,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(tarnwick::DecodeBmp(bytes));
   Check(tarnwick::DecodeIco(bytes, 16));
   Check(tarnwick::DecodeIco(bytes, 48));
+  Check(tarnwick::DecodePicture(bytes));
   (void)tarnwick::IcoEntrySizes(bytes);
   return 0;
 }

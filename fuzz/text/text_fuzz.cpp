@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes through the text conversions and the date reader.
-// Beyond not crashing, checks the promises the rest of the program leans on:
-// decoding is stable under re-encoding, and UTF-8 and UTF-16 agree.
+// Feeds arbitrary bytes through the text conversions, the editor mappings and
+// the date reader. Beyond not crashing, checks the promises the rest of the
+// program leans on: decoding is stable under re-encoding, UTF-8 and UTF-16
+// agree, well-formed Unicode survives a trip through GBK/GB18030 unchanged,
+// editor positions stay inside their texts, and length limits hold.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,12 +10,63 @@
 #include <string_view>
 
 #include "base/datetime.h"
+#include "base/editor_text.h"
 #include "base/text.h"
 
 namespace {
 
 void Check(bool condition) {
   if (!condition) std::abort();
+}
+
+bool WellFormedUtf16(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void CheckEditorMappings(std::string_view gbk, std::uint8_t knob) {
+  const std::string normalized = tarnwick::NormalizeLineBreaks(gbk);
+  Check(tarnwick::NormalizeLineBreaks(normalized) == normalized);
+  const int length = static_cast<int>(gbk.size());
+  for (int position : {-1, 0, knob % (length + 1), length / 2, length, length + 3}) {
+    const int snapped = tarnwick::SnapToCharacter(gbk, position);
+    Check(snapped >= 0 && snapped <= length);
+    if (position >= 0 && position <= length) Check(snapped <= position);
+  }
+
+  const std::u16string editor = tarnwick::ToEditorText(gbk, (knob & 1) ? u'\r' : u'\n');
+  const int units = static_cast<int>(editor.size());
+  const std::string read_back = tarnwick::FromEditorText(editor);
+  for (int position : {-2, 0, knob % (units + 1), units, units + 5}) {
+    const int byte_position = tarnwick::EditorToGbkPosition(editor, position);
+    Check(byte_position >= 0 && byte_position <= static_cast<int>(read_back.size()));
+    const int back = tarnwick::GbkToEditorPosition(editor, byte_position);
+    Check(back >= 0 && back <= units);
+  }
+}
+
+void CheckLengthLimits(std::string_view before, std::string_view after, int max_length) {
+  const tarnwick::LimitedEdit edit = tarnwick::LimitEdit(before, after, max_length);
+  Check(edit.caret >= 0 && edit.caret <= static_cast<int>(edit.text.size()));
+  if (max_length == 0) {
+    Check(edit.text == after);
+    return;
+  }
+  // The edit may keep what was already there, but never adds beyond the limit.
+  Check(edit.text.size() <= std::max<std::size_t>(max_length, before.size()));
+  const int kept = static_cast<int>(before.size() / 2);
+  const std::string_view fitting = tarnwick::FittingInsertion(after, kept, max_length);
+  Check(after.substr(0, fitting.size()) == fitting);
+  if (kept >= max_length) Check(fitting.empty());
+  else Check(kept + static_cast<int>(fitting.size()) <= max_length || fitting.size() == after.size());
 }
 
 }  // namespace
@@ -41,8 +94,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string units(reinterpret_cast<const char16_t*>(data), size / 2);
   const std::string from_utf16 = Utf16ToGbk(units);
   Check(Utf16ToGbk(GbkToUtf16(from_utf16)) == from_utf16);
+  // Nothing typed is lost: every well-formed text, whatever GBK lacks, comes
+  // back unit for unit (through the GB18030 four-byte codes).
+  if (WellFormedUtf16(units)) Check(GbkToUtf16(from_utf16) == units);
 
   Check(GbkEqualsIgnoringCase(bytes, GbkToUpperAscii(bytes)));
+
+  const std::uint8_t knob = size > 0 ? data[0] : 0;
+  CheckEditorMappings(bytes, knob);
+  // The editor trip keeps valid GBK text except for its line breaks (a
+  // paragraph separator is one too).
+  if (utf16.find(u'\u2029') == std::u16string::npos) Check(FromEditorText(ToEditorText(encoded, u'\r')) == NormalizeLineBreaks(encoded));
+  const std::size_t split = size == 0 ? 0 : knob % (size + 1);
+  CheckLengthLimits(bytes.substr(0, split), bytes.substr(split), (knob & 3) == 0 ? 0 : knob / 4);
 
   // Whatever TextToDate accepts is a real date that writes back to a text
   // it reads as the same value.
