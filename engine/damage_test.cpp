@@ -136,6 +136,9 @@ TEST_F(DamageTest, DamagedHeadersAndDescriptorsAreRefused) {
       {"negative offset", false, 116 + 24, Int32Bytes(-4), error::kNotDatabaseFile},
       {"field beyond the record", false, 188 + 24, Int32Bytes(14), error::kNotDatabaseFile},
       {"field offset near the 32-bit limit", false, 188 + 24, Int32Bytes(0x7FFFFFFE), error::kNotDatabaseFile},
+      // Inside the record and adding up, yet overwriting each other's bytes.
+      {"memo field over the date's last bytes", false, 188 + 24, Int32Bytes(8), error::kNotDatabaseFile},
+      {"date field over the record id", false, 116 + 24, Int32Bytes(0), error::kNotDatabaseFile},
       {"text of width 0", false, 116 + 20, Concat({Int32Bytes(10), Int32Bytes(4), Int32Bytes(0)}),
        error::kNotDatabaseFile},
       {"text wider than 1024", false, 116 + 20, Concat({Int32Bytes(10), Int32Bytes(4), Int32Bytes(0x7FFFFFF0)}),
@@ -161,6 +164,21 @@ TEST_F(DamageTest, DamagedHeadersAndDescriptorsAreRefused) {
   std::filesystem::remove(memo_path_);
   EXPECT_EQ(OpenError(), error::kMemoFileReadFailed) << "no memo file";
   EXPECT_EQ(ReadBytes(main_path_), main_before);
+}
+
+TEST_F(DamageTest, FieldsStoredInAnotherOrderStillOpen) {
+  Open();
+  ASSERT_TRUE(Append(45000, "memo"));
+  engine_.CloseDatabase();
+  // The memo field's pointer first, then the date: nothing overlaps.
+  Patch(main_path_, 116 + 24, Int32Bytes(8));
+  Patch(main_path_, 188 + 24, Int32Bytes(4));
+  Open();
+  engine_.GoFirst();
+  ASSERT_TRUE(engine_.WriteField(2, FieldValue::Text("rewritten")));
+  ASSERT_TRUE(engine_.WriteField(1, FieldValue::DateTime(45001)));
+  EXPECT_EQ(engine_.ReadField(2).AsText(), "rewritten");
+  EXPECT_EQ(engine_.ReadField(1).AsDateTime(), 45001);
 }
 
 // Random damage anywhere in either file: whatever the engine says, it must

@@ -2,6 +2,8 @@
 // area, the memo file's header.
 #include "engine/open_checks.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "engine/errors.h"
@@ -58,6 +60,18 @@ int CheckHeaderAndFields(Database& db) {
     db.fields.push_back(std::move(field));
   }
   if (expected_length != static_cast<uint64_t>(record_length)) return error::kNotDatabaseFile;
+  // Fields that overlap each other or the record id would overwrite each
+  // other's bytes on every write. With the sizes adding up, the fields must
+  // tile the record after its id, in any order.
+  std::vector<std::pair<uint32_t, uint32_t>> spans;
+  spans.reserve(db.fields.size());
+  for (const Field& field : db.fields) spans.emplace_back(field.offset, field.size);
+  std::sort(spans.begin(), spans.end());
+  uint64_t covered_to = 4;
+  for (const auto& [offset, size] : spans) {
+    if (offset < covered_to) return error::kNotDatabaseFile;
+    covered_to = static_cast<uint64_t>(offset) + size;
+  }
   db.record_start = descriptors_end;
   db.record_length = static_cast<uint32_t>(record_length);
   return 0;

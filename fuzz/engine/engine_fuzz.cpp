@@ -1,39 +1,65 @@
-// The engine on arbitrary files. The input is split into a main file and a
-// memo file, which are opened (plain, or with a password), walked, read
-// field by field, written and appended to. Whatever the bytes, nothing may
-// crash, hang, or touch memory it does not own.
+// The engine, and the structure check of edbtool, on arbitrary files. The
+// input is split into a main file and a memo file, which are checked, opened
+// (plain, with a password, or with "?" answered through the prompt hook),
+// walked, read field by field, written and appended to. Whatever the bytes,
+// nothing may crash, hang, or touch memory it does not own, and a write that
+// reports success reads back.
 //
 // Input: byte 0 = options (bit 0: open with the password "pw"; bit 1: hold
 // the whole-file lock, so the page cache is used; bit 2: clear all at the
-// end; bit 3: change the password at the end), bytes 1..4 = length of the
-// main file (little-endian, taken modulo what is left), then the main file,
-// then the memo file.
-#include <unistd.h>
-
+// end; bit 3: change the password at the end; bit 4: open with "?", the
+// prompt answering wrongly (bits 5-6) times, then "pw", or cancelling when
+// bit 7 is set), bytes 1..4 = length of the main file (little-endian, taken
+// modulo what is left), then the main file, then the memo file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/database.h"
+#include "engine/md5.h"
+#include "fuzz/shared/memory_file_system.h"
+#include "tools/edbtool/engine_files.h"
+#include "tools/edbtool/structure_check.h"
 
 namespace {
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/engine-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    return std::string(pattern);
-  }();
-  return folder;
+using tarnwick::FieldType;
+using tarnwick::FieldValue;
+
+constexpr char kMainPath[] = "/fuzz/fuzz.edb";
+constexpr char kMemoPath[] = "/fuzz/fuzz.EDT";
+
+// Stops the run naming the broken promise.
+#define CHECK(condition)                                              \
+  do {                                                                \
+    if (!(condition)) {                                               \
+      std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                   \
+    }                                                                 \
+  } while (false)
+
+bool IsLong(int type) {
+  return type == static_cast<int>(FieldType::kMemo) || type == static_cast<int>(FieldType::kByteString);
 }
 
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0) std::fwrite(data, 1, size, file);
-  std::fclose(file);
+// The structure check reads the files as they are, deciphered with password.
+void CheckStructure(tarnwick::fuzzing::MemoryFileSystem& files, const std::string& password) {
+  using namespace tarnwick::edbtool;
+  std::unique_ptr<EngineFileBytes> main;
+  std::unique_ptr<EngineFileBytes> memo;
+  if (EngineFileBytes::Open(files, kMainPath, password, &main) != 0) return;
+  EngineFileBytes::Open(files, kMemoPath, password, &memo);
+  CheckOptions options;
+  if (!password.empty()) options.expected_check_text = tarnwick::CheckText(password);
+  options.max_findings = 8;
+  const CheckReport report = CheckDatabase(*main, memo.get(), options);
+  CHECK(report.findings.size() <= options.max_findings);
+  CHECK(report.findings.size() <= report.finding_count);
+  CHECK(report.used_blocks + report.free_blocks <= report.memo_blocks || report.memo_blocks == 0);
 }
 
 }  // namespace
@@ -46,15 +72,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 5;
   size -= 5;
   main_size = size == 0 ? 0 : static_cast<uint32_t>(main_size % (size + 1));
-  const std::string main_path = Folder() + "/fuzz.edb";
-  WriteFile(main_path, data, main_size);
-  WriteFile(Folder() + "/fuzz.EDT", data + main_size, size - main_size);
+  fuzzing::MemoryFileSystem files;
+  files.SetFile(kMainPath, std::string(reinterpret_cast<const char*>(data), main_size));
+  files.SetFile(kMemoPath, std::string(reinterpret_cast<const char*>(data) + main_size, size - main_size));
 
-  DatabaseEngine engine;
+  const bool asks = (options & 16) != 0;
+  const std::string password = (options & 1) || asks ? "pw" : "";
+  CheckStructure(files, password);
+
+  DatabaseEngine engine(&files);
   engine.SetDurableWrites(false);
+  engine.IsPasswordProtected(kMainPath);
   OpenOptions open_options;
   if (options & 1) open_options.password = "pw";
-  if (!engine.OpenDatabase(main_path, open_options)) return 0;
+  int wrong_answers = (options >> 5) & 3;
+  int prompts = 0;
+  if (asks) {
+    open_options.password = "?";
+    engine.SetPasswordPromptHook([&](const PasswordPromptRequest& request) -> std::optional<std::string> {
+      CHECK(request.wrong_answers == prompts);
+      CHECK(++prompts <= 3);
+      if (wrong_answers > 0) {
+        --wrong_answers;
+        return std::string("wrong");
+      }
+      if (options & 128) return std::nullopt;
+      return std::string("pw");
+    });
+  }
+  if (!engine.OpenDatabase(kMainPath, open_options)) return 0;
   if (options & 2) engine.LockDatabase();
 
   const std::vector<FieldInf> fields = engine.Fields();
@@ -74,19 +120,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return ++examined > 16;
   });
 
-  // Write every field of the current record, then append a record.
+  // Write every field of the current record, then append a record. A long
+  // value that was written reads back as it was.
   std::vector<FieldValue> values;
   for (size_t f = 1; f <= fields.size(); ++f) {
+    const int number = static_cast<int>(f);
     FieldValue value = (f % 2) ? FieldValue::Text(std::string(700, 'x')) : FieldValue::Integer(static_cast<int64_t>(f));
-    engine.WriteField(static_cast<int>(f), value);
+    if (engine.WriteField(number, value) && IsLong(fields[f - 1].type) && value.kind() == FieldValue::Kind::kText) {
+      CHECK(engine.ReadField(number).AsText() == value.AsText());
+    }
     values.push_back(FieldValue::Text(std::string(f * 37 % 1100, 'y')));
   }
   engine.WriteField(1, FieldValue::Text(""));
-  engine.AppendRecord(values);
+  if (engine.AppendRecord(values)) {
+    const int appended = engine.RecordCount();
+    engine.GoFirst();
+    if (appended > 0 && engine.Skip(appended - 1)) {
+      for (size_t f = 1; f <= fields.size(); ++f) {
+        if (IsLong(fields[f - 1].type)) CHECK(engine.ReadField(static_cast<int>(f)).AsText() == values[f - 1].AsText());
+      }
+    }
+  }
   engine.GoFirst();
   for (size_t f = 1; f <= fields.size(); ++f) engine.ReadField(static_cast<int>(f));
   if (options & 4) engine.ClearAllRecords();
-  if (options & 8) engine.SetPassword((options & 1) ? "" : "new");
+  if (options & 8) engine.SetPassword(password.empty() ? "new" : "");
   engine.CloseDatabase();
   return 0;
 }
