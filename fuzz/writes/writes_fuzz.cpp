@@ -1,0 +1,252 @@
+// Memo chains and the free list, driven through the engine's writes. The
+// input is a script of operations on a new store (append, long and short
+// memo writes, deletes, clear all, password changes, reopening, the
+// whole-file lock); after each one, every record reads back as a model of the
+// store says it must, and the structure check of edbtool finds no damage in
+// either file: no lost, shared or looping blocks, a free list whose count
+// and links agree.
+//
+// Input: byte 0 = options (bit 0: durable writes; bit 1: start enciphered;
+// bit 2: keep the memo cache at its smallest, so chains outgrow it), then
+// operations of 3 bytes each: opcode, argument a, argument b.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/database.h"
+#include "engine/md5.h"
+#include "engine/rekey_record.h"
+#include "fuzz/shared/memory_file_system.h"
+#include "tools/edbtool/engine_files.h"
+#include "tools/edbtool/structure_check.h"
+
+namespace {
+
+using namespace tarnwick;
+
+// Stops the run naming the broken promise.
+#define CHECK(condition)                                                    \
+  do {                                                                      \
+    if (!(condition)) {                                                     \
+      std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                         \
+    }                                                                       \
+  } while (false)
+
+constexpr char kMainPath[] = "/fuzz/writes.edb";
+constexpr char kMemoPath[] = "/fuzz/writes.EDT";
+constexpr size_t kMostOperations = 48;
+constexpr size_t kMostRecords = 40;
+constexpr int kTextWidth = 9;
+
+// Passwords the script switches between; the last is GBK "密码".
+const std::string& Password(int which) {
+  static const std::string passwords[] = {"", "pw", "another password", "\xC3\xDC\xC2\xEB"};
+  return passwords[which % 4];
+}
+
+struct Record {
+  double date = 0;
+  std::string memo;
+  std::string bytes;
+  std::string text;
+};
+
+// Lengths gather around multiples of a block's 500 data bytes, where chains
+// gain and lose blocks; up to seven blocks.
+size_t LengthFrom(uint8_t a) {
+  if ((a & 0x80) == 0) return a * 4u;
+  const int near = (a & 0x7) * 500 + ((a >> 3) & 0xF) - 8;
+  return near < 0 ? 0 : static_cast<size_t>(near);
+}
+
+// A memo holds no zero byte (it would end there); byte strings may.
+std::string Content(size_t length, uint8_t seed, bool zeros_allowed) {
+  std::string text(length, '\0');
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned value = (seed * 131u + static_cast<unsigned>(i) * 7u + (i >> 5)) % 256u;
+    text[i] = static_cast<char>(zeros_allowed || value != 0 ? value : 1);
+  }
+  return text;
+}
+
+class Script {
+ public:
+  Script() : engine_(&files_) {}
+
+  bool Start(uint8_t options) {
+    engine_.SetDurableWrites((options & 1) != 0);
+    if (options & 4) engine_.SetMemoCacheLimit(0);
+    const std::vector<FieldInf> fields = {{"D", static_cast<int>(FieldType::kDateTime), 0},
+                                          {"M", static_cast<int>(FieldType::kMemo), 0},
+                                          {"T", static_cast<int>(FieldType::kText), kTextWidth},
+                                          {"B", static_cast<int>(FieldType::kByteString), 0}};
+    CHECK(engine_.CreateDatabase(kMainPath, fields));
+    CHECK(Open());
+    if (options & 2) ChangePassword(1);
+    return true;
+  }
+
+  void Run(uint8_t opcode, uint8_t a, uint8_t b) {
+    switch (opcode % 10) {
+      case 0: Append(a, b); break;
+      case 1: WriteMemo(a, b); break;
+      case 2: WriteBytes(a, b); break;
+      case 3: Delete(a); break;
+      case 4: WriteScalars(a, b); break;
+      case 5:
+        if (b % 4 == 0) {
+          CHECK(engine_.ClearAllRecords());
+          model_.clear();
+        } else {
+          Append(a, b);
+        }
+        break;
+      case 6: ChangePassword(a); break;
+      case 7:
+        engine_.CloseDatabase();
+        CHECK(Open());
+        break;
+      case 8:
+        if (locked_) {
+          CHECK(engine_.UnlockDatabase());
+        } else {
+          CHECK(engine_.LockDatabase());
+        }
+        locked_ = !locked_;
+        break;
+      case 9: WriteMemo(a, b), WriteBytes(b, a); break;
+    }
+    Verify();
+  }
+
+ private:
+  bool Open() {
+    OpenOptions options;
+    options.password = password_;
+    locked_ = false;
+    return engine_.OpenDatabase(kMainPath, options);
+  }
+
+  // Goes to record `index` (0-based) of the model.
+  void GoTo(size_t index) {
+    engine_.GoFirst();
+    if (index > 0) CHECK(engine_.Skip(static_cast<int>(index)));
+  }
+
+  void Append(uint8_t a, uint8_t b) {
+    if (model_.size() >= kMostRecords) return;
+    Record record;
+    record.date = 36526 + a * 37 + b;
+    record.memo = Content(LengthFrom(a), b, false);
+    record.bytes = Content(LengthFrom(b), a, true);
+    record.text = Content(b % (kTextWidth + 1), a, false);
+    CHECK(engine_.AppendRecord({FieldValue::DateTime(record.date), FieldValue::Text(record.memo),
+                                FieldValue::Text(record.text), FieldValue::Bytes(record.bytes)}));
+    model_.push_back(std::move(record));
+  }
+
+  void WriteMemo(uint8_t a, uint8_t b) {
+    if (model_.empty()) return;
+    Record& record = model_[b % model_.size()];
+    GoTo(b % model_.size());
+    record.memo = Content(LengthFrom(a), b, false);
+    CHECK(engine_.WriteField("M", FieldValue::Text(record.memo)));
+  }
+
+  void WriteBytes(uint8_t a, uint8_t b) {
+    if (model_.empty()) return;
+    Record& record = model_[a % model_.size()];
+    GoTo(a % model_.size());
+    record.bytes = Content(LengthFrom(b), a, true);
+    CHECK(engine_.WriteField(4, FieldValue::Bytes(record.bytes)));
+  }
+
+  // Deleting a memo gives its whole chain back to the free list.
+  void Delete(uint8_t a) {
+    if (model_.empty()) return;
+    Record& record = model_[a % model_.size()];
+    GoTo(a % model_.size());
+    record.memo.clear();
+    CHECK(engine_.WriteField(2, FieldValue::Text("")));
+    if (a & 1) {
+      record.bytes.clear();
+      CHECK(engine_.WriteField("b", FieldValue::Bytes("")));
+    }
+  }
+
+  void WriteScalars(uint8_t a, uint8_t b) {
+    if (model_.empty()) return;
+    Record& record = model_[a % model_.size()];
+    GoTo(a % model_.size());
+    record.date = 2 + a * 1000.5 + b;
+    record.text = Content(b % 16, a, false).substr(0, kTextWidth);
+    CHECK(engine_.WriteField(1, FieldValue::DateTime(record.date)));
+    CHECK(engine_.WriteField(3, FieldValue::Text(Content(b % 16, a, false))));
+  }
+
+  void ChangePassword(uint8_t a) {
+    const std::string& next = Password(a);
+    CHECK(engine_.SetPassword(next));
+    password_ = next;
+    CHECK(engine_.IsPasswordProtected(kMainPath) == !next.empty());
+    // The re-key's recovery record is gone once it reported success.
+    CHECK(!files_.Exists(RekeyRecordPath(kMainPath)));
+  }
+
+  void Verify() {
+    CHECK(engine_.RecordCount() == static_cast<int>(model_.size()));
+    engine_.GoFirst();
+    for (size_t i = 0; i < model_.size(); ++i) {
+      const Record& record = model_[i];
+      CHECK(engine_.ReadField(1).AsDateTime() == record.date);
+      CHECK(engine_.ReadField("m").AsText() == record.memo);
+      CHECK(engine_.ReadField(3).AsText() == record.text);
+      CHECK(engine_.ReadField(4).AsText() == record.bytes);
+      if (i + 1 < model_.size()) CHECK(engine_.Skip());
+    }
+    CheckStructure();
+  }
+
+  void CheckStructure() {
+    using namespace tarnwick::edbtool;
+    // The check's own opens see every later change (the files live in memory)
+    // and keep their keystreams between checks; a new password needs new ones.
+    if (check_main_ == nullptr || check_password_ != password_) {
+      CHECK(EngineFileBytes::Open(files_, kMainPath, password_, &check_main_) == 0);
+      CHECK(EngineFileBytes::Open(files_, kMemoPath, password_, &check_memo_) == 0);
+      check_password_ = password_;
+    }
+    CheckOptions options;
+    if (!password_.empty()) options.expected_check_text = CheckText(password_);
+    const CheckReport report = CheckDatabase(*check_main_, check_memo_.get(), options);
+    for (const std::string& finding : report.findings) std::fprintf(stderr, "finding: %s\n", finding.c_str());
+    CHECK(report.sound());
+    CHECK(report.records == static_cast<int64_t>(model_.size()));
+  }
+
+  fuzzing::MemoryFileSystem files_;
+  DatabaseEngine engine_;
+  std::vector<Record> model_;
+  std::string password_;
+  bool locked_ = false;
+  std::unique_ptr<edbtool::EngineFileBytes> check_main_;
+  std::unique_ptr<edbtool::EngineFileBytes> check_memo_;
+  std::string check_password_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  Script script;
+  script.Start(data[0]);
+  for (size_t at = 1, done = 0; at + 3 <= size && done < kMostOperations; at += 3, ++done) {
+    script.Run(data[at], data[at + 1], data[at + 2]);
+  }
+  return 0;
+}
