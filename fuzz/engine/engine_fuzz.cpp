@@ -9,8 +9,11 @@
 // the whole-file lock, so the page cache is used; bit 2: clear all at the
 // end; bit 3: change the password at the end; bit 4: open with "?", the
 // prompt answering wrongly (bits 5-6) times, then "pw", or cancelling when
-// bit 7 is set), bytes 1..4 = length of the main file (little-endian, taken
-// modulo what is left), then the main file, then the memo file.
+// bit 7 is set; without bit 4, bit 5 adds the recovery record of a re-key
+// cut short), bytes 1..4 = length of the main file (little-endian, taken
+// modulo what is left), then the main file, then the memo file. With a
+// recovery record, bytes 1..2 give the main file's length, bytes 3..4 the
+// record's, and the record follows the memo file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +24,7 @@
 
 #include "engine/database.h"
 #include "engine/md5.h"
+#include "engine/rekey_record.h"
 #include "fuzz/shared/memory_file_system.h"
 #include "tools/edbtool/engine_files.h"
 #include "tools/edbtool/structure_check.h"
@@ -68,15 +72,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarnwick;
   if (size < 5) return 0;
   const uint8_t options = data[0];
-  uint32_t main_size = uint32_t{data[1]} | uint32_t{data[2]} << 8 | uint32_t{data[3]} << 16 | uint32_t{data[4]} << 24;
+  const bool asks = (options & 16) != 0;
+  const bool with_record = !asks && (options & 32) != 0;
+  uint32_t main_size = uint32_t{data[1]} | uint32_t{data[2]} << 8;
+  uint32_t record_size = uint32_t{data[3]} | uint32_t{data[4]} << 8;
+  if (!with_record) {
+    main_size |= record_size << 16;
+    record_size = 0;
+  }
   data += 5;
   size -= 5;
-  main_size = size == 0 ? 0 : static_cast<uint32_t>(main_size % (size + 1));
+  main_size = static_cast<uint32_t>(main_size % (size + 1));
+  record_size = static_cast<uint32_t>(record_size % (size - main_size + 1));
+  const size_t memo_size = size - main_size - record_size;
+  const char* const bytes = reinterpret_cast<const char*>(data);
   fuzzing::MemoryFileSystem files;
-  files.SetFile(kMainPath, std::string(reinterpret_cast<const char*>(data), main_size));
-  files.SetFile(kMemoPath, std::string(reinterpret_cast<const char*>(data) + main_size, size - main_size));
+  files.SetFile(kMainPath, std::string(bytes, main_size));
+  files.SetFile(kMemoPath, std::string(bytes + main_size, memo_size));
+  if (with_record) files.SetFile(RekeyRecordPath(kMainPath), std::string(bytes + main_size + memo_size, record_size));
 
-  const bool asks = (options & 16) != 0;
   const std::string password = (options & 1) || asks ? "pw" : "";
   CheckStructure(files, password);
 
