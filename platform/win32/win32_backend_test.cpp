@@ -3,6 +3,7 @@
 // the real message queue, dialogs answered by finding their windows.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -314,6 +315,12 @@ TEST(Win32DialogsTest, FiltersAndDefaultExtensions) {
   EXPECT_EQ(WithDefaultExtension(name, "txt"), name + ".txt");
 }
 
+// Dialogs are real windows: they need a display (Wine passes DISPLAY on).
+bool HaveDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && *display != '\0';
+}
+
 // Answers the next dialog with the given title from inside its modal loop:
 // a timer of the loop finds its window and acts on it.
 class DialogAnswerer {
@@ -339,6 +346,7 @@ class DialogAnswerer {
 };
 
 TEST(Win32DialogsTest, InputBoxAnswersTheTypedTextOnConfirmAndNothingOnCancel) {
+  if (!HaveDisplay()) GTEST_SKIP() << "dialogs need a display; DISPLAY is not set";
   Win32EventLoop loop;
   Win32Dialogs dialogs;
   InputBoxRequest request;
@@ -379,6 +387,7 @@ TEST(Win32DialogsTest, InputBoxAnswersTheTypedTextOnConfirmAndNothingOnCancel) {
 }
 
 TEST(Win32DialogsTest, MessageBoxesAnswerTheButtonPressed) {
+  if (!HaveDisplay()) GTEST_SKIP() << "dialogs need a display; DISPLAY is not set";
   Win32EventLoop loop;
   Win32Dialogs dialogs;
   MessageBoxRequest request;
