@@ -67,6 +67,24 @@ class WindowsProgramUnderWine : public ::testing::Test {
     ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
     program_ = folder_.path() / "tarnwick.exe";
     fs::copy_file(TARNWICK_WINDOWS_PROGRAM, program_);
+    LinkChineseFace();
+  }
+
+  // A Chinese Windows links its default GUI faces to a Chinese one for the
+  // characters they lack; Wine's prefix is told to do the same with the
+  // Song face the set-up installs, or the calendar's texts would be boxes.
+  void LinkChineseFace() {
+    for (const char* face : {"Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "MS Sans Serif"}) {
+      std::vector<std::string> command = {"env"};
+      for (const std::string& entry : WineEnvironment()) command.push_back(entry);
+      for (const char* part : {"wine", "reg", "add",
+                               "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink",
+                               "/v", face, "/t", "REG_MULTI_SZ", "/d", "uming.ttc,AR PL UMing CN", "/f"}) {
+        command.push_back(part);
+      }
+      // The first call creates the prefix, which takes a while.
+      ASSERT_EQ(RunCommand(command, "", 180s).exit_code, 0) << "wine reg add for " << face;
+    }
   }
 
   void TearDown() override {
@@ -94,9 +112,10 @@ class WindowsProgramUnderWine : public ::testing::Test {
     outer_ = *geometry;
   }
 
-  // Wine draws the frame itself when no window manager runs, inside the X
-  // window: the client's top left is where the weekday header's blue band
-  // starts, 30 pixels below the client's top.
+  // The client area is found in the picture, not assumed: the client's top
+  // left is where the weekday header's blue band starts, 30 pixels below the
+  // client's top, and the frame (none is drawn without a window manager; a
+  // frame Wine draws itself would be) is as wide on each side and below.
   bool FindClient(const QImage& image) {
     for (int y = outer_.y; y < outer_.y + outer_.height; ++y) {
       for (int x = outer_.x; x + 300 < outer_.x + outer_.width; ++x) {
@@ -166,7 +185,6 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   ASSERT_TRUE(FindClient(shot)) << "no weekday header in wine_main_column.png";
   EXPECT_EQ(client_.width, 365);
   EXPECT_EQ(client_.height, 568);
-  EXPECT_EQ(outer_.y, 0) << "start-up leaves the window at the top edge";
   EXPECT_EQ(Hex(Region(shot, 0, kHeaderTop, 365, 20)), Hex(kBarBlue)) << "weekday header";
   EXPECT_EQ(Hex(Region(shot, 0, kFooterTop + 1, 120, 18)), Hex(kBarBlue)) << "footer";
   int shown = 0, other = 0;
