@@ -145,13 +145,19 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
   LRESULT Process(UINT message, WPARAM wparam, LPARAM lparam) override {
     switch (message) {
       case WM_GETDLGCODE: {
-        // Tab moves the focus on (the dialog navigation of the loop), and
-        // reaching the editor by Tab does not select its whole text.
-        LRESULT code = Default(message, wparam, lparam);
+        // Asked without the message, so the control never enters its dialog
+        // mode (where Escape closes the parent window and Enter may go to a
+        // default button). Tab and Escape are the dialog navigation's: Tab
+        // moves the focus on, Escape does nothing; reaching the editor by Tab
+        // does not select its whole text.
+        LRESULT code = Default(message, wparam, 0);
         code &= ~static_cast<LRESULT>(DLGC_HASSETSEL);
         auto* queued = reinterpret_cast<MSG*>(lparam);
-        if (queued != nullptr && queued->message == WM_KEYDOWN && queued->wParam == VK_TAB) {
+        if (queued != nullptr && (queued->message == WM_KEYDOWN || queued->message == WM_CHAR) &&
+            (queued->wParam == VK_TAB || queued->wParam == VK_ESCAPE)) {
           code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+        } else if (queued != nullptr && multi_line_) {
+          code |= DLGC_WANTMESSAGE;  // Enter makes a new line
         }
         return code;
       }

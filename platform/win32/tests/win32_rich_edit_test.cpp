@@ -136,6 +136,44 @@ TEST_F(RichEditTest, TypingIsHeardAndSetTextIsNot) {
   EXPECT_EQ(listener_.trace, "");
 }
 
+TEST_F(RichEditTest, DialogNavigationLeavesEnterToTheEditorAndNeverClosesTheWindow) {
+  Recorder next_listener;
+  auto next = windows_->CreateButton(*window_, {0, 0, 80, 20}, next_listener);
+  edit_->SetText(Gbk("备忘"));
+  edit_->SetFocus();
+  edit_->SetSelection(4, 0);
+  HWND root = Handle(*window_);
+  auto key = [&](UINT message, WPARAM code) {
+    MSG queued{};
+    queued.hwnd = GetFocus();
+    queued.message = message;
+    queued.wParam = code;
+    queued.lParam = 1;
+    // As the loop handles input: the window's dialog navigation first.
+    if (!IsDialogMessageW(root, &queued)) {
+      TranslateMessage(&queued);
+      DispatchMessageW(&queued);
+    }
+  };
+  key(WM_KEYDOWN, VK_RETURN);
+  key(WM_CHAR, L'\r');
+  key(WM_KEYUP, VK_RETURN);
+  EXPECT_EQ(edit_->Text(), Gbk("备忘\r\n"));
+  key(WM_KEYDOWN, VK_ESCAPE);
+  key(WM_CHAR, 0x1B);
+  key(WM_KEYUP, VK_ESCAPE);
+  Pump();
+  EXPECT_EQ(window_listener_.trace.find("close"), std::string::npos) << window_listener_.trace;
+  EXPECT_EQ(edit_->Text(), Gbk("备忘\r\n"));
+  EXPECT_EQ(edit_->SelectionLength(), 0);
+  // Tab leaves the editor for the next control, inserting nothing.
+  key(WM_KEYDOWN, VK_TAB);
+  key(WM_CHAR, L'\t');
+  key(WM_KEYUP, VK_TAB);
+  EXPECT_FALSE(edit_->HasFocus());
+  EXPECT_EQ(edit_->Text(), Gbk("备忘\r\n"));
+}
+
 TEST_F(RichEditTest, MaximumLengthCountsBytesOfWhatTheUserInserts) {
   edit_->SetMaxLength(6);
   edit_->SetFocus();
