@@ -214,6 +214,45 @@ bool Win32Node::ReflectFromChild(UINT message, WPARAM wparam, LPARAM lparam, LRE
   }
 }
 
+namespace {
+
+bool ShowsChinese(HGDIOBJ font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  WORD glyph = 0xFFFF;
+  const wchar_t zhong = 0x4E2D;  // 中
+  DWORD found = GetGlyphIndicesW(dc, &zhong, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return found != GDI_ERROR && glyph != 0xFFFF;
+}
+
+bool StockFontShowsChinese() {
+  static const bool shows = ShowsChinese(GetStockObject(DEFAULT_GUI_FONT));
+  return shows;
+}
+
+}  // namespace
+
+const Font& ChineseGuiFont() {
+  static const Font font = [] {
+    Font described = DefaultGuiFontDescription();
+    if (StockFontShowsChinese()) return described;
+    Font song;
+    song.face = GbkText(L"\u5B8B\u4F53");  // 宋体, resolved to an installed Chinese face
+    song.height = described.height > 0 ? described.height : 12;
+    song.charset = GB2312_CHARSET;
+    return song;
+  }();
+  return font;
+}
+
+HFONT ChineseGuiFontHandle() {
+  static const HFONT handle = StockFontShowsChinese() ? static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))
+                                                      : FontHandle(ChineseGuiFont());
+  return handle;
+}
+
 int NextControlId() {
   static int next = 0x1000;
   return next++;
@@ -227,7 +266,7 @@ HWND CreateChild(const wchar_t* window_class, DWORD style, DWORD extended_style,
                               rect.left, rect.top, rect.width, rect.height, parent_window,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId())), ModuleInstance(),
                               nullptr);
-  if (hwnd != nullptr) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  if (hwnd != nullptr) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(ChineseGuiFontHandle()), FALSE);
   return hwnd;
 }
 
@@ -284,6 +323,7 @@ void SetToolTipOf(HWND hwnd, std::string_view gbk) {
                           ModuleInstance(), nullptr);
     if (tip == nullptr) return;
     SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 400);  // lets "\r\n" break lines
+    SendMessageW(tip, WM_SETFONT, reinterpret_cast<WPARAM>(ChineseGuiFontHandle()), FALSE);
     SetPropW(root, kToolTipProperty, tip);
   }
   TTTOOLINFOW info = ToolInfo(root, hwnd);
@@ -309,7 +349,7 @@ void RemoveToolTipOf(HWND hwnd) {
 int FontHeightOf(HWND hwnd) {
   HDC dc = GetDC(hwnd);
   auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
-  HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+  HGDIOBJ old = SelectObject(dc, font != nullptr ? font : ChineseGuiFontHandle());
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   SelectObject(dc, old);
@@ -318,7 +358,19 @@ int FontHeightOf(HWND hwnd) {
 }
 
 void SetFontOf(HWND hwnd, const Font& font) {
-  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(font)), TRUE);
+  HFONT handle = nullptr;
+  if (font.face.empty()) {
+    // The default face, at the height asked for (0: the default height).
+    Font chosen = ChineseGuiFont();
+    if (font.height > 0) chosen.height = font.height;
+    chosen.weight = font.weight;
+    chosen.italic = font.italic;
+    chosen.underline = font.underline;
+    handle = chosen == ChineseGuiFont() ? ChineseGuiFontHandle() : FontHandle(chosen);
+  } else {
+    handle = FontHandle(font);
+  }
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
 }
 
 }  // namespace tarnwick::win32

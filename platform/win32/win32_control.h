@@ -105,7 +105,12 @@ class Win32Node : public HasWindowHandle {
 // The next free control identifier (never IDOK or IDCANCEL, which dialog
 // navigation sends on Enter and Escape).
 int NextControlId();
-// A child window of a system class, visible, with the default GUI font.
+// The system's default GUI font when it can show Chinese (a Chinese system's
+// own); else a Song face of its height (Wine and systems of other languages,
+// whose default GUI face has no Chinese glyphs). Controls start with it.
+const Font& ChineseGuiFont();
+HFONT ChineseGuiFontHandle();
+// A child window of a system class, visible, with ChineseGuiFont.
 HWND CreateChild(const wchar_t* window_class, DWORD style, DWORD extended_style, NativeParent& parent,
                  const Rect& rect);
 // Sets or removes style bits and lets the frame be drawn again.

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/win32_canvas.h"
+#include "platform/win32/win32_control.h"
 #include "platform/win32/win32_controls.h"
 
 namespace tarnwick::win32 {
@@ -82,7 +83,7 @@ Color Win32WindowSystem::GetSystemColor(SystemColor role) const {
   return FromColorRef(GetSysColor(index));
 }
 
-Font Win32WindowSystem::DefaultGuiFont() const { return DefaultGuiFontDescription(); }
+Font Win32WindowSystem::DefaultGuiFont() const { return ChineseGuiFont(); }
 
 std::unique_ptr<Canvas> Win32WindowSystem::CreateOffscreenCanvas(Size size) {
   return std::make_unique<Win32Canvas>(nullptr, size);

@@ -2,6 +2,8 @@
 
 #include "platform/win32/tests/win32_test_support.h"
 
+#include <richedit.h>
+
 namespace tarnwick::win32::testing {
 namespace {
 
@@ -191,12 +193,41 @@ TEST_F(WindowTest, TheWheelGoesToTheControlWithTheFocus) {
   EXPECT_EQ(window_listener_.trace, "");
 }
 
-TEST_F(WindowTest, SystemColoursAndTheDefaultFontAreTheSystemsOwn) {
+bool ShowsChinese(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  WORD glyph = 0xFFFF;
+  const wchar_t zhong = 0x4E2D;
+  GetGlyphIndicesW(dc, &zhong, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return glyph != 0xFFFF;
+}
+
+TEST_F(WindowTest, SystemColoursAreTheSystemsAndTheDefaultFontShowsChinese) {
   EXPECT_EQ(windows_->GetSystemColor(SystemColor::kButtonFace), FromColorRef(GetSysColor(COLOR_BTNFACE)));
   EXPECT_EQ(windows_->GetSystemColor(SystemColor::kHighlight), FromColorRef(GetSysColor(COLOR_HIGHLIGHT)));
   Font font = windows_->DefaultGuiFont();
   EXPECT_FALSE(font.face.empty());
   EXPECT_GT(font.height, 0);
+  // Whatever the system's own GUI face: the program's texts are Chinese.
+  EXPECT_TRUE(ShowsChinese(FontHandle(font)));
+  Recorder listener;
+  auto edit = windows_->CreateEdit(*window_, {0, 0, 80, 20}, listener);
+  auto list = windows_->CreateDropDownList(*window_, {0, 30, 80, 20}, listener);
+  EXPECT_TRUE(ShowsChinese(reinterpret_cast<HFONT>(SendMessageW(Handle(*edit), WM_GETFONT, 0, 0))));
+  EXPECT_TRUE(ShowsChinese(reinterpret_cast<HFONT>(SendMessageW(Handle(*list), WM_GETFONT, 0, 0))));
+  // A default face at another height keeps showing Chinese.
+  edit->SetFont({"", 20});
+  EXPECT_TRUE(ShowsChinese(reinterpret_cast<HFONT>(SendMessageW(Handle(*edit), WM_GETFONT, 0, 0))));
+  // The rich edit control writes in the same face.
+  auto rich = windows_->CreateRichEdit(*window_, {0, 264, 365, 200}, listener);
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  SendMessageW(Handle(*rich), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  LOGFONTW chosen{};
+  GetObjectW(FontHandle(font), sizeof(chosen), &chosen);
+  EXPECT_EQ(std::wstring(format.szFaceName), std::wstring(chosen.lfFaceName));
 }
 
 }  // namespace
