@@ -229,6 +229,53 @@ TEST_F(ControlsTest, SurfacePaintsThroughItsCanvasAndHearsInputFirst) {
   EXPECT_EQ(listener.trace, "down65 ");
 }
 
+TEST_F(ControlsTest, TabMovesTheFocusInTheOrderOfCreationThroughGroupFrames) {
+  Recorder listener;
+  auto surface = windows_->CreateSurface(*window_, {0, 0, 100, 100}, listener);
+  auto frame = windows_->CreateGroupFrame(*window_, {0, 100, 200, 100}, listener);
+  auto inside = windows_->CreateEdit(*frame, {10, 20, 80, 20}, listener);
+  auto skipped = windows_->CreateButton(*window_, {100, 0, 80, 20}, listener);
+  auto last = windows_->CreateListBox(*window_, {200, 0, 80, 80}, listener);
+  skipped->SetTabStop(false);
+  HWND root = Handle(*window_);
+  auto tab = [&] {
+    MSG queued{};
+    queued.hwnd = GetFocus();
+    queued.message = WM_KEYDOWN;
+    queued.wParam = VK_TAB;
+    queued.lParam = 1;
+    EXPECT_TRUE(IsDialogMessageW(root, &queued));
+  };
+  surface->SetFocus();
+  tab();
+  EXPECT_TRUE(inside->HasFocus());
+  tab();
+  EXPECT_TRUE(last->HasFocus());
+}
+
+TEST_F(ControlsTest, LeavingAControlWithThePointerIsHeard) {
+  Recorder listener;
+  auto surface = windows_->CreateSurface(*window_, {0, 0, 100, 100}, listener);
+  Pump();
+  POINT inside{50, 50};
+  ClientToScreen(Handle(*surface), &inside);
+  POINT outside{150, 150};
+  ClientToScreen(Handle(*surface), &outside);
+  auto settle = [] {
+    for (int i = 0; i < 20; ++i) {
+      Sleep(10);
+      Pump();
+    }
+  };
+  SetCursorPos(inside.x, inside.y);
+  settle();
+  ASSERT_NE(listener.trace.find("move(50,50)"), std::string::npos) << listener.trace;
+  EXPECT_EQ(listener.trace.find("leave"), std::string::npos);
+  SetCursorPos(outside.x, outside.y);
+  settle();
+  EXPECT_NE(listener.trace.find("leave"), std::string::npos) << listener.trace;
+}
+
 TEST_F(ControlsTest, ToolTipsLiveInOneToolTipControlOfTheWindow) {
   Recorder first_listener;
   Recorder second_listener;
