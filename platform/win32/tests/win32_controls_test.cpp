@@ -41,6 +41,34 @@ TEST_F(ControlsTest, ButtonsClickOnlyWhenEnabledAndThroughTheirGroupFrame) {
   EXPECT_EQ(frame_listener.trace, "");
 }
 
+TEST_F(ControlsTest, ANarrowButtonShowsItsIconAloneAndNamesItselfInItsTooltip) {
+  Recorder listener;
+  auto button = windows_->CreateButton(*window_, {106, 16, 30, 25}, listener);
+  button->SetCaption(Gbk("搜索"));
+  EXPECT_EQ(WindowTextW(Handle(*button)), Wide("搜索"));  // no icon: the caption shows
+  button->SetIcon(Image(16, 16, Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(WindowTextW(Handle(*button)), L"");
+  HWND tip = nullptr;
+  for (HWND at = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); at != nullptr && tip == nullptr;
+       at = FindWindowExW(nullptr, at, TOOLTIPS_CLASSW, nullptr)) {
+    if (GetWindow(at, GW_OWNER) == Handle(*window_)) tip = at;
+  }
+  ASSERT_NE(tip, nullptr);
+  wchar_t text[64] = {};
+  TTTOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.hwnd = Handle(*window_);
+  info.uId = reinterpret_cast<UINT_PTR>(Handle(*button));
+  info.lpszText = text;
+  SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(std::wstring(text), Wide("搜索"));
+  // Wide enough again: icon and caption.
+  button->SetRect({106, 16, 120, 25});
+  EXPECT_EQ(WindowTextW(Handle(*button)), Wide("搜索"));
+  button->Click();
+  EXPECT_EQ(listener.trace, "clicked ");
+}
+
 TEST_F(ControlsTest, CheckBoxTogglesBeforeItsClickIsHeard) {
   Recorder listener;
   auto check_box = windows_->CreateCheckBox(*window_, {14, 24, 104, 24}, listener);
