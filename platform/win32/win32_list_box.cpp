@@ -1,6 +1,7 @@
 // The list box: LISTBOX without LBS_SORT (the program sorts), LBS_NOTIFY for
 // LBN_SELCHANGE, which the system raises for the user's changes only.
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/win32_canvas.h"
 #include "platform/win32/win32_control.h"
@@ -35,13 +36,17 @@ class Win32ListBox : public ControlBase<NativeListBox> {
     return brush_;
   }
 
-  void Clear() override { SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0); }
+  void Clear() override {
+    SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+    column_width_ = 0;
+  }
   void InsertItem(int index, std::string_view text) override {
     int count = Count();
     index = std::clamp(index, 0, count);
     std::wstring wide = WideText(text);
     SendMessageW(hwnd_, LB_INSERTSTRING, index == count ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(wide.c_str()));
+    if (multi_column_) WidenColumns(wide);
   }
   int Count() const override { return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)); }
   std::string ItemText(int index) const override {
@@ -78,15 +83,44 @@ class Win32ListBox : public ControlBase<NativeListBox> {
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetBorder(ControlBorder border) override { ApplyBorder(hwnd_, border); }
+  void SetToolTip(std::string_view text) override {
+    tool_tip_ = text;
+    ControlBase::SetToolTip(text);
+  }
   void SetMultiColumn(bool multi_column) override {
-    ChangeStyle(hwnd_, multi_column ? LBS_MULTICOLUMN | WS_HSCROLL : WS_VSCROLL,
-                multi_column ? WS_VSCROLL : LBS_MULTICOLUMN | WS_HSCROLL, false);
-    if (multi_column) {
-      RECT client{};
-      GetClientRect(hwnd_, &client);
-      SendMessageW(hwnd_, LB_SETCOLUMNWIDTH, static_cast<WPARAM>(std::max(1L, client.right / 2)), 0);
-    }
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    if (multi_column == multi_column_) return;
+    multi_column_ = multi_column;
+    // A list box reads LBS_MULTICOLUMN only when it is created: make it anew
+    // in the same place, with the same items, selection, font and focus.
+    HWND old = hwnd_;
+    HWND parent = GetParent(old);
+    RECT area{};
+    GetWindowRect(old, &area);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+    auto style = static_cast<DWORD>(GetWindowLongPtrW(old, GWL_STYLE));
+    style = multi_column ? (style | LBS_MULTICOLUMN | WS_HSCROLL) & ~static_cast<DWORD>(WS_VSCROLL)
+                         : (style & ~static_cast<DWORD>(LBS_MULTICOLUMN | WS_HSCROLL)) | WS_VSCROLL;
+    auto extended = static_cast<DWORD>(GetWindowLongPtrW(old, GWL_EXSTYLE));
+    HWND made = CreateWindowExW(extended, L"LISTBOX", L"", style, area.left, area.top, area.right - area.left,
+                                area.bottom - area.top, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(GetDlgCtrlID(old))), ModuleInstance(),
+                                nullptr);
+    if (made == nullptr) return;
+    std::vector<std::string> items;
+    for (int index = 0; index < Count(); ++index) items.push_back(ItemText(index));
+    int selection = Selection();
+    bool focused = GetFocus() == old;
+    LPARAM font = static_cast<LPARAM>(SendMessageW(old, WM_GETFONT, 0, 0));
+    SetWindowPos(made, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);  // the same place in Tab order
+    DestroyNow();
+    column_width_ = 0;
+    SendMessageW(made, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    AttachSubclassed(made);
+    for (const std::string& item : items) InsertItem(Count(), item);
+    SetSelection(selection);
+    ApplyItemHeight();
+    if (!tool_tip_.empty()) ControlBase::SetToolTip(tool_tip_);
+    if (focused) ::SetFocus(made);
   }
 
  private:
@@ -95,6 +129,23 @@ class Win32ListBox : public ControlBase<NativeListBox> {
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
 
+  // Columns as wide as the widest item so far.
+  void WidenColumns(const std::wstring& item) {
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, item.c_str(), static_cast<int>(item.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    if (extent.cx + 8 > column_width_) {
+      column_width_ = extent.cx + 8;
+      SendMessageW(hwnd_, LB_SETCOLUMNWIDTH, static_cast<WPARAM>(column_width_), 0);
+    }
+  }
+
+  bool multi_column_ = false;
+  int column_width_ = 0;
+  std::string tool_tip_;
   int spacing_ = 0;
   COLORREF text_ = 0;
   COLORREF background_ = 0;

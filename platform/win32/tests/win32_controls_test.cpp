@@ -137,6 +137,33 @@ TEST_F(ControlsTest, ListBoxItemHeightIsTheFontsPlusTheSpacing) {
   EXPECT_EQ(SendMessageW(Handle(*list), LB_GETITEMHEIGHT, 0, 0), larger - 1);
 }
 
+TEST_F(ControlsTest, MultiColumnListBoxWrapsItsItemsIntoColumns) {
+  Recorder listener;
+  auto list = windows_->CreateListBox(*window_, {5, 22, 200, 100}, listener);
+  for (int day = 1; day <= 30; ++day) list->InsertItem(list->Count(), std::to_string(day));
+  auto left_of = [&](int index) {
+    RECT item{};
+    SendMessageW(Handle(*list), LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return item.left;
+  };
+  EXPECT_EQ(left_of(29), 0);
+  list->SetSelection(3);
+  list->SetToolTip("tip");
+  list->SetMultiColumn(true);
+  EXPECT_GT(left_of(29), 0);
+  EXPECT_EQ(list->Count(), 30);
+  EXPECT_EQ(list->ItemText(29), "30");
+  EXPECT_EQ(list->Selection(), 3);
+  // Still heard: the user picks the first item.
+  SendMessageW(Handle(*list), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageW(Handle(*list), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(list->Selection(), 0);
+  EXPECT_NE(listener.trace.find("selchange"), std::string::npos) << listener.trace;
+  list->SetMultiColumn(false);
+  EXPECT_EQ(left_of(29), 0);
+  EXPECT_EQ(list->Selection(), 0);
+}
+
 TEST_F(ControlsTest, EditTextsRoundTripAndOnlyTheUsersChangesAreHeard) {
   Recorder listener;
   auto edit = windows_->CreateEdit(*window_, {7, 20, 95, 20}, listener);
