@@ -218,10 +218,29 @@ std::string WindowTitle(Display* connection, Window window) {
   return title;
 }
 
+// A window may vanish between listing it and asking about it (a program's
+// dialog closing meanwhile); Xlib's default handler would end the test
+// process for that. Other errors still go to the default handler.
+XErrorHandler default_error_handler = nullptr;
+
+int IgnoreVanishedWindows(Display* connection, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+  return default_error_handler != nullptr ? default_error_handler(connection, error) : 0;
+}
+
+Display* OpenDisplay(const std::string& name) {
+  static const bool installed = [] {
+    default_error_handler = XSetErrorHandler(IgnoreVanishedWindows);
+    return true;
+  }();
+  (void)installed;
+  return XOpenDisplay(name.c_str());
+}
+
 }  // namespace
 
 unsigned long XSession::WaitForWindow(const std::string& title_pattern, std::chrono::milliseconds timeout) const {
-  Display* connection = XOpenDisplay(display_.c_str());
+  Display* connection = OpenDisplay(display_);
   if (connection == nullptr) return 0;
   std::regex pattern(title_pattern);
   auto deadline = Clock::now() + timeout;
@@ -247,7 +266,7 @@ unsigned long XSession::WaitForWindow(const std::string& title_pattern, std::chr
 }
 
 std::optional<XSession::Geometry> XSession::WindowGeometry(unsigned long window) const {
-  Display* connection = XOpenDisplay(display_.c_str());
+  Display* connection = OpenDisplay(display_);
   if (connection == nullptr) return std::nullopt;
   std::optional<Geometry> result;
   XWindowAttributes attributes;
@@ -262,7 +281,7 @@ std::optional<XSession::Geometry> XSession::WindowGeometry(unsigned long window)
 }
 
 std::optional<std::string> XSession::Title(unsigned long window) const {
-  Display* connection = XOpenDisplay(display_.c_str());
+  Display* connection = OpenDisplay(display_);
   if (connection == nullptr) return std::nullopt;
   std::string title = WindowTitle(connection, window);
   XCloseDisplay(connection);
@@ -286,7 +305,7 @@ bool XSession::Focus(unsigned long window) const {
 }
 
 bool XSession::RequestClose(unsigned long window) const {
-  Display* connection = XOpenDisplay(display_.c_str());
+  Display* connection = OpenDisplay(display_);
   if (connection == nullptr) return false;
   XEvent event{};
   event.xclient.type = ClientMessage;
