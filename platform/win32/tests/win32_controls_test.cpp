@@ -331,6 +331,21 @@ TEST_F(ControlsTest, LeavingAControlWithThePointerIsHeard) {
   EXPECT_NE(listener.trace.find("leave"), std::string::npos) << listener.trace;
 }
 
+TEST_F(ControlsTest, APointerShapeIsShownOverItsControlOnly) {
+  Recorder listener;
+  auto link = windows_->CreateSurface(*window_, {0, 0, 100, 20}, listener);
+  HWND hwnd = Handle(*link);
+  auto ask = [&](WORD hit) {
+    return SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(hit, WM_MOUSEMOVE));
+  };
+  link->SetCursor(CursorShape::kHand);
+  EXPECT_EQ(ask(HTCLIENT), TRUE);
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+  link->SetCursor(CursorShape::kDefault);
+  ask(HTCLIENT);
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+}
+
 TEST_F(ControlsTest, ToolTipsLiveInOneToolTipControlOfTheWindow) {
   Recorder first_listener;
   Recorder second_listener;

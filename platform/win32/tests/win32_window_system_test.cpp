@@ -137,6 +137,19 @@ TEST_F(WindowTest, TheFocusAskedForWhileHiddenArrivesWhenTheWindowIsShownAndCome
   EXPECT_EQ(other_listener.trace.find("focus"), std::string::npos) << "the window itself is no control";
 }
 
+TEST_F(WindowTest, TheBackgroundFillsTheClientAreaOutsideTheControls) {
+  window_->SetBackground(Rgb(255, 255, 0));
+  UpdateWindow(Handle(*window_));
+  HDC dc = GetDC(Handle(*window_));
+  EXPECT_EQ(GetPixel(dc, 360, 560), RGB(255, 255, 0));
+  ReleaseDC(Handle(*window_), dc);
+  window_->SetBackground(Rgb(212, 208, 200));
+  UpdateWindow(Handle(*window_));
+  dc = GetDC(Handle(*window_));
+  EXPECT_EQ(GetPixel(dc, 360, 560), RGB(212, 208, 200));
+  ReleaseDC(Handle(*window_), dc);
+}
+
 TEST_F(WindowTest, ActivationChangesReachTheListener) {
   SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, 0);
   SendMessageW(Handle(*window_), WM_ACTIVATE, WA_ACTIVE, 0);
