@@ -10,7 +10,8 @@
 
 namespace tarnwick::win32 {
 
-// The window classes of top-level windows and surfaces (once per process).
+// The window classes of top-level windows and their hidden owner (once per
+// process; surfaces register theirs when the first is made).
 void RegisterWindowClasses();
 
 std::unique_ptr<NativeWindow> MakeTopLevelWindow(const WindowStyle& style, const Rect& outer, std::string_view caption,

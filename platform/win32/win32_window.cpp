@@ -14,7 +14,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"TarnwickWindow";
 constexpr wchar_t kOwnerClass[] = L"TarnwickHiddenOwner";
 
-
 // Framed windows kept out of the task bar are owned by this hidden window:
 // the task bar lists only unowned windows.
 HWND HiddenOwner() {
