@@ -252,7 +252,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   ASSERT_NE(back, 0u) << "the window did not come back from the strip";
   QImage returned = ShotWhen("wine_returned", [&](const QImage& image) {
     return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue &&
-           (image.pixel(outer_.x + 10, 0) | 0xFF000000) != kStripYellow;
+           (image.pixel(outer_.x + 10, 0) | 0xFF000000) != kStripYellow && editor(image) == editor(saved);
   });
   EXPECT_EQ(Hex(Region(returned, 0, kHeaderTop, 365, 20)), Hex(kBarBlue));
   EXPECT_TRUE(editor(returned) == editor(saved)) << "the memo is still shown";
