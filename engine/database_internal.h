@@ -166,6 +166,14 @@ std::string ResolveMemoPath(FileSystem& file_system, const std::string& main_pat
 // Memo chains. Any damage (a loop, a block outside the file, a data length
 // above 500, a broken free list) gives error::kMemoFileAccessFailed.
 int ReadMemoChain(Database& db, int32_t first_block, std::string* value);
-int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value, int32_t* new_first_block);
+// Writes value over the chain from old_first_block (0: none). A rewrite
+// points the record at a chain through point_record (the record's 4 bytes)
+// whenever the first block changes before the old blocks are given up, so
+// that a process killed at any write leaves the record on the old value or
+// the new one, never a mixture, and never on a freed block; the new first
+// block is also returned. Needed only when old_first_block is not 0.
+using PointRecord = std::function<int(int32_t first_block)>;
+int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value, const PointRecord& point_record,
+                   int32_t* new_first_block);
 
 }  // namespace tarnwick

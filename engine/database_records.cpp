@@ -158,8 +158,16 @@ bool DatabaseEngine::WriteField(const FieldSelector& selector, const FieldValue&
       uint8_t old_bytes[4];
       size_t got = 0;
       if (db->main->Read(position, old_bytes, 4, &got) != 0 || got < 4) return Fail(error::kWriteFieldFailed);
+      // The chain writer moves the record between chains as it goes (see
+      // WriteMemoChain); the pointer written below is the final one.
+      const PointRecord point_record = [&](int32_t first_block) -> int {
+        uint8_t pointer[4];
+        PutInt32(pointer, first_block);
+        return db->main->Write(position, pointer, sizeof pointer);
+      };
       int32_t new_first = 0;
-      if (int status = WriteMemoChain(*db, GetInt32(old_bytes), LongValueBytes(field->type, value), &new_first);
+      if (int status = WriteMemoChain(*db, GetInt32(old_bytes), LongValueBytes(field->type, value), point_record,
+                                      &new_first);
           status != 0) {
         return Fail(status);
       }
@@ -202,7 +210,7 @@ bool DatabaseEngine::AppendRecord(const std::vector<FieldValue>& values) {
       if (IsLongType(field.type)) {
         if (!db->HasMemoFile()) return Fail(error::kWriteFieldFailed);
         int32_t first = 0;
-        if (int status = WriteMemoChain(*db, 0, LongValueBytes(field.type, values[i]), &first); status != 0) {
+        if (int status = WriteMemoChain(*db, 0, LongValueBytes(field.type, values[i]), {}, &first); status != 0) {
           return Fail(status);
         }
         PutInt32(record.data() + field.offset, first);

@@ -217,6 +217,59 @@ TEST_P(FaultTest, Rekey) {
       });
 }
 
+// A memo rewrite cut short at any write, as a kill leaves it: the record
+// reads its old text or its new one, never a mixture, and no block of it is
+// handed to another value afterwards.
+TEST_P(FaultTest, MemoRewriteKilledAtAnyWriteLeavesTheOldTextOrTheNew) {
+  struct Case {
+    const char* name;
+    std::string text;
+  };
+  // Record 1 holds 1200 bytes in three blocks; the free list holds five.
+  const std::vector<Case> cases = {{"as many blocks", MemoText(1300, 21)}, {"fewer blocks", MemoText(800, 22)},
+                                   {"more blocks", MemoText(2400, 23)},    {"one block", MemoText(30, 24)},
+                                   {"empty", ""}};
+  for (const Case& rewrite : cases) {
+    int kills = 0;
+    for (int n = 1; n < 100; ++n) {
+      Restore();
+      testing::FaultFileSystem faults;
+      OpenOptions options;
+      options.password = password();
+      {
+        DatabaseEngine engine(&faults);
+        ASSERT_TRUE(engine.OpenDatabase(main_path_, options));
+        engine.Skip(1);
+        faults.DieAtNth(Operation::kWrite, n);
+        engine.WriteField(2, FieldValue::Text(rewrite.text));
+        if (!faults.dead()) break;
+        ++kills;
+      }  // the engine goes with the files as the kill left them
+      const std::string context = std::string(rewrite.name) + ", killed at write #" + std::to_string(n);
+      DatabaseEngine engine;
+      ASSERT_TRUE(engine.OpenDatabase(main_path_, options)) << context;
+      auto read = [&](int record) {
+        engine.GoFirst();
+        engine.Skip(record);
+        return engine.ReadField(2).AsText();
+      };
+      const std::string found = read(1);
+      EXPECT_TRUE(found == records_[1].memo || found == rewrite.text)
+          << context << ": " << found.size() << " bytes, neither text";
+      for (int other : {0, 2, 3, 4, 5}) EXPECT_TRUE(read(other) == records_[other].memo) << context << " record " << other;
+      // Blocks the cut-short write left behind must not belong to the
+      // record and the free list at once: new values would overwrite it.
+      ASSERT_TRUE(engine.AppendRecord({FieldValue::DateTime(1), FieldValue::Text(MemoText(2600, 77))})) << context;
+      engine.GoFirst();
+      engine.Skip(3);
+      ASSERT_TRUE(engine.WriteField(2, FieldValue::Text(MemoText(1900, 78)))) << context;
+      EXPECT_TRUE(read(1) == found) << context << ": the record changed under later writes";
+      EXPECT_TRUE(read(6) == MemoText(2600, 77)) << context;
+    }
+    EXPECT_GE(kills, 3) << rewrite.name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndProtected, FaultTest, ::testing::Values(std::string(), std::string("pw")),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            return info.param.empty() ? std::string("Plain") : std::string("Protected");

@@ -56,9 +56,21 @@ class ChainWriter {
  public:
   explicit ChainWriter(Database& db) : db_(db), file_(*db.memo) {}
 
-  int Write(int32_t old_first, std::string_view value, int32_t* new_first);
+  int Write(int32_t old_first, std::string_view value, const PointRecord& point_record, int32_t* new_first);
 
  private:
+  // Writes the chunks of value into blocks, from the last block back to
+  // blocks[from]; see Write for why backwards.
+  int WriteBlocks(const std::vector<int32_t>& blocks, std::string_view value, size_t from);
+  // Rewrites an old chain of two or more blocks that keeps two or more.
+  int Replace(const std::vector<int32_t>& old_chain, const SeenBlocks& old_seen, std::string_view value,
+              const PointRecord& point_record, int32_t* new_first);
+  // Frees blocks (no longer in any chain) and trims the file's tail when the
+  // last block is among them.
+  int Release(const std::vector<int32_t>& blocks);
+  // Flushes file when the engine writes durably: what was written so far
+  // reaches the disk before anything that depends on it.
+  int Settle(CachedFile& file) { return db_.engine->DurableWrites() ? file.Flush() : 0; }
   int LockHeader();
   int ReadHeader();
   int WriteHeader();
@@ -234,11 +246,19 @@ int ChainWriter::TrimTail() {
   const int32_t new_count = last + 1;
   if (new_count == header_.block_count) return 0;
   header_.block_count = new_count;
-  if (int status = WriteHeader(); status != 0) return status;
+  // The free list's fields before the lower count, each write on its own: a
+  // write cut short then leaves a first free block the count still covers.
+  uint8_t bytes[8];
+  PutInt32(bytes, header_.free_count);
+  PutInt32(bytes + 4, header_.first_free);
+  if (int status = file_.Write(kBlockCountOffset + 4, bytes, sizeof bytes); status != 0) return status;
+  PutInt32(bytes, header_.block_count);
+  if (int status = file_.Write(kBlockCountOffset, bytes, 4); status != 0) return status;
   return file_.Truncate(BlockOffset(new_count));
 }
 
-int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_first) {
+int ChainWriter::Write(int32_t old_first, std::string_view value, const PointRecord& point_record,
+                       int32_t* new_first) {
   // The old chain, checked whole before any byte is written.
   std::vector<int32_t> old_chain;
   SeenBlocks old_seen;
@@ -259,19 +279,53 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_f
       block = header.next;
     }
   }
+  if (!old_chain.empty() && !point_record) return error::kUnknown;
 
   const size_t chunks = (value.size() + kBlockDataSize - 1) / kBlockDataSize;
+  if (std::min(chunks, old_chain.size()) >= 2) return Replace(old_chain, old_seen, value, point_record, new_first);
+
+  // At most the first block of the old chain is reused. Its one write turns
+  // the old value into the new: every block it links to was written before
+  // it and belonged to no value.
   std::vector<int32_t> blocks(old_chain.begin(), old_chain.begin() + std::min(chunks, old_chain.size()));
   if (chunks > blocks.size()) {
     if (int status = TakeBlocks(chunks - blocks.size(), &blocks, old_seen); status != 0) return status;
   }
+  if (!blocks.empty() && blocks[0] == old_first && chunks > 1) {
+    if (int status = WriteBlocks(blocks, value, 1); status != 0) return status;
+    if (int status = Settle(file_); status != 0) return status;
+    if (int status = WriteBlocks(blocks, value, 0); status != 0) return status;
+  } else if (int status = WriteBlocks(blocks, value, 0); status != 0) {
+    return status;
+  }
+  *new_first = chunks == 0 ? 0 : blocks[0];
+  // A new chain reaches the disk before the record is pointed at it.
+  if (point_record && *new_first != old_first && *new_first != 0) {
+    if (int status = Settle(file_); status != 0) return status;
+  }
 
-  // Written from the last chunk back to the first, so that no block ever
-  // points at a block not yet written: a write cut short leaves the old value
-  // or a chain that is whole, never one that runs into blocks someone else
-  // may be given later.
+  if (old_chain.size() > chunks) {
+    if (chunks == 0) {
+      // The record lets go of its chain before the chain is freed, or a kill
+      // in between would leave it on blocks the next value may be given.
+      if (int status = point_record(0); status != 0) return status;
+      if (int status = Settle(*db_.main); status != 0) return status;
+    }
+    if (int status = Release(std::vector<int32_t>(old_chain.begin() + chunks, old_chain.end())); status != 0) {
+      return status;
+    }
+  }
+  return 0;
+}
+
+// Written from the last chunk back to the first, so that no block ever points
+// at a block not yet written: a write cut short leaves the old value or a
+// chain that is whole, never one that runs into blocks someone else may be
+// given later.
+int ChainWriter::WriteBlocks(const std::vector<int32_t>& blocks, std::string_view value, size_t from) {
+  const size_t chunks = blocks.size();
   uint8_t bytes[kMemoBlockSize];
-  for (size_t i = chunks; i-- > 0;) {
+  for (size_t i = chunks; i-- > from;) {
     ScopedByteLock block_lock;
     if (int status = block_lock.Acquire(db_, ScopedByteLock::Which::kMemo, BlockOffset(blocks[i])); status != 0) {
       return status;
@@ -283,17 +337,48 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, int32_t* new_f
     std::memcpy(bytes + kBlockHeaderSize, value.data() + i * kBlockDataSize, length);
     if (int status = file_.Write(BlockOffset(blocks[i]), bytes, sizeof bytes); status != 0) return status;
   }
-
-  if (old_chain.size() > chunks) {
-    std::vector<int32_t> surplus(old_chain.begin() + chunks, old_chain.end());
-    if (int status = FreeBlocks(surplus); status != 0) return status;
-    const bool freed_last = std::find(surplus.begin(), surplus.end(), header_.block_count - 1) != surplus.end();
-    if (freed_last) {
-      if (int status = TrimTail(); status != 0) return status;
-    }
-  }
-  *new_first = chunks == 0 ? 0 : blocks[0];
   return 0;
+}
+
+// Rewriting two or more blocks in place takes more than one write, and a kill
+// between them would leave a mixture of the two values. So the new value is
+// first written as a chain of scratch blocks, which the record points at
+// while the old chain's blocks are rewritten; then the record points back at
+// its own blocks and the scratch chain is freed. The blocks end as an
+// in-place rewrite leaves them: the record keeps its first block, surplus
+// blocks are freed, missing ones come from the free list or the end of the
+// file, and scratch blocks taken from the end are cut off again.
+int ChainWriter::Replace(const std::vector<int32_t>& old_chain, const SeenBlocks& old_seen, std::string_view value,
+                         const PointRecord& point_record, int32_t* new_first) {
+  const size_t chunks = (value.size() + kBlockDataSize - 1) / kBlockDataSize;
+  std::vector<int32_t> blocks(old_chain.begin(), old_chain.begin() + std::min(chunks, old_chain.size()));
+  if (chunks > blocks.size()) {
+    if (int status = TakeBlocks(chunks - blocks.size(), &blocks, old_seen); status != 0) return status;
+  }
+  std::vector<int32_t> scratch;
+  if (int status = TakeBlocks(chunks, &scratch, old_seen); status != 0) return status;
+  if (int status = WriteBlocks(scratch, value, 0); status != 0) return status;
+  if (int status = Settle(file_); status != 0) return status;
+  if (int status = point_record(scratch[0]); status != 0) return status;
+  if (int status = Settle(*db_.main); status != 0) return status;
+
+  if (int status = WriteBlocks(blocks, value, 0); status != 0) return status;
+  if (int status = Settle(file_); status != 0) return status;
+  if (int status = point_record(blocks[0]); status != 0) return status;
+  if (int status = Settle(*db_.main); status != 0) return status;
+  *new_first = blocks[0];
+
+  if (int status = Release(scratch); status != 0) return status;
+  if (old_chain.size() > chunks) {
+    return Release(std::vector<int32_t>(old_chain.begin() + chunks, old_chain.end()));
+  }
+  return 0;
+}
+
+int ChainWriter::Release(const std::vector<int32_t>& blocks) {
+  if (int status = FreeBlocks(blocks); status != 0) return status;
+  const bool freed_last = std::find(blocks.begin(), blocks.end(), header_.block_count - 1) != blocks.end();
+  return freed_last ? TrimTail() : 0;
 }
 
 }  // namespace
@@ -342,9 +427,10 @@ int ReadMemoChain(Database& db, int32_t first_block, std::string* value) {
   return 0;
 }
 
-int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value, int32_t* new_first_block) {
+int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value, const PointRecord& point_record,
+                   int32_t* new_first_block) {
   ChainWriter writer(db);
-  return writer.Write(old_first_block, value, new_first_block);
+  return writer.Write(old_first_block, value, point_record, new_first_block);
 }
 
 }  // namespace tarnwick
