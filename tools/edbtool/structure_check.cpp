@@ -228,6 +228,7 @@ class Checker {
       Find("memo file: holds " + std::to_string(whole_blocks) + " whole blocks, the header counts " +
            std::to_string(block_count) + " (truncated)");
     } else if (whole_blocks > static_cast<std::uint64_t>(block_count)) {
+      report_.blocks_beyond_count = static_cast<std::int64_t>(whole_blocks - block_count);
       Find("memo file: " + std::to_string(whole_blocks - block_count) + " blocks beyond the header's block count " +
            std::to_string(block_count));
     }
@@ -393,6 +394,7 @@ class Checker {
       if (owner_[block] != kUnowned) continue;
       if (++lost <= 10) examples += (examples.empty() ? "" : ", ") + std::to_string(block);
     }
+    report_.lost_blocks = lost;
     if (lost > 0) {
       Find("memo file: " + std::to_string(lost) + " blocks neither in a chain nor free (lost): " + examples +
            (lost > 10 ? ", ..." : ""));

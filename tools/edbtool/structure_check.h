@@ -38,6 +38,11 @@ struct CheckReport {
   std::int64_t memo_blocks = 0;       // blocks in the memo file, block 0 included
   std::int64_t used_blocks = 0;
   std::int64_t free_blocks = 0;
+  // Space an interrupted write can leave behind, each also a finding: blocks
+  // in no chain and not on the free list, and whole blocks past the
+  // header's block count.
+  std::int64_t lost_blocks = 0;
+  std::int64_t blocks_beyond_count = 0;
   bool sound() const { return finding_count == 0; }
 };
 

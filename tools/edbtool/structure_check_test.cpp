@@ -115,6 +115,17 @@ TEST(StructureCheck, ChainDamage) {
     const CheckReport report = Check(files.main, &files.memo);
     EXPECT_NE(Joined(report).find("chain loops: block 1 leads back to block 1"), std::string::npos);
     EXPECT_NE(Joined(report).find("1 blocks neither in a chain nor free (lost): 3"), std::string::npos);
+    EXPECT_EQ(report.lost_blocks, 1);
+    EXPECT_EQ(report.blocks_beyond_count, 0);
+  }
+  {  // two whole blocks past the header's block count, left by a cut that never came
+    SoundFiles files;
+    files.memo.append(2 * 512, '\0');
+    const CheckReport report = Check(files.main, &files.memo);
+    EXPECT_NE(Joined(report).find("memo file: 2 blocks beyond the header's block count"), std::string::npos)
+        << Joined(report);
+    EXPECT_EQ(report.blocks_beyond_count, 2);
+    EXPECT_EQ(report.lost_blocks, 0);
   }
   {  // record 2 shares block 3 with record 1
     SoundFiles files;
