@@ -1,0 +1,162 @@
+// SIGKILL at random moments of the memo book's own flows, and what the
+// journal of the killed writer lets survive. CTest runs a few dozen kills;
+// TARNWICK_TORTURE_KILLS=1000 runs the full torture, TARNWICK_TORTURE_SEED
+// replays a seed (the kill moments still depend on the machine's timing).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "base/datetime.h"
+#include "base/text.h"
+#include "testing/crash_torture.h"
+#include "testing/temp_dir.h"
+
+namespace tarnwick::testing {
+namespace {
+
+uint64_t EnvironmentNumber(const char* name, uint64_t fallback) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return fallback;
+  return std::strtoull(value, nullptr, 10);
+}
+
+TortureEntry Save(TortureFlow flow, int day, uint64_t seed, size_t length) {
+  TortureEntry entry{TortureEntry::kSave};
+  entry.flow = flow;
+  entry.day = day;
+  entry.text_seed = seed;
+  entry.text_length = length;
+  entry.text = TortureText(seed, length, false);
+  return entry;
+}
+
+TortureEntry Done() { return TortureEntry{TortureEntry::kDone}; }
+TortureEntry Ready() { return TortureEntry{TortureEntry::kReady}; }
+TortureEntry Clear() {
+  TortureEntry entry{TortureEntry::kClear};
+  entry.flow = TortureFlow::kClearAll;
+  return entry;
+}
+
+TEST(CrashTortureJournal, EntriesSurviveTheirLine) {
+  TortureEntry password{TortureEntry::kPassword};
+  password.flow = TortureFlow::kPasswordChange;
+  password.old_password = Gbk("口令");
+  password.new_password = std::string();  // the empty password is not "no password"
+  for (const TortureEntry& entry : {Save(TortureFlow::kSaveExisting, 31, 99, 12345), Clear(), password, Done()}) {
+    const std::string line = EncodeTortureEntry(entry);
+    EXPECT_LT(line.size(), 200u) << "a line is written whole only below the pipe's atomic size";
+    const auto decoded = DecodeTortureEntry(line);
+    ASSERT_TRUE(decoded) << line;
+    EXPECT_EQ(decoded->kind, entry.kind);
+    EXPECT_EQ(decoded->flow, entry.flow);
+    EXPECT_EQ(decoded->day, entry.day);
+    EXPECT_EQ(decoded->text, entry.text);
+    EXPECT_EQ(decoded->old_password, entry.old_password);
+    EXPECT_EQ(decoded->new_password, entry.new_password);
+  }
+  EXPECT_FALSE(DecodeTortureEntry("S N 3 1"));  // a line cut short by the kill
+  EXPECT_FALSE(DecodeTortureEntry("P C +zz -"));
+}
+
+TEST(CrashTortureJournal, TextsAreExactGbkOfTheirLength) {
+  for (size_t length : {0u, 1u, 2u, 499u, 500u, 501u, 40000u}) {
+    for (bool typed : {false, true}) {
+      const std::string text = TortureText(length * 7 + typed, length, typed);
+      EXPECT_EQ(text.size(), length);
+      EXPECT_EQ(text.find('\0'), std::string::npos);
+      EXPECT_EQ(Utf8ToGbk(GbkToUtf8(text)), text) << "not plain GBK";
+      if (typed) {
+        EXPECT_EQ(text.find('\r'), std::string::npos) << "typed texts hold no line breaks";
+      }
+    }
+  }
+  EXPECT_NE(TortureText(1, 600, false), TortureText(2, 600, false));
+  EXPECT_NE(TortureText(1, 40000, false).find("\r\n"), std::string::npos);
+}
+
+// The judge must tell a store that lost a reported save from one that only
+// missed the flow under way.
+TEST(CrashTortureJudge, ReportedSavesMustReadBackExactly) {
+  const TortureEntry first = Save(TortureFlow::kSaveNew, 3, 1, 1200);
+  const TortureEntry second = Save(TortureFlow::kSaveExisting, 3, 2, 900);
+  TortureModel model;
+  model.Follow({Ready(), first, Done(), second});
+  EXPECT_EQ(model.flow_under_way(), TortureFlow::kSaveExisting);
+  EXPECT_EQ(model.flows_done(), 1);
+  bool new_outcome = true;
+  EXPECT_TRUE(model.Judge({{3, first.text}}, &new_outcome).empty());
+  EXPECT_FALSE(new_outcome);
+  EXPECT_TRUE(model.Judge({{3, second.text}}, &new_outcome).empty());
+  EXPECT_TRUE(new_outcome);
+  // Half old, half new: the reported save is gone and the new one never came.
+  EXPECT_EQ(model.Judge({{3, first.text.substr(0, 500) + second.text.substr(500)}}, &new_outcome).size(), 1u);
+  EXPECT_EQ(model.Judge({}, &new_outcome).size(), 1u);
+  EXPECT_EQ(model.Judge({{3, first.text}, {4, "x"}}, &new_outcome).size(), 1u) << "a memo nobody saved";
+
+  // Once the second save is done, the first text is no longer good enough.
+  model.Follow({Ready(), second, Done()});
+  EXPECT_EQ(model.flow_under_way(), TortureFlow::kIdle);
+  EXPECT_EQ(model.Judge({{3, first.text}}, &new_outcome).size(), 1u);
+}
+
+TEST(CrashTortureJudge, ClearAllIsWholeOrNothing) {
+  TortureModel model({{1, "a"}, {2, "b"}, {3, "c"}}, std::nullopt);
+  model.Follow({Ready(), Clear()});
+  EXPECT_EQ(model.flow_under_way(), TortureFlow::kClearAll);
+  bool new_outcome = false;
+  EXPECT_TRUE(model.Judge({{1, "a"}, {2, "b"}, {3, "c"}}, &new_outcome).empty());
+  EXPECT_TRUE(model.Judge({}, &new_outcome).empty());
+  EXPECT_TRUE(new_outcome);
+  EXPECT_EQ(model.Judge({{2, "b"}}, &new_outcome).size(), 2u);
+
+  // A clear reported done, then a save: only the later memo may be there.
+  const TortureEntry later = Save(TortureFlow::kSaveNew, 9, 5, 10);
+  model.Follow({Ready(), Clear(), Done(), later, Done()});
+  EXPECT_TRUE(model.Judge({{9, later.text}}, &new_outcome).empty());
+  EXPECT_EQ(model.Judge({{9, later.text}, {1, "a"}}, &new_outcome).size(), 1u) << "a memo survived the clear";
+}
+
+TEST(CrashTortureJudge, PasswordsTheStoreMayOpenWith) {
+  TortureModel model({}, Gbk("alpha"));
+  TortureEntry change{TortureEntry::kPassword};
+  change.flow = TortureFlow::kPasswordRemove;
+  change.old_password = Gbk("alpha");
+  change.new_password = std::nullopt;
+  model.Follow({Ready(), change});
+  EXPECT_EQ(model.PossiblePasswords(), (std::vector<std::optional<std::string>>{Gbk("alpha"), std::nullopt}));
+  model.Follow({Ready(), change, Done()});
+  EXPECT_EQ(model.PossiblePasswords(), (std::vector<std::optional<std::string>>{std::nullopt}));
+  EXPECT_EQ(model.password(), std::nullopt);
+}
+
+TEST(CrashTortureTest, SigkillAtRandomMomentsLosesNothing) {
+  TempDir dir;
+  TortureOptions options;
+  options.folder = Utf8ToGbk(dir.path().string());
+  options.kills = static_cast<int>(EnvironmentNumber("TARNWICK_TORTURE_KILLS", 40));
+  options.seed = EnvironmentNumber("TARNWICK_TORTURE_SEED", std::random_device()());
+  options.log = &std::cout;
+  std::cout << "[ torture  ] seed " << options.seed << " (TARNWICK_TORTURE_SEED=" << options.seed
+            << " replays it), " << options.kills << " kills" << std::endl;
+  const TortureReport report = RunCrashTorture(options);
+  std::cout << DescribeTortureReport(report) << std::flush;
+
+  EXPECT_EQ(report.writer_failures, 0);
+  EXPECT_EQ(report.open_failures, 0);
+  EXPECT_EQ(report.losses, 0);
+  EXPECT_EQ(report.damage, 0);
+  ASSERT_EQ(report.kills, options.kills) << "the torture stopped early";
+  EXPECT_GT(report.flows_done, 0) << "the writers never finished a flow";
+  int under_way = 0;
+  for (int i = static_cast<int>(TortureFlow::kSaveNew); i < static_cast<int>(TortureFlow::kCount); ++i) {
+    under_way += report.by_flow[i].kills;
+  }
+  EXPECT_GT(under_way, options.kills / 4) << "too few kills met a flow under way to prove anything";
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
