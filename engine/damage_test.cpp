@@ -97,6 +97,46 @@ TEST_F(DamageTest, ALoopingFreeListEndsWithAnError) {
   EXPECT_EQ(engine_.ReadField(2).AsText(), "x");
 }
 
+// A kill between the writes that link blocks into the free list or out of it
+// leaves back links and the free count behind the forward links: a read-write
+// open sets them right, a read-only open leaves the files alone.
+TEST_F(DamageTest, AnOpenSetsTheFreeListsBackLinksAndCountRight) {
+  Open();
+  ASSERT_TRUE(Append(1, MemoText(1500, 1)));  // blocks 1, 2, 3
+  ASSERT_TRUE(Append(2, "keep"));             // block 4
+  engine_.GoFirst();
+  ASSERT_TRUE(engine_.WriteField(2, FieldValue::Text("short")));  // frees 2 and 3
+  engine_.CloseDatabase();
+  Patch(memo_path_, 20, Int32Bytes(4));        // the free count says 4
+  Patch(memo_path_, 1536, Int32Bytes(0));      // block 3 does not point back to block 2
+  const Bytes damaged = ReadBytes(memo_path_);
+
+  OpenOptions read_only;
+  read_only.read_only = true;
+  ASSERT_TRUE(engine_.OpenDatabase(main_path_, read_only));
+  engine_.CloseDatabase();
+  EXPECT_EQ(ReadBytes(memo_path_), damaged);
+
+  Open();
+  Bytes memo = ReadBytes(memo_path_);
+  EXPECT_EQ(Slice(memo, 16, 12), Hex("05 00 00 00  02 00 00 00  02 00 00 00"));
+  EXPECT_EQ(Slice(memo, 1024, 12), Hex("00 00 00 00  03 00 00 00  00 00 00 00"));
+  EXPECT_EQ(Slice(memo, 1536, 12), Hex("02 00 00 00  00 00 00 00  00 00 00 00"));
+  // Both free blocks are handed out again, and the file does not grow.
+  ASSERT_TRUE(Append(3, MemoText(700, 3)));
+  EXPECT_EQ(ReadBytes(memo_path_).size(), 2560u);
+  EXPECT_EQ(engine_.ReadField(2).AsText(), MemoText(700, 3));
+
+  // A list that loops is left as it is.
+  engine_.GoFirst();
+  ASSERT_TRUE(engine_.WriteField(2, FieldValue::Text("")));  // block 1 is free
+  engine_.CloseDatabase();
+  Patch(memo_path_, 512, Concat({Int32Bytes(1), Int32Bytes(1)}));
+  const Bytes looping = ReadBytes(memo_path_);
+  Open();
+  EXPECT_EQ(ReadBytes(memo_path_), looping);
+}
+
 TEST_F(DamageTest, AUsedBlockOnTheFreeListIsNotHandedOut) {
   Open();
   ASSERT_TRUE(Append(1, MemoText(400, 1)));  // block 1

@@ -1,8 +1,9 @@
 // The checks and repairs of an open: the header and descriptors, the record
-// area, the memo file's header.
+// area, the memo file's header and free list.
 #include "engine/open_checks.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -132,6 +133,50 @@ int CheckMemoFile(Database& db) {
       PutInt32(repaired + 8, 0);
     }
     if (FileStatus status = memo.Write(kBlockCountOffset, repaired, sizeof repaired); status != 0) return status;
+    return 0;  // the free list, if kept, is set right by the next open
+  }
+  if (db.read_only) return 0;
+  return RepairFreeList(memo, block_count, free_count, first_free);
+}
+
+// Linking a block into the free list or out of it takes more than one write,
+// and a kill in between can leave a back link or the free count behind the
+// forward links. The engine follows only the forward links, so nothing is
+// lost, but the list is set right here: trimming the tail believes only links
+// that agree. A list that loops, leaves the file or runs into a used block
+// is left as it is; taking blocks refuses it.
+int RepairFreeList(CachedFile& memo, int32_t block_count, int32_t free_count, int32_t first_free) {
+  // The whole list is followed before anything is written.
+  std::vector<std::pair<int32_t, int32_t>> wrong_back_links;  // block, the predecessor it must name
+  std::unordered_set<int32_t> seen;
+  int32_t previous = 0;
+  int32_t listed = 0;
+  for (int32_t block = first_free; block != 0;) {
+    if (block < 1 || block >= block_count || !seen.insert(block).second) return 0;
+    uint8_t bytes[kBlockHeaderSize];
+    size_t got = 0;
+    if (memo.Read(static_cast<uint64_t>(block) * kMemoBlockSize, bytes, sizeof bytes, &got) != 0 ||
+        got < sizeof bytes) {
+      return 0;
+    }
+    const MemoBlockHeader header = ParseMemoBlockHeader(bytes);
+    if (header.length != 0) return 0;
+    if (header.previous != previous) wrong_back_links.emplace_back(block, previous);
+    ++listed;
+    previous = block;
+    block = header.next;
+  }
+  for (const auto& [block, predecessor] : wrong_back_links) {
+    uint8_t link[4];
+    PutInt32(link, predecessor);
+    if (FileStatus status = memo.Write(static_cast<uint64_t>(block) * kMemoBlockSize, link, sizeof link); status != 0) {
+      return status;
+    }
+  }
+  if (listed != free_count) {
+    uint8_t count[4];
+    PutInt32(count, listed);
+    if (FileStatus status = memo.Write(kBlockCountOffset + 4, count, sizeof count); status != 0) return status;
   }
   return 0;
 }

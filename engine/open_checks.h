@@ -20,7 +20,10 @@ PasswordPromptRequest MakePasswordPrompt(int wrong_answers);
 int CheckHeaderAndFields(Database& db);
 // The count follows the whole records present; a tail is cut off (not when read-only).
 int RepairRecordArea(Database& db);
-// The memo file's header, and its block count against its length.
+// The memo file's header, and its block count against its length; then,
+// when not read-only, RepairFreeList.
 int CheckMemoFile(Database& db);
+// The free list's back links and count made to agree with its forward links.
+int RepairFreeList(CachedFile& memo, int32_t block_count, int32_t free_count, int32_t first_free);
 
 }  // namespace tarnwick
