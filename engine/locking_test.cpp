@@ -1,51 +1,22 @@
 // Sharing between connections: byte-range locks and share modes work per open
-// file, between processes (forked helpers) and between two opens in one process.
+// file, between processes (helper processes) and between two opens in one process.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <set>
+#include <thread>
 
 #include "engine/database.h"
 #include "engine/engine_test_util.h"
+#include "testing/helper_process.h"
 #include "testing/temp_dir.h"
 
 namespace tarnwick {
 namespace {
 
 using namespace test_util;
-
-// A one-way signal between a forked helper and the test.
-class Signal {
- public:
-  Signal() { EXPECT_EQ(pipe(fds_), 0); }
-  ~Signal() {
-    close(fds_[0]);
-    close(fds_[1]);
-  }
-  void Send() { EXPECT_EQ(write(fds_[1], "x", 1), 1); }
-  bool Wait() {
-    char c;
-    return read(fds_[0], &c, 1) == 1;
-  }
-
- private:
-  int fds_[2] = {-1, -1};
-};
-
-// Runs body in a child process; the child's exit code is 0 when body returned true.
-pid_t Fork(const std::function<bool()>& body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body() ? 0 : 1);
-  return pid;
-}
-
-int Join(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
+using testing::FileSignal;
+using testing::HelperProcess;
 
 int32_t GetId(const Bytes& main, int index) {
   const size_t at = 260 + static_cast<size_t>(index) * 16;
@@ -59,60 +30,93 @@ OpenOptions Share(ShareMode share, bool read_only = false) {
   return options;
 }
 
+std::string AppendedMemo(int process, int index) {
+  return "p" + std::to_string(process) + "-" + std::to_string(index) + ":" + MemoText(600, index);
+}
+
+// Helpers of the tests below, each run in a second process.
+
+// path, locked signal, finish signal: holds the whole file until told to finish.
+TARNWICK_TEST_HELPER(HoldWholeFile) {
+  DatabaseEngine engine;
+  if (!engine.OpenDatabase(arguments[0]) || !engine.LockDatabase()) return 1;
+  FileSignal(arguments[1]).Send();
+  return FileSignal(arguments[2]).Wait(120000) ? 0 : 2;
+}
+
+// path, locked signal, milliseconds: holds the whole file that long, then
+// ends without closing the database.
+TARNWICK_TEST_HELPER(HoldWholeFileAWhile) {
+  DatabaseEngine engine;
+  if (!engine.OpenDatabase(arguments[0]) || !engine.LockDatabase()) return 1;
+  FileSignal(arguments[1]).Send();
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(arguments[2])));
+  return 0;
+}
+
+// path, opened signal, finish signal: keeps the database open exclusively.
+TARNWICK_TEST_HELPER(OpenExclusively) {
+  DatabaseEngine engine;
+  if (!engine.OpenDatabase(arguments[0], Share(ShareMode::kExclusive))) return 1;
+  FileSignal(arguments[1]).Send();
+  return FileSignal(arguments[2]).Wait(120000) ? 0 : 2;
+}
+
+// path, process number, count: appends count memos, waiting for every lock.
+TARNWICK_TEST_HELPER(AppendMemos) {
+  const int process = std::stoi(arguments[1]);
+  const int count = std::stoi(arguments[2]);
+  DatabaseEngine engine;
+  engine.SetLockWaitTime(-1);
+  if (!engine.OpenDatabase(arguments[0])) return 1;
+  for (int i = 0; i < count; ++i) {
+    if (!engine.AppendRecord({FieldValue::DateTime(process * 10000 + i), FieldValue::Text(AppendedMemo(process, i))})) {
+      return 2;
+    }
+  }
+  return 0;
+}
+
 class LockingTest : public ::testing::Test {
  protected:
   LockingTest() : path_(dir_.File("memo.edb")) {
     DatabaseEngine engine;
     EXPECT_TRUE(engine.CreateDatabase(path_, MemoSchema()));
   }
+  FileSignal Signal(const std::string& name) const { return FileSignal(dir_.File(name)); }
   testing::TempDir dir_;
   std::string path_;
 };
 
 TEST_F(LockingTest, AnotherProcessHoldingTheWholeFileKeepsOpensOut) {
-  Signal locked, finish;
-  pid_t helper = Fork([&] {
-    DatabaseEngine engine;
-    if (!engine.OpenDatabase(path_) || !engine.LockDatabase()) return false;
-    locked.Send();
-    finish.Wait();
-    return true;
-  });
+  FileSignal locked = Signal("locked"), finish = Signal("finish");
+  HelperProcess helper("HoldWholeFile", {path_, locked.path(), finish.path()});
+  ASSERT_TRUE(helper.started());
   ASSERT_TRUE(locked.Wait());
   DatabaseEngine engine;
   EXPECT_FALSE(engine.OpenDatabase(path_));
   EXPECT_EQ(LastErrorCode(), error::kLockFailed);
   finish.Send();
-  EXPECT_EQ(Join(helper), 0);
+  EXPECT_EQ(helper.Join(), 0);
   EXPECT_TRUE(engine.OpenDatabase(path_));
 }
 
 TEST_F(LockingTest, LocksVanishWhenTheHolderDies) {
-  Signal locked;
-  pid_t helper = Fork([&] {
-    DatabaseEngine engine;
-    if (!engine.OpenDatabase(path_) || !engine.LockDatabase()) return false;
-    locked.Send();
-    pause();  // killed below, never closing anything
-    return true;
-  });
+  FileSignal locked = Signal("locked"), never = Signal("never");
+  HelperProcess helper("HoldWholeFile", {path_, locked.path(), never.path()});
+  ASSERT_TRUE(helper.started());
   ASSERT_TRUE(locked.Wait());
   DatabaseEngine engine;
   EXPECT_FALSE(engine.OpenDatabase(path_));
-  kill(helper, SIGKILL);
-  Join(helper);
+  helper.Kill();  // never closing anything
+  EXPECT_EQ(helper.Join(), HelperProcess::kDidNotReturn);
   EXPECT_TRUE(engine.OpenDatabase(path_)) << LastErrorCode();
 }
 
 TEST_F(LockingTest, TheLockWaitTimeRetriesUntilTheLockIsFree) {
-  Signal locked;
-  pid_t helper = Fork([&] {
-    DatabaseEngine engine;
-    if (!engine.OpenDatabase(path_) || !engine.LockDatabase()) return false;
-    locked.Send();
-    usleep(300 * 1000);
-    return true;  // exiting closes the database
-  });
+  FileSignal locked = Signal("locked");
+  HelperProcess helper("HoldWholeFileAWhile", {path_, locked.path(), "300"});
+  ASSERT_TRUE(helper.started());
   ASSERT_TRUE(locked.Wait());
   DatabaseEngine engine;
   engine.SetLockWaitTime(5000);
@@ -121,27 +125,16 @@ TEST_F(LockingTest, TheLockWaitTimeRetriesUntilTheLockIsFree) {
   auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(150));
   EXPECT_LT(waited, std::chrono::milliseconds(4000));
-  EXPECT_EQ(Join(helper), 0);
+  EXPECT_EQ(helper.Join(), 0);
 }
 
 TEST_F(LockingTest, TwoProcessesAppendingTogetherLoseNothing) {
   constexpr int kPerProcess = 1000;
-  auto writer = [&](int process) {
-    return [&, process] {
-      DatabaseEngine engine;
-      engine.SetLockWaitTime(-1);
-      if (!engine.OpenDatabase(path_)) return false;
-      for (int i = 0; i < kPerProcess; ++i) {
-        std::string memo = "p" + std::to_string(process) + "-" + std::to_string(i) + ":" + MemoText(600, i);
-        if (!engine.AppendRecord({FieldValue::DateTime(process * 10000 + i), FieldValue::Text(memo)})) return false;
-      }
-      return true;
-    };
-  };
-  pid_t first = Fork(writer(1));
-  pid_t second = Fork(writer(2));
-  EXPECT_EQ(Join(first), 0);
-  EXPECT_EQ(Join(second), 0);
+  HelperProcess first("AppendMemos", {path_, "1", std::to_string(kPerProcess)});
+  HelperProcess second("AppendMemos", {path_, "2", std::to_string(kPerProcess)});
+  ASSERT_TRUE(first.started() && second.started());
+  EXPECT_EQ(first.Join(), 0);
+  EXPECT_EQ(second.Join(), 0);
 
   DatabaseEngine engine;
   ASSERT_TRUE(engine.OpenDatabase(path_));
@@ -156,8 +149,7 @@ TEST_F(LockingTest, TwoProcessesAppendingTogetherLoseNothing) {
     const int process = static_cast<int>(date) / 10000;
     const int index = static_cast<int>(date) % 10000;
     dates.insert(date);
-    EXPECT_EQ(engine.ReadField(2).AsText(),
-              "p" + std::to_string(process) + "-" + std::to_string(index) + ":" + MemoText(600, index));
+    EXPECT_EQ(engine.ReadField(2).AsText(), AppendedMemo(process, index));
     engine.Skip();
   }
   EXPECT_EQ(ids.size(), 2u * kPerProcess);
@@ -200,20 +192,15 @@ TEST_F(LockingTest, ShareModesBetweenOpensOfOneProcess) {
 }
 
 TEST_F(LockingTest, ShareModesBetweenProcesses) {
-  Signal opened, finish;
-  pid_t helper = Fork([&] {
-    DatabaseEngine engine;
-    if (!engine.OpenDatabase(path_, Share(ShareMode::kExclusive))) return false;
-    opened.Send();
-    finish.Wait();
-    return true;
-  });
+  FileSignal opened = Signal("opened"), finish = Signal("finish");
+  HelperProcess helper("OpenExclusively", {path_, opened.path(), finish.path()});
+  ASSERT_TRUE(helper.started());
   ASSERT_TRUE(opened.Wait());
   DatabaseEngine engine;
   EXPECT_FALSE(engine.OpenDatabase(path_, Share(ShareMode::kDenyNone, true)));
   EXPECT_EQ(LastErrorCode(), error::kSharingViolation);
   finish.Send();
-  EXPECT_EQ(Join(helper), 0);
+  EXPECT_EQ(helper.Join(), 0);
 }
 
 TEST_F(LockingTest, TwoOpensInOneProcessLockEachOtherOut) {

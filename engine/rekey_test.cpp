@@ -1,12 +1,9 @@
 // Password changes that are cut short: by an I/O error at each step, by the
-// process dying at each step, and by SIGKILL at random moments. Afterwards
-// the database must open with the old or the new password and hold every
+// process dying at each step, and by killing the process at random moments.
+// Afterwards the database must open with the old or the new password and hold every
 // record exactly; a finished change must leave the bytes an uninterrupted one
 // leaves, and an undone one the bytes from before.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +19,7 @@
 #include "engine/md5.h"
 #include "engine/rekey_record.h"
 #include "testing/fault_file_system.h"
+#include "testing/helper_process.h"
 #include "testing/temp_dir.h"
 
 namespace tarnwick {
@@ -453,6 +451,16 @@ TEST_F(RekeyTest, CreatingADatabaseInPlaceOfOneWithARecordDropsTheRecord) {
 
 // SIGKILL at random moments of a re-key running in a child process, with
 // durable writes as the memo book uses them.
+// path, old password, new password, ready signal: opens, says so, changes the password.
+TARNWICK_TEST_HELPER(ChangePassword) {
+  DatabaseEngine engine;
+  OpenOptions options;
+  options.password = arguments[1];
+  if (!engine.OpenDatabase(arguments[0], options)) return 2;
+  testing::FileSignal(arguments[3]).Send();
+  return engine.SetPassword(arguments[2]) ? 0 : 4;
+}
+
 TEST_F(RekeyTest, KilledAtRandomMomentsLosesNothing) {
   SetRekeyWindowBytes(128 << 10);  // many windows, so kills meet every kind of step
   Build(700, 3000);
@@ -477,30 +485,15 @@ TEST_F(RekeyTest, KilledAtRandomMomentsLosesNothing) {
   const int kKills = 100;
   for (int kill_number = 0; kill_number < kKills; ++kill_number) {
     const int next = (current + 1) % 3;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(ready[0]);
-      DatabaseEngine engine;
-      OpenOptions options;
-      options.password = passwords[current];
-      if (!engine.OpenDatabase(main_path_, options)) _exit(2);
-      const char go = 1;
-      if (write(ready[1], &go, 1) != 1) _exit(3);
-      _exit(engine.SetPassword(passwords[next]) ? 0 : 4);
-    }
-    close(ready[1]);
-    char go = 0;
-    ASSERT_EQ(read(ready[0], &go, 1), 1) << "the child could not open the database";
-    close(ready[0]);
+    const testing::FileSignal ready(dir_.File("ready-" + std::to_string(kill_number)));
+    testing::HelperProcess child("ChangePassword", {main_path_, passwords[current], passwords[next], ready.path()});
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(ready.Wait()) << "the child could not open the database";
     std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(delay_ms(random)));
-    kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    if (WIFEXITED(status)) {
-      ASSERT_EQ(WEXITSTATUS(status), 0) << "kill " << kill_number;
+    child.Kill();
+    const int result = child.Join();
+    if (result != testing::HelperProcess::kDidNotReturn) {
+      ASSERT_EQ(result, 0) << "kill " << kill_number;
       ++finished_before_kill;
     }
     const bool record = RecordFileExists();
