@@ -1,10 +1,5 @@
 // Drives the real edbtool binary from outside, as a user would, and looks at
 // its output, its exit code and the bytes of the files it leaves.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,9 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/helper_process.h"
 #include "testing/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -39,29 +33,14 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 
 class EdbtoolTest : public ::testing::Test {
  protected:
-  // Runs edbtool under a 20-second timeout, so a hang fails the test (exit 124).
+  // Runs edbtool with a 20-second limit, so a hang fails the test (exit 124).
   Outcome Run(std::vector<std::string> arguments, const std::string& stdin_text = "") {
     const std::string out_path = dir_.File("stdout"), err_path = dir_.File("stderr"), in_path = dir_.File("stdin");
     WriteAll(in_path, stdin_text);
-    std::vector<std::string> command = {"timeout", "20", EDBTOOL_BINARY};
+    std::vector<std::string> command = {EDBTOOL_BINARY};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : command) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
     Outcome outcome;
-    if (posix_spawnp(&pid, "timeout", &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    outcome.exit_code = tarnwick::testing::RunProgram(command, in_path, out_path, err_path, 20000);
     outcome.out = ReadAll(out_path);
     outcome.err = ReadAll(err_path);
     return outcome;

@@ -3,9 +3,6 @@
 // Exit codes: 0 success; 1 a failure (the engine's code and message on
 // standard error, or a finding of check); 2 a command line that cannot work.
 // Arguments and output are UTF-8; the database holds GBK.
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -22,6 +19,7 @@
 #include "tools/edbtool/field_value.h"
 #include "tools/edbtool/json_text.h"
 #include "tools/edbtool/structure_check.h"
+#include "tools/edbtool/terminal.h"
 
 namespace tarnwick::edbtool {
 namespace {
@@ -51,16 +49,12 @@ int EngineFailure() { return EngineFailure(LastErrorCode(), LastErrorMessage());
 std::optional<std::string> PromptOnTerminal(const PasswordPromptRequest& request) {
   if (!request.retry_line.empty()) std::cerr << GbkToUtf8(request.retry_line) << "\n";
   std::cerr << GbkToUtf8(request.title) << " - " << GbkToUtf8(request.prompt) << std::flush;
-  termios saved{};
-  const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (terminal) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-  }
   std::string line;
-  const bool answered = static_cast<bool>(std::getline(std::cin, line));
-  if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  bool answered = false;
+  {
+    TerminalEchoOff echo_off;
+    answered = static_cast<bool>(std::getline(std::cin, line));
+  }
   std::cerr << "\n";
   if (!answered) return std::nullopt;
   std::string password = Utf8ToGbk(line);
@@ -333,7 +327,7 @@ int Check(const CommandLine& command) {
 
 int main(int argc, char** argv) {
   using namespace tarnwick::edbtool;
-  const ParseResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const ParseResult parsed = ParseCommandLine(StartUtf8Process(argc, argv));
   if (!parsed.command) return UsageError(parsed.error);
   const CommandLine& command = *parsed.command;
   switch (command.kind) {
