@@ -15,7 +15,9 @@ tarnwick_test(main_window_test
   ${PROJECT_SOURCE_DIR}/testing/headless_ui_driver.cpp
   LIBS tarnwick_main_window tarnwick_platform_headless)
 # The same behaviour on the Qt backend, offscreen.
-find_package(Qt6 COMPONENTS Test)
+if(TARGET tarnwick_platform_qt)
+  find_package(Qt6 COMPONENTS Test)
+endif()
 if(TARGET tarnwick_platform_qt AND Qt6Test_FOUND)
   tarnwick_test(main_window_qt_test
     ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
