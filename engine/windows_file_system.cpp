@@ -33,6 +33,9 @@ namespace tarnwick {
 
 namespace {
 
+// Not named by every toolchain's headers.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
 FileStatus StatusFromWindowsError(DWORD code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND: return error::kFileNotFound;
@@ -71,7 +74,7 @@ FileStatus StatusFromWindowsError(DWORD code) {
     case ERROR_HANDLE_DISK_FULL:
     case ERROR_DISK_FULL:
     case ERROR_FILE_TOO_LARGE:
-    case ERROR_DISK_QUOTA_EXCEEDED: return error::kDiskFull;
+    case kDiskQuotaExceeded: return error::kDiskFull;
     case ERROR_HANDLE_EOF: return error::kEndOfFile;
     default: return error::kUnknown;
   }
@@ -303,8 +306,22 @@ class WindowsFileSystem final : public FileSystem {
     return FromSystemPath(full);
   }
 
-  // Windows matches file names without regard to case by itself.
-  std::string MatchNameIgnoringCase(const std::string& path) override { return path; }
+  // Windows matches file names without regard to case by itself; the name
+  // is given back as the folder spells it, so a path reads the same as on
+  // systems that tell case apart.
+  std::string MatchNameIgnoringCase(const std::string& path) override {
+    const std::wstring system_path = ToSystemPath(path);
+    const size_t slash = system_path.find_last_of(L"\\/:");
+    const size_t name_start = slash == std::wstring::npos ? 0 : slash + 1;
+    if (name_start >= system_path.size() || system_path.find_first_of(L"*?", name_start) != std::wstring::npos) {
+      return path;
+    }
+    WIN32_FIND_DATAW found {};
+    HANDLE search = FindFirstFileW(system_path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return path;
+    FindClose(search);
+    return FromSystemPath(system_path.substr(0, name_start) + found.cFileName);
+  }
 
   uint32_t TickCount() override { return static_cast<uint32_t>(GetTickCount64()); }
 

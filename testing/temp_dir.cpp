@@ -32,6 +32,6 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::File(const std::string& name) const { return (path_ / name).string(); }
+std::string TempDir::File(const std::string& name) const { return (path_ / name).make_preferred().string(); }
 
 }  // namespace tarnwick::testing

@@ -15,7 +15,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // path() / name, as a string.
+  // path() / name, as a string with the system's own separators (a name may
+  // hold subfolders: "a/b").
   std::string File(const std::string& name) const;
 
  private:
