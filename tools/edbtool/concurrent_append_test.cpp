@@ -3,8 +3,11 @@
 // runs, and every append is there exactly once with its memo intact.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "engine/database.h"
 #include "engine/engine_test_util.h"
@@ -17,7 +20,7 @@
 namespace tarnwick::edbtool {
 namespace {
 
-constexpr int kPerProcess = 300;
+constexpr int kPerProcess = 200;
 
 // Lengths from empty to three blocks, so chains of every size interleave.
 std::string Memo(int process, int index) {
@@ -37,6 +40,9 @@ TARNWICK_TEST_HELPER(AppendFromProcess) {
     if (!engine.AppendRecord({FieldValue::DateTime(process * 100000 + i), FieldValue::Text(Memo(process, i))})) {
       return 3;
     }
+    // A waiting writer retries every 20 to 39 ms; a pause now and then lets
+    // it in, so the two really take turns.
+    if (i % 2 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
   return 0;
 }
@@ -70,11 +76,15 @@ TEST(ConcurrentAppendTest, TwoProcessesLeaveSoundFilesWithEveryAppend) {
   ASSERT_TRUE(engine.OpenDatabase(path));
   ASSERT_EQ(engine.RecordCount(), 2 * kPerProcess);
   std::map<int, int> next_index = {{1, 0}, {2, 0}};
+  int turns = 0;  // how often the writer changed from one record to the next
+  int previous_process = 0;
   engine.GoFirst();
   for (int i = 0; i < 2 * kPerProcess; ++i) {
     const int date = static_cast<int>(engine.ReadField(1).AsDateTime());
     const int process = date / 100000;
     const int index = date % 100000;
+    if (previous_process != 0 && process != previous_process) ++turns;
+    previous_process = process;
     ASSERT_TRUE(process == 1 || process == 2) << "record " << i;
     EXPECT_EQ(index, next_index[process]++) << "record " << i;
     EXPECT_EQ(engine.ReadField(2).AsText(), Memo(process, index)) << "record " << i;
@@ -82,6 +92,8 @@ TEST(ConcurrentAppendTest, TwoProcessesLeaveSoundFilesWithEveryAppend) {
   }
   EXPECT_EQ(next_index[1], kPerProcess);
   EXPECT_EQ(next_index[2], kPerProcess);
+  std::printf("%d appends, the writer changed %d times\n", 2 * kPerProcess, turns);
+  EXPECT_GT(turns, 2) << "the two processes did not take turns";
 }
 
 }  // namespace
