@@ -21,6 +21,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1 || true
 fi
 wineserver -w
+# The window-system and dialog tests need real windows: without a display of
+# the caller's, a private Xvfb (the display number it picks itself).
+if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  [ -s "$display_file" ] && export DISPLAY=":$(head -n 1 "$display_file")"
+fi
 status=0
 ctest --test-dir "$build_dir" --output-on-failure -j 2 --timeout 1200 || status=$?
 wineserver -k || true
