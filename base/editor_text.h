@@ -36,7 +36,20 @@ int EditorToGbkPosition(std::u16string_view text, int position);
 // a character (or a line break) moves to the character's start.
 int GbkToEditorPosition(std::u16string_view text, int gbk_position);
 
-// A maximum length in bytes (0: none) cuts an insertion to what still fits:
+// A maximum length in bytes (0: none) limits what the user puts in, typed,
+// pasted or committed by an input method; it never cuts a text the program
+// sets, nor the text already there when the maximum is set (Windows edit
+// controls keep both whole). Over the maximum the user can still delete, and
+// can insert again once the text is below it.
+//
+// Each backend applies the rule itself, counting GBK bytes: headless cuts
+// each typed character and paste with FittingInsertion; Qt, which sees the
+// text only after an edit, takes the edit back to LimitEdit's result; Win32,
+// whose wide controls would count UTF-16 units under EM_LIMITTEXT and
+// EM_EXLIMITTEXT, sets no native limit and cuts WM_CHAR, WM_PASTE and input
+// method results the same way (or LimitEdit on EN_CHANGE).
+//
+// An insertion is cut to what still fits:
 // the longest head of `insertion` made of whole characters that keeps the text
 // within max_length once the selection is replaced. `kept_length` is the text's
 // length without the selection. The rest of the insertion is dropped, as a

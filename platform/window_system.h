@@ -196,7 +196,8 @@ class NativeEdit : public NativeControl {
   virtual void SetBorder(ControlBorder border) = 0;
   // Characters are shown as '*' (text is still returned as typed).
   virtual void SetMasked(bool masked) = 0;
-  // Maximum length in bytes; 0 for none.
+  // Maximum length in bytes of what the user types or pastes; 0 for none.
+  // Text set by the program is kept whole (see base/editor_text.h).
   virtual void SetMaxLength(int bytes) = 0;
   // The user cannot change the text (the program still can).
   virtual void SetReadOnly(bool read_only) = 0;
@@ -222,7 +223,9 @@ class NativeRichEdit : public NativeControl {
   virtual void SetWordWrap(bool word_wrap) = 0;
   // The selection is hidden while the control has no focus.
   virtual void SetHideSelection(bool hide) = 0;
-  // Maximum length in bytes; 0 for none.
+  // Maximum length in bytes of what the user types or pastes (Paste
+  // included); 0 for none. Text set by the program is kept whole (see
+  // base/editor_text.h).
   virtual void SetMaxLength(int bytes) = 0;
   // Selects from start for length bytes, both clamped to the text; length -1
   // selects to the end. A zero length places the caret at start.

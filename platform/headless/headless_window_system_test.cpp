@@ -32,6 +32,7 @@ class Recorder : public WindowListener {
   void OnFocusChanged(bool has_focus) override { trace_ += name_ + (has_focus ? ":focus " : ":blur "); }
   void OnClicked() override { trace_ += name_ + ":clicked "; }
   void OnSelectionChanged() override { trace_ += name_ + ":selchange "; }
+  void OnTextChanged() override { trace_ += name_ + ":changed "; }
   void OnActivationChanged(bool active) override { trace_ += name_ + (active ? ":active " : ":inactive "); }
   bool OnCloseRequested() override {
     trace_ += name_ + ":close ";
@@ -274,6 +275,51 @@ TEST_F(HeadlessWindowSystemTest, RichEditSelectionAndClipboardCountBytes) {
   edit->SetText("");
   edit->SetSelection(0, -1);
   EXPECT_EQ(edit->SelectionLength(), 0);
+}
+
+// A maximum length limits what the user puts in, typed or pasted, in whole
+// characters; a text the program sets is kept whole.
+TEST_F(HeadlessWindowSystemTest, MaximumLengthCutsTheUsersInsertionsOnly) {
+  window_->Show();
+  Recorder line_listener("line", trace_);
+  auto line = windows_.CreateEdit(*window_, {0, 0, 100, 20}, line_listener);
+  line->SetMaxLength(5);
+  line->SetText("abcdef");
+  EXPECT_EQ(line->Text(), "abcdef");
+  line->SetFocus();
+  trace_.clear();
+  windows_.TypeText("x");
+  EXPECT_EQ(line->Text(), "abcdef");
+  EXPECT_EQ(trace_, "") << "nothing went in, so nothing changed";
+  line->SetText("ab");
+  windows_.TypeText(Gbk("中文字"));  // room for one double-byte character and one byte
+  EXPECT_EQ(line->Text(), "ab" + Gbk("中"));
+  EXPECT_EQ(trace_, "line:changed ");
+  windows_.TypeText("z");
+  EXPECT_EQ(line->Text(), "ab" + Gbk("中") + "z");
+
+  Recorder rich_listener("rich", trace_);
+  auto rich = windows_.CreateRichEdit(*window_, {0, 30, 100, 100}, rich_listener);
+  rich->SetMaxLength(6);
+  rich->SetText("abcdefgh");
+  EXPECT_EQ(rich->Text(), "abcdefgh");
+  // Over the maximum, the user can still delete; a paste over a selection
+  // goes in only as far as the room the deletion made.
+  rich->SetSelection(1, 4);
+  platform_.shell().SetClipboardText(Gbk("你好"));
+  rich->Paste();
+  EXPECT_EQ(rich->Text(), "a" + Gbk("你") + "fgh");
+  EXPECT_EQ(rich->SelectionStart(), 3);
+  rich->SetSelection(1, 2);
+  platform_.shell().SetClipboardText("1\r\n2");
+  rich->Paste();  // two bytes of room: the line break would be split, so only "1"
+  EXPECT_EQ(rich->Text(), "a1fgh");
+  rich->SetFocus();
+  rich->SetSelection(5, 0);
+  windows_.TypeText(Gbk("好"));  // one byte of room: not half a character
+  EXPECT_EQ(rich->Text(), "a1fgh");
+  windows_.TypeText("!");
+  EXPECT_EQ(rich->Text(), "a1fgh!");
 }
 
 TEST_F(HeadlessWindowSystemTest, KeysTabAndMnemonics) {

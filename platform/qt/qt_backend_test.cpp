@@ -330,6 +330,16 @@ TEST_F(QtBackendTest, RichEditCountsGbkBytesAndCrLfLineBreaks) {
   EXPECT_EQ(edit->Text(), Gbk("ab中文\r\n"));
   EXPECT_EQ(edit->SelectionStart(), 6);
   EXPECT_TRUE(edit->IsModified());
+  // A text the program sets is kept whole; pasting over a selection then
+  // goes in only as far as the room the deletion made.
+  edit->SetText("abcdefghij");
+  EXPECT_EQ(edit->Text(), "abcdefghij");
+  edit->SetSelection(10, 0);
+  edit->Paste();
+  EXPECT_EQ(edit->Text(), "abcdefghij");
+  edit->SetSelection(0, 4);
+  edit->Paste();
+  EXPECT_EQ(edit->Text(), Gbk("中") + "efghij");
 }
 
 TEST_F(QtBackendTest, ButtonsClickOnlyWhenEnabledAndLeaveMnemonicsToTheProgram) {
@@ -391,6 +401,11 @@ TEST_F(QtBackendTest, EditsMaskAndLimitByBytes) {
   EXPECT_EQ(edit->Text(), Gbk("ab中"));
   QTest::keyClicks(line, QStringLiteral("c"));
   EXPECT_EQ(edit->Text(), Gbk("ab中")) << "a fifth byte is refused";
+  edit->SetText("abcdef");
+  EXPECT_EQ(edit->Text(), "abcdef") << "the program's text is kept whole";
+  line->end(false);
+  QTest::keyClicks(line, QStringLiteral("x"));
+  EXPECT_EQ(edit->Text(), "abcdef");
 }
 
 TEST_F(QtBackendTest, MessageAndInputBoxesShowWhatWasAskedAndAnswerTheButton) {
