@@ -20,8 +20,20 @@ class EventLoop {
 
   virtual ~EventLoop() = default;
 
-  // Queues task to run after the current handler has returned, in posting
-  // order, after input already queued (as a posted window message).
+  // Queues task to run from the loop once the current handler has returned.
+  // Promised, on every backend:
+  // - tasks run in posting order, one at a time, never inside the handler
+  //   that posted them (nor inside Post);
+  // - a task posted before ProcessPendingEvents is called has run when it
+  //   returns, and Run runs every task before it waits for new input.
+  // Not promised: where a task falls among input events already waiting.
+  // Windows delivers a posted message before queued input (and before paints
+  // and timer ticks); Qt may first deliver input it has already read. A
+  // handler must read the state it needs when it runs rather than count on
+  // later input having, or not having, been handled. The headless loop keeps
+  // the Windows order. Nor is it promised whether a modal loop (message box,
+  // dialog, popup menu) opened by a handler runs tasks posted before it:
+  // Windows and Qt do, the headless dialogs answer without running a loop.
   virtual void Post(std::function<void()> task) = 0;
 
   // Starts a timer that calls callback every interval_ms milliseconds

@@ -37,13 +37,17 @@ bool HeadlessEventLoop::RunDueTimers() {
   return !due.empty();
 }
 
+void HeadlessEventLoop::RunPostedTasks() {
+  while (!tasks_.empty()) {
+    std::function<void()> task = std::move(tasks_.front());
+    tasks_.pop_front();
+    task();
+  }
+}
+
 void HeadlessEventLoop::DrainTasksAndPaints() {
   for (;;) {
-    while (!tasks_.empty()) {
-      std::function<void()> task = std::move(tasks_.front());
-      tasks_.pop_front();
-      task();
-    }
+    RunPostedTasks();
     bool painted = paint_hook_ && paint_hook_();
     if (!painted && tasks_.empty()) return;
   }

@@ -19,6 +19,9 @@ class HeadlessEventLoop : public EventLoop {
  public:
   HeadlessEventLoop();
 
+  // Posted tasks keep the Windows order: a task posted by an input handler
+  // runs before the next input the test delivers, even within one simulated
+  // action (the characters of HeadlessWindowSystem::TypeText).
   void Post(std::function<void()> task) override;
   TimerId StartTimer(int interval_ms, std::function<void()> callback) override;
   void StopTimer(TimerId id) override;
@@ -39,6 +42,11 @@ class HeadlessEventLoop : public EventLoop {
   Point CursorPosition() const override;
 
   static constexpr int kNotQuit = -1;
+
+  // Runs posted tasks (including those they post) and nothing else: what the
+  // Windows queue hands out before the next queued input, paints and timer
+  // ticks waiting until no input is left.
+  void RunPostedTasks();
 
   // Test controls.
   void SetLocalNow(DateTime now);

@@ -710,6 +710,9 @@ void HeadlessWindowSystem::PressKey(int key_code, int key_state) {
 
 void HeadlessWindowSystem::TypeText(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
+    // The characters are queued input: what the previous one posted runs
+    // before the next arrives, as on Windows; paints and timers wait.
+    if (i > 0) loop_.RunPostedTasks();
     std::size_t length = GbkCharLength(text, i);
     std::string_view character = text.substr(i, length);
     i += length;

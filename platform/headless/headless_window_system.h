@@ -404,7 +404,8 @@ class HeadlessWindowSystem : public WindowSystem {
   void KeyDown(int key_code, int key_state = 0);
   void KeyUp(int key_code, int key_state = 0);
   void PressKey(int key_code, int key_state = 0);
-  // Types each character of GBK text into the focused control.
+  // Types each character of GBK text into the focused control; tasks posted
+  // while handling one character run before the next is delivered.
   void TypeText(std::string_view text);
   // The user clicks the window's title bar (activates it).
   void ActivateByUser(HeadlessWindow& window);

@@ -322,6 +322,38 @@ TEST_F(HeadlessWindowSystemTest, MaximumLengthCutsTheUsersInsertionsOnly) {
   EXPECT_EQ(rich->Text(), "a1fgh!");
 }
 
+// Posted tasks keep the Windows order: what a handler posts runs before the
+// next input, also between the characters of one TypeText; paints and timer
+// ticks wait until the input is done.
+TEST_F(HeadlessWindowSystemTest, TasksPostedByInputRunBeforeTheNextInput) {
+  struct Typist : ControlListener {
+    Typist(EventLoop& loop, std::string& trace) : loop(loop), trace(trace) {}
+    bool OnCharacter(std::uint32_t code) override {
+      char typed = static_cast<char>(code);
+      trace += typed;
+      loop.Post([this, typed] { trace += static_cast<char>(typed - 'a' + 'A'); });
+      return true;
+    }
+    EventLoop& loop;
+    std::string& trace;
+  } typist(platform_.loop(), trace_);
+  Recorder painter("surface", trace_);
+  painter.record_paint = true;
+  window_->Show();
+  auto edit = windows_.CreateEdit(*window_, {0, 0, 100, 20}, typist);
+  auto surface = windows_.CreateSurface(*window_, {0, 30, 10, 10}, painter);
+  platform_.loop().ProcessPendingEvents();
+  int ticks = 0;
+  platform_.loop().StartTimer(10, [&] { trace_ += std::to_string(++ticks); });
+  platform_.loop().Sleep(10);
+  edit->SetFocus();
+  surface->InvalidateAll();
+  trace_.clear();
+  windows_.TypeText("abc");
+  EXPECT_EQ(trace_, "aAbBcCsurface:paint(0,0,10,10) 1");
+  EXPECT_EQ(edit->Text(), "abc");
+}
+
 TEST_F(HeadlessWindowSystemTest, KeysTabAndMnemonics) {
   window_->Show();
   Recorder a_listener("a", trace_), b_listener("b", trace_), c_listener("c", trace_);
