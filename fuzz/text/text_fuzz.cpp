@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -107,6 +108,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (utf16.find(u'\u2029') == std::u16string::npos) Check(FromEditorText(ToEditorText(encoded, u'\r')) == NormalizeLineBreaks(encoded));
   const std::size_t split = size == 0 ? 0 : knob % (size + 1);
   CheckLengthLimits(bytes.substr(0, split), bytes.substr(split), (knob & 3) == 0 ? 0 : knob / 4);
+
+  // A date-time as a record stores it (any eight bytes, NaN and infinities
+  // included) shows as a real date and time of day.
+  if (size >= sizeof(double)) {
+    double stored;
+    std::memcpy(&stored, data, sizeof stored);
+    const CivilDateTime shown = DecodeDateTime(ClampDateTime(stored));
+    Check(IsValidDate(shown.year, shown.month, shown.day));
+    Check(shown.hour >= 0 && shown.hour < 24 && shown.minute >= 0 && shown.minute < 60 && shown.second >= 0 &&
+          shown.second < 60);
+    Check(!DateText(stored).empty());
+    Check(DayOfWeek(stored) >= 0 && DayOfWeek(stored) < 7);
+  }
 
   // Whatever TextToDate accepts is a real date that writes back to a text
   // it reads as the same value.
