@@ -39,7 +39,7 @@ class DatabaseTest : public ::testing::Test {
   DatabaseEngine engine_;
 };
 
-TEST_F(DatabaseTest, CreatingTheMemoSchemaWritesTheDocumentedBytes) {
+TEST_F(DatabaseTest, CreatingTheMemoSchemaWritesTheFormatsBytes) {
   CreateMemoBook();
   Bytes main = ReadBytes(main_path_);
   ASSERT_EQ(main.size(), 260u);

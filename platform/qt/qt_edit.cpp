@@ -33,7 +33,7 @@ class QtEdit : public QtControl<NativeEdit, QLineEdit> {
   void SetBorder(ControlBorder border) override { widget_->setFrame(border != ControlBorder::kNone); }
   void SetMasked(bool masked) override {
     widget_->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
-    // An asterisk per character, as the original shows it.
+    // An asterisk per character, as a Windows password edit shows it.
     widget_->setStyleSheet(masked ? QStringLiteral("QLineEdit { lineedit-password-character: 42; }") : QString());
   }
   void SetMaxLength(int bytes) override { max_bytes_ = std::max(0, bytes); }

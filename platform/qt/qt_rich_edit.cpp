@@ -39,7 +39,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   std::string Text() const override { return FromQtLines(widget_->toPlainText()); }
   void SetReadOnly(bool read_only) override {
     widget_->setReadOnly(read_only);
-    // Read-only still lets the user select and copy, as the original does.
+    // Read-only still lets the user select and copy, as a Windows rich edit does.
     widget_->setTextInteractionFlags(read_only ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard
                                                : Qt::TextEditorInteraction);
   }
