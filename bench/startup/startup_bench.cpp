@@ -23,6 +23,7 @@
 #include "app/e2e/x_session.h"
 #include "base/text.h"
 #include "bench/memo_store_workload.h"
+#include "bench/startup/start_figures.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -32,18 +33,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kStarts = 5;
 
-struct Start {
-  double seconds = 0;
-  double cpu_seconds = 0;  // the whole life of the process, to its exit
-  long peak_kib = 0;
-};
-
-struct Figures {
-  double median_seconds = 0;
-  double median_cpu_seconds = 0;
-  long median_peak_kib = 0;
-  bool ok = false;
-};
+using tarnwick::bench::Figures;
+using tarnwick::bench::Start;
 
 // The memo book's store of the common workload, written once.
 const std::filesystem::path& PreparedStore() {
@@ -107,35 +98,14 @@ void Measure() {
     ref_starts.push_back(ref);
     memo_starts.push_back(memo);
   }
-  auto median = [](std::vector<Start> starts, Figures& figures) {
-    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
-    figures.median_seconds = starts[starts.size() / 2].seconds;
-    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.cpu_seconds < b.cpu_seconds; });
-    figures.median_cpu_seconds = starts[starts.size() / 2].cpu_seconds;
-    std::sort(starts.begin(), starts.end(), [](auto& a, auto& b) { return a.peak_kib < b.peak_kib; });
-    figures.median_peak_kib = starts[starts.size() / 2].peak_kib;
-    figures.ok = true;
-  };
-  median(ref_starts, reference);
-  median(memo_starts, memo_book);
+  reference = tarnwick::bench::MedianOf(ref_starts);
+  memo_book = tarnwick::bench::MedianOf(memo_starts);
 }
 
 void Report(benchmark::State& state, const Figures& figures) {
   Measure();
-  for (auto _ : state) {
-    if (!figures.ok) {
-      state.SkipWithError("no X display, or a program did not paint its window");
-      break;
-    }
-    state.SetIterationTime(figures.median_seconds);
-  }
-  state.counters["peak_rss_MiB"] = figures.median_peak_kib / 1024.0;
-  state.counters["cpu_ms"] = figures.median_cpu_seconds * 1000;
-  if (&figures == &memo_book && reference.ok) {
-    state.counters["time_ratio"] = memo_book.median_seconds / reference.median_seconds;
-    state.counters["memory_ratio"] = double(memo_book.median_peak_kib) / double(reference.median_peak_kib);
-    state.counters["cpu_ratio"] = memo_book.median_cpu_seconds / reference.median_cpu_seconds;
-  }
+  tarnwick::bench::ReportFigures(state, figures, &figures == &memo_book ? &reference : nullptr,
+                "no X display, or a program did not paint its window");
 }
 
 void BM_MinimalQtWindowFirstPaint(benchmark::State& state) { Report(state, reference); }
