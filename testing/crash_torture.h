@@ -47,11 +47,11 @@ struct TortureOptions {
   std::string folder;  // GBK, absolute; the store is created here when missing
   int kills = 50;
   uint64_t seed = 1;
-  // Kill delays run from 1 microsecond to this: half of them spread evenly
-  // on a log scale, half evenly.
+  // Kill delays, counted from the writer's first flow announcement, run from
+  // 1 microsecond to this: half of them spread evenly on a log scale, half evenly.
   double longest_delay_ms = 40;
   // One kill in this many is timed from the writer's start rather than from
-  // the end of its start-up, so some land in the start-up's open.
+  // its first flow, so some land in the start-up's open.
   int start_up_kill_every = 10;
   // Details of every loss, damage or writer failure go here when set.
   std::ostream* log = nullptr;
