@@ -1,5 +1,6 @@
 #include "engine/cipher_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -42,7 +43,12 @@ class CipherKey {
     WipeMemory(&master_, sizeof master_);
     WipeMemory(&word_stream_, sizeof word_stream_);
     WipeMemory(check_text_.data(), check_text_.size());
-    if (!slots_.empty()) WipeMemory(slots_.data(), slots_.size() * sizeof(Slot));
+    if (slots_) {
+      for (size_t i = 0; i < kCachedBlocks; ++i) {
+        if (slots_[i].block != UINT64_MAX) WipeMemory(slots_[i].bytes, kCipherBlockSize);
+      }
+    }
+    WipeWords();
   }
 
   bool SameAs(const CipherKey& other) const { return check_text_ == other.check_text_ && master_ == other.master_; }
@@ -51,7 +57,7 @@ class CipherKey {
 
   // The keystream of cipher block k, all 4096 bytes.
   const uint8_t* BlockKeystream(uint64_t block) {
-    if (slots_.empty()) slots_.resize(kCachedBlocks);
+    if (!slots_) slots_.reset(new Slot[kCachedBlocks]);
     Slot& slot = slots_[block % kCachedBlocks];
     if (slot.block != block) {
       Rc4 stream = BlockStream(block);
@@ -62,7 +68,7 @@ class CipherKey {
   }
 
   void XorWholeBlock(uint64_t block, uint8_t* data) {
-    if (!slots_.empty()) {
+    if (slots_) {
       const Slot& slot = slots_[block % kCachedBlocks];
       if (slot.block == block) {
         XorBytes(data, slot.bytes, kCipherBlockSize);
@@ -96,6 +102,7 @@ class CipherKey {
   // W(k): bytes 4k..4k+3 of the master keystream, little-endian.
   uint32_t Word(uint64_t block) {
     while (words_.size() <= block) {
+      if (words_.size() == words_.capacity()) GrowWords();
       uint8_t bytes[4];
       word_stream_.Keystream(bytes, 4);
       words_.push_back(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -104,11 +111,25 @@ class CipherKey {
     return words_[block];
   }
 
+  // The words decipher as well as the password: a larger buffer is filled by
+  // hand so that no copy is left behind unwiped by a reallocation.
+  void GrowWords() {
+    std::vector<uint32_t> larger;
+    larger.reserve(std::max<size_t>(64, words_.capacity() * 2));
+    larger.assign(words_.begin(), words_.end());
+    WipeWords();
+    words_.swap(larger);
+  }
+  void WipeWords() {
+    if (!words_.empty()) WipeMemory(words_.data(), words_.size() * sizeof(uint32_t));
+  }
+
   std::string check_text_;
   Rc4 master_;
   Rc4 word_stream_;  // continues after the words computed so far
   std::vector<uint32_t> words_;
-  std::vector<Slot> slots_;
+  // Made on first use, its bytes left unset (and unwiped) until a block fills them.
+  std::unique_ptr<Slot[]> slots_;
 };
 
 std::shared_ptr<CipherKey> MakeCipherKey(std::string_view password) {
