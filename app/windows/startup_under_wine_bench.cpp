@@ -8,76 +8,32 @@
 // running, as the system a Windows program starts on is already up.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/e2e/x_session.h"
-#include "base/text.h"
-#include "bench/memo_store_workload.h"
-#include "bench/startup/start_figures.h"
-#include "testing/temp_dir.h"
+#include "bench/startup/timed_start.h"
 
 namespace {
 
 using tarnwick::e2e::Child;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kStarts = 5;
 
 using tarnwick::bench::Figures;
 using tarnwick::bench::Start;
 
-const std::filesystem::path& PreparedStore() {
-  static tarnwick::testing::TempDir folder;
-  static const bool written = tarnwick::bench::FillMemoStore(tarnwick::Utf8ToGbk(folder.path().string()),
-                                                             tarnwick::bench::RecordTotal());
-  if (!written) std::fprintf(stderr, "startup_under_wine_bench: the store could not be written\n");
-  return folder.path();
-}
-
 std::vector<std::string> WineEnvironment(const std::string& display) {
   return {"DISPLAY=" + display, "WINEPREFIX=" TARNWICK_WINE_PREFIX, "WINEDEBUG=-all",
           "WINEDLLOVERRIDES=mscoree,mshtml=", "TARNWICK_EXIT_AFTER_FIRST_PAINT=1"};
 }
 
+// One start of the program or of the reference under Wine on the X display.
 bool StartOnce(const std::string& display, const std::filesystem::path& program, Start& start,
                const std::filesystem::path* store = nullptr) {
-  tarnwick::testing::TempDir folder;
-  if (store) {
-    for (const char* name : {"memo.edb", "memo.EDT"}) std::filesystem::copy_file(*store / name, folder.path() / name);
-  }
-  std::filesystem::path copy = folder.path() / program.filename();
-  std::error_code linked;
-  std::filesystem::create_hard_link(program, copy, linked);
-  if (linked) std::filesystem::copy_file(program, copy);
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return false;
-  auto began = Clock::now();
-  Child child = Child::Start({"wine", copy.string()}, folder.path(), WineEnvironment(display), out[1]);
-  close(out[1]);
-  std::string said;
-  while (said.find("painted") == std::string::npos) {
-    pollfd fd{out[0], POLLIN, 0};
-    if (poll(&fd, 1, 60000) <= 0) break;
-    char buffer[64];
-    ssize_t got = read(out[0], buffer, sizeof buffer);
-    if (got <= 0) break;
-    said.append(buffer, static_cast<size_t>(got));
-  }
-  start.seconds = std::chrono::duration<double>(Clock::now() - began).count();
-  close(out[0]);
-  auto code = child.Wait(std::chrono::seconds(20));
-  start.peak_kib = child.peak_resident_kib();
-  start.cpu_seconds = child.cpu_seconds();
-  return said.find("painted") != std::string::npos && code == 0;
+  return tarnwick::bench::StartOnce({"wine"}, program, WineEnvironment(display), start, store);
 }
 
 Figures reference, memo_book;
@@ -95,12 +51,12 @@ void Measure() {
   // One start of each first, so neither pays for the other's first loading.
   Start warm;
   StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, warm);
-  StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, warm, &PreparedStore());
+  StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, warm, &tarnwick::bench::PreparedStore());
   std::vector<Start> ref_starts, memo_starts;
   for (int i = 0; i < kStarts; ++i) {
     Start ref, memo;
     if (!StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, ref)) return;
-    if (!StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, memo, &PreparedStore())) return;
+    if (!StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, memo, &tarnwick::bench::PreparedStore())) return;
     ref_starts.push_back(ref);
     memo_starts.push_back(memo);
   }
