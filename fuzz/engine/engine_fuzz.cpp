@@ -17,7 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "engine/database.h"
 #include "engine/md5.h"
 #include "engine/rekey_record.h"
+#include "fuzz/shared/check.h"
 #include "fuzz/shared/memory_file_system.h"
 #include "tools/edbtool/engine_files.h"
 #include "tools/edbtool/structure_check.h"
@@ -36,15 +36,6 @@ using tarnwick::FieldValue;
 
 constexpr char kMainPath[] = "/fuzz/fuzz.edb";
 constexpr char kMemoPath[] = "/fuzz/fuzz.EDT";
-
-// Stops the run naming the broken promise.
-#define CHECK(condition)                                              \
-  do {                                                                \
-    if (!(condition)) {                                               \
-      std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                   \
-    }                                                                 \
-  } while (false)
 
 bool IsLong(int type) {
   return type == static_cast<int>(FieldType::kMemo) || type == static_cast<int>(FieldType::kByteString);
@@ -61,9 +52,9 @@ void CheckStructure(tarnwick::fuzzing::MemoryFileSystem& files, const std::strin
   if (!password.empty()) options.expected_check_text = tarnwick::CheckText(password);
   options.max_findings = 8;
   const CheckReport report = CheckDatabase(*main, memo.get(), options);
-  CHECK(report.findings.size() <= options.max_findings);
-  CHECK(report.findings.size() <= report.finding_count);
-  CHECK(report.used_blocks + report.free_blocks <= report.memo_blocks || report.memo_blocks == 0);
+  FUZZ_CHECK(report.findings.size() <= options.max_findings);
+  FUZZ_CHECK(report.findings.size() <= report.finding_count);
+  FUZZ_CHECK(report.used_blocks + report.free_blocks <= report.memo_blocks || report.memo_blocks == 0);
 }
 
 }  // namespace
@@ -104,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (asks) {
     open_options.password = "?";
     engine.SetPasswordPromptHook([&](const PasswordPromptRequest& request) -> std::optional<std::string> {
-      CHECK(request.wrong_answers == prompts);
-      CHECK(++prompts <= 3);
+      FUZZ_CHECK(request.wrong_answers == prompts);
+      FUZZ_CHECK(++prompts <= 3);
       if (wrong_answers > 0) {
         --wrong_answers;
         return std::string("wrong");
@@ -141,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int number = static_cast<int>(f);
     FieldValue value = (f % 2) ? FieldValue::Text(std::string(700, 'x')) : FieldValue::Integer(static_cast<int64_t>(f));
     if (engine.WriteField(number, value) && IsLong(fields[f - 1].type) && value.kind() == FieldValue::Kind::kText) {
-      CHECK(engine.ReadField(number).AsText() == value.AsText());
+      FUZZ_CHECK(engine.ReadField(number).AsText() == value.AsText());
     }
     values.push_back(FieldValue::Text(std::string(f * 37 % 1100, 'y')));
   }
@@ -151,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine.GoFirst();
     if (appended > 0 && engine.Skip(appended - 1)) {
       for (size_t f = 1; f <= fields.size(); ++f) {
-        if (IsLong(fields[f - 1].type)) CHECK(engine.ReadField(static_cast<int>(f)).AsText() == values[f - 1].AsText());
+        if (IsLong(fields[f - 1].type)) FUZZ_CHECK(engine.ReadField(static_cast<int>(f)).AsText() == values[f - 1].AsText());
       }
     }
   }

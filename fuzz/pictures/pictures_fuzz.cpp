@@ -2,17 +2,17 @@
 // input, and a decoded picture always has the pixels its size promises.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 
+#include "fuzz/shared/check.h"
 #include "platform/image.h"
 
 namespace {
 
 void Check(const std::optional<tarnwick::Image>& image) {
   if (!image) return;
-  if (image->pixels().size() != static_cast<std::size_t>(image->width()) * image->height()) std::abort();
+  FUZZ_CHECK(image->pixels().size() == static_cast<std::size_t>(image->width()) * image->height());
   tarnwick::Image grey = tarnwick::DisabledImage(*image);
   tarnwick::Image keyed = tarnwick::WithTransparentColor(grey, tarnwick::TopLeftColor(*image));
   (void)tarnwick::ScaledImage(keyed, {7, 5});

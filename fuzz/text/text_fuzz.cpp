@@ -5,7 +5,6 @@
 // editor positions stay inside their texts, and length limits hold.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -13,12 +12,9 @@
 #include "base/datetime.h"
 #include "base/editor_text.h"
 #include "base/text.h"
+#include "fuzz/shared/check.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool WellFormedUtf16(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -35,12 +31,12 @@ bool WellFormedUtf16(std::u16string_view text) {
 
 void CheckEditorMappings(std::string_view gbk, std::uint8_t knob) {
   const std::string normalized = tarnwick::NormalizeLineBreaks(gbk);
-  Check(tarnwick::NormalizeLineBreaks(normalized) == normalized);
+  FUZZ_CHECK(tarnwick::NormalizeLineBreaks(normalized) == normalized);
   const int length = static_cast<int>(gbk.size());
   for (int position : {-1, 0, knob % (length + 1), length / 2, length, length + 3}) {
     const int snapped = tarnwick::SnapToCharacter(gbk, position);
-    Check(snapped >= 0 && snapped <= length);
-    if (position >= 0 && position <= length) Check(snapped <= position);
+    FUZZ_CHECK(snapped >= 0 && snapped <= length);
+    if (position >= 0 && position <= length) FUZZ_CHECK(snapped <= position);
   }
 
   const std::u16string editor = tarnwick::ToEditorText(gbk, (knob & 1) ? u'\r' : u'\n');
@@ -48,26 +44,26 @@ void CheckEditorMappings(std::string_view gbk, std::uint8_t knob) {
   const std::string read_back = tarnwick::FromEditorText(editor);
   for (int position : {-2, 0, knob % (units + 1), units, units + 5}) {
     const int byte_position = tarnwick::EditorToGbkPosition(editor, position);
-    Check(byte_position >= 0 && byte_position <= static_cast<int>(read_back.size()));
+    FUZZ_CHECK(byte_position >= 0 && byte_position <= static_cast<int>(read_back.size()));
     const int back = tarnwick::GbkToEditorPosition(editor, byte_position);
-    Check(back >= 0 && back <= units);
+    FUZZ_CHECK(back >= 0 && back <= units);
   }
 }
 
 void CheckLengthLimits(std::string_view before, std::string_view after, int max_length) {
   const tarnwick::LimitedEdit edit = tarnwick::LimitEdit(before, after, max_length);
-  Check(edit.caret >= 0 && edit.caret <= static_cast<int>(edit.text.size()));
+  FUZZ_CHECK(edit.caret >= 0 && edit.caret <= static_cast<int>(edit.text.size()));
   if (max_length == 0) {
-    Check(edit.text == after);
+    FUZZ_CHECK(edit.text == after);
     return;
   }
   // The edit may keep what was already there, but never adds beyond the limit.
-  Check(edit.text.size() <= std::max<std::size_t>(max_length, before.size()));
+  FUZZ_CHECK(edit.text.size() <= std::max<std::size_t>(max_length, before.size()));
   const int kept = static_cast<int>(before.size() / 2);
   const std::string_view fitting = tarnwick::FittingInsertion(after, kept, max_length);
-  Check(after.substr(0, fitting.size()) == fitting);
-  if (kept >= max_length) Check(fitting.empty());
-  else Check(kept + static_cast<int>(fitting.size()) <= max_length || fitting.size() == after.size());
+  FUZZ_CHECK(after.substr(0, fitting.size()) == fitting);
+  if (kept >= max_length) FUZZ_CHECK(fitting.empty());
+  else FUZZ_CHECK(kept + static_cast<int>(fitting.size()) <= max_length || fitting.size() == after.size());
 }
 
 }  // namespace
@@ -81,31 +77,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string utf16 = GbkToUtf16(bytes);
   const std::string utf8 = GbkToUtf8(bytes);
   const std::string encoded = Utf16ToGbk(utf16);
-  Check(Utf8ToGbk(utf8) == encoded);
-  Check(GbkToUtf16(encoded) == utf16);
-  Check(GbkToUtf8(encoded) == utf8);
+  FUZZ_CHECK(Utf8ToGbk(utf8) == encoded);
+  FUZZ_CHECK(GbkToUtf16(encoded) == utf16);
+  FUZZ_CHECK(GbkToUtf8(encoded) == utf8);
 
   std::size_t characters = 0;
   for (std::size_t pos = 0; pos < bytes.size(); pos += GbkCharLength(bytes, pos)) ++characters;
-  Check(characters <= utf16.size());
+  FUZZ_CHECK(characters <= utf16.size());
 
   // As UTF-8 and as UTF-16 input.
   const std::string from_utf8 = Utf8ToGbk(bytes);
-  Check(Utf8ToGbk(GbkToUtf8(from_utf8)) == from_utf8);
+  FUZZ_CHECK(Utf8ToGbk(GbkToUtf8(from_utf8)) == from_utf8);
   const std::u16string units(reinterpret_cast<const char16_t*>(data), size / 2);
   const std::string from_utf16 = Utf16ToGbk(units);
-  Check(Utf16ToGbk(GbkToUtf16(from_utf16)) == from_utf16);
+  FUZZ_CHECK(Utf16ToGbk(GbkToUtf16(from_utf16)) == from_utf16);
   // Nothing typed is lost: every well-formed text, whatever GBK lacks, comes
   // back unit for unit (through the GB18030 four-byte codes).
-  if (WellFormedUtf16(units)) Check(GbkToUtf16(from_utf16) == units);
+  if (WellFormedUtf16(units)) FUZZ_CHECK(GbkToUtf16(from_utf16) == units);
 
-  Check(GbkEqualsIgnoringCase(bytes, GbkToUpperAscii(bytes)));
+  FUZZ_CHECK(GbkEqualsIgnoringCase(bytes, GbkToUpperAscii(bytes)));
 
   const std::uint8_t knob = size > 0 ? data[0] : 0;
   CheckEditorMappings(bytes, knob);
   // The editor trip keeps valid GBK text except for its line breaks (a
   // paragraph separator is one too).
-  if (utf16.find(u'\u2029') == std::u16string::npos) Check(FromEditorText(ToEditorText(encoded, u'\r')) == NormalizeLineBreaks(encoded));
+  if (utf16.find(u'\u2029') == std::u16string::npos) FUZZ_CHECK(FromEditorText(ToEditorText(encoded, u'\r')) == NormalizeLineBreaks(encoded));
   const std::size_t split = size == 0 ? 0 : knob % (size + 1);
   CheckLengthLimits(bytes.substr(0, split), bytes.substr(split), (knob & 3) == 0 ? 0 : knob / 4);
 
@@ -115,11 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double stored;
     std::memcpy(&stored, data, sizeof stored);
     const CivilDateTime shown = DecodeDateTime(ClampDateTime(stored));
-    Check(IsValidDate(shown.year, shown.month, shown.day));
-    Check(shown.hour >= 0 && shown.hour < 24 && shown.minute >= 0 && shown.minute < 60 && shown.second >= 0 &&
+    FUZZ_CHECK(IsValidDate(shown.year, shown.month, shown.day));
+    FUZZ_CHECK(shown.hour >= 0 && shown.hour < 24 && shown.minute >= 0 && shown.minute < 60 && shown.second >= 0 &&
           shown.second < 60);
-    Check(!DateText(stored).empty());
-    Check(DayOfWeek(stored) >= 0 && DayOfWeek(stored) < 7);
+    FUZZ_CHECK(!DateText(stored).empty());
+    FUZZ_CHECK(DayOfWeek(stored) >= 0 && DayOfWeek(stored) < 7);
   }
 
   // Whatever TextToDate accepts is a real date that writes back to a text
@@ -127,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DateTime value = TextToDate(bytes);
   if (value != kEmptyDate) {
     const CivilDateTime civil = DecodeDateTime(value);
-    Check(IsValidDate(civil.year, civil.month, civil.day));
-    Check(TextToDate(DateText(value)) == value);
+    FUZZ_CHECK(IsValidDate(civil.year, civil.month, civil.day));
+    FUZZ_CHECK(TextToDate(DateText(value)) == value);
   }
   return 0;
 }

@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "engine/database.h"
 #include "engine/md5.h"
 #include "engine/rekey_record.h"
+#include "fuzz/shared/check.h"
 #include "fuzz/shared/memory_file_system.h"
 #include "tools/edbtool/engine_files.h"
 #include "tools/edbtool/structure_check.h"
@@ -27,15 +27,6 @@
 namespace {
 
 using namespace tarnwick;
-
-// Stops the run naming the broken promise.
-#define CHECK(condition)                                                    \
-  do {                                                                      \
-    if (!(condition)) {                                                     \
-      std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                         \
-    }                                                                       \
-  } while (false)
 
 constexpr char kMainPath[] = "/fuzz/writes.edb";
 constexpr char kMemoPath[] = "/fuzz/writes.EDT";
@@ -85,8 +76,8 @@ class Script {
                                           {"M", static_cast<int>(FieldType::kMemo), 0},
                                           {"T", static_cast<int>(FieldType::kText), kTextWidth},
                                           {"B", static_cast<int>(FieldType::kByteString), 0}};
-    CHECK(engine_.CreateDatabase(kMainPath, fields));
-    CHECK(Open());
+    FUZZ_CHECK(engine_.CreateDatabase(kMainPath, fields));
+    FUZZ_CHECK(Open());
     if (options & 2) ChangePassword(1);
     return true;
   }
@@ -100,7 +91,7 @@ class Script {
       case 4: WriteScalars(a, b); break;
       case 5:
         if (b % 4 == 0) {
-          CHECK(engine_.ClearAllRecords());
+          FUZZ_CHECK(engine_.ClearAllRecords());
           model_.clear();
         } else {
           Append(a, b);
@@ -109,13 +100,13 @@ class Script {
       case 6: ChangePassword(a); break;
       case 7:
         engine_.CloseDatabase();
-        CHECK(Open());
+        FUZZ_CHECK(Open());
         break;
       case 8:
         if (locked_) {
-          CHECK(engine_.UnlockDatabase());
+          FUZZ_CHECK(engine_.UnlockDatabase());
         } else {
-          CHECK(engine_.LockDatabase());
+          FUZZ_CHECK(engine_.LockDatabase());
         }
         locked_ = !locked_;
         break;
@@ -135,7 +126,7 @@ class Script {
   // Goes to record `index` (0-based) of the model.
   void GoTo(size_t index) {
     engine_.GoFirst();
-    if (index > 0) CHECK(engine_.Skip(static_cast<int>(index)));
+    if (index > 0) FUZZ_CHECK(engine_.Skip(static_cast<int>(index)));
   }
 
   void Append(uint8_t a, uint8_t b) {
@@ -145,7 +136,7 @@ class Script {
     record.memo = Content(LengthFrom(a), b, false);
     record.bytes = Content(LengthFrom(b), a, true);
     record.text = Content(b % (kTextWidth + 1), a, false);
-    CHECK(engine_.AppendRecord({FieldValue::DateTime(record.date), FieldValue::Text(record.memo),
+    FUZZ_CHECK(engine_.AppendRecord({FieldValue::DateTime(record.date), FieldValue::Text(record.memo),
                                 FieldValue::Text(record.text), FieldValue::Bytes(record.bytes)}));
     model_.push_back(std::move(record));
   }
@@ -155,7 +146,7 @@ class Script {
     Record& record = model_[b % model_.size()];
     GoTo(b % model_.size());
     record.memo = Content(LengthFrom(a), b, false);
-    CHECK(engine_.WriteField("M", FieldValue::Text(record.memo)));
+    FUZZ_CHECK(engine_.WriteField("M", FieldValue::Text(record.memo)));
   }
 
   void WriteBytes(uint8_t a, uint8_t b) {
@@ -163,7 +154,7 @@ class Script {
     Record& record = model_[a % model_.size()];
     GoTo(a % model_.size());
     record.bytes = Content(LengthFrom(b), a, true);
-    CHECK(engine_.WriteField(4, FieldValue::Bytes(record.bytes)));
+    FUZZ_CHECK(engine_.WriteField(4, FieldValue::Bytes(record.bytes)));
   }
 
   // Deleting a memo gives its whole chain back to the free list.
@@ -172,10 +163,10 @@ class Script {
     Record& record = model_[a % model_.size()];
     GoTo(a % model_.size());
     record.memo.clear();
-    CHECK(engine_.WriteField(2, FieldValue::Text("")));
+    FUZZ_CHECK(engine_.WriteField(2, FieldValue::Text("")));
     if (a & 1) {
       record.bytes.clear();
-      CHECK(engine_.WriteField("b", FieldValue::Bytes("")));
+      FUZZ_CHECK(engine_.WriteField("b", FieldValue::Bytes("")));
     }
   }
 
@@ -185,29 +176,29 @@ class Script {
     GoTo(a % model_.size());
     record.date = 2 + a * 1000.5 + b;
     record.text = Content(b % 16, a, false).substr(0, kTextWidth);
-    CHECK(engine_.WriteField(1, FieldValue::DateTime(record.date)));
-    CHECK(engine_.WriteField(3, FieldValue::Text(Content(b % 16, a, false))));
+    FUZZ_CHECK(engine_.WriteField(1, FieldValue::DateTime(record.date)));
+    FUZZ_CHECK(engine_.WriteField(3, FieldValue::Text(Content(b % 16, a, false))));
   }
 
   void ChangePassword(uint8_t a) {
     const std::string& next = Password(a);
-    CHECK(engine_.SetPassword(next));
+    FUZZ_CHECK(engine_.SetPassword(next));
     password_ = next;
-    CHECK(engine_.IsPasswordProtected(kMainPath) == !next.empty());
+    FUZZ_CHECK(engine_.IsPasswordProtected(kMainPath) == !next.empty());
     // The re-key's recovery record is gone once it reported success.
-    CHECK(!files_.Exists(RekeyRecordPath(kMainPath)));
+    FUZZ_CHECK(!files_.Exists(RekeyRecordPath(kMainPath)));
   }
 
   void Verify() {
-    CHECK(engine_.RecordCount() == static_cast<int>(model_.size()));
+    FUZZ_CHECK(engine_.RecordCount() == static_cast<int>(model_.size()));
     engine_.GoFirst();
     for (size_t i = 0; i < model_.size(); ++i) {
       const Record& record = model_[i];
-      CHECK(engine_.ReadField(1).AsDateTime() == record.date);
-      CHECK(engine_.ReadField("m").AsText() == record.memo);
-      CHECK(engine_.ReadField(3).AsText() == record.text);
-      CHECK(engine_.ReadField(4).AsText() == record.bytes);
-      if (i + 1 < model_.size()) CHECK(engine_.Skip());
+      FUZZ_CHECK(engine_.ReadField(1).AsDateTime() == record.date);
+      FUZZ_CHECK(engine_.ReadField("m").AsText() == record.memo);
+      FUZZ_CHECK(engine_.ReadField(3).AsText() == record.text);
+      FUZZ_CHECK(engine_.ReadField(4).AsText() == record.bytes);
+      if (i + 1 < model_.size()) FUZZ_CHECK(engine_.Skip());
     }
     CheckStructure();
   }
@@ -217,16 +208,16 @@ class Script {
     // The check's own opens see every later change (the files live in memory)
     // and keep their keystreams between checks; a new password needs new ones.
     if (check_main_ == nullptr || check_password_ != password_) {
-      CHECK(EngineFileBytes::Open(files_, kMainPath, password_, &check_main_) == 0);
-      CHECK(EngineFileBytes::Open(files_, kMemoPath, password_, &check_memo_) == 0);
+      FUZZ_CHECK(EngineFileBytes::Open(files_, kMainPath, password_, &check_main_) == 0);
+      FUZZ_CHECK(EngineFileBytes::Open(files_, kMemoPath, password_, &check_memo_) == 0);
       check_password_ = password_;
     }
     CheckOptions options;
     if (!password_.empty()) options.expected_check_text = CheckText(password_);
     const CheckReport report = CheckDatabase(*check_main_, check_memo_.get(), options);
     for (const std::string& finding : report.findings) std::fprintf(stderr, "finding: %s\n", finding.c_str());
-    CHECK(report.sound());
-    CHECK(report.records == static_cast<int64_t>(model_.size()));
+    FUZZ_CHECK(report.sound());
+    FUZZ_CHECK(report.records == static_cast<int64_t>(model_.size()));
   }
 
   fuzzing::MemoryFileSystem files_;
