@@ -137,6 +137,22 @@ TEST_F(DamageTest, AnOpenSetsTheFreeListsBackLinksAndCountRight) {
   EXPECT_EQ(ReadBytes(memo_path_), looping);
 }
 
+// A chain whose last block lies past the header's block count (as an append
+// cut short leaves one) keeps that block when it is rewritten: new blocks
+// are not handed out on top of it.
+TEST_F(DamageTest, AChainPastTheBlockCountKeepsItsBlocksWhenRewritten) {
+  Open();
+  ASSERT_TRUE(Append(1, MemoText(900, 1)));  // blocks 1 and 2
+  Patch(memo_path_, 16, Int32Bytes(2));      // the header counts blocks 0 and 1 only
+  engine_.GoFirst();
+  ASSERT_TRUE(engine_.WriteField(2, FieldValue::Text(MemoText(950, 2))));
+  ASSERT_TRUE(Append(2, MemoText(600, 3)));
+  engine_.GoFirst();
+  EXPECT_EQ(engine_.ReadField(2).AsText(), MemoText(950, 2));
+  engine_.Skip();
+  EXPECT_EQ(engine_.ReadField(2).AsText(), MemoText(600, 3));
+}
+
 TEST_F(DamageTest, AUsedBlockOnTheFreeListIsNotHandedOut) {
   Open();
   ASSERT_TRUE(Append(1, MemoText(400, 1)));  // block 1

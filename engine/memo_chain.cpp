@@ -157,10 +157,14 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
     --needed;
   }
   if (needed > 0) {
-    if (static_cast<uint64_t>(updated.block_count) + needed > static_cast<uint64_t>(INT32_MAX)) {
-      return error::kDiskFull;
+    // A damaged chain may already run past the header's block count (into
+    // blocks an interrupted write left behind): those stay its own, and the
+    // new blocks come after them.
+    while (needed-- > 0) {
+      while (old_chain.Contains(updated.block_count)) ++updated.block_count;
+      if (updated.block_count == INT32_MAX) return error::kDiskFull;
+      blocks->push_back(updated.block_count++);
     }
-    while (needed-- > 0) blocks->push_back(updated.block_count++);
   }
   // The new first free block has no predecessor any more.
   if (updated.first_free != header_.first_free && updated.first_free != 0) {
