@@ -137,10 +137,10 @@ TEST_F(DamageTest, AnOpenSetsTheFreeListsBackLinksAndCountRight) {
   EXPECT_EQ(ReadBytes(memo_path_), looping);
 }
 
-// A chain whose last block lies past the header's block count (as an append
-// cut short leaves one) keeps that block when it is rewritten: new blocks
-// are not handed out on top of it.
-TEST_F(DamageTest, AChainPastTheBlockCountKeepsItsBlocksWhenRewritten) {
+// Blocks from the header's block count on are the ones handed out next, so a
+// damaged chain running into one ends before it: a rewrite must not be given
+// a block its own old chain, or another, still points at.
+TEST_F(DamageTest, AChainRunningPastTheBlockCountIsRewrittenWhole) {
   Open();
   ASSERT_TRUE(Append(1, MemoText(900, 1)));  // blocks 1 and 2
   Patch(memo_path_, 16, Int32Bytes(2));      // the header counts blocks 0 and 1 only

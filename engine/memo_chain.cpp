@@ -157,14 +157,10 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
     --needed;
   }
   if (needed > 0) {
-    // A damaged chain may already run past the header's block count (into
-    // blocks an interrupted write left behind): those stay its own, and the
-    // new blocks come after them.
-    while (needed-- > 0) {
-      while (old_chain.Contains(updated.block_count)) ++updated.block_count;
-      if (updated.block_count == INT32_MAX) return error::kDiskFull;
-      blocks->push_back(updated.block_count++);
+    if (static_cast<uint64_t>(updated.block_count) + needed > static_cast<uint64_t>(INT32_MAX)) {
+      return error::kDiskFull;
     }
+    while (needed-- > 0) blocks->push_back(updated.block_count++);
   }
   // The new first free block has no predecessor any more.
   if (updated.first_free != header_.first_free && updated.first_free != 0) {
@@ -267,11 +263,15 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, const PointRec
   std::vector<int32_t> old_chain;
   SeenBlocks old_seen;
   if (old_first > 0) {
+    if (int status = ReadHeader(); status != 0) return status;
     uint64_t length = 0;
     if (int status = file_.Length(&length); status != 0) return status;
     const uint64_t blocks_in_file = length / kMemoBlockSize;
     for (int32_t block = old_first; block > 0;) {
       if (static_cast<uint64_t>(block) >= blocks_in_file || old_seen.Contains(block)) return kDamaged;
+      // Blocks from the header's count on are handed out as new ones, so a
+      // (damaged) chain that reaches one ends before it rather than keep it.
+      if (block >= header_.block_count) break;
       MemoBlockHeader header;
       if (int status = ReadBlockHeader(block, &header); status != 0) return status;
       // A used block holds 1..500 bytes; an empty one is not part of any
