@@ -708,7 +708,9 @@ TortureReport RunCrashTorture(const TortureOptions& options) {
       // machine, most kills land inside a flow rather than in the clicks before it.
       const auto announced = [&] {
         return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-          return !line.empty() && (line[0] == 'S' || line[0] == 'C' || line[0] == 'P');
+          const auto entry = DecodeTortureEntry(line);
+          return entry && (entry->kind == TortureEntry::kSave || entry->kind == TortureEntry::kClear ||
+                           entry->kind == TortureEntry::kPassword);
         });
       };
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
