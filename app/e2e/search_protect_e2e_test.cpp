@@ -9,10 +9,9 @@
 #include <QImage>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "app/e2e/screen_reading.h"
 #include "app/e2e/x_session.h"
 #include "base/text.h"
 #include "memo/memo_store.h"
@@ -23,13 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-fs::path ShotPath(const std::string& name) { return fs::path(TARNWICK_E2E_SHOT_DIR) / (name + ".png"); }
-
-std::string FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class SearchAndProtectOnScreen : public ::testing::Test {
  protected:

@@ -3,16 +3,13 @@
 // pixels; the pointer and keys driven with xdotool; every wait bounded.
 #include <gtest/gtest.h>
 
-#include <QColor>
 #include <QImage>
+#include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <thread>
 
+#include "app/e2e/screen_reading.h"
 #include "app/e2e/x_session.h"
 #include "testing/temp_dir.h"
 
@@ -22,27 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// The calendar at the client's top left: navigation bar 30, weekday header
-// 20, six rows of 32, footer 20; cells 52 wide with one-pixel lines.
-constexpr int kHeaderTop = 30, kGridTop = 50, kFooterTop = 242;
-constexpr int kCellWidth = 52, kCellHeight = 32;
-
-constexpr QRgb kBarBlue = 0xFF296DB5, kShownMonth = 0xFFFFFAC2, kOtherMonth = 0xFFD3D9D6, kHovered = 0xFF0000FF;
-
-// Screenshots stay in the build folder for a person to look at.
-fs::path ShotPath(const std::string& name) { return fs::path(TARNWICK_E2E_SHOT_DIR) / (name + ".png"); }
-
-// The colour covering most of a rectangle of the image (text over it aside).
-QRgb DominantColour(const QImage& image, int left, int top, int width, int height) {
-  std::map<QRgb, int> count;
-  for (int y = top; y < top + height; ++y)
-    for (int x = left; x < left + width; ++x) ++count[image.pixel(x, y) | 0xFF000000];
-  QRgb best = 0;
-  int most = -1;
-  for (auto [colour, n] : count)
-    if (n > most) best = colour, most = n;
-  return best;
-}
+constexpr QRgb kHovered = 0xFF0000FF;
 
 // Pixels of the area close to white (text is smoothed at its edges).
 int CountNearWhite(const QImage& image, QRect area) {
@@ -54,8 +31,6 @@ int CountNearWhite(const QImage& image, QRect area) {
     }
   return n;
 }
-
-std::string Hex(QRgb colour) { return QColor(colour).name().toStdString(); }
 
 class ProgramOnScreen : public ::testing::Test {
  protected:
@@ -103,18 +78,9 @@ class ProgramOnScreen : public ::testing::Test {
     ASSERT_TRUE(session_.Click(1));
   }
 
-  // Screenshots until `ready` holds for one (or 10 s pass), so a repaint
-  // that lands late on a busy machine is not mistaken for a wrong colour.
   template <class Ready>
   QImage ShotWhen(const std::string& name, Ready ready) {
-    QImage image;
-    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
-      EXPECT_TRUE(session_.Screenshot(ShotPath(name)));
-      image.load(QString::fromStdString(ShotPath(name).string()));
-      if (!image.isNull() && ready(image)) break;
-      std::this_thread::sleep_for(100ms);
-    }
-    return image;
+    return e2e::ShotWhen(session_, name, ready, 10s, 100ms);
   }
 
   // The window's client area alone, for a person to look at.
@@ -126,10 +92,12 @@ class ProgramOnScreen : public ::testing::Test {
     return DominantColour(image, client_.x + left, client_.y + top, width, height);
   }
 
-  // A cell's background, read from its top-left corner away from its texts.
   QRgb CellColour(const QImage& image, int row, int column) const {
-    return Region(image, column * kCellWidth + 2, kGridTop + row * kCellHeight + 2, 8, 3);
+    return e2e::CellColour(image, client_.x, client_.y, row, column);
   }
+
+  // The cells by colour; a day lit under the pointer counts as its month's.
+  std::string Pattern(const QImage& image) const { return MonthPattern(image, client_.x, client_.y, kHovered); }
 
   QPoint CellCentre(int row, int column) const {
     return {client_.x + column * kCellWidth + kCellWidth / 2, client_.y + kGridTop + row * kCellHeight + kCellHeight / 2};
@@ -167,26 +135,15 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
 
   // Six weeks from a Monday: the first row may start in the month before, the
   // last rows run into the month after; the shown month fills the middle.
-  int shown = 0, other = 0;
-  std::pair<int, int> a_shown_day{-1, -1}, another_shown_day{-1, -1};
-  for (int row = 0; row < 6; ++row) {
-    for (int column = 0; column < 7; ++column) {
-      QRgb colour = CellColour(shot, row, column);
-      if (colour == kShownMonth) {
-        ++shown;
-        if (row == 2 && column == 2) a_shown_day = {row, column};
-        if (row == 3 && column == 4) another_shown_day = {row, column};
-      } else if (colour == kOtherMonth) {
-        ++other;
-      } else {
-        ADD_FAILURE() << "cell " << row << "," << column << " is " << Hex(colour);
-      }
-    }
-  }
-  EXPECT_GE(shown, 28);
-  EXPECT_LE(shown, 31);
-  EXPECT_EQ(shown + other, 42);
-  ASSERT_NE(a_shown_day.first, -1) << "the third row always lies in the shown month";
+  const std::string cells = MonthPattern(shot, client_.x, client_.y);
+  const auto shown = std::count(cells.begin(), cells.end(), 'S');
+  EXPECT_GE(shown, 28) << cells;
+  EXPECT_LE(shown, 31) << cells;
+  EXPECT_EQ(shown + std::count(cells.begin(), cells.end(), 'o'), 42) << cells;
+  // The third and fourth rows always lie in the shown month.
+  const std::pair<int, int> a_shown_day{2, 2}, another_shown_day{3, 4};
+  ASSERT_EQ(cells[2 * 7 + 2], 'S');
+  ASSERT_EQ(cells[3 * 7 + 4], 'S');
 
   QRect footer_right(client_.x + 190, client_.y + kFooterTop + 2, 170, 16);
   EXPECT_LT(CountNearWhite(shot, footer_right), 5) << "no day described before the pointer comes";
@@ -216,16 +173,6 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   // naming it, the clicked day stays lit while the pointer rests on it and
   // goes back to its month's colour once the pointer leaves.
   QImage before = shot;
-  auto month_pattern = [&](const QImage& image) {
-    std::string pattern;
-    for (int row = 0; row < 6; ++row)
-      for (int column = 0; column < 7; ++column) {
-        QRgb colour = CellColour(image, row, column);
-        // Only days of the shown month are lit under the pointer.
-        pattern += colour == kShownMonth || colour == kHovered ? 'S' : colour == kOtherMonth ? 'o' : '?';
-      }
-    return pattern;
-  };
   auto navigation_bar = [&](const QImage& image) { return image.copy(client_.x + 3, client_.y + 4, 165, 22); };
 
   // The last cell always holds a day of the next month: clicking it leaves
@@ -239,7 +186,7 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   });
   SaveWindow(shot, "clicked_next_month_day", client_.width);
   EXPECT_EQ(Hex(CellColour(shot, 5, 6)), Hex(kOtherMonth)) << "a day of another month is not lit";
-  EXPECT_EQ(month_pattern(shot), month_pattern(before)) << "the grid still shows the same month";
+  EXPECT_EQ(Pattern(shot), Pattern(before)) << "the grid still shows the same month";
   EXPECT_TRUE(navigation_bar(shot) == navigation_bar(before)) << "the drop-downs still name the same year and month";
 
   // A day of the shown month: lit under the pointer through the click, the
@@ -252,7 +199,7 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   });
   SaveWindow(shot, "clicked_shown_day", client_.width);
   EXPECT_EQ(Hex(CellColour(shot, a_shown_day.first, a_shown_day.second)), Hex(kHovered));
-  EXPECT_EQ(month_pattern(shot), month_pattern(before));
+  EXPECT_EQ(Pattern(shot), Pattern(before));
   EXPECT_TRUE(navigation_bar(shot) == navigation_bar(before));
   EXPECT_GT(CountNearWhite(shot, footer_right), 40) << "the footer still describes the day under the pointer";
 
@@ -262,7 +209,7 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
     return CellColour(image, a_shown_day.first, a_shown_day.second) == kShownMonth;
   });
   EXPECT_EQ(Hex(CellColour(shot, a_shown_day.first, a_shown_day.second)), Hex(kShownMonth));
-  EXPECT_EQ(month_pattern(shot), month_pattern(before));
+  EXPECT_EQ(Pattern(shot), Pattern(before));
 
   // Alt+F opens the side panels: 664 x 596 outside, 658 x 568 inside.
   ASSERT_TRUE(session_.Focus(window_));
@@ -288,20 +235,9 @@ TEST_F(ProgramOnScreen, ShowsTheCalendarAndAnswersPointerKeysAndClose) {
   CloseProgram();
 }
 
-// Today's date as the store keeps it: whole days since 1899-12-30.
-long TodaysSerial() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const std::chrono::sys_days today{std::chrono::year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
-  const std::chrono::sys_days epoch{std::chrono::year{1899} / 12 / 30};
-  return (today - epoch).count();
-}
-
 TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
   EXPECT_TRUE(fs::exists(folder_.path() / "memo.edb")) << "the first run created the store beside the program";
   EXPECT_TRUE(fs::exists(folder_.path() / "memo.EDT"));
-  constexpr int kEditorTop = 264, kEditorHeight = 200, kBarTop = 464;
   QImage hint = ShotWhen("memo_hint", [&](const QImage& image) {
     return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue;
   });
@@ -334,10 +270,7 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
 
   // A second copy started meanwhile finds the store taken: it says so and
   // changes nothing in either file.
-  auto bytes = [&](const char* name) {
-    std::ifstream in(folder_.path() / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
+  auto bytes = [&](const char* name) { return FileBytes(folder_.path() / name); };
   const std::string edb = bytes("memo.edb"), edt = bytes("memo.EDT");
   Child second = Child::Start({program_.string()}, folder_.path(),
                               {"DISPLAY=" + session_.display(), "QT_QPA_PLATFORM=xcb"});

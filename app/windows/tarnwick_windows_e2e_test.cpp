@@ -6,17 +6,14 @@
 // the files it wrote are read back by the Linux edbtool.
 #include <gtest/gtest.h>
 
-#include <QColor>
 #include <QImage>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <thread>
 
+#include "app/e2e/screen_reading.h"
 #include "app/e2e/x_session.h"
 #include "testing/temp_dir.h"
 
@@ -26,37 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// The calendar at the client's top left, as on Linux.
-constexpr int kHeaderTop = 30, kGridTop = 50, kFooterTop = 242;
-constexpr int kCellWidth = 52, kCellHeight = 32;
-constexpr int kEditorTop = 264, kEditorHeight = 200, kBarTop = 464;
-constexpr QRgb kBarBlue = 0xFF296DB5, kShownMonth = 0xFFFFFAC2, kOtherMonth = 0xFFD3D9D6;
 constexpr QRgb kStripYellow = 0xFFFFFF00;
-
-fs::path ShotPath(const std::string& name) { return fs::path(TARNWICK_E2E_SHOT_DIR) / (name + ".png"); }
-
-QRgb DominantColour(const QImage& image, int left, int top, int width, int height) {
-  std::map<QRgb, int> count;
-  for (int y = top; y < top + height; ++y)
-    for (int x = left; x < left + width; ++x) ++count[image.pixel(x, y) | 0xFF000000];
-  QRgb best = 0;
-  int most = -1;
-  for (auto [colour, n] : count)
-    if (n > most) best = colour, most = n;
-  return best;
-}
-
-std::string Hex(QRgb colour) { return QColor(colour).name().toStdString(); }
-
-// Today's date as the store keeps it: whole days since 1899-12-30.
-long TodaysSerial() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const std::chrono::sys_days today{std::chrono::year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
-  const std::chrono::sys_days epoch{std::chrono::year{1899} / 12 / 30};
-  return (today - epoch).count();
-}
 
 class WindowsProgramUnderWine : public ::testing::Test {
  protected:
@@ -134,31 +101,15 @@ class WindowsProgramUnderWine : public ::testing::Test {
 
   template <class Ready>
   QImage ShotWhen(const std::string& name, Ready ready, std::chrono::seconds limit = 15s) {
-    QImage image;
-    for (auto deadline = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < deadline;) {
-      EXPECT_TRUE(session_.Screenshot(ShotPath(name)));
-      image.load(QString::fromStdString(ShotPath(name).string()));
-      if (!image.isNull() && ready(image)) break;
-      std::this_thread::sleep_for(200ms);
-    }
-    return image;
+    return e2e::ShotWhen(session_, name, ready, limit, 200ms);
   }
 
   QRgb Region(const QImage& image, int left, int top, int width, int height) const {
     return DominantColour(image, client_.x + left, client_.y + top, width, height);
   }
-  QRgb CellColour(const QImage& image, int row, int column) const {
-    return Region(image, column * kCellWidth + 2, kGridTop + row * kCellHeight + 2, 8, 3);
-  }
-
   void ClickAt(int left, int top) {
     ASSERT_TRUE(session_.MovePointer(client_.x + left, client_.y + top));
     ASSERT_TRUE(session_.Click(1));
-  }
-
-  std::string Bytes(const char* name) const {
-    std::ifstream in(folder_.path() / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
   XSession session_;
@@ -196,18 +147,11 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   EXPECT_EQ(client_.height, 568);
   EXPECT_EQ(Hex(Region(shot, 0, kHeaderTop, 365, 20)), Hex(kBarBlue)) << "weekday header";
   EXPECT_EQ(Hex(Region(shot, 0, kFooterTop + 1, 120, 18)), Hex(kBarBlue)) << "footer";
-  int shown = 0, other = 0;
-  for (int row = 0; row < 6; ++row) {
-    for (int column = 0; column < 7; ++column) {
-      QRgb colour = CellColour(shot, row, column);
-      if (colour == kShownMonth) ++shown;
-      else if (colour == kOtherMonth) ++other;
-      else ADD_FAILURE() << "cell " << row << "," << column << " is " << Hex(colour);
-    }
-  }
-  EXPECT_GE(shown, 28);
-  EXPECT_LE(shown, 31);
-  EXPECT_EQ(shown + other, 42);
+  const std::string cells = MonthPattern(shot, client_.x, client_.y);
+  const auto shown = std::count(cells.begin(), cells.end(), 'S');
+  EXPECT_GE(shown, 28) << cells;
+  EXPECT_LE(shown, 31) << cells;
+  EXPECT_EQ(shown + std::count(cells.begin(), cells.end(), 'o'), 42) << cells;
   shot.copy(client_.x, client_.y, client_.width, client_.height)
       .save(QString::fromStdString(ShotPath("wine_main_window").string()));
 
@@ -284,14 +228,10 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", linux_store, std::to_string(TodaysSerial()), "memo 1 中文备忘"}, "")
                 .exit_code,
             0);
-  auto linux_bytes = [&](const char* name) {
-    std::ifstream in(linux_folder.path() / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
   // Each file carries its creation date-time at offset 8 (eight bytes, days
   // since 1899-12-30): today's, and set aside for the comparison.
   for (const char* name : {"memo.edb", "memo.EDT"}) {
-    std::string windows = Bytes(name), linux = linux_bytes(name);
+    std::string windows = FileBytes(folder_.path() / name), linux = FileBytes(linux_folder.path() / name);
     ASSERT_GE(windows.size(), 16u) << name;
     double created = 0;
     std::memcpy(&created, windows.data() + 8, sizeof created);
