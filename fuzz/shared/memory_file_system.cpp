@@ -6,23 +6,13 @@
 #include <limits>
 #include <vector>
 
+#include "base/text.h"
+
 namespace tarnwick::fuzzing {
 
 namespace {
 
 class MemoryFile;
-
-bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // [offset, offset + length), a length of 0 reaching to the end of all offsets
 // as with POSIX locks.
@@ -196,7 +186,7 @@ std::string MemoryFileSystem::MatchNameIgnoringCase(const std::string& path) {
   for (const auto& [candidate, node] : files_) {
     const size_t candidate_slash = candidate.rfind('/');
     if (AbsolutePath(candidate.substr(0, candidate_slash + 1)) == folder &&
-        SameIgnoringAsciiCase(candidate.substr(candidate_slash + 1), name)) {
+        GbkEqualsIgnoringCase(candidate.substr(candidate_slash + 1), name)) {
       return slash == std::string::npos ? candidate.substr(candidate_slash + 1) : path.substr(0, slash + 1) + candidate.substr(candidate_slash + 1);
     }
   }

@@ -56,6 +56,10 @@ TEST(MemoryFileSystemTest, FilesGrowUpToTheDiskAndStayReadableAfterRemoval) {
   EXPECT_EQ(file->Truncate(MemoryFileSystem::kLargestFile + 1), error::kDiskFull);
   EXPECT_EQ(files.MatchNameIgnoringCase("/fuzz/A.edt"), "/fuzz/a.EDT");
   EXPECT_EQ(files.MatchNameIgnoringCase("/other/a.edt"), "/other/a.edt");
+  // Names are GBK: the second byte of a double-byte character is no letter.
+  OpenOrFail(files, "/fuzz/\x81\x41.EDT", {FileAccess::kReadWrite, ShareMode::kDenyNone, true});
+  EXPECT_EQ(files.MatchNameIgnoringCase("/fuzz/\x81\x61.edt"), "/fuzz/\x81\x61.edt");
+  EXPECT_EQ(files.MatchNameIgnoringCase("/fuzz/\x81\x41.edt"), "/fuzz/\x81\x41.EDT");
   ASSERT_EQ(files.Remove("/fuzz/a.EDT"), 0);
   EXPECT_FALSE(files.Exists("/fuzz/a.EDT"));
   char read[8] = {};
