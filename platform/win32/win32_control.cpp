@@ -298,6 +298,24 @@ void ApplyBorder(HWND hwnd, ControlBorder border) {
   SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+ControlColors::~ControlColors() {
+  if (brush_ != nullptr) DeleteObject(brush_);
+}
+
+void ControlColors::Set(Color text, Color background) {
+  text_ = ToColorRef(text);
+  background_ = ToColorRef(background);
+  if (brush_ != nullptr) DeleteObject(brush_);
+  brush_ = CreateSolidBrush(background_);
+}
+
+HBRUSH ControlColors::Apply(HDC dc) const {
+  if (brush_ == nullptr) return nullptr;
+  SetTextColor(dc, text_);
+  SetBkColor(dc, background_);
+  return brush_;
+}
+
 namespace {
 
 TTTOOLINFOW ToolInfo(HWND root, HWND hwnd) {

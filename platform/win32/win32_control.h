@@ -117,6 +117,26 @@ HWND CreateChild(const wchar_t* window_class, DWORD style, DWORD extended_style,
 void ChangeStyle(HWND hwnd, DWORD add, DWORD remove, bool extended);
 // Border styles of edits and list boxes.
 void ApplyBorder(HWND hwnd, ControlBorder border);
+
+// The text and background colours an edit or list box is given, answered to
+// its WM_CTLCOLOR* with a brush of the background.
+class ControlColors {
+ public:
+  ControlColors() = default;
+  ~ControlColors();
+  ControlColors(const ControlColors&) = delete;
+  ControlColors& operator=(const ControlColors&) = delete;
+
+  void Set(Color text, Color background);
+  // The background brush with the colours set into dc; nullptr (the system's
+  // colours) until Set.
+  HBRUSH Apply(HDC dc) const;
+
+ private:
+  COLORREF text_ = 0;
+  COLORREF background_ = 0;
+  HBRUSH brush_ = nullptr;
+};
 // Text shown while the pointer rests on hwnd (empty: none), through the one
 // tooltip control of hwnd's top-level window.
 void SetToolTipOf(HWND hwnd, std::string_view gbk);

@@ -15,7 +15,6 @@ class Win32Edit : public ControlBase<NativeEdit> {
   explicit Win32Edit(ControlListener& listener) : ControlBase(listener) {}
   ~Win32Edit() override {
     DestroyNow();
-    if (brush_ != nullptr) DeleteObject(brush_);
   }
 
   bool Create(NativeParent& parent, const Rect& rect) {
@@ -43,12 +42,7 @@ class Win32Edit : public ControlBase<NativeEdit> {
     last_text_ = std::move(now);
     listener().OnTextChanged();
   }
-  HBRUSH ControlColor(HDC dc) override {
-    if (brush_ == nullptr) return nullptr;
-    SetTextColor(dc, text_);
-    SetBkColor(dc, background_);
-    return brush_;
-  }
+  HBRUSH ControlColor(HDC dc) override { return colors_.Apply(dc); }
 
   void SetText(std::string_view text) override {
     Replace(text);
@@ -56,10 +50,7 @@ class Win32Edit : public ControlBase<NativeEdit> {
   }
   std::string Text() const override { return WindowTextOf(hwnd_); }
   void SetColors(Color text, Color background) override {
-    text_ = ToColorRef(text);
-    background_ = ToColorRef(background);
-    if (brush_ != nullptr) DeleteObject(brush_);
-    brush_ = CreateSolidBrush(background_);
+    colors_.Set(text, background);
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetBorder(ControlBorder border) override { ApplyBorder(hwnd_, border); }
@@ -85,9 +76,7 @@ class Win32Edit : public ControlBase<NativeEdit> {
   int max_bytes_ = 0;
   std::string last_text_;
   bool programmatic_ = false;
-  COLORREF text_ = 0;
-  COLORREF background_ = 0;
-  HBRUSH brush_ = nullptr;
+  ControlColors colors_;
 };
 
 }  // namespace

@@ -15,7 +15,6 @@ class Win32ListBox : public ControlBase<NativeListBox> {
   explicit Win32ListBox(ControlListener& listener) : ControlBase(listener) {}
   ~Win32ListBox() override {
     DestroyNow();
-    if (brush_ != nullptr) DeleteObject(brush_);
   }
 
   bool Create(NativeParent& parent, const Rect& rect) {
@@ -29,12 +28,7 @@ class Win32ListBox : public ControlBase<NativeListBox> {
   void OnCommand(int code) override {
     if (code == LBN_SELCHANGE) listener().OnSelectionChanged();
   }
-  HBRUSH ControlColor(HDC dc) override {
-    if (brush_ == nullptr) return nullptr;
-    SetTextColor(dc, text_);
-    SetBkColor(dc, background_);
-    return brush_;
-  }
+  HBRUSH ControlColor(HDC dc) override { return colors_.Apply(dc); }
 
   void Clear() override {
     SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
@@ -76,10 +70,7 @@ class Win32ListBox : public ControlBase<NativeListBox> {
     ApplyItemHeight();  // a new font sets the list's own item height
   }
   void SetColors(Color text, Color background) override {
-    text_ = ToColorRef(text);
-    background_ = ToColorRef(background);
-    if (brush_ != nullptr) DeleteObject(brush_);
-    brush_ = CreateSolidBrush(background_);
+    colors_.Set(text, background);
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetBorder(ControlBorder border) override { ApplyBorder(hwnd_, border); }
@@ -147,9 +138,7 @@ class Win32ListBox : public ControlBase<NativeListBox> {
   int column_width_ = 0;
   std::string tool_tip_;
   int spacing_ = 0;
-  COLORREF text_ = 0;
-  COLORREF background_ = 0;
-  HBRUSH brush_ = nullptr;
+  ControlColors colors_;
 };
 
 }  // namespace

@@ -183,6 +183,29 @@ TEST_F(ControlsTest, EditTextsRoundTripAndOnlyTheUsersChangesAreHeard) {
   EXPECT_EQ(edit->Text(), Gbk("关键词中"));
 }
 
+// Both paint their background in the colour given last, where no text is.
+TEST_F(ControlsTest, EditsAndListBoxesPaintInTheColoursTheyAreGiven) {
+  Recorder listener;
+  std::unique_ptr<NativeEdit> edit = windows_->CreateEdit(*window_, {7, 20, 95, 20}, listener);
+  std::unique_ptr<NativeListBox> list = windows_->CreateListBox(*window_, {7, 60, 131, 100}, listener);
+  list->InsertItem(0, "1");
+  auto background = [](HWND control) {
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    const COLORREF colour = GetPixel(dc, client.right - 3, client.bottom - 3);
+    ReleaseDC(control, dc);
+    return colour;
+  };
+  for (const Color colour : {Rgb(128, 255, 128), Rgb(128, 255, 255)}) {
+    edit->SetColors(Rgb(0, 0, 0), colour);
+    list->SetColors(Rgb(0, 0, 0), colour);
+    EXPECT_EQ(background(Handle(*edit)), ToColorRef(colour));
+    EXPECT_EQ(background(Handle(*list)), ToColorRef(colour));
+  }
+}
+
 TEST_F(ControlsTest, EditMaximumLengthCountsBytesAndNeverSplitsACharacter) {
   Recorder listener;
   auto edit = windows_->CreateEdit(*window_, {7, 20, 95, 20}, listener);
