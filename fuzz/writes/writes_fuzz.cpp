@@ -149,11 +149,16 @@ class Script {
     return engine_.OpenDatabase(kMainPath, options);
   }
 
-  // Goes to record `index` (0-based) of the model, which the step then writes.
-  void GoTo(size_t index) {
-    touched_.push_back(index);
+  // Goes to record `index` (0-based) of the model.
+  void Seek(size_t index) {
     engine_.GoFirst();
     if (index > 0) FUZZ_CHECK(engine_.Skip(static_cast<int>(index)));
+  }
+
+  // Goes to record `index`, which the step then writes.
+  void GoTo(size_t index) {
+    touched_.push_back(index);
+    Seek(index);
   }
 
   void Append(uint8_t a, uint8_t b) {
@@ -220,8 +225,7 @@ class Script {
   void VerifyTouched() {
     FUZZ_CHECK(engine_.RecordCount() == static_cast<int>(model_.size()));
     for (const size_t index : touched_) {
-      engine_.GoFirst();
-      if (index > 0) FUZZ_CHECK(engine_.Skip(static_cast<int>(index)));
+      Seek(index);
       VerifyCurrent(model_[index]);
     }
   }
