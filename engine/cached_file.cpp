@@ -111,6 +111,7 @@ FileStatus CachedFile::Peek(uint64_t offset, size_t count, const uint8_t** data,
 }
 
 FileStatus CachedFile::Write(uint64_t offset, const void* data, size_t count) {
+  unflushed_ = true;
   if (caching_ && !length_known_) {
     uint64_t ignored;
     Length(&ignored);
@@ -166,7 +167,15 @@ std::unordered_map<uint64_t, CachedFile::Page>::iterator CachedFile::ErasePage(
   return pages_.erase(page);
 }
 
+FileStatus CachedFile::Flush() {
+  if (!unflushed_) return 0;
+  const FileStatus status = cipher_->file().Flush();
+  if (status == 0) unflushed_ = false;
+  return status;
+}
+
 FileStatus CachedFile::Truncate(uint64_t length) {
+  unflushed_ = true;
   FileStatus status = cipher_->file().Truncate(length);
   if (!caching_) return status;
   if (status != 0) {

@@ -50,7 +50,9 @@ class CachedFile {
   FileStatus Write(uint64_t offset, const void* data, size_t count);
   FileStatus Length(uint64_t* length);
   FileStatus Truncate(uint64_t length);
-  FileStatus Flush() { return cipher_->file().Flush(); }
+  // Brings what this file wrote to stable storage; a file that wrote nothing
+  // since it was opened or last flushed has nothing to bring, and skips it.
+  FileStatus Flush();
   FileStatus Lock(uint64_t offset, uint64_t length) { return cipher_->file().Lock(offset, length); }
   FileStatus Unlock(uint64_t offset, uint64_t length) { return cipher_->file().Unlock(offset, length); }
 
@@ -85,6 +87,7 @@ class CachedFile {
   size_t max_pages_;
   CacheMeter* meter_;
   bool caching_ = false;
+  bool unflushed_ = false;  // a write or truncation since the last flush
   bool length_known_ = false;
   uint64_t length_ = 0;
   std::unordered_map<uint64_t, Page> pages_;

@@ -300,5 +300,29 @@ TEST(Durability, ChangingOperationsFlushUnlessTurnedOff) {
   EXPECT_EQ(faults.count(Operation::kFlush), 0);
 }
 
+// An open flushes the repairs it wrote, and nothing when it wrote none: a
+// flush of a file at rest would only wait on the disk.
+TEST(Durability, OpeningFlushesOnlyWhatItRepaired) {
+  testing::TempDir dir;
+  testing::FaultFileSystem faults;
+  DatabaseEngine engine(&faults);
+  ASSERT_TRUE(engine.CreateDatabase(dir.File("d.edb"), MemoSchema()));
+  ASSERT_TRUE(engine.OpenDatabase(dir.File("d")));
+  ASSERT_TRUE(engine.AppendRecord({FieldValue::DateTime(1), FieldValue::Text("a")}));
+  engine.CloseDatabase();
+  faults.ResetCounts();
+  ASSERT_TRUE(engine.OpenDatabase(dir.File("d")));
+  EXPECT_EQ(faults.count(Operation::kFlush), 0);
+  engine.CloseDatabase();
+  // Half a record after the last one, as an interrupted append leaves it:
+  // the open cuts it off and makes the cut durable.
+  std::filesystem::resize_file(dir.File("d.edb"), std::filesystem::file_size(dir.File("d.edb")) + 3);
+  faults.ResetCounts();
+  ASSERT_TRUE(engine.OpenDatabase(dir.File("d")));
+  EXPECT_EQ(faults.count(Operation::kTruncate), 1);
+  EXPECT_GE(faults.count(Operation::kFlush), 1);
+  EXPECT_EQ(engine.RecordCount(), 1);
+}
+
 }  // namespace
 }  // namespace tarnwick
