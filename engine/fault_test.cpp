@@ -276,13 +276,20 @@ INSTANTIATE_TEST_SUITE_P(PlainAndProtected, FaultTest, ::testing::Values(std::st
                          });
 
 // Durability: changes reach stable storage before success is reported, unless
-// turned off for bulk work.
-TEST(Durability, ChangingOperationsFlushUnlessTurnedOff) {
+// turned off for bulk work. Each test starts with a new store, open.
+class Durability : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(engine.CreateDatabase(dir.File("d.edb"), MemoSchema()));
+    ASSERT_TRUE(engine.OpenDatabase(dir.File("d")));
+  }
+
   testing::TempDir dir;
   testing::FaultFileSystem faults;
-  DatabaseEngine engine(&faults);
-  ASSERT_TRUE(engine.CreateDatabase(dir.File("d.edb"), MemoSchema()));
-  ASSERT_TRUE(engine.OpenDatabase(dir.File("d")));
+  DatabaseEngine engine{&faults};
+};
+
+TEST_F(Durability, ChangingOperationsFlushUnlessTurnedOff) {
   faults.ResetCounts();
   ASSERT_TRUE(engine.AppendRecord({FieldValue::DateTime(1), FieldValue::Text("a")}));
   EXPECT_GE(faults.count(Operation::kFlush), 2);  // the record before its count, then the count
@@ -302,12 +309,7 @@ TEST(Durability, ChangingOperationsFlushUnlessTurnedOff) {
 
 // An open flushes the repairs it wrote, and nothing when it wrote none: a
 // flush of a file at rest would only wait on the disk.
-TEST(Durability, OpeningFlushesOnlyWhatItRepaired) {
-  testing::TempDir dir;
-  testing::FaultFileSystem faults;
-  DatabaseEngine engine(&faults);
-  ASSERT_TRUE(engine.CreateDatabase(dir.File("d.edb"), MemoSchema()));
-  ASSERT_TRUE(engine.OpenDatabase(dir.File("d")));
+TEST_F(Durability, OpeningFlushesOnlyWhatItRepaired) {
   ASSERT_TRUE(engine.AppendRecord({FieldValue::DateTime(1), FieldValue::Text("a")}));
   engine.CloseDatabase();
   faults.ResetCounts();
