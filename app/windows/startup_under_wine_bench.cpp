@@ -52,18 +52,14 @@ void Measure() {
   Start warm;
   StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, warm);
   StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, warm, &tarnwick::bench::PreparedStore());
-  std::vector<Start> ref_starts, memo_starts;
-  for (int i = 0; i < kStarts; ++i) {
-    Start ref, memo;
-    if (!StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, ref)) return;
-    if (!StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, memo, &tarnwick::bench::PreparedStore())) return;
-    ref_starts.push_back(ref);
-    memo_starts.push_back(memo);
-  }
+  tarnwick::bench::MeasureInTurn(
+      kStarts, [&](Start& start) { return StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, start); },
+      [&](Start& start) {
+        return StartOnce(session.display(), TARNWICK_WINDOWS_PROGRAM, start, &tarnwick::bench::PreparedStore());
+      },
+      &reference, &memo_book);
   tarnwick::e2e::RunCommand({"env", "WINEPREFIX=" TARNWICK_WINE_PREFIX, "wineserver", "-k"}, "",
                             std::chrono::seconds(20));
-  reference = tarnwick::bench::MedianOf(ref_starts);
-  memo_book = tarnwick::bench::MedianOf(memo_starts);
 }
 
 void Report(benchmark::State& state, const Figures& figures) {

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace tarnwick::bench {
@@ -33,6 +34,23 @@ inline Figures MedianOf(std::vector<Start> starts) {
   figures.median_peak_kib = median(&Start::peak_kib);
   figures.ok = true;
   return figures;
+}
+
+// Starts the reference and the program in turn, `starts` times each, so that
+// a change in machine load touches both alike, and keeps their medians; false
+// when a start failed.
+inline bool MeasureInTurn(int starts, const std::function<bool(Start&)>& start_reference,
+                          const std::function<bool(Start&)>& start_program, Figures* reference, Figures* program) {
+  std::vector<Start> reference_starts, program_starts;
+  for (int i = 0; i < starts; ++i) {
+    Start one_reference, one_program;
+    if (!start_reference(one_reference) || !start_program(one_program)) return false;
+    reference_starts.push_back(one_reference);
+    program_starts.push_back(one_program);
+  }
+  *reference = MedianOf(reference_starts);
+  *program = MedianOf(program_starts);
+  return true;
 }
 
 // One iteration timed by hand with the median time; the program's figures

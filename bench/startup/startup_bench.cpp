@@ -12,7 +12,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "app/e2e/x_session.h"
 #include "bench/startup/timed_start.h"
@@ -39,16 +38,12 @@ void Measure() {
   measured = true;
   tarnwick::e2e::XSession session;
   if (!session.Start()) return;
-  std::vector<Start> ref_starts, memo_starts;
-  for (int i = 0; i < kStarts; ++i) {
-    Start ref, memo;
-    if (!StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, ref)) return;
-    if (!StartOnce(session.display(), TARNWICK_PROGRAM, memo, &tarnwick::bench::PreparedStore())) return;
-    ref_starts.push_back(ref);
-    memo_starts.push_back(memo);
-  }
-  reference = tarnwick::bench::MedianOf(ref_starts);
-  memo_book = tarnwick::bench::MedianOf(memo_starts);
+  tarnwick::bench::MeasureInTurn(
+      kStarts, [&](Start& start) { return StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, start); },
+      [&](Start& start) {
+        return StartOnce(session.display(), TARNWICK_PROGRAM, start, &tarnwick::bench::PreparedStore());
+      },
+      &reference, &memo_book);
 }
 
 void Report(benchmark::State& state, const Figures& figures) {
