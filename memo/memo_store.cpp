@@ -79,8 +79,20 @@ void MemoStore::CloseMemoDatabase() {
 int MemoStore::MemoCount() { return std::max(engine_.RecordCount(), 0); }
 
 bool MemoStore::FindMemoRecord(DateTime d) {
+  // The start-up, the day view and the month list look the same day up
+  // several times in a row; while the dates are the same, so is the answer.
+  const DateTime key = ClampDateTime(DayKey(d));
+  const int count = MemoCount();
   engine_.GoFirst();
-  return FindMemoRecordFromHere(d);
+  if (last_lookup_ && last_lookup_->generation == generation_ && last_lookup_->key == key &&
+      last_lookup_->count == count) {
+    if (last_lookup_->record < 0) return false;  // the first record current, as a search leaves it
+    if (engine_.Skip(last_lookup_->record) && ClampDateTime(ReadMemoDate()) == key) return true;
+    engine_.GoFirst();
+  }
+  const bool found = FindMemoRecordFromHere(d);
+  if (LastErrorCode() == 0) last_lookup_ = Lookup{generation_, key, count, found ? engine_.CurrentPosition() : -1};
+  return found;
 }
 
 bool MemoStore::FindMemoRecordFromHere(DateTime d) {

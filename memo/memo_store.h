@@ -1,8 +1,9 @@
 // The memo store: the memo book's one database, `memo.edb` with its memo
 // file `memo.EDT`, in a folder the caller names. Each record holds one
 // day's memo in two fields, 日期 (a date-time at 00:00:00) and 备忘 (long
-// text). The store keeps no state of its own: it acts on the engine's
-// current database, and every change is written through at once.
+// text). The store acts on the engine's current database, and every change
+// is written through at once; of its own it keeps only the outcome of the
+// last lookup from the first record, while the dates stay the same.
 //
 // Promises:
 // - At most one record per day holds as long as memos are saved by looking
@@ -75,10 +76,19 @@ class MemoStore {
  private:
   bool HasMemoFields();
 
+  // Where FindMemoRecord found a date (-1: nowhere) among `count` records.
+  struct Lookup {
+    uint64_t generation;
+    DateTime key;
+    int count;
+    int record;
+  };
+
   DatabaseEngine& engine_;
   std::string folder_;
   std::string path_;
   uint64_t generation_ = 0;
+  std::optional<Lookup> last_lookup_;
 };
 
 }  // namespace tarnwick

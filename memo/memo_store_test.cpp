@@ -109,6 +109,32 @@ TEST_F(MemoStoreTest, FromHereSearchesOnFromTheCurrentRecordOnly) {
   EXPECT_TRUE(store_.FindMemoRecordFromHere(EncodeDate(2011, 5, 2)));
 }
 
+// Lookups of one day in a row may be answered from the last one: the answer
+// and the current record are still those of a search of the records as they are.
+TEST_F(MemoStoreTest, ARepeatedLookupAnswersAsASearchWould) {
+  CreateAndOpen();
+  for (int day = 1; day <= 3; ++day) Save(EncodeDate(2011, 5, day), std::string(1, static_cast<char>('a' + day - 1)));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 2)));
+  store_.GoFirstMemo();
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 2)));
+  EXPECT_EQ(engine_.CurrentPosition(), 1);
+  EXPECT_EQ(store_.ReadMemoText(), "b");
+
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 9)));
+  ASSERT_TRUE(store_.NextMemo());
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 9)));
+  EXPECT_EQ(engine_.CurrentPosition(), 0) << "the first record current after a miss";
+  // Changes made through the engine itself, past the store.
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(EncodeDate(2011, 5, 9)), FieldValue::Text("nine")}));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 9)));
+  EXPECT_EQ(store_.ReadMemoText(), "nine");
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 2)));
+  ASSERT_TRUE(engine_.WriteField(1, FieldValue::DateTime(EncodeDate(2011, 5, 20))));
+  EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 2)));
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 20)));
+  EXPECT_EQ(store_.ReadMemoText(), "b");
+}
+
 TEST_F(MemoStoreTest, WithoutAnOpenStoreEverythingFails) {
   EXPECT_FALSE(store_.OpenMemoDatabase()) << "no file";
   EXPECT_EQ(store_.MemoCount(), 0);
