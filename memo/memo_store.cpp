@@ -90,13 +90,14 @@ bool MemoStore::FindMemoRecord(DateTime d) {
     if (engine_.Skip(last_lookup_->record) && ClampDateTime(ReadMemoDate()) == key) return true;
     engine_.GoFirst();
   }
-  const bool found = FindMemoRecordFromHere(d);
+  const bool found = SearchFromHere(key);
   if (LastErrorCode() == 0) last_lookup_ = Lookup{generation_, key, count, found ? engine_.CurrentPosition() : -1};
   return found;
 }
 
-bool MemoStore::FindMemoRecordFromHere(DateTime d) {
-  const DateTime key = ClampDateTime(DayKey(d));
+bool MemoStore::FindMemoRecordFromHere(DateTime d) { return SearchFromHere(ClampDateTime(DayKey(d))); }
+
+bool MemoStore::SearchFromHere(DateTime key) {
   return engine_.SearchForward([&] { return ClampDateTime(ReadMemoDate()) == key; });
 }
 

@@ -75,6 +75,8 @@ class MemoStore {
 
  private:
   bool HasMemoFields();
+  // From the current record on, for the clamped day key.
+  bool SearchFromHere(DateTime key);
 
   // Where FindMemoRecord found a date (-1: nowhere) among `count` records.
   struct Lookup {
