@@ -61,7 +61,7 @@ size_t LengthFrom(uint8_t a) {
 
 // A memo holds no zero byte (it would end there); byte strings may. Kept out
 // of line so that the coverage ignore list can name it.
-[[gnu::noinline]] std::string Content(size_t length, uint8_t seed, bool zeros_allowed) {
+[[gnu::noinline]] std::string FillerText(size_t length, uint8_t seed, bool zeros_allowed) {
   std::string text(length, '\0');
   for (size_t i = 0; i < length; ++i) {
     const unsigned value = (seed * 131u + static_cast<unsigned>(i) * 7u + (i >> 5)) % 256u;
@@ -166,9 +166,9 @@ class Script {
     if (model_.size() >= kMostRecords) return;
     Record record;
     record.date = 36526 + a * 37 + b;
-    record.memo = Content(LengthFrom(a), b, false);
-    record.bytes = Content(LengthFrom(b), a, true);
-    record.text = Content(b % (kTextWidth + 1), a, false);
+    record.memo = FillerText(LengthFrom(a), b, false);
+    record.bytes = FillerText(LengthFrom(b), a, true);
+    record.text = FillerText(b % (kTextWidth + 1), a, false);
     FUZZ_CHECK(engine_.AppendRecord({FieldValue::DateTime(record.date), FieldValue::Text(record.memo),
                                 FieldValue::Text(record.text), FieldValue::Bytes(record.bytes)}));
     model_.push_back(std::move(record));
@@ -179,7 +179,7 @@ class Script {
     if (model_.empty()) return;
     Record& record = model_[b % model_.size()];
     GoTo(b % model_.size());
-    record.memo = Content(LengthFrom(a), b, false);
+    record.memo = FillerText(LengthFrom(a), b, false);
     FUZZ_CHECK(engine_.WriteField("M", FieldValue::Text(record.memo)));
   }
 
@@ -187,7 +187,7 @@ class Script {
     if (model_.empty()) return;
     Record& record = model_[a % model_.size()];
     GoTo(a % model_.size());
-    record.bytes = Content(LengthFrom(b), a, true);
+    record.bytes = FillerText(LengthFrom(b), a, true);
     FUZZ_CHECK(engine_.WriteField(4, FieldValue::Bytes(record.bytes)));
   }
 
@@ -209,9 +209,9 @@ class Script {
     Record& record = model_[a % model_.size()];
     GoTo(a % model_.size());
     record.date = 2 + a * 1000.5 + b;
-    record.text = Content(b % 16, a, false).substr(0, kTextWidth);
+    record.text = FillerText(b % 16, a, false).substr(0, kTextWidth);
     FUZZ_CHECK(engine_.WriteField(1, FieldValue::DateTime(record.date)));
-    FUZZ_CHECK(engine_.WriteField(3, FieldValue::Text(Content(b % 16, a, false))));
+    FUZZ_CHECK(engine_.WriteField(3, FieldValue::Text(FillerText(b % 16, a, false))));
   }
 
   void ChangePassword(uint8_t a) {
