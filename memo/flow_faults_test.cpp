@@ -347,7 +347,8 @@ TEST_F(FlowFaultsTest, ExportAll) {
   };
   flow.act = [this] { ClickCentre(c().导出全库按钮); };
   const std::string path = GbkToUtf8(ExportPath());
-  flow.failure_texts = {"导出文件无法打开：\r\n" + path, "导出文件写入失败，内容不完整：\r\n" + path};
+  flow.failure_texts = {"导出文件无法打开：\r\n" + path, "导出文件写入失败，内容不完整：\r\n" + path,
+                        "有备忘未能导出，导出文件内容不完整：\r\n" + path};
   flow.success_text = "数据库导出完毕！";
   flow.check_succeeded = [this] {
     std::ifstream in(dir_.File("export.txt"), std::ios::binary);

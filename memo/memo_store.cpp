@@ -44,6 +44,22 @@ MemoStore::MemoStore(DatabaseEngine& engine, std::string folder)
   engine_.SetMemoCacheLimit(DatabaseEngine::kLargestMemoCacheLimit);
 }
 
+bool MemoStore::IsStoreFile(const std::string& path) {
+  auto fold = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    }
+    return text;
+  };
+  FileSystem& files = engine_.file_system();
+  const std::string absolute = fold(files.AbsolutePath(path));
+  const std::string folder = fold(files.AbsolutePath(folder_));
+  for (const char* name : {"memo.edb", "memo.edt"}) {
+    if (absolute == folder + kSeparator + name || absolute == folder + '/' + name) return true;
+  }
+  return false;
+}
+
 bool MemoStore::DatabaseFileExists() { return engine_.file_system().Exists(path_); }
 
 bool MemoStore::IsDatabaseProtected() { return engine_.IsPasswordProtected(path_); }
@@ -118,6 +134,62 @@ bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
 void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
 
 bool MemoStore::NextMemo() { return engine_.Skip(1); }
+
+MemoWalk MemoStore::WalkMemos(bool with_text) {
+  MemoWalk walk(*this, MemoCount(), with_text);
+  // An open store whose count cannot be read has memos the walk never meets.
+  walk.cut_short_ = LastErrorCode() != error::kOk && LastErrorCode() != error::kNoCurrentDatabase;
+  return walk;
+}
+
+void MemoStore::ForEachMemo(const std::function<void(const WalkedMemo&)>& meet, bool with_text) {
+  MemoWalk walk = WalkMemos(with_text);
+  walk.Continue([&](const WalkedMemo& memo) {
+    meet(memo);
+    return true;
+  });
+}
+
+// Runs of records are read by the engine's forward search with a condition
+// that holds only to pause: one reading of the count per run, not a step and
+// a count per record. A record the search cannot read ends its run; it is met
+// as unreadable and the next run starts after it.
+void MemoWalk::Continue(const std::function<bool(const WalkedMemo&)>& meet) {
+  DatabaseEngine& engine = store_.engine();
+  bool paused = false;
+  while (!paused && !done()) {
+    engine.GoFirst();
+    if (next_ > 0 && !engine.Skip(next_)) {
+      // The store was closed or cleared meanwhile: the rest is not there.
+      cut_short_ = true;
+      end_ = next_;
+      break;
+    }
+    engine.SearchForward([&] {
+      if (next_ >= end_) return true;
+      WalkedMemo memo;
+      memo.date = store_.ReadMemoDate();
+      bool readable = LastErrorCode() == error::kOk;
+      if (with_text_) memo.text = store_.ReadMemoText();
+      if (!readable || LastErrorCode() != error::kOk) {
+        memo = WalkedMemo{0, {}, false};
+        ++unreadable_;
+      }
+      ++next_;
+      paused = !meet(memo);
+      return paused;
+    });
+    // A search that ran to the end of the records leaves no error behind.
+    if (paused || done() || LastErrorCode() == error::kOk) break;
+    ++unreadable_;
+    ++next_;
+    paused = !meet(WalkedMemo{0, {}, false});
+  }
+  if (!paused && next_ < end_) {
+    cut_short_ = true;  // fewer records than when the walk began
+    end_ = next_;
+  }
+}
 
 bool MemoStore::ClearAllMemos() {
   ++generation_;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,44 @@ namespace tarnwick {
 // The day of d at 00:00:00: d written as "%d年%d月%d日" and read back.
 DateTime DayKey(DateTime d);
 
+// One memo met by a MemoWalk. A record that could not be read wholly is
+// met as unreadable, with an empty text and the date 0.
+struct WalkedMemo {
+  DateTime date = 0;
+  std::string text;
+  bool readable = true;
+};
+
+class MemoStore;
+
+// A walk over every memo, in file order, up to the count taken when it
+// began. It keeps its own place: the engine's current record may move
+// between two steps (a day looked up while an export lets the window handle
+// its events) without moving the walk. Each record is read on its own, so
+// one that cannot be read is met as unreadable and the walk goes on.
+class MemoWalk {
+ public:
+  // Meets memos from the walk's place on until meet answers false (the walk
+  // then stands after that memo) or the end. Must not be called from inside
+  // meet.
+  void Continue(const std::function<bool(const WalkedMemo&)>& meet);
+  bool done() const { return next_ >= end_; }
+  // Every memo met so far was read, and none went missing (the store closed
+  // or emptied during the walk ends it early).
+  bool whole() const { return unreadable_ == 0 && !cut_short_; }
+
+ private:
+  friend class MemoStore;
+  MemoWalk(MemoStore& store, int end, bool with_text) : store_(store), end_(end), with_text_(with_text) {}
+
+  MemoStore& store_;
+  int next_ = 0;
+  int end_;
+  int unreadable_ = 0;
+  bool cut_short_ = false;
+  bool with_text_;
+};
+
 class MemoStore {
  public:
   // folder: GBK, absolute, without a trailing separator. engine must outlive
@@ -37,6 +76,9 @@ class MemoStore {
   DatabaseEngine& engine() { return engine_; }
   // The folder, a separator and "memo.edb".
   const std::string& DatabasePath() const { return path_; }
+  // Whether path (GBK) names one of the store's two files, memo.edb or
+  // memo.EDT, in any letter case (the engine opens them so).
+  bool IsStoreFile(const std::string& path);
 
   bool DatabaseFileExists();
   // The open database's own state; while closed, whether the file at
@@ -64,6 +106,11 @@ class MemoStore {
   // The record walk: the first record, then one further per NextMemo.
   void GoFirstMemo();
   bool NextMemo();
+  // The walk that search, export and the month list take over every memo;
+  // without with_text the memos are met with their dates only.
+  MemoWalk WalkMemos(bool with_text = true);
+  // Walks every memo at once.
+  void ForEachMemo(const std::function<void(const WalkedMemo&)>& meet, bool with_text = true);
   bool ClearAllMemos();
   // Re-keys the open store; an empty password removes the protection.
   bool SetDatabasePassword(std::string_view password);
@@ -74,6 +121,7 @@ class MemoStore {
   uint64_t generation() const { return generation_; }
 
  private:
+  friend class MemoWalk;
   bool HasMemoFields();
   // From the current record on, for the clamped day key.
   bool SearchFromHere(DateTime key);

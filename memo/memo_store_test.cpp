@@ -192,5 +192,66 @@ TEST_F(MemoStoreTest, AFailedWriteIsReportedAndLeavesTheOtherMemos) {
   EXPECT_EQ(store.ReadMemoText(), "kept");
 }
 
+// The walk keeps its own place while lookups move the current record, and
+// reads each record on its own: with the n-th file read failing (a page of
+// either file, the caches cold as after a fresh open), every memo is still
+// met once, in order, and only what could not be read is met as unreadable.
+TEST_F(MemoStoreTest, TheWalkMeetsEveryMemoOnceWhateverFailsOrMovesMeanwhile) {
+  testing::FaultFileSystem faults(DefaultFileSystem());
+  DatabaseEngine engine(&faults);
+  engine.SetDurableWrites(false);
+  MemoStore store(engine, dir_.path().string());
+  store.CreateMemoDatabase();
+  ASSERT_TRUE(store.OpenMemoDatabase());
+  // Enough records for the main file to span several cache pages.
+  constexpr int kMemos = 3000;
+  const DateTime first = EncodeDate(2000, 1, 1);
+  for (int i = 0; i < kMemos; ++i) ASSERT_TRUE(store.AppendMemo(first + i, "m" + std::to_string(i)));
+
+  MemoWalk paused = store.WalkMemos();
+  std::vector<std::string> texts;
+  while (!paused.done()) {
+    paused.Continue([&](const WalkedMemo& memo) {
+      texts.push_back(memo.text);
+      return texts.size() % 1000 != 0;
+    });
+    store.FindMemoRecord(first + 7);  // the current record moves between steps
+  }
+  ASSERT_EQ(texts.size(), static_cast<std::size_t>(kMemos));
+  EXPECT_EQ(texts[1000], "m1000");
+  EXPECT_EQ(texts.back(), "m2999");
+  EXPECT_TRUE(paused.whole());
+
+  for (int n = 1;; ++n) {
+    store.CloseMemoDatabase();
+    ASSERT_TRUE(store.OpenMemoDatabase());
+    MemoWalk walk = store.WalkMemos();
+    faults.FailNth(testing::FaultFileSystem::Operation::kRead, n);
+    int met = 0, unreadable = 0, misplaced = 0;
+    walk.Continue([&](const WalkedMemo& memo) {
+      if (!memo.readable) {
+        ++unreadable;
+      } else if (memo.date != first + met || memo.text != "m" + std::to_string(met)) {
+        ++misplaced;
+      }
+      ++met;
+      return true;
+    });
+    if (!faults.fired()) break;
+    EXPECT_EQ(met, kMemos) << "read " << n;
+    EXPECT_EQ(unreadable, 1) << "read " << n;
+    EXPECT_EQ(misplaced, 0) << "read " << n;
+    EXPECT_FALSE(walk.whole());
+  }
+
+  // A walk of a store cleared meanwhile ends early, and says so.
+  MemoWalk cut = store.WalkMemos();
+  cut.Continue([](const WalkedMemo&) { return false; });
+  ASSERT_TRUE(store.ClearAllMemos());
+  cut.Continue([](const WalkedMemo&) { return true; });
+  EXPECT_TRUE(cut.done());
+  EXPECT_FALSE(cut.whole());
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -42,13 +42,11 @@ const std::vector<std::string>& MonthOverview::MonthItems() {
     return walked_->items;
   }
   walked_ = WalkedMonth{shown.year, shown.month, store.generation(), {}};
-  store.GoFirstMemo();
-  for (int n = store.MemoCount(); n > 0; --n) {
-    const DateTime date = store.ReadMemoDate();
-    const CivilDateTime day = DecodeDateTime(date);
-    if (day.year == shown.year && day.month == shown.month) walked_->items.push_back(MonthListItem(date));
-    store.NextMemo();
-  }
+  store.ForEachMemo([&](const WalkedMemo& memo) {
+    if (!memo.readable) return;
+    const CivilDateTime day = DecodeDateTime(memo.date);
+    if (day.year == shown.year && day.month == shown.month) walked_->items.push_back(MonthListItem(memo.date));
+  }, /*with_text=*/false);
   return walked_->items;
 }
 

@@ -99,19 +99,13 @@ void KeywordSearch::Recount() {
   ShowCount(count);
 }
 
-// The walk is the engine's forward search with a condition that never holds:
-// every record is examined once, in file order, under one reading of the
-// record count, without a step and a count per record.
+// An unreadable memo counts as empty; the rest are still searched.
 int KeywordSearch::CountMatches(const std::string& keyword, ListBox* list) {
-  MemoStore& store = book_.store();
-  store.GoFirstMemo();
   int count = 0;
-  store.engine().SearchForward([&] {
-    if (KeywordMatches(store.ReadMemoText(), keyword)) {
-      if (list != nullptr) list->AddItem(DateText(store.ReadMemoDate()));
-      ++count;
-    }
-    return false;
+  book_.store().ForEachMemo([&](const WalkedMemo& memo) {
+    if (!KeywordMatches(memo.text, keyword)) return;
+    if (list != nullptr) list->AddItem(DateText(memo.date));
+    ++count;
   });
   return count;
 }

@@ -9,7 +9,8 @@
 //   list sorts its items itself, as text.
 // - While the day view holds an unsaved edit, a search lists only a hint.
 // - Failures of the store are not reported: an unreadable memo reads as
-//   empty, no open store counts as no match.
+//   empty and the memos after it are still searched; no open store counts
+//   as no match.
 #pragma once
 
 #include <string>

@@ -10,6 +10,7 @@ namespace tarnwick {
 namespace {
 
 using Strings = std::vector<std::string>;
+using testing::FaultFileSystem;
 
 TEST(KeywordMatchTest, LettersFoldOnEveryByteAndOnlyCharacterStartsAreTried) {
   EXPECT_TRUE(KeywordMatches("xABCx", "abc"));
@@ -201,6 +202,47 @@ TEST_F(KeywordSearchTest, PickingAResultShowsThatDaysMemo) {
   EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2010, 12, 24}));
   EXPECT_EQ(EditorText(), "平安夜 abc");
   EXPECT_EQ(MonthListItems(), Strings{"2010年12月24日"});
+}
+
+// A record that cannot be read (a failing disk read while the caches are
+// cold, as after the store was opened) counts as empty; the records after it
+// are still searched, by the search and by the recount.
+TEST_F(KeywordSearchTest, AnUnreadableRecordCountsAsEmptyAndTheRestAreStillSearched) {
+  constexpr int kMemos = 3000;  // the main file spans several cache pages
+  {
+    DatabaseEngine engine;
+    engine.SetDurableWrites(false);
+    MemoStore store(engine, folder_);
+    store.CreateMemoDatabase();
+    ASSERT_TRUE(store.OpenMemoDatabase());
+    for (int i = 0; i < kMemos; ++i) ASSERT_TRUE(store.AppendMemo(EncodeDate(2000, 1, 1) + i, "memo"));
+  }
+  Start();
+  OpenSidePanels();
+  const std::string all = "包含该关键词的备忘共有" + std::to_string(kMemos) + "天";
+  const std::string all_but_one = "包含该关键词的备忘共有" + std::to_string(kMemos - 1) + "天";
+  int failures = 0;
+  // The first read is the record count's, without which nothing is walked.
+  for (int n = 2;; ++n) {
+    book().store().CloseMemoDatabase();
+    ASSERT_TRUE(book().store().OpenMemoDatabase());
+    c().搜索内容编辑框.SetText("memo");
+    faults_.FailNth(FaultFileSystem::Operation::kRead, n);
+    ClickCentre(c().搜索按钮);
+    Settle();
+    if (!faults_.fired()) break;
+    ++failures;
+    EXPECT_EQ(SideStatus(), all_but_one) << "read " << n;
+    EXPECT_EQ(c().搜索结果列表框.Count(), kMemos - 1) << "read " << n;
+    faults_.FailNth(FaultFileSystem::Operation::kRead, n);
+    c().搜索结果列表框.SetFocus();
+    Settle();
+    if (faults_.fired()) EXPECT_EQ(SideStatus(), all_but_one) << "recount, read " << n;
+    faults_.Disarm();
+    c().搜索内容编辑框.SetFocus();
+  }
+  EXPECT_GT(failures, 1);
+  EXPECT_EQ(SideStatus(), all) << "nothing failing, every memo found";
 }
 
 }  // namespace

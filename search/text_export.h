@@ -5,17 +5,21 @@
 //
 // Promises:
 // - Entries follow the record order (export all) or the list order (export
-//   listed); a list item that is not the date text of a record (a hint)
-//   writes nothing.
+//   listed); the list's hint items are no dates and write nothing, and a list
+//   of hints only counts as empty.
 // - The window processes its pending events after each entry; the walk
 //   keeps its place even when a handler moves the store's current record
-//   meanwhile.
-// - A file that cannot be opened or written is reported, naming it, instead
-//   of the completion message.
+//   meanwhile. While an export runs, the search and export buttons are
+//   disabled: no export or search starts inside it.
+// - The store's own files are never chosen as the export file.
+// - A file that cannot be opened or written, or a memo left out because it
+//   could not be read, is reported, naming the file, instead of the
+//   completion message.
 #pragma once
 
-#include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "memo/memo_book.h"
 #include "search/export_file.h"
@@ -30,21 +34,22 @@ class TextExport {
   void ExportListed();
 
  private:
+  // Disables the search and export buttons for as long as it lives.
+  class Running;
+
   // The save dialog; the opened file, or nullptr after a cancel (said in the
-  // status line) or a failed open (said in a message box).
+  // status line), a store file chosen or a failed open (said in a message box).
   std::unique_ptr<ExportFile> ChooseFile();
-  // The current record's entry; a record that cannot be read leaves the
-  // export incomplete.
-  void WriteEntry(ExportFile& file);
+  // The listed items that are dates, in list order.
+  std::vector<std::string> ListedDates() const;
   // Closes the file and tells the user how it went: a failed write or a
-  // record left out is a failure, never a completion.
-  void Finish(ExportFile& file, const std::string& done_message);
+  // memo left out is a failure, never a completion.
+  void Finish(ExportFile& file, bool every_memo, const std::string& done_message);
   void ProcessPendingEvents();
 
   MemoBook& book_;
   const MainWindowControls& c_;
-  // Cleared when the export leaves out what it should have written.
-  bool complete_ = true;
+  bool running_ = false;
 };
 
 }  // namespace tarnwick

@@ -61,7 +61,7 @@ TEST_F(TextExportTest, ExportAllWritesFourCrLfLinesPerMemoInRecordOrder) {
   const auto& shown = dialogs().shown();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].file_request.kind, FileDialogKind::kSave);
-  EXPECT_EQ(shown[0].file_request.filter, Gbk("文本文件(.txt)|txt"));
+  EXPECT_EQ(shown[0].file_request.filter, Gbk("文本文件(.txt)|*.txt")) << "a pattern that lists the text files";
   EXPECT_EQ(shown[0].file_request.default_extension, "txt");
   EXPECT_EQ(shown[1].title, Gbk("信息："));
   EXPECT_EQ(shown[1].buttons, MessageButtons::kOk);
@@ -121,20 +121,99 @@ TEST_F(TextExportTest, ExportListedWritesTheListedDatesInListOrder) {
                                         Gbk("日期：[2011年9月1日]\r\n备忘内容：\r\nabc nine\r\n") + kSeparator);
 }
 
-TEST_F(TextExportTest, HintItemsWriteNothing) {
+TEST_F(TextExportTest, AListOfHintsOnlyCountsAsEmptyAndOpensNoDialog) {
   Seed({{EncodeDate(2011, 5, 3), "first record"}});
   Start();
   OpenSidePanels();
   SearchFor("nowhere");
   ASSERT_EQ(Results(), Strings{"没有符合条件的日期"});
-  ExportListed("none");
-  EXPECT_EQ(FileBytes("none.txt"), "");
+  ClickCentre(c().导出以上按钮);
+  EXPECT_EQ(SideStatus(), "没有搜索结果，无需导出");
 
   ClickCentre(c().编辑按钮);
   SearchFor("first");
   ASSERT_EQ(Results(), Strings{"先保存数据，再搜索吧"});
-  ExportListed("none");
-  EXPECT_EQ(FileBytes("none.txt"), "");
+  c().搜索面板状态栏标签.SetText("x");
+  ClickCentre(c().导出以上按钮);
+  EXPECT_EQ(SideStatus(), "没有搜索结果，无需导出");
+  EXPECT_EQ(dialogs().shown().size(), 0u) << "no save dialog, no message";
+}
+
+// Writing over memo.edb or memo.EDT would empty the store.
+TEST_F(TextExportTest, TheStoresOwnFilesAreRefusedAndLeftAsTheyWere) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  const std::string edb = FileBytes("memo.edb"), edt = FileBytes("memo.EDT");
+  for (const char* name : {"memo.edb", "memo.EDT", "MEMO.edt", "sub/../memo.edb"}) {
+    for (SuperBtn* button : {&c().导出全库按钮, &c().导出以上按钮}) {
+      dialogs().ExpectFileDialog(Path(name));
+      ExpectMessage("备忘数据库文件（memo.edb、memo.EDT）不能用作导出文件，请另选一个文件名！");
+      ClickCentre(*button);
+      Settle();
+      EXPECT_EQ(dialogs().shown().back().title, Gbk("出现错误：")) << name;
+    }
+  }
+  EXPECT_EQ(FileBytes("memo.edb"), edb);
+  EXPECT_EQ(FileBytes("memo.EDT"), edt);
+  EXPECT_FALSE(Exists("MEMO.edt"));
+  ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2011, 5, 3)));
+  EXPECT_EQ(book().store().ReadMemoText(), "abc");
+  ExportAll("memo.edb.txt");
+  EXPECT_TRUE(Exists("memo.edb.txt")) << "a name that only starts like the store's is fine";
+}
+
+// A listed date whose memo is no longer there leaves the export incomplete,
+// and the user is told so instead of the completion.
+TEST_F(TextExportTest, AListedDateThatCannotBeFoundIsReportedAsAnIncompleteExport) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}, {EncodeDate(2011, 5, 4), "abcd"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("abc");
+  ASSERT_EQ(Results(), (Strings{"2011年5月3日", "2011年5月4日"}));
+  ASSERT_TRUE(book().store().ClearAllMemos());
+  const std::string path = Path("listed.txt");
+  dialogs().ExpectFileDialog(path);
+  dialogs().ExpectMessageBox(Gbk("有备忘未能导出，导出文件内容不完整：\r\n") + path, MessageResult::kOk);
+  ClickCentre(c().导出以上按钮);
+  Settle();
+  EXPECT_EQ(dialogs().shown().back().title, Gbk("出现错误："));
+}
+
+// While an export runs, its events are handled between entries: the search
+// and export buttons are disabled then, so no second export or search starts
+// inside it, and each export reports its own outcome.
+TEST_F(TextExportTest, NoExportOrSearchStartsWhileAnExportRuns) {
+  Seed({{EncodeDate(2011, 5, 1), "a"}, {EncodeDate(2011, 5, 2), "ab"}, {EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  SearchFor("ab");
+  ASSERT_EQ(Results(), (Strings{"2011年5月2日", "2011年5月3日"}));
+  int tries = 0;
+  dialogs().SetOnShow([&](const HeadlessDialogs::Shown& shown) {
+    if (shown.kind != HeadlessDialogs::Kind::kFileDialog) return;
+    loop().Post([&] {
+      ++tries;
+      EXPECT_TRUE(c().搜索按钮.disabled());
+      EXPECT_TRUE(c().导出全库按钮.disabled());
+      EXPECT_TRUE(c().导出以上按钮.disabled());
+      c().搜索内容编辑框.SetText("abc");
+      ClickCentre(c().搜索按钮);
+      ClickCentre(c().导出全库按钮);
+      ClickCentre(c().导出以上按钮);
+    });
+  });
+  ExportListed("listed");
+  ExportAll("all");
+  EXPECT_EQ(tries, 2);
+  EXPECT_EQ(Results(), (Strings{"2011年5月2日", "2011年5月3日"})) << "the list as the search left it";
+  EXPECT_EQ(FileBytes("listed.txt"), Gbk("日期：[2011年5月2日]\r\n备忘内容：\r\nab\r\n") + kSeparator +
+                                         Gbk("日期：[2011年5月3日]\r\n备忘内容：\r\nabc\r\n") + kSeparator);
+  EXPECT_EQ(FileBytes("all.txt"), Gbk("日期：[2011年5月1日]\r\n备忘内容：\r\na\r\n") + kSeparator + FileBytes("listed.txt"));
+  EXPECT_FALSE(c().搜索按钮.disabled());
+  EXPECT_FALSE(c().导出全库按钮.disabled());
+  EXPECT_FALSE(c().导出以上按钮.disabled());
 }
 
 TEST_F(TextExportTest, AFileThatCannotBeOpenedIsReportedByName) {
