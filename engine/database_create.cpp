@@ -62,9 +62,12 @@ bool DatabaseEngine::CreateDatabase(std::string_view path, const std::vector<Fie
     std::unique_ptr<File> file;
     if (file_system_->Open(main_path, create_mode, &file) != 0) return Fail(error::kCreateFailed);
     // A recovery record left by a cut-short password change belongs to the
-    // files being replaced; the next open would apply it to the new ones.
+    // files being replaced; the next open would apply it (and its copies) to the new ones.
     const std::string record_path = RekeyRecordPath(main_path);
     if (file_system_->Exists(record_path) && file_system_->Remove(record_path) != 0) return Fail(error::kCreateFailed);
+    for (int i = 0; i < 2; ++i) {
+      if (const std::string copy = RekeyCopyPath(main_path, i); file_system_->Exists(copy)) file_system_->Remove(copy);
+    }
     if (file->WriteAt(0, bytes.data(), bytes.size()) != 0) return Fail(error::kCreateFailed);
     if (durable_writes_ && file->Flush() != 0) return Fail(error::kCreateFailed);
   }

@@ -43,11 +43,9 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
     return open_lock->Acquire(*file_system_, lock_wait_ms_, **opened) != 0 ? error::kLockFailed : 0;
   };
 
-  // A password change cut short by a kill or a failure is settled first,
-  // bringing the files to the side of the password given.
-  if (int result = FinishInterruptedRekey(*file_system_, lock_wait_ms_, db->path, durable_writes_, &password, &ask,
-                                          prompt_hook_);
-      result != 0) {
+  // A password change cut short by a kill, a power cut or a failure is
+  // settled first: finished when it was past its point of no return, else dropped.
+  if (int result = FinishInterruptedRekey(*file_system_, lock_wait_ms_, db->path, durable_writes_); result != 0) {
     return Fail(result);
   }
   ScopedRangeLock open_lock;

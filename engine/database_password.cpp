@@ -1,5 +1,5 @@
-// Setting a database's password (re-keying both files under a recovery
-// record, rekey_record.h) and testing a database for one.
+// Setting a database's password (re-keying both files through whole copies
+// and a recovery record, rekey_record.h) and testing a database for one.
 #include <cstring>
 
 #include "engine/cipher_file.h"
@@ -33,7 +33,7 @@ bool DatabaseEngine::SetPassword(std::string_view new_password) {
     }
     // Both files are rewritten below the caches, whose plain bytes stay
     // right; the header's magic and check block change, so they are read afresh.
-    status = RekeyWithRecord(*file_system_, RekeyRecordPath(db->path),
+    status = RekeyWithRecord(*file_system_, db->path,
                              RekeyTargets{&db->main->cipher().file(), db->memo ? &db->memo->cipher().file() : nullptr},
                              old_key, new_key, durable_writes_, &record_left);
     db->main->Forget();
@@ -45,8 +45,8 @@ bool DatabaseEngine::SetPassword(std::string_view new_password) {
     }
   }
   if (record_left && !db->searching) {
-    // The files are left half way for the next open to settle from the
-    // recovery record; writing to them meanwhile would be undone by it.
+    // The record stays for the next open, which copies the whole copies over
+    // the files; writing to them meanwhile would be overwritten by it.
     databases_.erase(databases_.begin() + current_);
     current_ = -1;
   }

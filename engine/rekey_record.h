@@ -1,32 +1,38 @@
-// Changing a database's password so that a kill or an I/O error at any moment
-// leaves files that open with the old password or the new one and lose
-// nothing.
+// Changing a database's password so that a kill, an I/O error or a power cut
+// at any moment leaves files that open with the old password or the new one
+// and lose nothing, and so that no file ever holds key material.
 //
-// The files keep their format; the state of an unfinished re-key lives in a
-// recovery record beside the main file (its path with "-rekey" appended),
-// which programs that know nothing of it never read. The re-key walks the
-// files in windows. Before a window is rewritten, its bytes as they stand are
-// copied into the record together with where the boundary between the two
-// keys lies, and the record is flushed; then the window is rewritten under the
-// other key and flushed. The record has two slots used in turn, each sealed by
-// a digest, so a torn write to the record leaves the previous slot in force.
+// The files keep their format. A change works through three files beside the
+// main file, named after it: the recovery record ("-rekey" appended) and
+// complete copies of the main file and the memo file under the new key
+// ("-rekey-main", "-rekey-memo"), headers included. In order, each step
+// flushed before the next begins:
+//   1. the record is created empty and held open exclusively to the end, so
+//      that no open removes the copies of a change under way;
+//   2. the copies are written and flushed;
+//   3. the record is written whole: the copies' lengths and digests. This is
+//      the point of no return;
+//   4. the copies are copied over the files in place (every open handle, lock
+//      and share mode on them stays valid) and the files flushed;
+//   5. the record is emptied, then the copies and the record are removed.
 //
-// Whoever opens the files next with either password finds the record, puts
-// the last window's copy back, and moves the boundary to that password's side:
-// forward to finish the re-key, backward to undo it. The header's magic and
-// check block are then written for that side, the files flushed, and the
-// record removed. A record that is incomplete or damaged was never flushed
-// whole before the files were touched (or the re-key had finished), so it is
-// simply removed.
+// The next open settles what a kill or a power cut left: a whole record means
+// whole copies, which are copied over the files again (the password is not
+// needed for that; the open then goes on under the new one). A record empty or
+// incomplete means the files were never touched; it goes with the copies. An
+// I/O error before step 3 removes the copies and leaves the files as they
+// were. One in step 4, or in emptying the record (which is then written whole
+// again first), puts the old bytes back from the copies (the new key's
+// keystream off, the old one's on, the old header restored) and then empties
+// the record; if even that fails, the record stays and the next open finishes
+// the change. Only a failure to remove the emptied record or the copies leaves
+// the change standing: they go at the next open.
 //
-// The record never holds a password. For each side that has one it holds a
-// digest by which that side's key is recognised, and the other side's key
-// material (cipher_file.h) sealed under a keystream derived from this side's
-// material and a random nonce, so either password unlocks the other key and
-// nothing else does. A side without a password can seal nothing: when a
-// password is set on a plain database or removed from a protected one, the
-// protected side's key material stands in the record unsealed until the
-// re-key ends (the files themselves are then partly plain anyway).
+// So what lies beside the store during a change is the store's own kind of
+// file (enciphered under the new password, or plain when it is removed) and a
+// record of lengths and digests of those copies: never a password, a key, a
+// keystream or a check text. A record of the earlier layout, which held key
+// material, is refused rather than guessed at.
 #pragma once
 
 #include <cstdint>
@@ -41,11 +47,13 @@ namespace tarnwick {
 
 // The recovery record beside a main file.
 std::string RekeyRecordPath(const std::string& main_path);
+// The copy of the main file (index 0) or the memo file (1) a change writes.
+std::string RekeyCopyPath(const std::string& main_path, int index);
 
-// Bytes rewritten between two flushes of the record and the files, for the
-// re-keys that start afterwards; a multiple of 4096 (tests make it small).
-void SetRekeyWindowBytes(uint64_t bytes);
-uint64_t RekeyWindowBytes();
+// Bytes read and written per step, for the changes that start afterwards; a
+// multiple of 4096 (tests make it small so that faults meet many steps).
+void SetRekeyPieceBytes(uint64_t bytes);
+uint64_t RekeyPieceBytes();
 
 struct RekeyTargets {
   File* main = nullptr;
@@ -53,27 +61,20 @@ struct RekeyTargets {
 };
 
 // Rewrites both files from old_key to new_key (either may be nullptr, the
-// empty password's) and writes the header for new_key, under a recovery
-// record at record_path. durable: flush the record before touching the files
-// and the files before the record moves on or goes.
+// empty password's) with their header for new_key, through the copies and
+// the record beside main_path. durable: flush each step before the next.
 //
 // On failure the files are put back under old_key and the failure's status
 // is returned. If even that fails, *record_left is set: the record stays for
-// the next open to settle, and the files must not be written through these
-// handles meanwhile (the record's copy of the last window would overwrite
-// what they wrote).
-FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& record_path, const RekeyTargets& files,
+// the next open to finish the change, and the files must not be written
+// through these handles meanwhile (the copies would overwrite what they wrote).
+FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path, const RekeyTargets& files,
                            const std::shared_ptr<CipherKey>& old_key, const std::shared_ptr<CipherKey>& new_key,
                            bool durable, bool* record_left);
 
-// Called by an open before it reads anything. When a recovery record lies
-// beside main_path, brings the files to the side of the password the open was
-// given (with ask, the "?" password: the plain side when there is one, else
-// the side of an answer to the prompt hook, three tries) and removes the
-// record; then *password is that side's password and *ask is false.
-// Returns 0, error::kWrongPassword when the password is neither side's, or a
-// file error (the record then stays).
-int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path, bool durable,
-                           std::string* password, bool* ask, const PasswordPromptHook& hook);
+// Called by an open before it reads anything: settles a change that a kill or
+// a power cut left beside main_path (see above). Returns 0, or an error when
+// the files cannot be settled (the record then stays).
+int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path, bool durable);
 
 }  // namespace tarnwick

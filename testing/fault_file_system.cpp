@@ -20,10 +20,18 @@ class FaultFile final : public File {
   FileStatus WriteAt(uint64_t offset, const void* data, size_t count) override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kWrite, &torn); status != 0) {
-      if (torn && count > 1) base_->WriteAt(offset, data, count / 2);
+      if (torn && count > 1) {
+        faults_->BeforeChange(path_, *base_);
+        if (base_->WriteAt(offset, data, count / 2) == 0) {
+          faults_->Changed(path_, FaultFileSystem::Operation::kWrite, offset, data, count / 2);
+        }
+      }
       return status;
     }
-    return Logged(FaultFileSystem::Operation::kWrite, base_->WriteAt(offset, data, count));
+    faults_->BeforeChange(path_, *base_);
+    FileStatus status = base_->WriteAt(offset, data, count);
+    if (status == 0) faults_->Changed(path_, FaultFileSystem::Operation::kWrite, offset, data, count);
+    return status;
   }
   FileStatus Length(uint64_t* length) override {
     if (faults_->dead()) return -11;
@@ -32,12 +40,17 @@ class FaultFile final : public File {
   FileStatus Truncate(uint64_t length) override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kTruncate, &torn); status != 0) return status;
-    return Logged(FaultFileSystem::Operation::kTruncate, base_->Truncate(length));
+    faults_->BeforeChange(path_, *base_);
+    FileStatus status = base_->Truncate(length);
+    if (status == 0) faults_->Changed(path_, FaultFileSystem::Operation::kTruncate, length, nullptr, 0);
+    return status;
   }
   FileStatus Flush() override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kFlush, &torn); status != 0) return status;
-    return Logged(FaultFileSystem::Operation::kFlush, base_->Flush());
+    FileStatus status = base_->Flush();
+    if (status == 0) faults_->Flushed(path_);
+    return status;
   }
   FileStatus Lock(uint64_t offset, uint64_t length) override {
     bool torn = false;
@@ -48,10 +61,6 @@ class FaultFile final : public File {
   FileStatus Unlock(uint64_t offset, uint64_t length) override { return base_->Unlock(offset, length); }
 
  private:
-  FileStatus Logged(FaultFileSystem::Operation operation, FileStatus status) {
-    if (status == 0) faults_->Logged(operation, path_);
-    return status;
-  }
 
   std::unique_ptr<File> base_;
   FaultFileSystem* faults_;
@@ -97,7 +106,10 @@ FileStatus FaultFileSystem::Remove(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
   FileStatus status = base_->Remove(path);
-  if (status == 0) Logged(Operation::kRemove, path);
+  if (status == 0) {
+    Logged({Operation::kRemove, path, 0, {}});
+    unflushed_.erase(path);
+  }
   return status;
 }
 
@@ -106,8 +118,83 @@ FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mo
   std::unique_ptr<File> base_file;
   FileStatus status = base_->Open(path, mode, &base_file);
   if (status != 0) return status;
+  if (mode.create) unflushed_.erase(path);  // created empty, at once
   *file = std::make_unique<FaultFile>(std::move(base_file), this, path);
   return 0;
+}
+
+void FaultFileSystem::SetPowerLoss(bool on, uint32_t seed) {
+  power_loss_ = on;
+  power_loss_seed_ = seed;
+  unflushed_.clear();
+}
+
+void FaultFileSystem::BeforeChange(const std::string& path, File& file) {
+  if (!power_loss_ || unflushed_.count(path) != 0) return;
+  Unflushed& entry = unflushed_[path];
+  uint64_t length = 0;
+  if (file.Length(&length) != 0) return;
+  entry.flushed.resize(static_cast<size_t>(length));
+  size_t got = 0;
+  file.ReadAt(0, entry.flushed.data(), entry.flushed.size(), &got);
+  entry.flushed.resize(got);
+}
+
+void FaultFileSystem::Changed(const std::string& path, Operation operation, uint64_t offset, const void* data,
+                              size_t count) {
+  Change change{operation, path, offset, std::string(static_cast<const char*>(data), data != nullptr ? count : 0)};
+  if (power_loss_) {
+    if (auto entry = unflushed_.find(path); entry != unflushed_.end()) entry->second.changes.push_back(change);
+  }
+  Logged(std::move(change));
+}
+
+void FaultFileSystem::Flushed(const std::string& path) {
+  unflushed_.erase(path);
+  Logged({Operation::kFlush, path, 0, {}});
+}
+
+int FaultFileSystem::CutPower() {
+  constexpr uint64_t kSector = 512;
+  std::mt19937 random(power_loss_seed_);
+  int lost = 0;
+  for (auto& [path, entry] : unflushed_) {
+    std::string bytes = entry.flushed;
+    for (const Change& change : entry.changes) {
+      // 0 drops the change, 1 lands it whole, 2 lands a prefix of whole sectors.
+      const int fate = power_loss_seed_ == 0 ? 0 : static_cast<int>(random() % 3);
+      if (change.operation == Operation::kTruncate) {
+        if (fate == 1) {
+          bytes.resize(static_cast<size_t>(change.offset));
+        } else {
+          ++lost;
+        }
+        continue;
+      }
+      uint64_t landed = fate == 1 ? change.data.size() : 0;
+      if (fate == 2) {
+        // Sector boundaries strictly inside the write; without one, nothing lands.
+        const uint64_t first = (change.offset / kSector + 1) * kSector;
+        const uint64_t end = change.offset + change.data.size();
+        if (first < end) {
+          const uint64_t boundaries = (end - 1 - first) / kSector + 1;
+          landed = first + kSector * (random() % boundaries) - change.offset;
+        }
+      }
+      if (landed < change.data.size()) ++lost;
+      if (landed == 0) continue;
+      if (bytes.size() < change.offset + landed) bytes.resize(static_cast<size_t>(change.offset + landed), '\0');
+      bytes.replace(static_cast<size_t>(change.offset), static_cast<size_t>(landed), change.data, 0,
+                    static_cast<size_t>(landed));
+    }
+    std::unique_ptr<File> file;
+    if (base_->Open(path, FileOpenMode{FileAccess::kReadWrite, ShareMode::kDenyNone, false}, &file) != 0) continue;
+    file->Truncate(0);
+    file->WriteAt(0, bytes.data(), bytes.size());
+    file->Flush();
+  }
+  unflushed_.clear();
+  return lost;
 }
 
 }  // namespace tarnwick::testing

@@ -3,11 +3,15 @@
 // armed. Tests use it to check that the engine reports the failure and loses
 // nothing else. It can also stand for a process killed at that moment: from
 // the chosen operation on, every operation fails, so nothing more reaches the
-// files.
+// files; or, with power loss on, for the machine losing power then: what was
+// written since a file's last flush may not have reached its disk.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -46,15 +50,34 @@ class FaultFileSystem final : public FileSystem {
   FileStatus Check(Operation operation, bool* torn);
 
   // The writes, flushes, truncations and removals that went through, in order,
-  // when a log is set (tests check the order in which changes reach a disk).
+  // when a log is set (tests check the order in which changes reach a disk,
+  // and what the bytes written hold).
   struct Change {
     Operation operation;
     std::string path;
+    uint64_t offset = 0;  // a write's offset, a truncation's length
+    std::string data;     // a write's bytes
   };
   void SetLog(std::vector<Change>* log) { log_ = log; }
-  void Logged(Operation operation, const std::string& path) {
-    if (log_ != nullptr) log_->push_back({operation, path});
+  void Logged(Change change) {
+    if (log_ != nullptr) log_->push_back(std::move(change));
   }
+
+  // Power loss. While on, the layer remembers what each file held at its last
+  // flush and the writes and truncations since. CutPower (called once the
+  // files are closed, typically after a DieAtNth) then puts each file back as
+  // a disk may hold it after losing power at that moment: every change since
+  // the flush undone, and of each, as the random generator seeded with seed
+  // decides, nothing, all of it, or a prefix of whole 512-byte sectors landing
+  // again, in any order. seed 0 drops every unflushed change. Creating and
+  // removing files count as done at once (a journaling file system's
+  // metadata). Returns the number of changes that did not land whole.
+  void SetPowerLoss(bool on, uint32_t seed = 0);
+  int CutPower();
+  // Called by the wrapped files.
+  void BeforeChange(const std::string& path, File& file);
+  void Changed(const std::string& path, Operation operation, uint64_t offset, const void* data, size_t count);
+  void Flushed(const std::string& path);
 
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
   bool Exists(const std::string& path) override { return base_->Exists(path); }
@@ -79,6 +102,14 @@ class FaultFileSystem final : public FileSystem {
   FileStatus status_ = 0;
   std::optional<CivilDateTime> local_date_time_;
   std::vector<Change>* log_ = nullptr;
+  // Power loss: per path, the bytes at the last flush and the changes since.
+  struct Unflushed {
+    std::string flushed;
+    std::vector<Change> changes;
+  };
+  bool power_loss_ = false;
+  uint32_t power_loss_seed_ = 0;
+  std::map<std::string, Unflushed> unflushed_;
   int counts_[static_cast<int>(Operation::kCount)] = {};
 };
 

@@ -252,12 +252,11 @@ int Check(const CommandLine& command) {
   FileSystem& file_system = *DefaultFileSystem();
   const DatabasePaths paths = ResolveDatabasePaths(Utf8ToGbk(command.path));
   const std::string& main_path = paths.main;
-  // A password change cut short leaves the files half under each key until
-  // an open settles them from the recovery record; walking them now would
-  // report noise.
+  // A password change cut short may leave the files half copied over from
+  // its copies until an open settles it; walking them now would report noise.
   if (const std::string record = RekeyRecordPath(main_path); file_system.Exists(record)) {
     std::cout << "unsettled password change: " << GbkToUtf8(record)
-              << " lies beside the files; the next open with the old or the new password settles it\n"
+              << " lies beside the files; the next open settles it (finishes the change or drops it)\n"
               << "1 finding\n";
     return kFailure;
   }
