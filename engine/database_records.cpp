@@ -245,8 +245,14 @@ bool DatabaseEngine::ClearAllRecords() {
   if (db == nullptr) return Fail(error::kNoCurrentDatabase);
   ScopedHold hold;
   if (int status = hold.Acquire(*db); status != 0) return Fail(status);
+  // Each step reaches the disk before the next, so that a power cut between
+  // any two leaves at worst lost space: first no record (their memo blocks
+  // then unreferenced), then no record area, then no memo block in the
+  // header's count, then none in the file.
   uint8_t zero[4] = {};
   if (FileStatus status = db->main->Write(kCountOffset, zero, 4); status != 0) return Fail(status);
+  db->current = 0;
+  if (FileStatus status = db->FlushAll(); status != 0) return Fail(status);
   if (FileStatus status = db->main->Truncate(db->record_start); status != 0) return Fail(status);
   if (db->memo) {
     uint8_t memo_counts[12] = {};
@@ -254,9 +260,9 @@ bool DatabaseEngine::ClearAllRecords() {
     if (FileStatus status = db->memo->Write(kBlockCountOffset, memo_counts, sizeof memo_counts); status != 0) {
       return Fail(status);
     }
+    if (FileStatus status = db->FlushAll(); status != 0) return Fail(status);
     if (FileStatus status = db->memo->Truncate(kMemoBlockSize); status != 0) return Fail(status);
   }
-  db->current = 0;
   if (FileStatus status = db->FlushAll(); status != 0) return Fail(status);
   return Succeed();
 }
