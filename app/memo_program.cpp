@@ -6,7 +6,7 @@ MemoProgram::MemoProgram(Platform& platform, DatabaseEngine& engine, std::string
     : main_window_(platform),
       book_(main_window_, engine, std::move(folder)),
       search_(book_),
-      export_(book_),
+      export_(book_, search_),
       password_settings_(book_),
       editor_menu_(book_) {}
 

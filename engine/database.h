@@ -255,6 +255,10 @@ class DatabaseEngine {
   bool UnlockDatabase();
   bool SetPassword(std::string_view new_password);
   bool IsPasswordProtected(std::string_view name_or_path);
+  // Whether password is the one the current database is open with (the
+  // empty text for a plain database); nothing is read or changed, so a
+  // program can check a password without closing the database.
+  bool IsCurrentPassword(std::string_view password);
   // The id stored in the current record (the record under examination during
   // a search); 0 on failure: no current database (-67), no current record
   // (-60), its lock not taken (-28), the record cannot be read (-62).

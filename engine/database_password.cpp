@@ -53,6 +53,13 @@ bool DatabaseEngine::SetPassword(std::string_view new_password) {
   return Fail(error::kRekeyFailed);
 }
 
+bool DatabaseEngine::IsCurrentPassword(std::string_view password) {
+  Database* db = Current();
+  if (db == nullptr) return Fail(error::kNoCurrentDatabase);
+  SetLastError(0);
+  return SameKey(db->main->cipher().key().get(), MakeCipherKey(password).get());
+}
+
 bool DatabaseEngine::IsPasswordProtected(std::string_view name_or_path) {
   if (Database* db = FindByName(name_or_path)) {
     SetLastError(0);

@@ -92,6 +92,10 @@ class MemoStore {
   // and a memo is closed again untouched. nullopt opens without a password.
   bool OpenMemoDatabase(std::optional<std::string_view> password = std::nullopt);
   void CloseMemoDatabase();
+  bool IsOpen() { return !engine_.CurrentPath().empty(); }
+  // Whether password opens the open store (the empty text a plain one),
+  // asked without closing it.
+  bool IsDatabasePassword(std::string_view password) { return engine_.IsCurrentPassword(password); }
 
   int MemoCount();
   // From the first record: the record of d becomes current.

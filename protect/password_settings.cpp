@@ -20,9 +20,10 @@ void PasswordSettings::CheckBoxClicked() {
     Message(Gbk("请先保存数据再设置密码！"), Gbk("注意"));
     return;
   }
-  MemoStore& store = book_.store();
-  store.CloseMemoDatabase();
-  if (store.IsDatabaseProtected()) {
+  // The open store stays open until the new password is given: a cancelled
+  // or wrong answer changes nothing. A closed one (the program locked, or a
+  // start-up that could not open it) is opened with the answers.
+  if (book_.store().IsDatabaseProtected()) {
     ChangeOrRemovePassword();
   } else {
     SetPassword();
@@ -31,7 +32,7 @@ void PasswordSettings::CheckBoxClicked() {
 
 void PasswordSettings::SetPassword() {
   MemoStore& store = book_.store();
-  if (!store.OpenMemoDatabase()) {
+  if (!store.IsOpen() && !store.OpenMemoDatabase()) {
     Message(Gbk("打开数据库失败，请检查数据库文件是否存在？"), Gbk("出现错误："));
     return;
   }
@@ -45,6 +46,7 @@ void PasswordSettings::SetPassword() {
   WipeText(password);
   if (!set) {
     Message(Gbk("加密失败"));
+    KeepStoreOpen(std::nullopt);
     return;
   }
   Message(Gbk("加密成功，请重新输入密码进入软件"));
@@ -67,9 +69,10 @@ void PasswordSettings::ChangeOrRemovePassword() {
   MemoStore& store = book_.store();
   const bool locked = ProgramLocked();
   std::string old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
-  const bool opened = !old_password.empty() && store.OpenMemoDatabase(old_password);
-  WipeText(old_password);
-  if (!opened) {
+  WipeOnExit wipe_old_password(old_password);
+  const bool right = !old_password.empty() && (store.IsOpen() ? store.IsDatabasePassword(old_password)
+                                                               : store.OpenMemoDatabase(old_password));
+  if (!right) {
     Message(Gbk("打开数据库失败，可能密码有误，请重新输入"));
     return;
   }
@@ -77,7 +80,10 @@ void PasswordSettings::ChangeOrRemovePassword() {
   const bool set = replacement && store.SetDatabasePassword(*replacement);
   if (replacement) WipeText(*replacement);
   if (!set) {
-    if (replacement) Message(Gbk("加密失败"));
+    if (replacement) {
+      Message(Gbk("加密失败"));
+      KeepStoreOpen(old_password);
+    }
     if (locked) store.CloseMemoDatabase();
     return;
   }
@@ -89,6 +95,18 @@ void PasswordSettings::ChangeOrRemovePassword() {
   c_.备忘编辑框.SetContent(store.FindMemoRecordFromHere(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
   if (locked) store.CloseMemoDatabase();
   book_.GoToToday();
+}
+
+// A re-key whose undo failed too leaves the store closed, its files to be
+// settled by the next open: it is opened again with the password it had, or
+// the program says the store is closed and locks, offering the unlock.
+void PasswordSettings::KeepStoreOpen(std::optional<std::string_view> password) {
+  MemoStore& store = book_.store();
+  if (store.IsOpen() || store.OpenMemoDatabase(password)) return;
+  Message(Gbk("备忘数据库已关闭，现在不能保存备忘。\r\n请点击“解锁程序”重新打开，或者关闭本程序后重新启动。"),
+          Gbk("出现错误："));
+  book_.EnterLockMode();
+  c_.超级按钮1.SetCaption(Gbk("解锁程序"));
 }
 
 std::optional<std::string> PasswordSettings::AskReplacement() {

@@ -6,6 +6,10 @@
 // Promises:
 // - The box's own mark is never read: the store file alone says which
 //   sequence runs. Nothing happens while a memo is being edited.
+// - The open store stays open while the passwords are asked: a cancelled or
+//   wrong old password changes nothing. A failed re-key leaves the store
+//   open with its old password, or, when even that cannot be had, the
+//   program locked with the store closed, saying so.
 // - The memo book never compares passwords; a password is right when the
 //   store opens with it.
 // - Nothing is set from a password typed once in a masked box: a new
@@ -18,6 +22,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "memo/memo_book.h"
 
@@ -35,6 +40,9 @@ class PasswordSettings {
   // Asks the replacement twice; nullopt when the two differ (said so).
   std::optional<std::string> AskReplacement();
   void Message(const std::string& text, const std::string& title = {});
+  // After a failed re-key: the store open again with password, or the
+  // program locked with the store closed.
+  void KeepStoreOpen(std::optional<std::string_view> password);
   // 超级按钮1 offers the unlock: the program has not been unlocked.
   bool ProgramLocked() const;
 

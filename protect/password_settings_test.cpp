@@ -233,23 +233,79 @@ TEST_F(PasswordSettingsTest, RemovingThePasswordMakesTheStorePlainWithoutAConfir
   EXPECT_EQ(EditorText(), "今天");
 }
 
-TEST_F(PasswordSettingsTest, AWrongEmptyOrCancelledOldPasswordLeavesTheStoreClosedUntilTheNextClick) {
+// The old password is checked against the open store, which stays open:
+// nothing changes, and the memos can still be listed and saved.
+TEST_F(PasswordSettingsTest, AWrongEmptyOrCancelledOldPasswordChangesNothing) {
   SeedProtectedStore("pw");
   StartAndUnlock("pw");
+  ClickDay(2011, 5, 16);
   for (std::optional<std::string> answer :
        {std::optional<std::string>("wrong"), std::optional<std::string>(""), std::optional<std::string>()}) {
     Expect(kOldPasswordPrompt, answer);
     ExpectMessage("打开数据库失败，可能密码有误，请重新输入");
     ClickPasswordBox();
-    EXPECT_FALSE(StoreOpen());
+    EXPECT_TRUE(StoreOpen());
     EXPECT_EQ(Magic(), "WCDB");
+    EXPECT_EQ(Height(), 596);
+    EXPECT_EQ(EditorText(), "昨天");
+    EXPECT_FALSE(OpensElsewhere("pw")) << "still taken by this copy";
   }
+  EXPECT_EQ(MonthListItems(), (std::vector<std::string>{"2011年5月16日", "2011年5月17日"}));
+  WriteMemo("新的");
+  Close();
+  StartAndUnlock("pw");
+  ClickDay(2011, 5, 16);
+  EXPECT_EQ(EditorText(), "新的昨天") << "saved with the store open";
+
   Expect(kOldPasswordPrompt, "pw");
   Expect(kReplacementPrompt, "");
   ExpectMessage("重置密码成功");
   ClickPasswordBox();
   EXPECT_TRUE(StoreOpen());
   EXPECT_EQ(Magic(), "WEDB");
+}
+
+// A re-key whose undo fails too makes the engine let go of the store: the
+// program opens it again with the old password, or, when it cannot, says the
+// store is closed and locks until it is unlocked.
+TEST_F(PasswordSettingsTest, AReKeyThatCannotBeUndoneLeavesTheStoreOpenOrTheProgramLocked) {
+  SeedProtectedStore("pw");
+  StartAndUnlock("pw");
+  auto die_at_the_replacement = [&](bool recover_at_the_message) {
+    dialogs().SetOnShow([&, recover_at_the_message](const HeadlessDialogs::Shown& shown) {
+      if (shown.text == Gbk(kConfirmPrompt)) faults_.DieAtNth(testing::FaultFileSystem::Operation::kWrite, 1);
+      if (shown.text == Gbk("加密失败") && recover_at_the_message) faults_.Disarm();
+    });
+  };
+  die_at_the_replacement(true);
+  Expect(kOldPasswordPrompt, "pw");
+  Expect(kReplacementPrompt, "new");
+  Expect(kConfirmPrompt, "new");
+  ExpectMessage("加密失败");
+  ClickPasswordBox();
+  EXPECT_TRUE(StoreOpen()) << "opened again with the old password";
+  EXPECT_EQ(Height(), 596);
+  WriteMemo("还能写");
+  ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2011, 5, 17)));
+  EXPECT_EQ(Utf8(book().store().ReadMemoText()), "还能写今天");
+
+  die_at_the_replacement(false);
+  Expect(kOldPasswordPrompt, "pw");
+  Expect(kReplacementPrompt, "new");
+  Expect(kConfirmPrompt, "new");
+  ExpectMessage("加密失败");
+  ExpectMessage("备忘数据库已关闭，现在不能保存备忘。\r\n请点击“解锁程序”重新打开，或者关闭本程序后重新启动。");
+  ClickPasswordBox();
+  faults_.Disarm();
+  dialogs().SetOnShow(nullptr);
+  EXPECT_EQ(Height(), 290) << "locked, as the store is closed";
+  EXPECT_EQ(Utf8(c().超级按钮1.caption()), "解锁程序");
+  dialogs().ExpectInputBox(Gbk(kUnlockPrompt), "pw");
+  ClickCentre(c().超级按钮1);
+  Settle();
+  EXPECT_EQ(Height(), 596);
+  EXPECT_TRUE(StoreOpen());
+  EXPECT_EQ(EditorText(), "还能写今天");
 }
 
 TEST_F(PasswordSettingsTest, AMismatchedConfirmationChangesNothingAndSaysSo) {
@@ -326,15 +382,19 @@ TEST_F(PasswordSettingsTest, NothingHappensWhileAMemoIsBeingEdited) {
   EXPECT_EQ(Magic(), "WEDB");
 }
 
-TEST_F(PasswordSettingsTest, AStoreThatCannotBeReopenedIsReported) {
+// The store could not be opened at start-up (its files unreadable): the
+// click tries to open it and says so when it cannot.
+TEST_F(PasswordSettingsTest, AStoreThatCannotBeOpenedIsReported) {
   SeedStore();
+  faults_.DieAtNth(testing::FaultFileSystem::Operation::kRead, 1);
+  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次");
   Start();
-  std::filesystem::remove(dir_.File("memo.edb"));
-  std::filesystem::remove(dir_.File("memo.EDT"));
   ExpectMessage("打开数据库失败，请检查数据库文件是否存在？");
   ClickPasswordBox();
   EXPECT_EQ(dialogs().shown().back().title, Gbk("出现错误："));
+  faults_.Disarm();
   EXPECT_FALSE(StoreOpen());
+  EXPECT_EQ(Magic(), "WEDB");
 }
 
 }  // namespace

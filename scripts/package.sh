@@ -79,7 +79,7 @@ printf 'Source: %s\n\nPackage: %s\nArchitecture: any\n' "$package" "$package" >"
 shared_libraries=$(cd "$staging" && dpkg-shlibdeps -O -e"$tree/usr/bin/tarnwick" -e"$tree/usr/bin/edbtool" \
   -e"$tree/usr/bin/lunarcal" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
 [ -n "$shared_libraries" ] || { echo "package.sh: dpkg-shlibdeps found no libraries" >&2; exit 1; }
-depends="$shared_libraries, qt6-qpa-plugins, fonts-arphic-uming | fonts-arphic-gbsn00lp | fonts-noto-cjk, fonts-wqy-microhei | fonts-noto-cjk"
+depends="$shared_libraries, qt6-qpa-plugins, qt6-translations-l10n, fonts-arphic-uming | fonts-arphic-gbsn00lp | fonts-noto-cjk, fonts-wqy-microhei | fonts-noto-cjk"
 
 mkdir -p "$tree/DEBIAN"
 installed_size=$(du -sk --apparent-size --exclude=DEBIAN "$tree" | cut -f1)

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev python3
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libfontconfig-dev
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libx11-dev libfontconfig-dev
   xvfb xdotool xclip x11-utils x11-apps imagemagick
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-gbsn00lp
   desktop-file-utils appstream dpkg-dev file git lintian

@@ -76,7 +76,19 @@ KeywordSearch::KeywordSearch(MemoBook& book) : book_(book), c_(book.controls()) 
   h.SearchResultGotFocus = [this] { Recount(); };
 }
 
+void KeywordSearch::SetExportRunning(bool running) {
+  export_running_ = running;
+  if (running) return;
+  if (search_waiting_) Search();
+  if (recount_waiting_) Recount();
+}
+
 void KeywordSearch::Search() {
+  if (export_running_) {
+    search_waiting_ = true;
+    return;
+  }
+  search_waiting_ = false;
   ListBox& list = c_.搜索结果列表框;
   list.Clear();
   c_.标签5.SetText(Gbk("包含以上关键词的备忘日期有："));
@@ -93,6 +105,11 @@ void KeywordSearch::Search() {
 }
 
 void KeywordSearch::Recount() {
+  if (export_running_) {
+    recount_waiting_ = true;
+    return;
+  }
+  recount_waiting_ = false;
   const int count = CountMatches(c_.搜索内容编辑框.text(), nullptr);
   ListBox& list = c_.搜索结果列表框;
   if (list.Count() == 0) list.AddItem(NoMatchHint());

@@ -8,6 +8,7 @@
 // - A search walks every record once, in file order; there is no index. The
 //   list sorts its items itself, as text.
 // - While the day view holds an unsaved edit, a search lists only a hint.
+// - A search never runs inside an export: it waits for the export's end.
 // - Failures of the store are not reported: an unreadable memo reads as
 //   empty and the memos after it are still searched; no open store counts
 //   as no match.
@@ -36,6 +37,9 @@ class KeywordSearch {
 
   void Search();
   void Recount();
+  // While an export runs, a search or recount asked for waits, and runs
+  // when the export has ended.
+  void SetExportRunning(bool running);
 
  private:
   // Walks every record; each match adds 1 and, with list, its date text.
@@ -44,6 +48,9 @@ class KeywordSearch {
 
   MemoBook& book_;
   const MainWindowControls& c_;
+  bool export_running_ = false;
+  bool search_waiting_ = false;
+  bool recount_waiting_ = false;
 };
 
 }  // namespace tarnwick

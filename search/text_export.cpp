@@ -18,29 +18,20 @@ class TextExport::Running {
  public:
   explicit Running(TextExport& owner) : owner_(owner) {
     owner_.running_ = true;
-    for (Control* button : Buttons()) {
-      was_disabled_.push_back(button->disabled());
-      button->SetDisabled(true);
-    }
+    owner_.search_.SetExportRunning(true);
   }
   ~Running() {
-    std::vector<Control*> buttons = Buttons();
-    for (std::size_t i = 0; i < buttons.size(); ++i) buttons[i]->SetDisabled(was_disabled_[i]);
     owner_.running_ = false;
+    owner_.search_.SetExportRunning(false);
   }
   Running(const Running&) = delete;
   Running& operator=(const Running&) = delete;
 
  private:
-  std::vector<Control*> Buttons() {
-    return {&owner_.c_.搜索按钮, &owner_.c_.导出以上按钮, &owner_.c_.导出全库按钮};
-  }
-
   TextExport& owner_;
-  std::vector<bool> was_disabled_;
 };
 
-TextExport::TextExport(MemoBook& book) : book_(book), c_(book.controls()) {
+TextExport::TextExport(MemoBook& book, KeywordSearch& search) : book_(book), search_(search), c_(book.controls()) {
   MainWindowHandlers& h = book.main_window().handlers();
   h.ExportAllClicked = [this] { ExportAll(); };
   h.ExportListedClicked = [this] { ExportListed(); };

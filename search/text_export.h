@@ -9,8 +9,8 @@
 //   of hints only counts as empty.
 // - The window processes its pending events after each entry; the walk
 //   keeps its place even when a handler moves the store's current record
-//   meanwhile. While an export runs, the search and export buttons are
-//   disabled: no export or search starts inside it.
+//   meanwhile. No export starts inside another (the click is refused), and
+//   a search asked for meanwhile waits for the export's end.
 // - The store's own files are never chosen as the export file.
 // - A file that cannot be opened or written, or a memo left out because it
 //   could not be read, is reported, naming the file, instead of the
@@ -23,18 +23,20 @@
 
 #include "memo/memo_book.h"
 #include "search/export_file.h"
+#include "search/keyword_search.h"
 
 namespace tarnwick {
 
 class TextExport {
  public:
-  explicit TextExport(MemoBook& book);
+  // search waits while an export runs.
+  TextExport(MemoBook& book, KeywordSearch& search);
 
   void ExportAll();
   void ExportListed();
 
  private:
-  // Disables the search and export buttons for as long as it lives.
+  // Marks an export as running, for as long as it lives.
   class Running;
 
   // The save dialog; the opened file, or nullptr after a cancel (said in the
@@ -48,6 +50,7 @@ class TextExport {
   void ProcessPendingEvents();
 
   MemoBook& book_;
+  KeywordSearch& search_;
   const MainWindowControls& c_;
   bool running_ = false;
 };

@@ -139,7 +139,8 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
   // The found memos, in the list's order, through the real save dialog.
   const fs::path exported = folder_.path() / "found";
   Keys({"Tab", "space"});
-  unsigned long save_dialog = session_.WaitForWindow("^Save As$", 30s);
+  // Qt's own dialog speaks Chinese too.
+  unsigned long save_dialog = session_.WaitForWindow("^另存为$", 30s);
   ASSERT_NE(save_dialog, 0u) << "the save dialog did not appear";
   ASSERT_TRUE(session_.Focus(save_dialog));
   Keys({"ctrl+a"});
@@ -148,6 +149,23 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
   Answer("^信息：$");
   const std::string separator = "\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5"
                                 "\xA9\xA5\xA9\xA5\xA9\xA5\xA9\xA5\r\n";
+  EXPECT_EQ(FileBytes(folder_.path() / "found.txt"),
+            Gbk("日期：[2011年10月1日]\r\n备忘内容：\r\nLIGHT house\r\n第二行\r\n") + separator +
+                Gbk("日期：[2011年5月3日]\r\n备忘内容：\r\n灯塔 light\r\n") + separator);
+
+  // The same name typed again, without its extension: the dialog asks
+  // before replacing found.txt, and nothing is written until Yes.
+  Keys({"space"});
+  save_dialog = session_.WaitForWindow("^另存为$", 30s);
+  ASSERT_NE(save_dialog, 0u) << "the save dialog did not appear again";
+  ASSERT_TRUE(session_.Focus(save_dialog));
+  Keys({"ctrl+a"});
+  Type(exported.string());
+  Keys({"Return"});
+  EXPECT_EQ(session_.WaitForWindow("^信息：$", 2s), 0u) << "found.txt was replaced without asking";
+  Shot("search_replace_question");
+  Keys({"alt+y"});
+  Answer("^信息：$");
   EXPECT_EQ(FileBytes(folder_.path() / "found.txt"),
             Gbk("日期：[2011年10月1日]\r\n备忘内容：\r\nLIGHT house\r\n第二行\r\n") + separator +
                 Gbk("日期：[2011年5月3日]\r\n备忘内容：\r\n灯塔 light\r\n") + separator);

@@ -51,10 +51,11 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ -n "$(field Installed-Size)" ] || fail "no Installed-Size"
 
 # Each relation the program needs to start on a fresh Debian: Qt's libraries
-# with the X11 platform plugin, fontconfig, the C++ library, and the Chinese
-# fonts it draws its texts with.
+# with the X11 platform plugin and Qt's own Chinese translations (its save
+# dialog), fontconfig, the C++ library, and the Chinese fonts it draws its
+# texts with.
 depends=$(field Depends)
-for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libfontconfig1 libstdc++6 libc6 \
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-translations-l10n libfontconfig1 libstdc++6 libc6 \
   fonts-wqy-microhei 'fonts-arphic-uming | fonts-arphic-gbsn00lp'; do
   case ", $depends," in
     *", $needed"[\ ,]*) ;;

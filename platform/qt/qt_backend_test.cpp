@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "base/text.h"
 #include "platform/qt/qt_canvas.h"
@@ -472,6 +473,46 @@ TEST_F(QtBackendTest, SaveDialogFiltersAndAppendsTheDefaultExtension) {
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(GbkToUtf8(*chosen), (folder.path() / "备忘导出.txt").string());
   EXPECT_EQ(filters, (QStringList{QStringLiteral(u"文本文件(*.txt) (*.txt)"), QStringLiteral(u"所有文件(*.*) (*.*)")}));
+}
+
+// A name typed without the extension is checked as the file it will be:
+// replacing an existing memos.txt is asked first, in Chinese, and a No
+// leaves the dialog open.
+TEST_F(QtBackendTest, TheSaveDialogAsksInChineseBeforeReplacingTheFileTheExtensionNames) {
+  tarnwick::testing::TempDir folder;
+  std::ofstream(folder.File("memos.txt")) << "old";
+  FileDialogRequest request;
+  request.filter = Gbk("文本文件(.txt)|*.txt");
+  request.default_extension = "txt";
+  QString question, title;
+  bool reopened_after_no = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    title = dialog->windowTitle();
+    dialog->setDirectory(QString::fromStdString(folder.path().string()));
+    dialog->selectFile(QStringLiteral("memos"));
+    auto answer = [&](QMessageBox::StandardButton button) {
+      QTimer::singleShot(0, [&, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr) << "no question before replacing";
+        question = box->text();
+        box->button(button)->click();
+      });
+    };
+    answer(QMessageBox::No);
+    QMetaObject::invokeMethod(dialog, "accept");
+    reopened_after_no = dialog->isVisible();
+    answer(QMessageBox::Yes);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  auto chosen = platform_.dialogs().ShowFileDialog(request);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(GbkToUtf8(*chosen), folder.File("memos.txt"));
+  EXPECT_TRUE(reopened_after_no);
+  EXPECT_TRUE(question.contains(QStringLiteral("memos.txt"))) << question.toStdString();
+  EXPECT_TRUE(question.contains(QStringLiteral(u"替换"))) << question.toStdString();
+  EXPECT_FALSE(title.contains(QStringLiteral("Save"))) << title.toStdString();
 }
 
 TEST_F(QtBackendTest, CommandLinesStartWithQuotedPathsAndArguments) {

@@ -151,7 +151,10 @@ std::optional<std::string> QtDialogs::ShowFileDialog(const FileDialogRequest& re
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!request.filter.empty()) dialog.setNameFilter(QtFilter(request.filter));
-  // Choosing an existing file to save over is confirmed first (Qt's default).
+  // Choosing an existing file to save over is confirmed first (Qt's default);
+  // the dialog adds the extension itself, so the question names the file that
+  // will be written.
+  dialog.setDefaultSuffix(ToQString(request.default_extension));
   if (!request.initial_file_name.empty()) dialog.selectFile(ToQString(request.initial_file_name));
   MakeModal(dialog, owner);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -8,6 +8,10 @@
 #include <fontconfig/fontconfig.h>
 #endif
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "platform/qt/qt_fonts.h"
 
 namespace tarnwick::qt {
@@ -56,6 +60,13 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
   // Closing the main window ends the program through its own shut-down,
   // never because Qt saw the last window go.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Qt's own dialogs (the save dialog, its questions, the standard buttons)
+  // speak the program's language, whatever the desktop's.
+  auto* translator = new QTranslator(application.get());
+  if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(translator);
+  }
   InstallFonts();
 #ifdef TARNWICK_HAVE_FONTCONFIG
   if (installed) FillFontDatabaseAside();
