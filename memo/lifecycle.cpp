@@ -18,7 +18,11 @@ Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
   MainWindowHandlers& h = book.main_window().handlers();
   h.StartUp = [this] { StartUp(); };
   h.QueryShutDown = [this] { return QueryShutDown(); };
-  h.HideIntoDockStrip = [this] { HideIntoDockStrip(); };
+  h.HideIntoDockStrip = [this](bool to_other_program) {
+    // The program's own message boxes and dialogs take the activation too;
+    // the window hides only when the user turns to another program.
+    if (to_other_program) HideIntoDockStrip();
+  };
   h.ComeBackFromDockStrip = [this](int, int, int) { ComeBackFromDockStrip(); };
   book.store().engine().SetPasswordPromptHook([this](const PasswordPromptRequest& request) {
     return AskPassword(request.retry_line);
@@ -137,6 +141,9 @@ bool Lifecycle::QueryShutDown() {
     // A failed save keeps the window, and the text, once; a second close ends.
     if (!book_.SaveCurrentMemo() && !close_refused_) {
       close_refused_ = true;
+      // The edit is still there to be saved: the window must be too.
+      c_.DockStrip.SetVisible(false);
+      c_.主窗口.SetVisible(true);
       return false;
     }
   }

@@ -196,6 +196,32 @@ TEST_F(LifecycleTest, HidingIntoTheStripAtTheTopEdgeAndComingBack) {
   EXPECT_EQ(StatusBackground(), Rgb(0, 128, 128));
 }
 
+// Parked at the top edge, the window stays while the program's own question
+// holds the activation, gets it back afterwards, and still hides when the
+// user turns to another program.
+TEST_F(LifecycleTest, TheProgramsOwnDialogsLeaveTheParkedWindowInPlace) {
+  StartWithNewStore();
+  ASSERT_EQ(main_window().outer_rect().top, 0);
+  ASSERT_TRUE(native_main().IsActive());
+  HeadlessWindow& strip = NativeOf(c().DockStrip);
+  bool in_place_while_asked = false;
+  dialogs().SetOnShow([&](const HeadlessDialogs::Shown&) {
+    in_place_while_asked = !native_main().IsActive() && native_main().IsVisible() && !strip.IsVisible();
+  });
+  ExpectMessage("真的清空所有记录？", MessageResult::kNo);
+  DoubleClick(c().主面板状态栏标签, {20, 6});
+  Settle();
+  EXPECT_TRUE(in_place_while_asked);
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_TRUE(native_main().IsActive());
+  EXPECT_FALSE(strip.IsVisible());
+
+  windows().ActivateOtherApplication();
+  Settle();
+  EXPECT_FALSE(native_main().IsVisible());
+  EXPECT_TRUE(strip.IsVisible());
+}
+
 TEST_F(LifecycleTest, AWindowAwayFromTheTopEdgeStaysWhenDeactivated) {
   StartWithNewStore();
   main_window().SetProperty(property::kTop, 200);

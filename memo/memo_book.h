@@ -39,7 +39,8 @@ class MemoBook {
 
   // The date whose memo the editor shows and a save writes.
   DateTime currentDate = 0;
-  // The month the wheel steps from (1..12).
+  // The month the last wheel step or go to today showed (1..12); the wheel
+  // itself steps from the calendar's month.
   int wheelMonth = 1;
 
   Platform& platform() { return main_window_.window().platform(); }

@@ -28,7 +28,7 @@ MonthOverview::MonthOverview(MemoBook& book) : book_(book), c_(book.controls()) 
     c_.本月备忘列表框.Clear();
     RebuildMonthList();
   };
-  h.CalendarDayHovered = [this](const LunarDate&) { c_.日历.SetFocus(); };
+  h.CalendarDayHovered = [this](const LunarDate&) { TakeFocusOnHover(); };
   h.CalendarWheelScrolled = [this](int notches, int) { WheelScrolled(notches); };
   h.GoToToday = [this] { GoToToday(); };
   h.AlignmentTick = [this] { AlignWindow(); };
@@ -81,12 +81,22 @@ void MonthOverview::JumpToSelectedDate(ListBox& list) {
 }
 
 // One notch away from the user shows the previous month, one toward the
-// user the next, always in the current year on the 15th. The counter stays
-// within 1..12, so turning back past January or December answers at once.
+// user the next, from the month shown and within its year, on the 15th.
+// The year is never stepped: past January or December nothing moves.
 void MonthOverview::WheelScrolled(int notches) {
-  const int month = std::clamp(book_.wheelMonth - notches, 1, 12);
-  c_.日历.calendar().SetDate(DecodeDateTime(book_.Now()).year, month, 15);
+  const GregorianDate shown = c_.日历.calendar().selected();
+  const int month = std::clamp(shown.month - notches, 1, 12);
+  if (notches == 0 || month == shown.month) return;
+  c_.日历.calendar().SetDate(shown.year, month, 15);
   book_.wheelMonth = month;
+}
+
+// The calendar takes the keyboard on hover so that its keys work at once,
+// but never from a text entry in use: what the user types next belongs
+// there. The wheel reaches the calendar under the pointer either way.
+void MonthOverview::TakeFocusOnHover() {
+  const bool typing = (c_.备忘编辑框.HasFocus() && book_.Editing()) || c_.搜索内容编辑框.HasFocus();
+  if (!typing) c_.日历.SetFocus();
 }
 
 void MonthOverview::GoToToday() {

@@ -37,6 +37,7 @@ class MonthOverview {
   // item is no date.
   void JumpToSelectedDate(ListBox& list);
   void WheelScrolled(int notches);
+  void TakeFocusOnHover();
   void AlignWindow();
 
   MemoBook& book_;

@@ -126,18 +126,53 @@ TEST_F(MonthOverviewTest, TheMonthListRecountsWhenItGetsTheFocus) {
   EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年5月03日"}) << "the list itself stays";
 }
 
-TEST_F(MonthOverviewTest, TheWheelStepsMonthsOfTheCurrentYearOnThe15th) {
+TEST_F(MonthOverviewTest, TheWheelStepsWholeNotchesFromTheMonthShownWithinItsYear) {
   StartWithNewStore();
-  Wheel(-120);
-  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 6, 15})) << "toward the user: the next month";
-  EXPECT_EQ(book().wheelMonth, 6);
+  const auto shown = [&] { return c().日历.calendar().selected(); };
+  Wheel(0);
+  Wheel(-60);
+  EXPECT_EQ(shown(), (GregorianDate{2011, 5, 17})) << "no step before a whole notch";
+  Wheel(-60);
+  EXPECT_EQ(shown(), (GregorianDate{2011, 6, 15})) << "toward the user: the next month";
   Wheel(240);
-  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 4, 15}));
-  for (int i = 0; i < 6; ++i) Wheel(120);
-  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 1, 15}));
-  EXPECT_EQ(book().wheelMonth, 1) << "held at January";
-  Wheel(-120);
-  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 2, 15})) << "turning back answers at once";
+  EXPECT_EQ(shown(), (GregorianDate{2011, 4, 15}));
+
+  // From a month chosen elsewhere, in its own year.
+  c().日历.calendar().SetDate(2009, 9, 3);
+  Settle();
+  Wheel(120);
+  EXPECT_EQ(shown(), (GregorianDate{2009, 8, 15}));
+  for (int i = 0; i < 6; ++i) Wheel(-120);
+  EXPECT_EQ(shown(), (GregorianDate{2009, 12, 15})) << "the year is never stepped";
+  Wheel(120);
+  EXPECT_EQ(shown(), (GregorianDate{2009, 11, 15})) << "turning back answers at once";
+}
+
+// Hovering gives the calendar the keyboard, but not while text is being
+// typed: the editor while editing and the keyword box keep it, and the
+// wheel over the calendar still steps its month.
+TEST_F(MonthOverviewTest, TheCalendarTakesNoKeyboardFromTextBeingTyped) {
+  StartWithNewStore();
+  ClickCentre(c().编辑按钮);
+  Hover(c().日历, {100, 100});
+  windows().TypeText("XYZ");
+  EXPECT_EQ(EditorText(), "XYZ");
+  windows().TurnWheel(-120);
+  Settle();
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 6, 15}));
+  EXPECT_TRUE(c().备忘编辑框.HasFocus());
+  ClickCentre(c().保存按钮);
+
+  program_->main_window().ToggleSidePanels();
+  Settle();
+  ASSERT_TRUE(c().搜索内容编辑框.HasFocus());
+  Hover(c().日历, {150, 120});
+  windows().TypeText("abc");
+  EXPECT_EQ(c().搜索内容编辑框.text(), "abc");
+
+  Click(c().本月备忘列表框, {5, 5});
+  Hover(c().日历, {100, 100});
+  EXPECT_TRUE(c().日历.HasFocus()) << "from a list the calendar takes the keyboard";
 }
 
 TEST_F(MonthOverviewTest, GoToTodayMovesTheCalendarAndTheWheelMonth) {

@@ -44,7 +44,11 @@ class ControlListener {
   virtual bool OnMouse(const MouseEvent& event) { (void)event; return true; }
   // The pointer has left the control.
   virtual void OnMouseLeave() {}
-  // The wheel turned while the control had the keyboard focus.
+  // The wheel turned. A turn goes to the control with the keyboard focus,
+  // wherever the pointer is; but while the focus is in a text entry (edit,
+  // rich edit), a turn with the pointer over another control of the same
+  // window goes to that control, so the wheel works there while the focus
+  // stays with what the user types.
   virtual bool OnWheel(const WheelEvent& event) { (void)event; return true; }
   // A key went down or up while the control had the focus.
   virtual bool OnKey(const KeyEvent& event) { (void)event; return true; }
@@ -72,7 +76,15 @@ class ControlListener {
 class WindowListener : public ControlListener {
  public:
   // The window became the active window (true) or lost activation (false).
-  virtual void OnActivationChanged(bool active) { (void)active; }
+  // On a loss, to_other_program tells whether the activation left the
+  // program (a window of another program took it, or none did) rather than
+  // going to one of the program's own windows: a message box, an input box,
+  // a file dialog, another top-level window. A program's own dialog gives
+  // the activation back to the window it took it from when it closes.
+  virtual void OnActivationChanged(bool active, bool to_other_program) {
+    (void)active;
+    (void)to_other_program;
+  }
   // The user asked to close the window (close box, Alt+F4, system menu).
   // The backend never closes or destroys a window by itself: the listener
   // decides and destroys the window object when it wants it gone. The answer

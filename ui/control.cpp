@@ -199,8 +199,15 @@ bool Control::OnMouse(const MouseEvent& event) {
 }
 
 bool Control::OnWheel(const WheelEvent& event) {
-  // Truncated toward zero, as integer division does.
-  return Raise(event::kWheelScrolled, {event.delta / 120, event.key_state});
+  // Touchpads and fine wheels report parts of a notch, and scroll phases
+  // none at all: a step is made only for a whole notch.
+  if (event.delta == 0) return true;
+  if (wheel_rest_ != 0 && (wheel_rest_ < 0) != (event.delta < 0)) wheel_rest_ = 0;
+  wheel_rest_ += event.delta;
+  const int notches = wheel_rest_ / 120;
+  if (notches == 0) return true;
+  wheel_rest_ -= notches * 120;
+  return Raise(event::kWheelScrolled, {notches, event.key_state});
 }
 
 bool Control::OnKey(const KeyEvent& event) {

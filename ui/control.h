@@ -71,7 +71,10 @@ inline constexpr int kLostFocus = -8;        // none
 inline constexpr int kKeyDown = -9;          // key code, key state
 inline constexpr int kKeyUp = -10;           // key code, key state
 inline constexpr int kCharacter = -11;       // character code
-inline constexpr int kWheelScrolled = -12;   // notches (delta / 120, toward zero), key state
+// Whole notches (120 per notch, positive away from the user), key state.
+// Smaller turns add up until they make a notch; a turn the other way drops
+// what had added up.
+inline constexpr int kWheelScrolled = -12;
 }  // namespace event
 
 // A picture property: shared, immutable decoded pixels; null for none.
@@ -210,6 +213,8 @@ class Control : protected ControlListener {
   Window& window_;
   Control* parent_;
   std::string name_;
+  // The part of a notch the wheel has turned so far.
+  int wheel_rest_ = 0;
   ControlKind kind_;
   Rect rect_;
   std::string tag_;

@@ -31,7 +31,7 @@ class ControlTest : public testing::UiTest {
   int stop_ = 0;  // the event whose handler answers false
 };
 
-TEST_F(ControlTest, WheelNotchesTruncateTowardZero) {
+TEST_F(ControlTest, WheelTurnsAddUpToWholeNotches) {
   auto& edit = window_.Add<EditBox>(nullptr, "edit", Rect{0, 0, 100, 20});
   Show(window_);
   edit.SetFocus();
@@ -39,7 +39,12 @@ TEST_F(ControlTest, WheelNotchesTruncateTowardZero) {
   driver().TurnWheel(-119);
   driver().TurnWheel(-240, kKeyStateCtrl);
   driver().TurnWheel(130, kKeyStateShift | kKeyStateAlt);
-  EXPECT_EQ(trace_, "edit:-12(0,0) edit:-12(-2,1) edit:-12(1,6) ");
+  driver().TurnWheel(0);
+  driver().TurnWheel(50);
+  driver().TurnWheel(70);
+  // -119 is no notch yet; with -240 it makes two (-359); the turn the other
+  // way starts afresh: 130 is one; 10, 50 and 70 make the next.
+  EXPECT_EQ(trace_, "edit:-12(-2,1) edit:-12(1,6) edit:-12(1,0) ");
 }
 
 TEST_F(ControlTest, KeysCharactersAndFocusWithTheirArguments) {

@@ -318,7 +318,11 @@ void MainWindow::BuildEntryPoints() {
   entry_points_ = {
       {"StartUp", plain(h.StartUp)},
       {"QueryShutDown", [&h](const EventArgs&) { return h.QueryShutDown ? h.QueryShutDown() : true; }},
-      {"HideIntoDockStrip", plain(h.HideIntoDockStrip)},
+      {"HideIntoDockStrip",
+       [&h](const EventArgs& a) {
+         Call(h.HideIntoDockStrip, ArgBool(a, 0));
+         return true;
+       }},
       {"ComeBackFromDockStrip", pointer(h.ComeBackFromDockStrip)},
       {"CalendarDayClicked", plain(h.CalendarDayClicked)},
       {"CalendarDayHovered",

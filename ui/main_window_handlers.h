@@ -13,10 +13,12 @@ namespace tarnwick {
 
 struct MainWindowHandlers {
   // Main window: created (once, after every control exists), query close
-  // (false keeps the window open; empty means true), deactivated.
+  // (false keeps the window open; empty means true), deactivated (whether
+  // the activation left the program rather than going to one of its own
+  // windows).
   std::function<void()> StartUp;
   std::function<bool()> QueryShutDown;
-  std::function<void()> HideIntoDockStrip;
+  std::function<void(bool to_other_program)> HideIntoDockStrip;
   // DockStrip: left button pressed at (x, y) with the key state.
   std::function<void(int x, int y, int key_state)> ComeBackFromDockStrip;
 

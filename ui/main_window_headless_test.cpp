@@ -373,7 +373,9 @@ TEST_F(MainWindowHeadlessTest, BindingsCallTheirEntryPointsWithTheirArguments) {
   h.AlignmentTick = [&] { calls.push_back("Tick"); };
   h.MenuSelectAll = [&] { calls.push_back("SelectAll"); };
   h.QueryShutDown = [&] { return false; };
-  h.HideIntoDockStrip = [&] { calls.push_back("Deactivated"); };
+  h.HideIntoDockStrip = [&](bool to_other_program) {
+    calls.push_back(to_other_program ? "Deactivated other" : "Deactivated");
+  };
   Load();
   EXPECT_EQ(calls, (std::vector<std::string>{"StartUp 33", "DateChanged"}))
       << "created first; the calendar's posted notification after it";
@@ -393,7 +395,7 @@ TEST_F(MainWindowHeadlessTest, BindingsCallTheirEntryPointsWithTheirArguments) {
   auto& strip = static_cast<HeadlessWindow&>(main_->dock_strip().native_window());
   windows().Click(strip, {7, 1});
   EXPECT_EQ(calls, (std::vector<std::string>{"Hovered 2-24", "Clear 20,6", "EditorRight", "Tick", "Tick",
-                                             "SelectAll", "Deactivated", "ComeBack 7,1"}))
+                                             "SelectAll", "Deactivated other", "ComeBack 7,1"}))
       << "the wheel reaches the calendar only while it has the focus";
   EXPECT_EQ(static_cast<HeadlessRichEdit&>(node("备忘编辑框")).own_right_clicks(), 0) << "answered false";
   EXPECT_FALSE(main_->window().Close()) << "query close answered false";

@@ -128,7 +128,13 @@ void Window::OnVisibleChanged() {
   else native_->Hide();
 }
 
-void Window::OnActivationChanged(bool active) { Raise(active ? kActivated : kDeactivated); }
+void Window::OnActivationChanged(bool active, bool to_other_program) {
+  if (active) {
+    Raise(kActivated);
+  } else {
+    Raise(kDeactivated, {to_other_program});
+  }
+}
 
 bool Window::OnMnemonicKey(const KeyEvent& event) { return ClickMnemonic(event.key_code); }
 

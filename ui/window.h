@@ -5,7 +5,9 @@
 // (property 8). The frame and the other design-time settings come from
 // WindowDesign. Events: 0 created (once, after the window and all its
 // controls exist), 1 query close (false keeps the window open), 5 activated,
-// 6 deactivated, and the common events on its client area.
+// 6 deactivated (argument: true when the activation left the program, false
+// when one of its own windows took it), and the common events on its client
+// area.
 // The window also handles the keyboard mnemonics of its clickable controls.
 #pragma once
 
@@ -119,7 +121,7 @@ class Window : public Control, public WindowListener {
   bool OnKey(const KeyEvent& event) override { return Control::OnKey(event); }
   bool OnCharacter(std::uint32_t code) override { return Control::OnCharacter(code); }
   void OnFocusChanged(bool has_focus) override { Control::OnFocusChanged(has_focus); }
-  void OnActivationChanged(bool active) override;
+  void OnActivationChanged(bool active, bool to_other_program) override;
   bool OnCloseRequested() override { return Close(); }
   bool OnMnemonicKey(const KeyEvent& event) override;
 

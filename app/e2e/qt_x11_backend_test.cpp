@@ -42,7 +42,7 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environ
 struct Listener : WindowListener {
   std::vector<bool> activations;
   int presses = 0;
-  void OnActivationChanged(bool active) override { activations.push_back(active); }
+  void OnActivationChanged(bool active, bool) override { activations.push_back(active); }
   bool OnMouse(const MouseEvent& event) override {
     presses += event.action == MouseAction::kPress && event.button == MouseButton::kLeft;
     return true;

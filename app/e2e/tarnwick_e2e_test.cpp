@@ -6,6 +6,7 @@
 #include <QImage>
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -280,6 +281,75 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
   EXPECT_EQ(bytes("memo.edb"), edb);
   EXPECT_EQ(bytes("memo.EDT"), edt);
   CloseProgram();
+}
+
+// Typing goes on into the editor while the pointer crosses the calendar, and
+// the wheel over the calendar steps its month meanwhile; the program's own
+// question leaves the window parked at the top edge in place and gives it
+// the activation back, so turning to another program still hides it.
+TEST_F(ProgramOnScreen, TypingOverTheCalendarAndTheProgramsOwnQuestionKeepTheWindow) {
+  if (!HaveProgram("xmessage")) GTEST_SKIP() << "xmessage is not installed";
+  QImage start = ShotWhen("typing_start", [&](const QImage& image) {
+    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue;
+  });
+  ASSERT_EQ(session_.WindowGeometry(window_)->y, 0) << "parked at the top edge";
+  ClickAt(8 + 40, kBarTop + 14 + 30);
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", "abc "}).exit_code, 0);
+  QPoint over = CellCentre(2, 3), further = CellCentre(3, 4);
+  ASSERT_TRUE(session_.MovePointer(over.x(), over.y()));
+  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(session_.MovePointer(further.x(), further.y()));
+  std::this_thread::sleep_for(200ms);
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", "XYZ"}).exit_code, 0);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  ASSERT_TRUE(session_.Click(local.tm_mon == 0 ? 5 : 4));  // away from the user: the month before
+  QImage stepped = ShotWhen("typing_wheel", [&](const QImage& image) { return Pattern(image) != Pattern(start); });
+  SaveWindow(stepped, "typing_wheel", client_.width);
+  EXPECT_NE(Pattern(stepped), Pattern(start)) << "the wheel over the calendar steps the month";
+  ClickAt(98 + 40, kBarTop + 14 + 30);
+
+  ASSERT_TRUE(session_.MovePointer(client_.x + 100, client_.y + 556));  // the status line, double-clicked
+  ASSERT_EQ(session_.Run({"xdotool", "click", "--repeat", "2", "--delay", "60", "1"}).exit_code, 0);
+  unsigned long question = session_.WaitForWindow("^清空数据库：$", 10s);
+  ASSERT_NE(question, 0u) << "the clear-all question did not appear";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid behind its own question";
+  ASSERT_TRUE(session_.Focus(question));
+  ASSERT_TRUE(session_.Key("n"));
+  for (auto deadline = std::chrono::steady_clock::now() + 10s;
+       std::chrono::steady_clock::now() < deadline && session_.WaitForWindow("^清空数据库：$", 0ms) != 0;) {
+    std::this_thread::sleep_for(50ms);
+  }
+  std::this_thread::sleep_for(500ms);
+  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid after its own question";
+  QImage answered = ShotWhen("question_answered", [&](const QImage& image) {
+    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue;
+  });
+  SaveWindow(answered, "question_answered", client_.width);
+
+  Child other = Child::Start({"xmessage", "-geometry", "+100+700", "other"}, folder_.path(),
+                             {"DISPLAY=" + session_.display()});
+  unsigned long other_window = session_.WaitForWindow("^xmessage$", 10s);
+  ASSERT_NE(other_window, 0u);
+  ASSERT_TRUE(session_.Focus(other_window));
+  bool hidden = false;
+  for (auto deadline = std::chrono::steady_clock::now() + 10s; !hidden && std::chrono::steady_clock::now() < deadline;) {
+    hidden = session_.WaitForWindow("^Tarnwick V2\\.8", 0ms) == 0;
+    if (!hidden) std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_TRUE(hidden) << "turning to another program hides the parked window";
+  other.Kill();
+
+  // Back from the strip and closed: the typed text was saved whole.
+  ASSERT_TRUE(session_.MovePointer(client_.x + 100, 0));
+  ASSERT_TRUE(session_.Click(1));
+  ASSERT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 10s), 0u);
+  CloseProgram();
+  CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
+  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(TodaysSerial()) +
+                             ", \"备忘\": \"abc XYZ\"}}\n");
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 // The Windows program under Wine on a private X display, checked as the
 // Linux program is (app/e2e/tarnwick_e2e_test.cpp): the first run answers
-// the creation question, a memo is typed, pasted and saved, the window hides
-// into the strip at the top edge when another program is activated and
-// comes back on the strip's left button, a screenshot is read by pixels, and
-// the files it wrote are read back by the Linux edbtool.
+// the creation question, a memo is typed (the pointer crossing the calendar
+// and the wheel stepping its month meanwhile), pasted and saved, the
+// program's own question leaves the window in place, the window hides into
+// the strip at the top edge when another program is activated and comes back
+// on the strip's left button, a screenshot is read by pixels, and the files
+// it wrote are read back by the Linux edbtool.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -24,6 +27,13 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr QRgb kStripYellow = 0xFFFFFF00;
+
+int TodaysMonth() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_mon + 1;
+}
 
 class WindowsProgramUnderWine : public ::testing::Test {
  protected:
@@ -161,6 +171,20 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   };
   ClickAt(8 + 40, kBarTop + 14 + 30);
   ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "40", "memo 1 "}).exit_code, 0);
+  // The pointer crosses the calendar and the wheel turns over it: the month
+  // steps (away from the user, the month before; in January the one after),
+  // and what is typed next still reaches the editor.
+  const std::string month_shown = MonthPattern(shot, client_.x, client_.y);
+  ASSERT_TRUE(session_.MovePointer(client_.x + 3 * kCellWidth + 20, client_.y + kGridTop + 2 * kCellHeight + 10));
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(session_.MovePointer(client_.x + 4 * kCellWidth + 20, client_.y + kGridTop + 3 * kCellHeight + 10));
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(session_.Click(TodaysMonth() == 1 ? 5 : 4));
+  QImage stepped = ShotWhen("wine_wheel_while_typing", [&](const QImage& image) {
+    return MonthPattern(image, client_.x, client_.y) != month_shown;
+  });
+  EXPECT_NE(MonthPattern(stepped, client_.x, client_.y), month_shown) << "the wheel over the calendar steps the month";
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "40", "XYZ "}).exit_code, 0);
   ASSERT_EQ(session_.Run({"sh", "-c", "printf '中文备忘' | xclip -selection clipboard >/dev/null 2>&1"}).exit_code, 0);
   std::this_thread::sleep_for(300ms);
   ASSERT_TRUE(session_.Key("ctrl+v"));
@@ -170,6 +194,27 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   ASSERT_TRUE(editor(saved) != editor(shot)) << "the typed memo is shown";
   saved.copy(client_.x, client_.y, client_.width, client_.height)
       .save(QString::fromStdString(ShotPath("wine_memo_window").string()));
+
+  // The program's own question takes the activation: the window, parked at
+  // the top edge, stays while it is up and after it is answered.
+  ASSERT_TRUE(session_.MovePointer(client_.x + 100, client_.y + 556));
+  ASSERT_EQ(session_.Run({"xdotool", "click", "--repeat", "2", "--delay", "60", "1"}).exit_code, 0);
+  unsigned long clear_question = session_.WaitForWindow("^清空数据库：$", 30s);
+  ASSERT_NE(clear_question, 0u) << "the clear-all question did not appear";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid behind its own question";
+  ASSERT_TRUE(session_.Focus(clear_question));
+  ASSERT_TRUE(session_.Key("n"));
+  for (auto deadline = std::chrono::steady_clock::now() + 20s;
+       std::chrono::steady_clock::now() < deadline && session_.WaitForWindow("^清空数据库：$", 100ms) != 0;) {
+    std::this_thread::sleep_for(200ms);
+  }
+  std::this_thread::sleep_for(500ms);
+  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid after its own question";
+  QImage answered = ShotWhen("wine_after_question", [&](const QImage& image) {
+    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue && editor(image) == editor(saved);
+  });
+  EXPECT_TRUE(editor(answered) == editor(saved)) << "the memo is still shown, nothing cleared";
 
   // Another program is activated: the window, parked at the top edge, hides
   // and the yellow strip stands at the top of the screen in its place.
@@ -216,7 +261,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
   EXPECT_EQ(dump.exit_code, 0);
   EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(TodaysSerial()) +
-                             ", \"备忘\": \"memo 1 中文备忘\"}}\n");
+                             ", \"备忘\": \"memo 1 XYZ 中文备忘\"}}\n");
   CommandResult check = RunCommand({TARNWICK_EDBTOOL, "check", (folder_.path() / "memo.edb").string()}, "");
   EXPECT_EQ(check.exit_code, 0) << check.output;
 
@@ -225,7 +270,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   testing::TempDir linux_folder;
   const std::string linux_store = (linux_folder.path() / "memo.edb").string();
   ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "create", linux_store, "日期:8", "备忘:12"}, "").exit_code, 0);
-  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", linux_store, std::to_string(TodaysSerial()), "memo 1 中文备忘"}, "")
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", linux_store, std::to_string(TodaysSerial()), "memo 1 XYZ 中文备忘"}, "")
                 .exit_code,
             0);
   // Each file carries its creation date-time at offset 8 (eight bytes, days

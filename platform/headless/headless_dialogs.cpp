@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "base/text.h"
+#include "platform/headless/headless_window_system.h"
 
 namespace tarnwick {
 namespace {
@@ -35,6 +36,16 @@ HeadlessDialogs::HeadlessDialogs()
       }) {}
 
 std::optional<HeadlessDialogs::Answer> HeadlessDialogs::Take(const Shown& shown) {
+  // A box or dialog holds the activation while it is up; a popup menu does not.
+  struct ActivationHeld {
+    HeadlessWindowSystem* windows;
+    explicit ActivationHeld(HeadlessWindowSystem* w) : windows(w) {
+      if (windows != nullptr) windows->DialogShown();
+    }
+    ~ActivationHeld() {
+      if (windows != nullptr) windows->DialogClosed();
+    }
+  } held(shown.kind == Kind::kPopupMenu ? nullptr : windows_);
   shown_.push_back(shown);
   if (on_show_) on_show_(shown_.back());
   std::string described = std::string(KindName(shown.kind)) + " \"" + GbkToUtf8(shown.text) + "\" (title \"" +

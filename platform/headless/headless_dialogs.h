@@ -17,6 +17,8 @@
 
 namespace tarnwick {
 
+class HeadlessWindowSystem;
+
 class HeadlessDialogs : public Dialogs {
  public:
   enum class Kind { kMessageBox, kInputBox, kFileDialog, kPopupMenu };
@@ -53,6 +55,10 @@ class HeadlessDialogs : public Dialogs {
   // The user picks the entry with this caption; empty: dismisses the menu.
   void ExpectPopupMenu(std::string chosen_caption);
 
+  // Boxes and dialogs take the activation from the active window of windows
+  // while they are up and give it back, as on the real systems.
+  void SetWindowSystem(HeadlessWindowSystem* windows) { windows_ = windows; }
+
   // Answers not yet used.
   std::size_t pending() const { return script_.size(); }
   const std::vector<Shown>& shown() const { return shown_; }
@@ -82,6 +88,7 @@ class HeadlessDialogs : public Dialogs {
   std::vector<Shown> shown_;
   std::function<void(const std::string&)> fail_;
   std::function<void(const Shown&)> on_show_;
+  HeadlessWindowSystem* windows_ = nullptr;
 };
 
 // The default extension rule of the save dialog: name + "." + extension when

@@ -15,6 +15,7 @@ class HeadlessPlatform : public Platform {
  public:
   HeadlessPlatform() : window_system_(loop_, shell_) {
     loop_.SetPaintHook([this] { return window_system_.PaintInvalidSurfaces(); });
+    dialogs_.SetWindowSystem(&window_system_);
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

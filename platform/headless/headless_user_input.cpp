@@ -130,8 +130,21 @@ HeadlessNode* HeadlessWindowSystem::KeyTarget() const {
   return active_;
 }
 
+HeadlessNode* HeadlessWindowSystem::WheelTarget() const {
+  HeadlessNode* focus = KeyTarget();
+  if (focus == nullptr || (focus->kind() != HeadlessKind::kEdit && focus->kind() != HeadlessKind::kRichEdit)) {
+    return focus;
+  }
+  // The focus is in a text entry: a turn over another control is that one's.
+  Point cursor = loop_.CursorPosition();
+  Point origin = active_->ClientOrigin();
+  HeadlessNode* under = NodeAt(*active_, {cursor.x - origin.x, cursor.y - origin.y});
+  if (under == nullptr || under == active_ || !under->IsEnabledDeep()) return focus;
+  return under;
+}
+
 void HeadlessWindowSystem::TurnWheel(int delta, int key_state) {
-  HeadlessNode* target = KeyTarget();
+  HeadlessNode* target = WheelTarget();
   if (target != nullptr && target->listener() != nullptr) {
     Point cursor = loop_.CursorPosition();
     Point origin = active_->ClientOrigin();

@@ -102,6 +102,7 @@ void HeadlessWindowSystem::Forget(HeadlessNode* node) {
     windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
     z_order_.erase(std::remove(z_order_.begin(), z_order_.end(), window), z_order_.end());
     if (active_ == window) active_ = nullptr;
+    std::replace(dialog_openers_.begin(), dialog_openers_.end(), window, static_cast<HeadlessWindow*>(nullptr));
   }
 }
 
@@ -203,20 +204,32 @@ void HeadlessWindowSystem::FocusNode(HeadlessNode* node) {
   if (node->listener() != nullptr) node->listener()->OnFocusChanged(true);
 }
 
-void HeadlessWindowSystem::SetActive(HeadlessWindow* window) {
+void HeadlessWindowSystem::SetActive(HeadlessWindow* window, bool to_other_program) {
   if (active_ == window) return;
   HeadlessWindow* old = active_;
   active_ = window;
   if (old != nullptr) {
     if (old->focus_ != nullptr && old->focus_->listener() != nullptr) old->focus_->listener()->OnFocusChanged(false);
-    old->window_listener().OnActivationChanged(false);
+    old->window_listener().OnActivationChanged(false, window == nullptr && to_other_program);
   }
   if (window != nullptr) {
-    window->window_listener().OnActivationChanged(true);
+    window->window_listener().OnActivationChanged(true, false);
     if (active_ == window && window->focus_ != nullptr && window->focus_->listener() != nullptr) {
       window->focus_->listener()->OnFocusChanged(true);
     }
   }
+}
+
+void HeadlessWindowSystem::DialogShown() {
+  dialog_openers_.push_back(active_);
+  SetActive(nullptr, false);
+}
+
+void HeadlessWindowSystem::DialogClosed() {
+  if (dialog_openers_.empty()) return;
+  HeadlessWindow* opener = dialog_openers_.back();
+  dialog_openers_.pop_back();
+  if (active_ == nullptr && opener != nullptr && opener->visible_) SetActive(opener);
 }
 
 void HeadlessWindowSystem::BringToTop(HeadlessWindow* window) {

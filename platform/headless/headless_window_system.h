@@ -398,7 +398,9 @@ class HeadlessWindowSystem : public WindowSystem {
   void DoubleClick(HeadlessWindow& window, Point client, int key_state = 0);
   // Moves the pointer off every window (the control under it gets its leave).
   void MoveMouseAway();
-  // The wheel turns: delivered to the focused control of the active window.
+  // The wheel turns: delivered to the focused control of the active window,
+  // or, while that is an edit or a rich edit, to the control of that window
+  // under the pointer.
   void TurnWheel(int delta, int key_state = 0);
   // Keys go to the focused control of the active window (or the window).
   void KeyDown(int key_code, int key_state = 0);
@@ -411,6 +413,11 @@ class HeadlessWindowSystem : public WindowSystem {
   void ActivateByUser(HeadlessWindow& window);
   // The user switches to another program: the active window loses activation.
   void ActivateOtherApplication();
+  // One of the program's dialogs opens and takes the activation from the
+  // active window, as on the real systems; closing it gives the activation
+  // back to that window (when it is still shown and nothing else took it).
+  void DialogShown();
+  void DialogClosed();
   // The user clicks the close box.
   void RequestClose(HeadlessWindow& window);
   // Paints every shown surface with an invalid region; answers whether any.
@@ -438,13 +445,16 @@ class HeadlessWindowSystem : public WindowSystem {
   int NextSerial() { return next_serial_++; }
   void Forget(HeadlessNode* node);
   void FocusNode(HeadlessNode* node);
-  void SetActive(HeadlessWindow* window);
+  // A loss to no window at all counts as the activation leaving the program
+  // unless to_other_program is false (one of its dialogs took it).
+  void SetActive(HeadlessWindow* window, bool to_other_program = true);
   void BringToTop(HeadlessWindow* window);
   void DispatchMouse(HeadlessWindow& window, Point client, MouseAction action, MouseButton button, int key_state);
   void NativeMouse(HeadlessNode& node, const MouseEvent& event);
   void SetHover(HeadlessNode* node);
   void MoveFocusByTab(bool backwards);
   HeadlessNode* KeyTarget() const;
+  HeadlessNode* WheelTarget() const;
   void Settle() { loop_.ProcessPendingEvents(); }
 
   HeadlessEventLoop& loop_;
@@ -453,6 +463,8 @@ class HeadlessWindowSystem : public WindowSystem {
   std::vector<HeadlessWindow*> z_order_;  // topmost first, bands unsorted
   std::vector<HeadlessSurface*> surfaces_;
   HeadlessWindow* active_ = nullptr;
+  // The window each open dialog took the activation from, innermost last.
+  std::vector<HeadlessWindow*> dialog_openers_;
   HeadlessNode* hover_ = nullptr;
   HeadlessNode* capture_ = nullptr;
   int next_serial_ = 1;

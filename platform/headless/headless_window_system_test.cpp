@@ -33,7 +33,9 @@ class Recorder : public WindowListener {
   void OnClicked() override { trace_ += name_ + ":clicked "; }
   void OnSelectionChanged() override { trace_ += name_ + ":selchange "; }
   void OnTextChanged() override { trace_ += name_ + ":changed "; }
-  void OnActivationChanged(bool active) override { trace_ += name_ + (active ? ":active " : ":inactive "); }
+  void OnActivationChanged(bool active, bool to_other_program) override {
+    trace_ += name_ + (active ? ":active " : to_other_program ? ":inactive(other) " : ":inactive ");
+  }
   bool OnCloseRequested() override {
     trace_ += name_ + ":close ";
     return true;
@@ -122,14 +124,26 @@ TEST_F(HeadlessWindowSystemTest, ActivationMovesBetweenWindowsAndFocusFollows) {
   EXPECT_EQ(windows_.ZOrder().front(), strip.get());
 
   windows_.ActivateOtherApplication();
-  EXPECT_EQ(trace_, "edit:blur win:inactive ");
+  EXPECT_EQ(trace_, "edit:blur win:inactive(other) ");
   EXPECT_FALSE(edit->HasFocus());
   trace_.clear();
   windows_.ActivateByUser(*window_);
   EXPECT_EQ(trace_, "win:active edit:focus ");
+
+  // The program's own boxes take the activation and give it back.
+  trace_.clear();
+  platform_.headless_dialogs().SetOnShow([&](const HeadlessDialogs::Shown&) { trace_ += "box "; });
+  platform_.headless_dialogs().ExpectMessageBox("", MessageResult::kOk);
+  platform_.dialogs().ShowMessageBox({});
+  EXPECT_EQ(trace_, "edit:blur win:inactive box win:active edit:focus ");
+  trace_.clear();
+  platform_.headless_dialogs().ExpectPopupMenu("");
+  platform_.dialogs().ShowPopupMenu(*window_, {{"a"}}, {0, 0});
+  EXPECT_EQ(trace_, "box ") << "a popup menu leaves the activation where it is";
+
   trace_.clear();
   window_->Hide();
-  EXPECT_EQ(trace_, "edit:blur win:inactive ");
+  EXPECT_EQ(trace_, "edit:blur win:inactive(other) ");
 }
 
 TEST_F(HeadlessWindowSystemTest, MouseGoesToTheTopmostShownControlInItsOwnCoordinates) {
@@ -414,6 +428,20 @@ TEST_F(HeadlessWindowSystemTest, WheelGoesToTheFocusedControlAndCloseOnlyAsks) {
   trace_.clear();
   windows_.TurnWheel(240, kKeyStateCtrl);
   EXPECT_EQ(trace_, "list:wheel240 ");
+  // From an entry, the turn goes by the pointer: over the list, the list's;
+  // over the entry or outside every control, the entry's.
+  Recorder edit_listener("edit", trace_);
+  auto edit = windows_.CreateEdit(*window_, {200, 0, 100, 20}, edit_listener);
+  edit->SetFocus();
+  windows_.MoveMouse(*window_, {50, 50});
+  trace_.clear();
+  windows_.TurnWheel(120);
+  windows_.MoveMouse(*window_, {210, 10});
+  windows_.TurnWheel(-120);
+  windows_.MoveMouse(*window_, {250, 300});
+  windows_.TurnWheel(120);
+  EXPECT_EQ(trace_,
+            "list:wheel120 list:leave edit:move(10,10) edit:wheel-120 edit:leave win:move(250,300) edit:wheel120 ");
   trace_.clear();
   windows_.RequestClose(*window_);
   EXPECT_EQ(trace_, "win:close ");

@@ -33,7 +33,7 @@ namespace {
 
 struct Recorder : WindowListener {
   std::vector<bool> activations;
-  void OnActivationChanged(bool active) override { activations.push_back(active); }
+  void OnActivationChanged(bool active, bool) override { activations.push_back(active); }
   std::vector<Rect> painted;
   std::vector<MouseEvent> mouse;
   std::vector<KeyEvent> mnemonics;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -41,6 +42,22 @@ QString QtFilter(const std::string& filter) {
   }
   return filters.join(QStringLiteral(";;"));
 }
+
+// A dialog gives the activation back to the window it took it from. Without
+// a window manager that does so, the program would be left with no active
+// window: deaf to the keyboard, and never told when the user turns away.
+class ActivationReturn {
+ public:
+  ActivationReturn() : opener_(QApplication::activeWindow()) {}
+  ~ActivationReturn() {
+    if (opener_ && opener_->isVisible() && !opener_->isActiveWindow()) opener_->activateWindow();
+  }
+  ActivationReturn(const ActivationReturn&) = delete;
+  ActivationReturn& operator=(const ActivationReturn&) = delete;
+
+ private:
+  QPointer<QWidget> opener_;
+};
 
 bool HasExtension(const QString& path) {
   qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
@@ -96,7 +113,10 @@ MessageResult QtDialogs::ShowMessageBox(const MessageBoxRequest& request) {
   const Choice& escape = choices.size() == 1 ? choices.front() : choices.back();
   box.setEscapeButton(escape.button);
   box.setWindowModality(owner == nullptr ? Qt::ApplicationModal : Qt::WindowModal);
-  box.exec();
+  {
+    ActivationReturn activation;
+    box.exec();
+  }
   auto* clicked = box.clickedButton();
   for (const Choice& choice : choices) {
     if (clicked == box.button(choice.button)) return choice.result;
@@ -133,6 +153,7 @@ std::optional<std::string> QtDialogs::ShowInputBox(const InputBoxRequest& reques
   column->addLayout(buttons);
   dialog.setMinimumWidth(320);
   entry->setFocus();
+  ActivationReturn activation;
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   QString typed = entry->text();
   // Once the box lets go of its text, this is its only copy, and a password
@@ -157,6 +178,7 @@ std::optional<std::string> QtDialogs::ShowFileDialog(const FileDialogRequest& re
   dialog.setDefaultSuffix(ToQString(request.default_extension));
   if (!request.initial_file_name.empty()) dialog.selectFile(ToQString(request.initial_file_name));
   MakeModal(dialog, owner);
+  ActivationReturn activation;
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   QString path = dialog.selectedFiles().first();
   if (!request.default_extension.empty() && !HasExtension(path)) {

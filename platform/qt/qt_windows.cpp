@@ -3,7 +3,10 @@
 #include "platform/qt/qt_control.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
@@ -28,7 +31,9 @@ class TopWindowWidget : public QWidget {
       bool active = isActiveWindow();
       if (active != was_active_) {
         was_active_ = active;
-        listener_.OnActivationChanged(active);
+        // Qt makes the application inactive before it tells the window, when
+        // no window of the program took the activation over.
+        listener_.OnActivationChanged(active, !active && QApplication::activeWindow() == nullptr);
       }
     }
     QWidget::changeEvent(event);
@@ -172,6 +177,9 @@ class QtWindow : public NativeWindow, public QtParent {
 // Application-wide routing of Alt+key (the program's mnemonics) and of the
 // wheel: a turn goes to the control with the keyboard focus, as on Windows,
 // wherever the pointer is; the control under the pointer does not also get it.
+// While the focus is in a text entry, a turn over another control goes to
+// that control instead. Only the vertical wheel turns: a horizontal turn, or
+// a scroll phase without movement, is left to the control under the pointer.
 class InputRouter : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -198,12 +206,17 @@ class InputRouter : public QObject {
       if (wheel == last_wheel_ && wheel->timestamp() == last_wheel_time_) return false;  // passed up, seen already
       last_wheel_ = wheel;
       last_wheel_time_ = wheel->timestamp();
+      const int delta = wheel->angleDelta().y();
+      if (delta == 0) return false;
       QWidget* focus = QApplication::focusWidget();
       if (focus == nullptr || focus->window() != widget->window()) return false;
+      if (qobject_cast<QLineEdit*>(focus) != nullptr || qobject_cast<QPlainTextEdit*>(focus) != nullptr) {
+        InputBridge* under = InputBridge::Of(widget);
+        if (under != nullptr && under != InputBridge::Of(focus) && !under->control()->isWindow()) focus = under->control();
+      }
       InputBridge* bridge = InputBridge::Of(focus);
       if (bridge == nullptr) return false;
       QPoint at = bridge->control()->mapFromGlobal(wheel->globalPosition().toPoint());
-      int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
       if (!bridge->listener().OnWheel({delta, {at.x(), at.y()}, KeyState(wheel->modifiers())})) return true;
       // The turn is the focused control's alone: the control under the
       // pointer, when it is another one, must not act on it too.

@@ -57,13 +57,36 @@ std::optional<std::uint32_t> CharacterCode(std::wstring_view character) {
   return code;
 }
 
+namespace {
+
+// The edit and rich edit classes, whose focus the wheel must not move.
+bool IsTextEntry(HWND hwnd) {
+  wchar_t name[32] = {};
+  GetClassNameW(hwnd, name, 32);
+  return _wcsicmp(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0;
+}
+
+}  // namespace
+
 bool PreDispatchMessage(MSG& message) {
   switch (message.message) {
     case WM_MOUSEWHEEL: {
       // The wheel belongs to the control with the keyboard focus, wherever
-      // the pointer is (some systems send it to the window under the pointer).
+      // the pointer is (some systems send it to the window under the pointer);
+      // but while the focus is in a text entry, a turn over another control
+      // of its window goes to that control, and the focus stays.
       HWND focus = GetFocus();
-      if (focus != nullptr && focus != message.hwnd && Win32Node::FromHandle(focus) != nullptr) message.hwnd = focus;
+      if (focus == nullptr || Win32Node::FromHandle(focus) == nullptr) return false;
+      HWND target = focus;
+      if (IsTextEntry(focus)) {
+        HWND under = WindowFromPoint({GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)});
+        HWND root = GetAncestor(focus, GA_ROOT);
+        if (under != nullptr && under != root && GetAncestor(under, GA_ROOT) == root &&
+            Win32Node::FromHandle(under) != nullptr) {
+          target = under;
+        }
+      }
+      message.hwnd = target;
       return false;
     }
     case WM_SYSKEYDOWN: {

@@ -161,7 +161,11 @@ class Win32Window : public NativeWindow, public Win32Node {
           }
         }
         if (!handled) Default(message, wparam, lparam);
-        window_listener_.OnActivationChanged(active);
+        // lparam is the window being activated: one of this process (a
+        // message box, a dialog) keeps the activation in the program.
+        DWORD other_process = 0;
+        if (!active && lparam != 0) GetWindowThreadProcessId(reinterpret_cast<HWND>(lparam), &other_process);
+        window_listener_.OnActivationChanged(active, !active && other_process != GetCurrentProcessId());
         return 0;
       }
       case WM_MOUSEACTIVATE:

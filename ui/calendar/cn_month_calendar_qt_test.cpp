@@ -64,10 +64,10 @@ class CnMonthCalendarQtTest : public ::testing::Test {
 
   // One notch (delta 120 away from the user, -120 toward) with the pointer
   // over the middle of `under_pointer`.
-  void TurnWheelOver(QWidget* under_pointer, int delta) {
+  void TurnWheelOver(QWidget* under_pointer, int delta, QPoint angle = {}, Qt::ScrollPhase phase = Qt::NoScrollPhase) {
     QPointF at = under_pointer->rect().center();
-    QWheelEvent wheel(at, under_pointer->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    if (angle.isNull()) angle = QPoint(0, delta);
+    QWheelEvent wheel(at, under_pointer->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier, phase, false);
     wheel.setTimestamp(++timestamp_);
     QSpontaneKeyEvent::setSpontaneous(&wheel);
     qApp->notify(under_pointer, &wheel);
@@ -105,6 +105,19 @@ TEST_F(CnMonthCalendarQtTest, ATurnOverADropDownIsTheFocusedCalendarsOnce) {
     EXPECT_EQ(month_list_->currentIndex(), 4);
     EXPECT_EQ(year_list_->currentText(), year_list_->itemText(2011 - 1902));
   }
+}
+
+// Only the vertical wheel steps: a sideways turn and the still phases of a
+// touchpad's scrolling are no notches.
+TEST_F(CnMonthCalendarQtTest, SidewaysTurnsAndStillScrollPhasesAreNoSteps) {
+  calendar_->SetFocus();
+  Settle();
+  TurnWheelOver(Grid(), 0, QPoint(120, 0));
+  TurnWheelOver(Grid(), 0, QPoint(-240, 0));
+  TurnWheelOver(Grid(), 0, QPoint(0, 0), Qt::ScrollBegin);
+  TurnWheelOver(Grid(), 0, QPoint(0, 0), Qt::ScrollEnd);
+  EXPECT_TRUE(events_.empty());
+  EXPECT_EQ(Shown(), (GregorianDate{2011, 5, 17}));
 }
 
 TEST_F(CnMonthCalendarQtTest, ATurnWhileADropDownHasTheFocusIsTheCalendars) {

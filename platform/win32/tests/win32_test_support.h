@@ -65,7 +65,9 @@ class Recorder : public WindowListener {
     canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, Rgb(255, 0, 0));
     trace += "paint ";
   }
-  void OnActivationChanged(bool active) override { trace += active ? "active " : "inactive "; }
+  void OnActivationChanged(bool active, bool to_other_program) override {
+    trace += active ? "active " : to_other_program ? "inactive(other) " : "inactive ";
+  }
   bool OnCloseRequested() override {
     trace += "close ";
     return true;

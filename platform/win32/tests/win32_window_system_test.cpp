@@ -150,10 +150,14 @@ TEST_F(WindowTest, TheBackgroundFillsTheClientAreaOutsideTheControls) {
   ReleaseDC(Handle(*window_), dc);
 }
 
-TEST_F(WindowTest, ActivationChangesReachTheListener) {
-  SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, 0);
+TEST_F(WindowTest, ActivationChangesReachTheListenerSayingWhetherTheyLeftTheProgram) {
+  Recorder box_listener;
+  auto box = windows_->CreateTopLevelWindow(WindowStyle{}, {0, 0, 100, 100}, "box", box_listener);
+  SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(Handle(*box)));
   SendMessageW(Handle(*window_), WM_ACTIVATE, WA_ACTIVE, 0);
-  EXPECT_EQ(window_listener_.trace, "inactive active ");
+  SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(GetDesktopWindow()));
+  SendMessageW(Handle(*window_), WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(window_listener_.trace, "inactive active inactive(other) inactive(other) ");
 }
 
 TEST_F(WindowTest, AltKeysGoToTheWindowBeforeAnyControl) {
@@ -204,6 +208,21 @@ TEST_F(WindowTest, TheWheelGoesToTheControlWithTheFocus) {
   EXPECT_EQ(focused_listener.trace, "wheel120(150,50) ");
   EXPECT_EQ(other_listener.trace, "");
   EXPECT_EQ(window_listener_.trace, "");
+
+  // From a text entry, a turn over another control is that control's.
+  Recorder edit_listener;
+  auto edit = windows_->CreateEdit(*window_, {0, 200, 100, 20}, edit_listener);
+  edit->SetFocus();
+  Pump();
+  other_listener.trace.clear();
+  MSG over_other = Message(Handle(*edit), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(screen.x, screen.y));
+  EXPECT_FALSE(PreDispatchMessage(over_other));
+  EXPECT_EQ(over_other.hwnd, Handle(*other));
+  POINT below{50, 400};
+  ClientToScreen(Handle(*window_), &below);
+  MSG over_nothing = Message(Handle(*edit), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(below.x, below.y));
+  EXPECT_FALSE(PreDispatchMessage(over_nothing));
+  EXPECT_EQ(over_nothing.hwnd, Handle(*edit)) << "outside every control the entry keeps it";
 }
 
 bool ShowsChinese(HFONT font) {
