@@ -98,4 +98,35 @@ inline std::string FileBytes(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The user double-clicks the main window's status line at (x, y) on the
+// screen and answers the clear-all question No (its N key). Whether the main
+// window (its title matching main_title) stayed shown while the question was
+// up and after it was answered; a question that never came fails the test.
+struct WindowThroughQuestion {
+  bool shown_while_asked = false;
+  bool shown_after = false;
+};
+inline WindowThroughQuestion AnswerClearAllNo(const XSession& session, int x, int y, const std::string& main_title) {
+  using namespace std::chrono_literals;
+  WindowThroughQuestion seen;
+  EXPECT_TRUE(session.MovePointer(x, y));
+  EXPECT_EQ(session.Run({"xdotool", "click", "--repeat", "2", "--delay", "60", "1"}).exit_code, 0);
+  unsigned long question = session.WaitForWindow("^清空数据库：$", 30s);
+  if (question == 0) {
+    ADD_FAILURE() << "the clear-all question did not appear";
+    return seen;
+  }
+  std::this_thread::sleep_for(500ms);
+  seen.shown_while_asked = session.WaitForWindow(main_title, 100ms) != 0;
+  EXPECT_TRUE(session.Focus(question));
+  EXPECT_TRUE(session.Key("n"));
+  for (auto deadline = std::chrono::steady_clock::now() + 20s;
+       std::chrono::steady_clock::now() < deadline && session.WaitForWindow("^清空数据库：$", 0ms) != 0;) {
+    std::this_thread::sleep_for(100ms);
+  }
+  std::this_thread::sleep_for(500ms);
+  seen.shown_after = session.WaitForWindow(main_title, 100ms) != 0;
+  return seen;
+}
+
 }  // namespace tarnwick::e2e

@@ -310,20 +310,9 @@ TEST_F(ProgramOnScreen, TypingOverTheCalendarAndTheProgramsOwnQuestionKeepTheWin
   EXPECT_NE(Pattern(stepped), Pattern(start)) << "the wheel over the calendar steps the month";
   ClickAt(98 + 40, kBarTop + 14 + 30);
 
-  ASSERT_TRUE(session_.MovePointer(client_.x + 100, client_.y + 556));  // the status line, double-clicked
-  ASSERT_EQ(session_.Run({"xdotool", "click", "--repeat", "2", "--delay", "60", "1"}).exit_code, 0);
-  unsigned long question = session_.WaitForWindow("^清空数据库：$", 10s);
-  ASSERT_NE(question, 0u) << "the clear-all question did not appear";
-  std::this_thread::sleep_for(300ms);
-  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid behind its own question";
-  ASSERT_TRUE(session_.Focus(question));
-  ASSERT_TRUE(session_.Key("n"));
-  for (auto deadline = std::chrono::steady_clock::now() + 10s;
-       std::chrono::steady_clock::now() < deadline && session_.WaitForWindow("^清空数据库：$", 0ms) != 0;) {
-    std::this_thread::sleep_for(50ms);
-  }
-  std::this_thread::sleep_for(500ms);
-  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid after its own question";
+  const WindowThroughQuestion seen = AnswerClearAllNo(session_, client_.x + 100, client_.y + 556, "^Tarnwick V2\\.8");
+  EXPECT_TRUE(seen.shown_while_asked) << "the window hid behind its own question";
+  EXPECT_TRUE(seen.shown_after) << "the window hid after its own question";
   QImage answered = ShotWhen("question_answered", [&](const QImage& image) {
     return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue;
   });

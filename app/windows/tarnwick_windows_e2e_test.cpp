@@ -197,20 +197,9 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
 
   // The program's own question takes the activation: the window, parked at
   // the top edge, stays while it is up and after it is answered.
-  ASSERT_TRUE(session_.MovePointer(client_.x + 100, client_.y + 556));
-  ASSERT_EQ(session_.Run({"xdotool", "click", "--repeat", "2", "--delay", "60", "1"}).exit_code, 0);
-  unsigned long clear_question = session_.WaitForWindow("^清空数据库：$", 30s);
-  ASSERT_NE(clear_question, 0u) << "the clear-all question did not appear";
-  std::this_thread::sleep_for(500ms);
-  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid behind its own question";
-  ASSERT_TRUE(session_.Focus(clear_question));
-  ASSERT_TRUE(session_.Key("n"));
-  for (auto deadline = std::chrono::steady_clock::now() + 20s;
-       std::chrono::steady_clock::now() < deadline && session_.WaitForWindow("^清空数据库：$", 100ms) != 0;) {
-    std::this_thread::sleep_for(200ms);
-  }
-  std::this_thread::sleep_for(500ms);
-  EXPECT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 100ms), 0u) << "the window hid after its own question";
+  const WindowThroughQuestion seen = AnswerClearAllNo(session_, client_.x + 100, client_.y + 556, "^Tarnwick V2\\.8");
+  EXPECT_TRUE(seen.shown_while_asked) << "the window hid behind its own question";
+  EXPECT_TRUE(seen.shown_after) << "the window hid after its own question";
   QImage answered = ShotWhen("wine_after_question", [&](const QImage& image) {
     return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue && editor(image) == editor(saved);
   });
