@@ -1,6 +1,7 @@
 #include "ui/label.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "ui/drawing.h"
 #include "ui/property_values.h"
@@ -48,6 +49,44 @@ Label::Label(Window& window, Control* parent, std::string name, const Rect& rect
   slot(kHorizontalAlign) = 0;
   slot(kWordWrap) = false;
   slot(kVerticalAlign) = 0;
+}
+
+int Label::GradientBand() const {
+  return std::clamp(IntOr(slot(kBorderWidth), 2), 0, std::min(width(), height()) / 2);
+}
+
+int Label::TextFlags() const {
+  int flags = 0;
+  switch (IntOr(slot(kHorizontalAlign), 0)) {
+    case 1: flags |= text_flags::kCenter; break;
+    case 2: flags |= text_flags::kRight; break;
+    default: break;
+  }
+  if (BoolOr(slot(kWordWrap), false)) return flags | text_flags::kWordWrap;
+  flags |= text_flags::kSingleLine;
+  switch (IntOr(slot(kVerticalAlign), 0)) {
+    case 1: flags |= text_flags::kVerticalCenter; break;
+    case 2: flags |= text_flags::kBottom; break;
+    default: break;
+  }
+  return flags;
+}
+
+Font Label::TextFont() const {
+  return FontOf(slot(kFont)).value_or(platform().windows().DefaultGuiFont());
+}
+
+bool Label::TextFits(std::string_view text) {
+  std::unique_ptr<Canvas> canvas = platform().windows().CreateOffscreenCanvas({width(), height()});
+  Rect inner{0, 0, width(), height()};
+  const int border = IntOr(slot(kBorder), 0);
+  if (border >= 1 && border <= 5) {
+    inner = DrawBorder(*canvas, inner, static_cast<BorderStyle>(border), platform().windows());
+  } else if (border == 6) {
+    inner = inner.Inset(GradientBand());
+  }
+  const Size needed = canvas->MeasureText(text, TextFont(), TextFlags(), inner.width);
+  return needed.width <= inner.width && needed.height <= inner.height;
 }
 
 Value Label::GetProperty(int number) const {
@@ -118,10 +157,10 @@ void Label::Paint(Canvas& canvas, const Rect& dirty) {
   if (border >= 1 && border <= 5) {
     inner = DrawBorder(canvas, whole, static_cast<BorderStyle>(border), colors);
   } else if (border == 6) {
-    int band = std::clamp(IntOr(slot(kBorderWidth), 2), 0, std::min(whole.width, whole.height) / 2);
     Color outer = ColorOf(slot(kBorderColor1)).value_or(SystemColorOf(SystemColor::kButtonShadow));
     Color middle = ColorOf(slot(kBorderColor2)).value_or(outer);
     Color innermost = ColorOf(slot(kBorderColor3)).value_or(middle);
+    const int band = GradientBand();
     for (int i = 0; i < band; ++i) {
       canvas.FrameRect(whole.Inset(i), ThreeWay(outer, middle, innermost, band > 1 ? i * 256 / (band - 1) : 0));
     }
@@ -130,23 +169,8 @@ void Label::Paint(Canvas& canvas, const Rect& dirty) {
 
   std::string shown = text();
   if (shown.empty()) return;
-  int flags = 0;
-  switch (IntOr(slot(kHorizontalAlign), 0)) {
-    case 1: flags |= text_flags::kCenter; break;
-    case 2: flags |= text_flags::kRight; break;
-    default: break;
-  }
-  if (BoolOr(slot(kWordWrap), false)) {
-    flags |= text_flags::kWordWrap;
-  } else {
-    flags |= text_flags::kSingleLine;
-    switch (IntOr(slot(kVerticalAlign), 0)) {
-      case 1: flags |= text_flags::kVerticalCenter; break;
-      case 2: flags |= text_flags::kBottom; break;
-      default: break;
-    }
-  }
-  Font font = FontOf(slot(kFont)).value_or(colors.DefaultGuiFont());
+  const int flags = TextFlags();
+  const Font font = TextFont();
   switch (IntOr(slot(kEffect), 0)) {
     case 1: canvas.DrawTextAligned(inner.Offset(1, 1), shown, font, Rgb(255, 255, 255), flags); break;
     case 2: canvas.DrawTextAligned(inner.Offset(1, 1), shown, font, Rgb(0, 0, 0), flags); break;

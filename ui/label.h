@@ -16,6 +16,8 @@
 #pragma once
 
 
+#include <string_view>
+
 #include "ui/property_values.h"
 #include "ui/self_drawn_control.h"
 
@@ -56,11 +58,17 @@ class Label : public SelfDrawnControl {
   Color background() const;
   void SetTextColor(Color color) { SetProperty(kTextColor, color); }
   void SetBackground(Color color) { SetProperty(kBackground, color); }
+  // Whether text, drawn as the label draws its own, fits inside its border
+  // at the label's size, in its font as the window system measures it.
+  bool TextFits(std::string_view text);
 
  protected:
   void Paint(Canvas& canvas, const Rect& dirty) override;
 
  private:
+  int GradientBand() const;
+  int TextFlags() const;
+  Font TextFont() const;
   Value& slot(int number) { return properties_[number]; }
   const Value& slot(int number) const { return properties_[number]; }
 

@@ -228,8 +228,9 @@ void MainWindow::CreateControl(const layout::Control& design) {
       label.SetProperty(Label::kBackground, ColorValue(design.background));
       if (Picture picture = LoadPicture(design.picture)) label.SetProperty(Label::kPicture, picture);
       label.SetProperty(Label::kHorizontalAlign, static_cast<int>(design.align));
-      label.SetProperty(Label::kWordWrap, false);
-      label.SetProperty(Label::kVerticalAlign, 1);  // centred, on one line
+      if (design.font) label.SetProperty(Label::kFont, ToFont(*design.font));
+      label.SetProperty(Label::kWordWrap, design.word_wrap);
+      label.SetProperty(Label::kVerticalAlign, 1);  // centred, when on one line
       break;
     }
     case layout::Kind::kListBox: {

@@ -191,7 +191,12 @@ std::vector<Control> BuildControls() {
   Control rule = Make("标签4", Kind::kLabel, "分组框1", {8, 48, 128, 4});
   rule.picture = Picture::kSeparatorLinePicture;
   table.push_back(rule);
-  table.push_back(PlainLabel("标签5", "分组框1", {8, 55, 120, 24}, "包含关键词的日期有："));
+  // After a search its caption takes two lines of the Song face, whose
+  // lines are as high as its characters.
+  Control results_caption = PlainLabel("标签5", "分组框1", {8, 55, 120, 24}, "包含关键词的日期有：");
+  results_caption.word_wrap = true;
+  results_caption.font = kSong12;
+  table.push_back(results_caption);
   table.push_back(DateList("搜索结果列表框", "分组框1", {6, 80, 130, 380}, kPaleCyan));
   Control dialog = Component("通用对话框", Kind::kCommonDlg, {104, 432, 26, 26});
   dialog.parent = "分组框1";
