@@ -191,6 +191,9 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   std::this_thread::sleep_for(300ms);
   ClickAt(98 + 40, kBarTop + 14 + 30);
   QImage saved = ShotWhen("wine_memo_saved", [&](const QImage& image) { return editor(image) != editor(shot); });
+  // The memo's text without the caret, which blinks after it and goes with
+  // the focus.
+  auto memo_text = [&](const QImage& image) { return image.copy(client_.x + 2, client_.y + kEditorTop + 2, 100, 16); };
   ASSERT_TRUE(editor(saved) != editor(shot)) << "the typed memo is shown";
   saved.copy(client_.x, client_.y, client_.width, client_.height)
       .save(QString::fromStdString(ShotPath("wine_memo_window").string()));
@@ -201,9 +204,9 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   EXPECT_TRUE(seen.shown_while_asked) << "the window hid behind its own question";
   EXPECT_TRUE(seen.shown_after) << "the window hid after its own question";
   QImage answered = ShotWhen("wine_after_question", [&](const QImage& image) {
-    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue && editor(image) == editor(saved);
+    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue && memo_text(image) == memo_text(saved);
   });
-  EXPECT_TRUE(editor(answered) == editor(saved)) << "the memo is still shown, nothing cleared";
+  EXPECT_TRUE(memo_text(answered) == memo_text(saved)) << "the memo is still shown, nothing cleared";
 
   // Another program is activated: the window, parked at the top edge, hides
   // and the yellow strip stands at the top of the screen in its place.
@@ -230,10 +233,10 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   ASSERT_NE(back, 0u) << "the window did not come back from the strip";
   QImage returned = ShotWhen("wine_returned", [&](const QImage& image) {
     return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue &&
-           (image.pixel(outer_.x + 10, 0) | 0xFF000000) != kStripYellow && editor(image) == editor(saved);
+           (image.pixel(outer_.x + 10, 0) | 0xFF000000) != kStripYellow && memo_text(image) == memo_text(saved);
   });
   EXPECT_EQ(Hex(Region(returned, 0, kHeaderTop, 365, 20)), Hex(kBarBlue));
-  EXPECT_TRUE(editor(returned) == editor(saved)) << "the memo is still shown";
+  EXPECT_TRUE(memo_text(returned) == memo_text(saved)) << "the memo is still shown";
   other_.Kill();
 
   // Closed, it ends with 0; the Linux edbtool reads the store it wrote.

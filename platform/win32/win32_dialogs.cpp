@@ -51,6 +51,28 @@ std::string WithDefaultExtension(std::string path, std::string_view extension) {
   return path;
 }
 
+// A dialog gives the foreground back to the window it took it from. Wine
+// without a window manager leaves it nowhere, and the program, with no
+// active window, would never hear that the user turned to another one.
+class ActivationReturn {
+ public:
+  ActivationReturn() : opener_(GetForegroundWindow()) {
+    DWORD process = 0;
+    if (opener_ != nullptr) GetWindowThreadProcessId(opener_, &process);
+    if (process != GetCurrentProcessId()) opener_ = nullptr;
+  }
+  ~ActivationReturn() {
+    if (opener_ != nullptr && IsWindow(opener_) && IsWindowVisible(opener_) && GetForegroundWindow() != opener_) {
+      SetForegroundWindow(opener_);
+    }
+  }
+  ActivationReturn(const ActivationReturn&) = delete;
+  ActivationReturn& operator=(const ActivationReturn&) = delete;
+
+ private:
+  HWND opener_;
+};
+
 MessageResult Win32Dialogs::ShowMessageBox(const MessageBoxRequest& request) {
   UINT flags = 0;
   switch (request.buttons) {
@@ -71,7 +93,11 @@ MessageResult Win32Dialogs::ShowMessageBox(const MessageBoxRequest& request) {
   // Owner-less: modal to every window of the program.
   if (owner == nullptr) flags |= MB_TASKMODAL;
   flags |= MB_SETFOREGROUND;
-  int answer = MessageBoxW(owner, WideText(request.text).c_str(), WideText(request.title).c_str(), flags);
+  int answer = 0;
+  {
+    ActivationReturn activation;
+    answer = MessageBoxW(owner, WideText(request.text).c_str(), WideText(request.title).c_str(), flags);
+  }
   switch (answer) {
     case IDOK: return MessageResult::kOk;
     case IDYES: return MessageResult::kYes;
@@ -202,6 +228,7 @@ INT_PTR CALLBACK InputBoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPA
 }  // namespace
 
 std::optional<std::string> Win32Dialogs::ShowInputBox(const InputBoxRequest& request) {
+  ActivationReturn activation;
   DialogTemplate layout(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 250, 72, 4);
   layout.AddItem(SS_LEFT, 7, 7, 236, 20, kPromptId, 0x0082);
   layout.AddItem(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | (request.masked ? ES_PASSWORD : 0), 7, 30, 236, 13,
@@ -250,6 +277,7 @@ std::optional<std::string> Win32Dialogs::ShowFileDialog(const FileDialogRequest&
   dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
   dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  ActivationReturn activation;
   bool chosen;
   if (request.kind == FileDialogKind::kSave) {
     dialog.Flags |= OFN_OVERWRITEPROMPT;
