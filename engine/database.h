@@ -28,6 +28,7 @@
 
 namespace tarnwick {
 
+class File;
 class FileSystem;
 
 // ---- Error codes -----------------------------------------------------------
@@ -274,6 +275,16 @@ class DatabaseEngine {
   std::vector<FieldInf> Fields();
   int CurrentPosition();
   std::string CurrentPath();  // absolute main-file path
+  // The current database's two files as they lie (enciphered when it is),
+  // through its own open handles, for a byte copy taken under its lock: on
+  // Windows the whole-file lock keeps every other handle from reading the
+  // main file. Good until the database closes; memo is null when it has no
+  // memo file; both null when no database is current.
+  struct StoredFiles {
+    File* main = nullptr;
+    File* memo = nullptr;
+  };
+  StoredFiles CurrentStoredFiles();
 
   // Settings.
   // Milliseconds to keep retrying a lock or an open that meets a conflict:

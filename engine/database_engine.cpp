@@ -89,6 +89,12 @@ int DatabaseEngine::CurrentPosition() {
   return db == nullptr ? -1 : static_cast<int>(db->current);
 }
 
+DatabaseEngine::StoredFiles DatabaseEngine::CurrentStoredFiles() {
+  Database* db = Current();
+  if (db == nullptr) return {};
+  return {&db->main->cipher().file(), db->memo ? &db->memo->cipher().file() : nullptr};
+}
+
 std::string DatabaseEngine::CurrentPath() {
   Database* db = Current();
   return db == nullptr ? std::string() : db->path;

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/datetime.h"
 #include "engine/database.h"
@@ -74,6 +75,18 @@ class FileSystem {
   virtual bool Exists(const std::string& path) = 0;
   // Deletes a file (not a folder). A file that is not there is an error.
   virtual FileStatus Remove(const std::string& path) = 0;
+  // Folders and renames, for copies kept beside the store. The defaults fail
+  // (kUnknown), for layers that hold no folders.
+  // Creates one folder, readable by its owner alone where the system allows;
+  // a folder already there is success.
+  virtual FileStatus CreateFolder(const std::string& path);
+  // The names in a folder (no "." or ".."), in no particular order.
+  virtual FileStatus ListFolder(const std::string& path, std::vector<std::string>* names);
+  // Deletes an empty folder.
+  virtual FileStatus RemoveFolder(const std::string& path);
+  // Renames a file or folder, replacing a file at `to`; the new name has
+  // reached stable storage when it reports success.
+  virtual FileStatus Rename(const std::string& from, const std::string& to);
   // The path made absolute (no file-system access needed to exist).
   virtual std::string AbsolutePath(const std::string& path) = 0;
   // The path itself when it exists; otherwise the path with its file name

@@ -212,6 +212,47 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
+  FileStatus CreateFolder(const std::string& path) override {
+    if (path.empty()) return error::kInvalidPath;
+    if (mkdir(ToSystemPath(path).c_str(), 0700) == 0) return 0;
+    const int code = errno;
+    struct stat info {};
+    if (code == EEXIST && stat(ToSystemPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
+    return StatusFromErrno(code);
+  }
+
+  FileStatus ListFolder(const std::string& path, std::vector<std::string>* names) override {
+    names->clear();
+    DIR* dir = opendir(ToSystemPath(path).c_str());
+    if (dir == nullptr) return StatusFromErrno(errno);
+    while (dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names->push_back(FromSystemPath(name));
+    }
+    closedir(dir);
+    return 0;
+  }
+
+  FileStatus RemoveFolder(const std::string& path) override {
+    if (path.empty()) return error::kFileNotFound;
+    if (rmdir(ToSystemPath(path).c_str()) != 0) return StatusFromErrno(errno);
+    return 0;
+  }
+
+  FileStatus Rename(const std::string& from, const std::string& to) override {
+    const std::string target = ToSystemPath(to);
+    if (rename(ToSystemPath(from).c_str(), target.c_str()) != 0) return StatusFromErrno(errno);
+    // The new name lives in the folder's own entries: bring those to disk too.
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return StatusFromErrno(errno);
+    const int synced = fsync(fd);
+    const int code = errno;
+    close(fd);
+    return synced == 0 ? 0 : StatusFromErrno(code);
+  }
+
   std::string AbsolutePath(const std::string& path) override {
     std::filesystem::path system_path(ToSystemPath(path));
     std::error_code ignored;

@@ -25,6 +25,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "engine/file_system.h"
@@ -292,6 +293,48 @@ class WindowsFileSystem final : public FileSystem {
   FileStatus Remove(const std::string& path) override {
     if (path.empty()) return error::kFileNotFound;
     if (!DeleteFileW(ToSystemPath(path).c_str())) return LastStatus();
+    return 0;
+  }
+
+  // Folders inherit the access rules of the folder they are made in (a
+  // user's own data folder, or the portable copy's folder).
+  FileStatus CreateFolder(const std::string& path) override {
+    if (path.empty()) return error::kInvalidPath;
+    const std::wstring system_path = ToSystemPath(path);
+    if (CreateDirectoryW(system_path.c_str(), nullptr)) return 0;
+    const DWORD code = GetLastError();
+    const DWORD attributes = GetFileAttributesW(system_path.c_str());
+    if (code == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return 0;
+    }
+    return StatusFromWindowsError(code);
+  }
+
+  FileStatus ListFolder(const std::string& path, std::vector<std::string>* names) override {
+    names->clear();
+    WIN32_FIND_DATAW found {};
+    HANDLE search = FindFirstFileW((ToSystemPath(path) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return LastStatus();
+    do {
+      const std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") names->push_back(FromSystemPath(name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return 0;
+  }
+
+  FileStatus RemoveFolder(const std::string& path) override {
+    if (path.empty()) return error::kFileNotFound;
+    if (!RemoveDirectoryW(ToSystemPath(path).c_str())) return LastStatus();
+    return 0;
+  }
+
+  FileStatus Rename(const std::string& from, const std::string& to) override {
+    if (!MoveFileExW(ToSystemPath(from).c_str(), ToSystemPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return LastStatus();
+    }
     return 0;
   }
 

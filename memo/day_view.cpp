@@ -1,6 +1,7 @@
 #include "memo/day_view.h"
 
 #include "base/text.h"
+#include "memo/backup_taker.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -88,7 +89,7 @@ bool DayView::SaveCurrentMemo() {
 void DayView::ClearAllRecords() {
   MessageResult answer =
       ShowMessage(book_.platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo);
-  if (answer != MessageResult::kYes) return;
+  if (answer != MessageResult::kYes || !book_.backups().BeforeChange(BackupReason::kClearAll)) return;
   if (!book_.store().ClearAllMemos()) {
     // The memos are still there: the editor keeps what it shows, and the
     // count below says how many remain.

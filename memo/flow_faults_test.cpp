@@ -53,6 +53,8 @@ const char kRewriteFailed[] = "保存当前编辑信息失败，请检查数据�
 const char kOpenFailedAtStartUp[] = "数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次";
 const char kClearFailed[] = "清空数据库失败，请检查数据库文件是否存在。";
 const char kEncipherFailed[] = "加密失败";
+// A fault that hits the backup before a change: going on without it.
+const char kBackupFailed[] = "备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？";
 
 // One flow as a user lives it. Texts are UTF-8.
 struct Flow {
@@ -396,7 +398,7 @@ TEST_F(FlowFaultsTest, ClearAll) {
   flow.act = [this] {
     DoubleClick(c().主面板状态栏标签);
   };
-  flow.questions = {"真的清空所有记录？"};
+  flow.questions = {"真的清空所有记录？", kBackupFailed};
   flow.failure_texts = {kClearFailed};
   flow.check_failed = [this] {
     EXPECT_EQ(Utf8(dialogs().shown().back().title), "清空数据库：");
@@ -442,7 +444,7 @@ TEST_F(FlowFaultsTest, SettingAPassword) {
   flow.act = [this] { ClickPasswordBox(); };
   // The program locks at once and asks for the new password to unlock.
   flow.answers = {{"请输入新的密码：", "pw"}, {"请输入数据库访问密码：", "pw"}};
-  flow.questions = {"数据库打开失败，请检查数据库文件是否存在？或者密码有误？"};
+  flow.questions = {"数据库打开失败，请检查数据库文件是否存在？或者密码有误？", kBackupFailed};
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，请检查数据库文件是否存在？"};
   flow.success_text = "加密成功，请重新输入密码进入软件";
   RunEverywhere(flow);
@@ -462,6 +464,7 @@ TEST_F(FlowFaultsTest, ChangingThePassword) {
                   {"请先输入原来的密码：", "pw"},
                   {"请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可", "new"},
                   {"请再次输入新密码：", "new"}};
+  flow.questions = {kBackupFailed};
   // A read failing as the box looks at the store's magic takes it for a
   // plain store, whose open then fails with the setting's message.
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，可能密码有误，请重新输入",
@@ -483,6 +486,7 @@ TEST_F(FlowFaultsTest, RemovingThePassword) {
   flow.answers = {{"请输入数据库访问密码：", "pw"},
                   {"请先输入原来的密码：", "pw"},
                   {"请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可", ""}};
+  flow.questions = {kBackupFailed};
   // A read failing as the box looks at the store's magic takes it for a
   // plain store, whose open then fails with the setting's message.
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，可能密码有误，请重新输入",

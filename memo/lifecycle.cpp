@@ -2,6 +2,7 @@
 
 #include "base/secret.h"
 #include "base/text.h"
+#include "memo/backup_taker.h"
 #include "memo/day_view.h"
 #include "ui/message_box.h"
 
@@ -65,6 +66,7 @@ void Lifecycle::OpenExistingStore() {
   }
   book_.status().ShowDatabaseCount();
   c_.备忘编辑框.SetContent(store.FindMemoRecord(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
+  book_.backups().DailyIfDue();
 }
 
 void Lifecycle::CreateMissingStore() {
@@ -121,6 +123,7 @@ void Lifecycle::UnlockProgram() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
   if (!ShowTodaysMemoFromHere()) book_.status().SetBackground(kSilver);
+  book_.backups().DailyIfDue();
 }
 
 std::optional<std::string> Lifecycle::AskPassword(const std::string& retry_line) {

@@ -1,5 +1,6 @@
 #include "memo/memo_book.h"
 
+#include "memo/backup_taker.h"
 #include "memo/day_view.h"
 #include "memo/lifecycle.h"
 #include "memo/month_overview.h"
@@ -10,6 +11,7 @@ MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string 
     : main_window_(main_window),
       store_(engine, std::move(folder)),
       status_(main_window.controls().主面板状态栏标签, store_),
+      backups_(std::make_unique<BackupTaker>(*this)),
       lifecycle_(std::make_unique<Lifecycle>(*this)),
       day_view_(std::make_unique<DayView>(*this)),
       month_overview_(std::make_unique<MonthOverview>(*this)) {}

@@ -24,6 +24,7 @@
 
 namespace tarnwick {
 
+class BackupTaker;
 class Lifecycle;
 class DayView;
 class MonthOverview;
@@ -48,6 +49,7 @@ class MemoBook {
   const MainWindowControls& controls() const { return main_window_.controls(); }
   MemoStore& store() { return store_; }
   StatusLine& status() { return status_; }
+  BackupTaker& backups() { return *backups_; }
 
   // Editing is in progress (编辑按钮 disabled).
   bool Editing() const;
@@ -74,6 +76,7 @@ class MemoBook {
   MainWindow& main_window_;
   MemoStore store_;
   StatusLine status_;
+  std::unique_ptr<BackupTaker> backups_;
   std::unique_ptr<Lifecycle> lifecycle_;
   std::unique_ptr<DayView> day_view_;
   std::unique_ptr<MonthOverview> month_overview_;

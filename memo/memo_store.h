@@ -74,6 +74,8 @@ class MemoStore {
   MemoStore(DatabaseEngine& engine, std::string folder);
 
   DatabaseEngine& engine() { return engine_; }
+  // The data folder the store lives in.
+  const std::string& folder() const { return folder_; }
   // The folder, a separator and "memo.edb".
   const std::string& DatabasePath() const { return path_; }
   // Whether path (GBK) names one of the store's two files, memo.edb or

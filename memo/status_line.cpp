@@ -27,6 +27,10 @@ void StatusLine::ShowUnsavedWarning() {
   Show(Gbk("注意：信息尚未保存，请点击<保存>按钮后再进行其他操作！"), kYellow);
 }
 
+void StatusLine::ShowDailyBackupFailed() {
+  Show(Gbk("注意：今日的自动备份未能完成，请检查磁盘空间或文件夹权限"), kYellow);
+}
+
 void StatusLine::ShowNotSavedYet() { label_.SetText(Gbk("还没保存呢")); }
 
 }  // namespace tarnwick

@@ -38,6 +38,8 @@ class StatusLine {
   void ShowUnsavedWarning();
   // The calendar moved by other means while editing; the background stays.
   void ShowNotSavedYet();
+  // Today's backup could not be taken, on yellow.
+  void ShowDailyBackupFailed();
 
   void SetBackground(Color color) { label_.SetBackground(color); }
   void SetTextColor(Color color) { label_.SetTextColor(color); }

@@ -2,6 +2,7 @@
 
 #include "base/secret.h"
 #include "base/text.h"
+#include "memo/backup_taker.h"
 #include "memo/day_view.h"
 #include "ui/message_box.h"
 
@@ -42,6 +43,10 @@ void PasswordSettings::SetPassword() {
     c_.密码设置选择框.SetChecked(false);
     return;
   }
+  if (!book_.backups().BeforeChange(BackupReason::kPassword)) {
+    WipeText(password);
+    return;
+  }
   const bool set = store.SetDatabasePassword(password);
   WipeText(password);
   if (!set) {
@@ -77,6 +82,11 @@ void PasswordSettings::ChangeOrRemovePassword() {
     return;
   }
   std::optional<std::string> replacement = AskReplacement();
+  if (replacement && !book_.backups().BeforeChange(BackupReason::kPassword)) {
+    WipeText(*replacement);
+    if (locked) store.CloseMemoDatabase();
+    return;
+  }
   const bool set = replacement && store.SetDatabasePassword(*replacement);
   if (replacement) WipeText(*replacement);
   if (!set) {

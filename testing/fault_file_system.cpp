@@ -113,6 +113,39 @@ FileStatus FaultFileSystem::Remove(const std::string& path) {
   return status;
 }
 
+FileStatus FaultFileSystem::CreateFolder(const std::string& path) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
+  FileStatus status = base_->CreateFolder(path);
+  if (status == 0) Logged(Operation::kWrite, path);
+  return status;
+}
+
+FileStatus FaultFileSystem::ListFolder(const std::string& path, std::vector<std::string>* names) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kRead, &torn); status != 0) {
+    names->clear();
+    return status;
+  }
+  return base_->ListFolder(path, names);
+}
+
+FileStatus FaultFileSystem::RemoveFolder(const std::string& path) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
+  FileStatus status = base_->RemoveFolder(path);
+  if (status == 0) Logged(Operation::kRemove, path);
+  return status;
+}
+
+FileStatus FaultFileSystem::Rename(const std::string& from, const std::string& to) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
+  FileStatus status = base_->Rename(from, to);
+  if (status == 0) Logged(Operation::kWrite, to);
+  return status;
+}
+
 FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) {
   if (dead_) return status_;
   std::unique_ptr<File> base_file;

@@ -82,6 +82,12 @@ class FaultFileSystem final : public FileSystem {
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
   bool Exists(const std::string& path) override { return base_->Exists(path); }
   FileStatus Remove(const std::string& path) override;
+  // Making a folder and renaming count as writes, listing as a read,
+  // removing a folder as a removal.
+  FileStatus CreateFolder(const std::string& path) override;
+  FileStatus ListFolder(const std::string& path, std::vector<std::string>* names) override;
+  FileStatus RemoveFolder(const std::string& path) override;
+  FileStatus Rename(const std::string& from, const std::string& to) override;
   std::string AbsolutePath(const std::string& path) override { return base_->AbsolutePath(path); }
   std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
   uint32_t TickCount() override { return base_->TickCount(); }

@@ -1,0 +1,16 @@
+#include "engine/file_system.h"
+
+namespace tarnwick {
+
+FileStatus FileSystem::CreateFolder(const std::string&) { return error::kUnknown; }
+
+FileStatus FileSystem::ListFolder(const std::string&, std::vector<std::string>* names) {
+  names->clear();
+  return error::kUnknown;
+}
+
+FileStatus FileSystem::RemoveFolder(const std::string&) { return error::kUnknown; }
+
+FileStatus FileSystem::Rename(const std::string&, const std::string&) { return error::kUnknown; }
+
+}  // namespace tarnwick

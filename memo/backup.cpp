@@ -1,0 +1,354 @@
+#include "memo/backup.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <set>
+#include <tuple>
+
+#include "engine/database.h"
+#include "engine/database_format.h"
+#include "engine/rekey_record.h"
+
+namespace tarnwick {
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+constexpr char kMainFile[] = "memo.edb";
+constexpr char kMemoFile[] = "memo.EDT";
+// A backup being written, and a restore being put together.
+constexpr std::string_view kPartial = ".partial";
+constexpr char kRestoring[] = "restoring.partial";
+
+constexpr BackupReason kReasons[] = {BackupReason::kDaily, BackupReason::kClearAll, BackupReason::kPassword,
+                                     BackupReason::kRestore};
+
+bool EndsWith(const std::string& text, std::string_view end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Copies a whole file into a new one at target, then flushes it.
+FileStatus CopyFile(FileSystem& files, File& source, const std::string& target) {
+  std::unique_ptr<File> out;
+  FileOpenMode mode;
+  mode.access = FileAccess::kReadWrite;
+  mode.create = true;
+  if (FileStatus status = files.Open(target, mode, &out); status != 0) return status;
+  uint64_t length = 0;
+  if (FileStatus status = source.Length(&length); status != 0) return status;
+  std::vector<char> buffer(size_t{1} << 16);
+  for (uint64_t offset = 0; offset < length;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - offset));
+    size_t got = 0;
+    if (FileStatus status = source.ReadAt(offset, buffer.data(), want, &got); status != 0) return status;
+    if (got == 0) return error::kEndOfFile;  // the file shrank under the lock: no complete copy
+    if (FileStatus status = out->WriteAt(offset, buffer.data(), got); status != 0) return status;
+    offset += got;
+  }
+  return out->Flush();
+}
+
+FileStatus CopyPath(FileSystem& files, const std::string& source_path, const std::string& target) {
+  std::unique_ptr<File> source;
+  if (FileStatus status = files.Open(source_path, FileOpenMode{}, &source); status != 0) return status;
+  return CopyFile(files, *source, target);
+}
+
+// Removes a folder of files.
+FileStatus RemoveFolderOfFiles(FileSystem& files, const std::string& folder) {
+  std::vector<std::string> names;
+  if (FileStatus status = files.ListFolder(folder, &names); status != 0) return status;
+  for (const std::string& name : names) {
+    if (FileStatus status = files.Remove(folder + kSeparator + name); status != 0) return status;
+  }
+  return files.RemoveFolder(folder);
+}
+
+// The record count of a plain main file; -1 for an enciphered or unreadable one.
+int PlainRecordCount(File& main) {
+  uint8_t header[kCountOffset + 4] = {};
+  size_t got = 0;
+  if (main.ReadAt(0, header, sizeof header, &got) != 0 || got < sizeof header) return -1;
+  if (std::string(reinterpret_cast<const char*>(header), 4) != "WEDB") return -1;
+  return std::max(GetInt32(header + kCountOffset), 0);
+}
+
+// Opens a store read-only (or read-write) with the password when its file
+// is enciphered.
+bool OpenStore(DatabaseEngine& engine, const std::string& main_path, const std::string& password, bool read_only) {
+  OpenOptions options;
+  options.read_only = read_only;
+  if (engine.IsPasswordProtected(main_path)) {
+    if (password.empty()) return false;
+    options.password = password;
+  }
+  return engine.OpenDatabase(main_path, options) && engine.Fields().size() >= 2;
+}
+
+}  // namespace
+
+const char* BackupReasonName(BackupReason reason) {
+  switch (reason) {
+    case BackupReason::kDaily: return "daily";
+    case BackupReason::kClearAll: return "clear";
+    case BackupReason::kPassword: return "password";
+    case BackupReason::kRestore: return "restore";
+  }
+  return "daily";
+}
+
+std::string BackupName(const CivilDateTime& taken, BackupReason reason, int records) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", taken.year, taken.month, taken.day, taken.hour,
+                taken.minute, taken.second);
+  std::string name = std::string(stamp) + "-" + BackupReasonName(reason);
+  if (records >= 0) name += "-" + std::to_string(records);
+  return name;
+}
+
+bool ParseBackupName(const std::string& name, BackupInfo* info) {
+  std::string base = name;
+  int sequence = 1;
+  if (const size_t dot = base.find('.'); dot != std::string::npos) {
+    const std::string suffix = base.substr(dot + 1);
+    if (!AllDigits(suffix) || suffix.size() > 6) return false;  // ".partial" and any stranger
+    sequence = std::stoi(suffix);
+    base.resize(dot);
+  }
+  std::vector<std::string> parts;
+  for (size_t start = 0;;) {
+    const size_t dash = base.find('-', start);
+    parts.push_back(base.substr(start, dash == std::string::npos ? std::string::npos : dash - start));
+    if (dash == std::string::npos) break;
+    start = dash + 1;
+  }
+  if (parts.size() < 3 || parts.size() > 4 || parts[0].size() != 8 || parts[1].size() != 6 ||
+      !AllDigits(parts[0]) || !AllDigits(parts[1])) {
+    return false;
+  }
+  const BackupReason* reason = std::find_if(std::begin(kReasons), std::end(kReasons),
+                                            [&](BackupReason r) { return parts[2] == BackupReasonName(r); });
+  if (reason == std::end(kReasons)) return false;
+  if (parts.size() == 4 && (!AllDigits(parts[3]) || parts[3].size() > 9)) return false;
+  const int date = std::stoi(parts[0]);
+  const int time = std::stoi(parts[1]);
+  info->name = name;
+  info->taken = CivilDateTime{date / 10000, date / 100 % 100, date % 100, time / 10000, time / 100 % 100, time % 100};
+  info->reason = *reason;
+  info->records = parts.size() == 4 ? std::stoi(parts[3]) : -1;
+  info->sequence = sequence;
+  return true;
+}
+
+StoreBackups::StoreBackups(FileSystem& file_system, std::string data_folder)
+    : files_(file_system), data_folder_(std::move(data_folder)), backups_folder_(data_folder_ + kSeparator + "backups") {}
+
+std::string StoreBackups::PathIn(const std::string& name, const std::string& file_name) const {
+  return backups_folder_ + kSeparator + name + kSeparator + file_name;
+}
+
+std::vector<BackupInfo> StoreBackups::List() {
+  std::vector<std::string> names;
+  std::vector<BackupInfo> backups;
+  if (files_.ListFolder(backups_folder_, &names) != 0) return backups;
+  for (const std::string& name : names) {
+    BackupInfo info;
+    if (ParseBackupName(name, &info)) backups.push_back(info);
+  }
+  const auto key = [](const BackupInfo& b) {
+    const CivilDateTime& t = b.taken;
+    return std::make_tuple(t.year, t.month, t.day, t.hour, t.minute, t.second, b.sequence, b.name);
+  };
+  std::sort(backups.begin(), backups.end(), [&](const BackupInfo& a, const BackupInfo& b) { return key(a) < key(b); });
+  return backups;
+}
+
+bool StoreBackups::HasDailyBackupOn(int year, int month, int day) {
+  for (const BackupInfo& backup : List()) {
+    if (backup.reason == BackupReason::kDaily && backup.taken.year == year && backup.taken.month == month &&
+        backup.taken.day == day) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A second backup in the same second is numbered after every other of that
+// second, so the names keep the order in which they were taken.
+std::string StoreBackups::UniqueName(const std::string& name) {
+  BackupInfo wanted;
+  ParseBackupName(name, &wanted);
+  int last = 0;
+  for (const BackupInfo& backup : List()) {
+    const CivilDateTime& a = backup.taken;
+    const CivilDateTime& b = wanted.taken;
+    if (std::tie(a.year, a.month, a.day, a.hour, a.minute, a.second) ==
+        std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second)) {
+      last = std::max(last, backup.sequence);
+    }
+  }
+  return last == 0 ? name : name + "." + std::to_string(last + 1);
+}
+
+FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
+                              std::string* name) {
+  if (FileStatus status = files_.CreateFolder(backups_folder_); status != 0) return status;
+  const std::string final_name = UniqueName(BackupName(now, reason, records));
+  const std::string partial = backups_folder_ + kSeparator + final_name + std::string(kPartial);
+  if (files_.Exists(partial)) RemoveFolderOfFiles(files_, partial);
+  FileStatus status = files_.CreateFolder(partial);
+  if (status == 0) status = CopyFile(files_, main, partial + kSeparator + kMainFile);
+  if (status == 0 && memo != nullptr) status = CopyFile(files_, *memo, partial + kSeparator + kMemoFile);
+  if (status == 0) status = files_.Rename(partial, backups_folder_ + kSeparator + final_name);
+  if (status != 0) {
+    // A full disk wants its space back; what cannot be removed now goes
+    // with the next backup.
+    RemoveFolderOfFiles(files_, partial);
+    return status;
+  }
+  if (name != nullptr) *name = final_name;
+  ApplyRetention(final_name);
+  return 0;
+}
+
+FileStatus StoreBackups::RemoveBackup(const std::string& name) {
+  return RemoveFolderOfFiles(files_, backups_folder_ + kSeparator + name);
+}
+
+void StoreBackups::ApplyRetention(const std::string& keep) {
+  // The new backup counts first, whatever the clock said when it was taken.
+  int daily = 0;
+  int change = 0;
+  const std::vector<BackupInfo> backups = List();
+  for (const BackupInfo& backup : backups) {
+    if (backup.name == keep) ++(backup.reason == BackupReason::kDaily ? daily : change);
+  }
+  for (auto it = backups.rbegin(); it != backups.rend(); ++it) {
+    if (it->name == keep) continue;
+    const bool kept = it->reason == BackupReason::kDaily ? ++daily <= kDailyBackupsKept
+                                                         : ++change <= kChangeBackupsKept;
+    if (!kept) RemoveBackup(it->name);
+  }
+  // Leftovers of an interrupted backup or restore.
+  std::vector<std::string> names;
+  if (files_.ListFolder(backups_folder_, &names) != 0) return;
+  for (const std::string& name : names) {
+    if (EndsWith(name, kPartial)) RemoveFolderOfFiles(files_, backups_folder_ + kSeparator + name);
+  }
+}
+
+StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool keep_newer,
+                                                  const std::string& password, const CivilDateTime& now) {
+  RestoreResult result;
+  const std::vector<BackupInfo> backups = List();
+  if (std::none_of(backups.begin(), backups.end(), [&](const BackupInfo& b) { return b.name == name; })) {
+    result.outcome = RestoreOutcome::kNoSuchBackup;
+    return result;
+  }
+  DatabaseEngine engine(&files_);
+  const DatabasePaths store = engine.ResolvePaths(data_folder_ + kSeparator + kMainFile);
+  if (files_.Exists(RekeyRecordPath(store.main))) {
+    result.outcome = RestoreOutcome::kUnsettledChange;
+    return result;
+  }
+
+  // The store as it is: locked whole, so a running program says so, then
+  // backed up through the handles that hold the lock.
+  std::unique_ptr<File> main;
+  std::unique_ptr<File> memo;
+  if (files_.Exists(store.main)) {
+    FileOpenMode mode;
+    mode.access = FileAccess::kReadWrite;
+    if (FileStatus status = files_.Open(store.main, mode, &main); status != 0) {
+      result.outcome = status == error::kSharingViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kBackupFailed;
+      result.status = status;
+      return result;
+    }
+    if (FileStatus status = main->Lock(0, kWholeFileLength); status != 0) {
+      result.outcome = status == error::kLockViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kBackupFailed;
+      result.status = status;
+      return result;
+    }
+    if (files_.Exists(store.memo) && (result.status = files_.Open(store.memo, FileOpenMode{}, &memo)) != 0) {
+      result.outcome = RestoreOutcome::kBackupFailed;
+      return result;
+    }
+    result.status = Take(*main, memo.get(), BackupReason::kRestore, PlainRecordCount(*main), now,
+                         &result.backup_of_current);
+    if (result.status != 0) {
+      result.outcome = RestoreOutcome::kBackupFailed;
+      return result;
+    }
+  }
+
+  // The chosen backup, put together beside the store under temporary names.
+  const std::string staging = backups_folder_ + kSeparator + kRestoring;
+  if (files_.Exists(staging)) RemoveFolderOfFiles(files_, staging);
+  const std::string staged_main = staging + kSeparator + kMainFile;
+  const std::string staged_memo = staging + kSeparator + kMemoFile;
+  const bool has_memo = files_.Exists(PathIn(name, kMemoFile));
+  auto fail = [&](RestoreOutcome outcome, FileStatus status) {
+    RemoveFolderOfFiles(files_, staging);
+    result.outcome = outcome;
+    result.status = status;
+    return result;
+  };
+  FileStatus status = files_.CreateFolder(staging);
+  if (status == 0) status = CopyPath(files_, PathIn(name, kMainFile), staged_main);
+  if (status == 0 && has_memo) status = CopyPath(files_, PathIn(name, kMemoFile), staged_memo);
+  if (status != 0) return fail(RestoreOutcome::kFailed, status);
+
+  if (keep_newer && !result.backup_of_current.empty()) {
+    DatabaseEngine from(&files_);
+    DatabaseEngine to(&files_);
+    if (!OpenStore(from, PathIn(result.backup_of_current, kMainFile), password, true) ||
+        !OpenStore(to, staged_main, password, false)) {
+      return fail(RestoreOutcome::kWrongPassword, LastErrorCode());
+    }
+    std::set<DateTime> dates;
+    const int held = to.RecordCount();
+    to.GoFirst();
+    for (int i = 0; i < held; ++i) {
+      dates.insert(ClampDateTime(to.ReadField(1).AsDateTime()));
+      if (i + 1 < held && !to.Skip()) return fail(RestoreOutcome::kFailed, LastErrorCode());
+    }
+    const int count = from.RecordCount();
+    from.GoFirst();
+    for (int i = 0; i < count; ++i) {
+      const DateTime date = ClampDateTime(from.ReadField(1).AsDateTime());
+      if (dates.insert(date).second) {
+        if (!to.AppendRecord({FieldValue::DateTime(date), FieldValue::Text(from.ReadField(2).AsText())})) {
+          return fail(RestoreOutcome::kFailed, LastErrorCode());
+        }
+        ++result.carried_over;
+      }
+      if (i + 1 < count && !from.Skip()) return fail(RestoreOutcome::kFailed, LastErrorCode());
+    }
+    from.CloseDatabase();
+    to.CloseDatabase();
+  }
+
+  // Into place: the lock goes first (Windows renames no open file). A stop
+  // between the two renames leaves a mixed pair; the backup of the store as
+  // it was and the chosen one both still hold everything.
+  memo.reset();
+  main.reset();
+  const std::string memo_target = files_.Exists(store.memo) ? store.memo : MemoPathOf(store.main);
+  if (has_memo && (status = files_.Rename(staged_memo, memo_target)) != 0) return fail(RestoreOutcome::kFailed, status);
+  if ((status = files_.Rename(staged_main, store.main)) != 0) return fail(RestoreOutcome::kFailed, status);
+  files_.RemoveFolder(staging);
+  result.outcome = RestoreOutcome::kRestored;
+  return result;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,104 @@
+// Copies of the memo store kept beside it, in the folder `backups` of the
+// data folder: when they are named, how many are kept, and how one is put
+// back. Everything goes through the engine's file layer, so faults can be
+// injected and the same code serves the program, its tools and Windows.
+//
+// Promises:
+// - A backup is listed only when it is complete: both files are copied byte
+//   for byte into a folder under a temporary name, flushed, and the folder
+//   is then renamed. A copy of an enciphered store stays enciphered and
+//   opens with the password the store had when it was taken.
+// - Each backup is a subfolder named by when it was taken, why, and how many
+//   records it holds: 20110517-100000-daily-12 (".2" and on added when two
+//   fall in one second).
+// - Once a new backup is complete, the newest 7 daily ones and the newest 10
+//   taken before a change are kept, older ones and leftovers of an
+//   interrupted backup are removed; the new one is never removed.
+// - Restoring takes a backup of the store as it is first, and changes
+//   nothing while another process holds the store's whole-file lock.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/datetime.h"
+#include "engine/file_system.h"
+
+namespace tarnwick {
+
+enum class BackupReason { kDaily, kClearAll, kPassword, kRestore };
+
+inline constexpr int kDailyBackupsKept = 7;
+inline constexpr int kChangeBackupsKept = 10;
+
+// The word a reason has in backup names ("daily", "clear", "password",
+// "restore").
+const char* BackupReasonName(BackupReason reason);
+
+struct BackupInfo {
+  std::string name;  // the subfolder's name
+  CivilDateTime taken;
+  BackupReason reason = BackupReason::kDaily;
+  int records = -1;  // -1: not known
+  int sequence = 1;  // n of a ".n" added to a name already taken in that second
+};
+
+// A backup's name, and the name read back; false for a name of no backup.
+std::string BackupName(const CivilDateTime& taken, BackupReason reason, int records);
+bool ParseBackupName(const std::string& name, BackupInfo* info);
+
+class StoreBackups {
+ public:
+  // The store is memo.edb and memo.EDT in data_folder (GBK, absolute,
+  // without a trailing separator). file_system must outlive this object.
+  StoreBackups(FileSystem& file_system, std::string data_folder);
+
+  const std::string& folder() const { return backups_folder_; }
+  // A file of a backup: folder / name / file_name.
+  std::string PathIn(const std::string& name, const std::string& file_name) const;
+
+  // The complete backups, oldest first; empty when there are none.
+  std::vector<BackupInfo> List();
+  // Whether a daily backup was taken on that date.
+  bool HasDailyBackupOn(int year, int month, int day);
+
+  // Copies the store's files into a new backup: main (memo.edb) and memo
+  // (memo.EDT, when not null), both read as they lie through handles the
+  // caller holds under the whole-file lock. records names the count (-1:
+  // not known). Then applies the retention rule. Returns 0 or the failing
+  // file-layer code; nothing half-written is left listed.
+  FileStatus Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
+                  std::string* name = nullptr);
+
+  enum class RestoreOutcome {
+    kRestored,
+    kNoSuchBackup,
+    kStoreInUse,        // another process holds the whole-file lock
+    kUnsettledChange,   // a cut-short password change waits to be settled by an open
+    kBackupFailed,      // the store as it was could not be backed up: nothing changed
+    kWrongPassword,     // --keep-newer could not open one of the two stores
+    kFailed,            // copying or renaming failed; the store may be either one (its backup holds it)
+  };
+  struct RestoreResult {
+    RestoreOutcome outcome = RestoreOutcome::kFailed;
+    std::string backup_of_current;  // the backup taken of the store as it was
+    int carried_over = 0;           // memos of dates the backup lacked
+    FileStatus status = 0;          // the file-layer code of a failure
+  };
+  // Puts backup `name` in place of the store. With keep_newer, the memos of
+  // dates the backup holds no record for are carried over from the store as
+  // it was; password (GBK) opens whichever of the two is enciphered.
+  RestoreResult Restore(const std::string& name, bool keep_newer, const std::string& password,
+                        const CivilDateTime& now);
+
+ private:
+  FileStatus RemoveBackup(const std::string& name);
+  void ApplyRetention(const std::string& keep);
+  std::string UniqueName(const std::string& name);
+
+  FileSystem& files_;
+  std::string data_folder_;
+  std::string backups_folder_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,38 @@
+#include "memo/backup_taker.h"
+
+#include "base/text.h"
+#include "memo/memo_book.h"
+#include "ui/message_box.h"
+
+namespace tarnwick {
+
+BackupTaker::BackupTaker(MemoBook& book)
+    : book_(book), backups_(book.store().engine().file_system(), book.store().folder()) {}
+
+FileStatus BackupTaker::Take(BackupReason reason) {
+  MemoStore& store = book_.store();
+  const DatabaseEngine::StoredFiles files = store.engine().CurrentStoredFiles();
+  if (files.main == nullptr) return error::kDatabaseNotOpen;
+  return backups_.Take(*files.main, files.memo, reason, store.MemoCount(), DecodeDateTime(book_.Now()));
+}
+
+bool BackupTaker::BeforeChange(BackupReason reason) {
+  if (Take(reason) == 0) return true;
+  return ShowMessage(book_.platform(),
+                     Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
+                     Gbk("备份失败："), MessageButtons::kYesNo) == MessageResult::kYes;
+}
+
+void BackupTaker::DailyIfDue() {
+  const CivilDateTime today = DecodeDateTime(book_.Now());
+  if (backups_.HasDailyBackupOn(today.year, today.month, today.day)) return;
+  if (Take(BackupReason::kDaily) == 0 || daily_failure_said_) return;
+  daily_failure_said_ = true;
+  // Said after the count that the calendar's pending date change writes.
+  Platform& platform = book_.platform();
+  platform.loop().Post([this, &platform] {
+    platform.loop().Post([this] { book_.status().ShowDailyBackupFailed(); });
+  });
+}
+
+}  // namespace tarnwick

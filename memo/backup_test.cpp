@@ -1,0 +1,262 @@
+// Backups as a user meets them: taken before clear all and before a password
+// change, at the first start of each day, kept to their numbers, refused to
+// a disk that is full, and put back without losing what was written since.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "memo/backup.h"
+#include "memo/memo_store.h"
+#include "testing/memo_book_fixture.h"
+
+namespace tarnwick {
+namespace {
+
+using Operation = testing::FaultFileSystem::Operation;
+
+const char kBackupFailedQuestion[] = "备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？";
+const char kDailyBackupFailed[] = "注意：今日的自动备份未能完成，请检查磁盘空间或文件夹权限";
+const char kClearQuestion[] = "真的清空所有记录？";
+
+std::string Bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class BackupTest : public testing::MemoBookTest {
+ protected:
+  StoreBackups backups_{faults_, folder_};
+
+  std::vector<std::string> Names(std::optional<BackupReason> reason = std::nullopt) {
+    std::vector<std::string> names;
+    for (const BackupInfo& backup : backups_.List()) {
+      if (!reason || backup.reason == *reason) names.push_back(backup.name);
+    }
+    return names;
+  }
+  // Everything in the backups folder, finished or not.
+  std::vector<std::string> FolderEntries() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / "backups")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // The store's memos as "day text" lines (UTF-8), in file order.
+  std::vector<std::string> StoredMemos(std::optional<std::string> password = std::nullopt) {
+    DatabaseEngine engine;
+    MemoStore store(engine, folder_);
+    std::vector<std::string> memos;
+    if (!store.OpenMemoDatabase(password ? std::optional<std::string_view>(*password) : std::nullopt)) return {"(no open)"};
+    store.GoFirstMemo();
+    for (int i = 0; i < store.MemoCount(); ++i, store.NextMemo()) {
+      memos.push_back(std::to_string(DecodeDateTime(store.ReadMemoDate()).day) + " " + Utf8(store.ReadMemoText()));
+    }
+    store.CloseMemoDatabase();
+    return memos;
+  }
+  void ClearAll() {
+    ExpectMessage(kClearQuestion, MessageResult::kYes);
+    DoubleClick(c().主面板状态栏标签);
+    Settle();
+  }
+  void ClickPasswordBox() {
+    c().导出全库按钮.SetFocus();
+    windows().PressKey(keys::kTab);
+    windows().PressKey(keys::kSpace);
+    Settle();
+  }
+  void StartOn(int day) {
+    loop().SetLocalNow(EncodeDate(2011, 5, day) + 10.0 / 24);
+    Start();
+  }
+};
+
+TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
+  Seed({{EncodeDate(2011, 5, 3), "三号"}, {EncodeDate(2011, 5, 17), "今天"}});
+  Start();
+  ASSERT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-2"});
+  const std::filesystem::path daily = dir_.path() / "backups" / "20110517-100000-daily-2";
+  EXPECT_EQ(Bytes(daily / "memo.edb"), Bytes(dir_.path() / "memo.edb"));
+  EXPECT_EQ(Bytes(daily / "memo.EDT"), Bytes(dir_.path() / "memo.EDT"));
+#ifndef _WIN32
+  using std::filesystem::perms;
+  EXPECT_EQ(std::filesystem::status(dir_.path() / "backups").permissions() & perms::all, perms::owner_all);
+#endif
+
+  ClearAll();
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+  EXPECT_EQ(Names(BackupReason::kClearAll), std::vector<std::string>{"20110517-100000-clear-2.2"});
+  ClickDay(2011, 5, 20);
+  WriteMemo("清空之后写的");
+
+  // While the program runs, its lock keeps a restore out.
+  StoreBackups::RestoreResult refused = backups_.Restore("20110517-100000-clear-2.2", true, "", {2011, 5, 17, 11, 0, 0});
+  EXPECT_EQ(refused.outcome, StoreBackups::RestoreOutcome::kStoreInUse);
+  Close();
+  EXPECT_EQ(StoredMemos(), std::vector<std::string>{"20 清空之后写的"});
+
+  StoreBackups::RestoreResult restored =
+      backups_.Restore("20110517-100000-clear-2.2", true, "", {2011, 5, 17, 11, 0, 0});
+  EXPECT_EQ(restored.outcome, StoreBackups::RestoreOutcome::kRestored);
+  EXPECT_EQ(restored.carried_over, 1);
+  EXPECT_EQ(restored.backup_of_current, "20110517-110000-restore-1");
+  EXPECT_EQ(StoredMemos(), (std::vector<std::string>{"3 三号", "17 今天", "20 清空之后写的"}));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "backups" / "restoring.partial"));
+
+  // Without --keep-newer the backup comes back as it was; the store it
+  // replaced is itself backed up first, so this too can be undone.
+  EXPECT_EQ(backups_.Restore("20110517-100000-clear-2.2", false, "", {2011, 5, 17, 12, 0, 0}).outcome,
+            StoreBackups::RestoreOutcome::kRestored);
+  EXPECT_EQ(StoredMemos(), (std::vector<std::string>{"3 三号", "17 今天"}));
+  EXPECT_EQ(Names(BackupReason::kRestore).back(), "20110517-120000-restore-3");
+  EXPECT_EQ(backups_.Restore("no-such", false, "", {2011, 5, 17, 12, 0, 0}).outcome,
+            StoreBackups::RestoreOutcome::kNoSuchBackup);
+
+  Start();
+  EXPECT_EQ(EditorText(), "今天");
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有2条记录");
+}
+
+TEST_F(BackupTest, AForgottenPasswordIsUndoneByTheBackupBeforeIt) {
+  Seed({{EncodeDate(2011, 5, 17), "今天"}});
+  Start();
+  dialogs().ExpectInputBox(Gbk("请输入新的密码："), Gbk("记不住的密码"));
+  ExpectMessage("加密成功，请重新输入密码进入软件");
+  dialogs().ExpectInputBox(Gbk("请输入数据库访问密码："), Gbk("猜错了"));
+  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者密码有误？");
+  ClickPasswordBox();
+  Close();
+  EXPECT_EQ(StoredMemos(), std::vector<std::string>{"(no open)"});
+  const std::vector<std::string> before = Names(BackupReason::kPassword);
+  ASSERT_EQ(before, std::vector<std::string>{"20110517-100000-password-1.2"});
+  EXPECT_EQ(Bytes(dir_.path() / "backups" / before[0] / "memo.edb").substr(0, 4), "WEDB");
+
+  ASSERT_EQ(backups_.Restore(before[0], false, "", {2011, 5, 18, 9, 0, 0}).outcome,
+            StoreBackups::RestoreOutcome::kRestored);
+  Start();  // plain again: no unlock asked
+  EXPECT_EQ(EditorText(), "今天");
+}
+
+TEST_F(BackupTest, AnEncipheredStoresBackupOpensWithItsPasswordOfThen) {
+  Seed({{EncodeDate(2011, 5, 17), "今天"}});
+  {
+    DatabaseEngine engine;
+    MemoStore store(engine, folder_);
+    ASSERT_TRUE(store.OpenMemoDatabase());
+    ASSERT_TRUE(store.SetDatabasePassword(Gbk("旧的")));
+    store.CloseMemoDatabase();
+  }
+  Start();
+  EXPECT_TRUE(Names().empty()) << "a locked start-up backs up after the unlock";
+  dialogs().ExpectInputBox(Gbk("请输入数据库访问密码："), Gbk("旧的"));
+  ClickCentre(c().超级按钮1);
+  Settle();
+  ASSERT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-1"});
+  loop().AdvanceTime(200);
+  dialogs().ExpectInputBox(Gbk("请先输入原来的密码："), Gbk("旧的"));
+  dialogs().ExpectInputBox(Gbk("请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可"),
+                           Gbk("新的"));
+  dialogs().ExpectInputBox(Gbk("请再次输入新密码："), Gbk("新的"));
+  ExpectMessage("重置密码成功");
+  ClickPasswordBox();
+  Close();
+  const std::vector<std::string> before = Names(BackupReason::kPassword);
+  ASSERT_EQ(before.size(), 1u);
+  const std::string main = Utf8ToGbk((dir_.path() / "backups" / before[0] / "memo.edb").string());
+  DatabaseEngine engine;
+  EXPECT_TRUE(engine.IsPasswordProtected(main));
+  OpenOptions with_new;
+  with_new.password = Gbk("新的");
+  EXPECT_FALSE(engine.OpenDatabase(main, with_new));
+  OpenOptions with_old;
+  with_old.password = Gbk("旧的");
+  ASSERT_TRUE(engine.OpenDatabase(main, with_old));
+  EXPECT_EQ(engine.RecordCount(), 1);
+}
+
+TEST_F(BackupTest, AFailedBackupAsksBeforeTheChangeAndLeavesNothingHalfWritten) {
+  // Long enough that the copy writes the memo file in several pieces.
+  Seed({{EncodeDate(2011, 5, 17), std::string(300000, 'x')}, {EncodeDate(2011, 5, 3), "三号"}});
+  Start();
+  const std::vector<std::string> first = FolderEntries();
+
+  for (MessageResult answer : {MessageResult::kNo, MessageResult::kYes}) {
+    SCOPED_TRACE(answer == MessageResult::kNo ? "No" : "Yes");
+    // The disk fills during the memo file's copy: folders, the main file, then pieces of the memo file.
+    faults_.FailNth(Operation::kWrite, 5, error::kDiskFull, true);
+    ExpectMessage(kClearQuestion, MessageResult::kYes);
+    ExpectMessage(kBackupFailedQuestion, answer);
+    DoubleClick(c().主面板状态栏标签);
+    Settle();
+    ASSERT_TRUE(faults_.fired());
+    faults_.Disarm();
+    EXPECT_EQ(Utf8(dialogs().shown().back().title), "备份失败：");
+    EXPECT_EQ(dialogs().shown().back().buttons, MessageButtons::kYesNo);
+    EXPECT_EQ(FolderEntries(), first) << "a failed backup leaves nothing behind";
+    EXPECT_EQ(book().store().MemoCount(), answer == MessageResult::kNo ? 2 : 0);
+  }
+
+  // A daily backup that cannot be taken is said once on the status line,
+  // and the program goes on.
+  Close();
+  std::filesystem::remove_all(dir_.path() / "backups");
+  std::ofstream(dir_.path() / "backups") << "not a folder";
+  StartOn(18);
+  EXPECT_EQ(StatusText(), kDailyBackupFailed);
+  EXPECT_EQ(StatusBackground(), kYellow);
+  ClickDay(2011, 5, 3);
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+  WriteMemo("照常可写");
+  Close();
+  EXPECT_EQ(StoredMemos(), std::vector<std::string>{"3 照常可写"});
+}
+
+TEST_F(BackupTest, OneDailyBackupPerDayAndOnlyTheNewestAreKept) {
+  Seed({{EncodeDate(2011, 5, 3), "三号"}});
+  StartOn(1);
+  Restart();
+  EXPECT_EQ(Names().size(), 1u) << "the second start of a day takes none";
+  for (int day = 2; day <= 10; ++day) {
+    Close();
+    StartOn(day);
+  }
+  const std::vector<std::string> daily = Names(BackupReason::kDaily);
+  ASSERT_EQ(daily.size(), 7u);
+  EXPECT_EQ(daily.front(), "20110504-100000-daily-1");
+  EXPECT_EQ(daily.back(), "20110510-100000-daily-1");
+
+  // Clears within one second get names of their own; the newest ten stay.
+  for (int i = 0; i < 12; ++i) ClearAll();
+  const std::vector<std::string> change = Names(BackupReason::kClearAll);
+  ASSERT_EQ(change.size(), 10u);
+  EXPECT_EQ(change.front(), "20110510-100000-clear-0.4");
+  EXPECT_EQ(change.back(), "20110510-100000-clear-0.13");
+  EXPECT_EQ(Names(BackupReason::kDaily), daily) << "the two kinds are counted apart";
+  EXPECT_EQ(FolderEntries().size(), 17u);
+}
+
+TEST(BackupNames, OnlyFinishedBackupsReadAsBackups) {
+  BackupInfo info;
+  ASSERT_TRUE(ParseBackupName("20110517-093005-password-12.3", &info));
+  EXPECT_EQ(info.taken.year, 2011);
+  EXPECT_EQ(info.taken.minute, 30);
+  EXPECT_EQ(info.taken.second, 5);
+  EXPECT_EQ(info.reason, BackupReason::kPassword);
+  EXPECT_EQ(info.records, 12);
+  EXPECT_EQ(info.sequence, 3);
+  ASSERT_TRUE(ParseBackupName("20110517-093005-restore", &info));
+  EXPECT_EQ(info.records, -1);
+  for (const char* name : {"20110517-093005-daily-12.partial", "restoring.partial", "20110517-0930-daily-1",
+                           "20110517-093005-weekly-1", "notes.txt", "20110517-093005-daily-x"}) {
+    EXPECT_FALSE(ParseBackupName(name, &info)) << name;
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick
