@@ -149,6 +149,8 @@ TEST(CrashTortureTest, SigkillAtRandomMomentsLosesNothing) {
   EXPECT_EQ(report.open_failures, 0);
   EXPECT_EQ(report.losses, 0);
   EXPECT_EQ(report.damage, 0);
+  EXPECT_EQ(report.backup_damage, 0);
+  EXPECT_GT(report.backups_judged, 0);
   ASSERT_EQ(report.kills, options.kills) << "the torture stopped early";
   EXPECT_GT(report.flows_done, 0) << "the writers never finished a flow";
   int under_way = 0;

@@ -169,8 +169,10 @@ TEST_F(PasswordSettingsTest, TheQuestionMarkAndAFailedReKeyAreRefusedAndTheStore
 
   Expect(kNewPasswordPrompt, "pw");
   ExpectMessage("加密失败");
+  // The re-key's first write fails, after the five of the backup before it
+  // (its two folders, the two files, the rename).
   dialogs().SetOnShow([&](const HeadlessDialogs::Shown& shown) {
-    if (shown.kind == HeadlessDialogs::Kind::kInputBox) faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+    if (shown.kind == HeadlessDialogs::Kind::kInputBox) faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 6);
   });
   ClickPasswordBox();
   EXPECT_TRUE(faults_.fired());

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <set>
@@ -24,6 +25,7 @@
 #include "engine/file_system.h"
 #include "engine/md5.h"
 #include "engine/rekey_record.h"
+#include "memo/backup.h"
 #include "memo/day_view.h"
 #include "memo/memo_store.h"
 #include "platform/headless/headless_platform.h"
@@ -112,9 +114,11 @@ constexpr int kWriterFailed = 3;
 // Runs the whole program in the forked child until the parent kills it.
 class TortureWriter {
  public:
-  TortureWriter(std::string folder, std::optional<std::string> password, uint64_t seed, int journal_fd)
+  // today: the day of May the writer starts on; a day of its own makes its
+  // start-up take the day's backup.
+  TortureWriter(std::string folder, std::optional<std::string> password, uint64_t seed, int journal_fd, int today)
       : folder_(std::move(folder)), password_(std::move(password)), random_(seed), journal_fd_(journal_fd) {
-    platform_.headless_loop().SetLocalNow(EncodeDate(kYear, kMonth, 17) + 10.0 / 24);
+    platform_.headless_loop().SetLocalNow(EncodeDate(kYear, kMonth, today) + 10.0 / 24);
     HeadlessDialogs& dialogs = platform_.headless_dialogs();
     dialogs.SetFailureHandler([this](const std::string& message) { Fail("unexpected dialog: " + message); });
     dialogs.SetOnShow([this](const HeadlessDialogs::Shown& shown) { Answer(shown); });
@@ -410,6 +414,73 @@ bool ReadJournal(int fd, int timeout_ms, std::string* partial, std::vector<std::
   return true;
 }
 
+// The backups after a kill: only complete ones are listed, each new one is
+// sound and opens with a password the store had, their numbers stay within
+// the kept ones (one more while a kill fell between a backup and the removal
+// of the oldest), and the backup that a clear all reported done took holds
+// the memos from before it.
+void JudgeBackups(const std::string& folder, const TortureModel& model,
+                  const std::set<std::optional<std::string>>& passwords_seen, std::set<std::string>* judged,
+                  TortureReport* report, const std::function<void(const std::string&)>& problem) {
+  StoreBackups backups(*DefaultFileSystem(), folder);
+  const std::vector<BackupInfo> listed = backups.List();
+  std::vector<std::optional<std::string>> passwords(passwords_seen.begin(), passwords_seen.end());
+  for (const auto& password : model.PossiblePasswords()) passwords.push_back(password);
+  int daily = 0, change = 0;
+  const BackupInfo* newest_clear = nullptr;
+  for (const BackupInfo& backup : listed) {
+    ++(backup.reason == BackupReason::kDaily ? daily : change);
+    if (backup.reason == BackupReason::kClearAll) newest_clear = &backup;
+    if (!judged->insert(backup.name).second) continue;
+    ++report->backups_judged;
+    const std::string backup_folder = backups.folder() + "/" + backup.name;
+    std::vector<std::string> ignored;
+    std::optional<std::optional<std::string>> opened_with;
+    for (const auto& password : passwords) {
+      if (ReadBack(backup_folder, password, &ignored)) {
+        opened_with = password;
+        break;
+      }
+    }
+    if (!opened_with) {
+      ++report->backup_damage;
+      problem("backup " + backup.name + " opens with no password the store had");
+      continue;
+    }
+    for (const std::string& finding : CheckStore(backup_folder, *opened_with).damage) {
+      ++report->backup_damage;
+      problem("backup " + backup.name + ": damage: " + finding);
+    }
+  }
+  report->daily_backups_most = std::max(report->daily_backups_most, daily);
+  report->change_backups_most = std::max(report->change_backups_most, change);
+  if (daily > kDailyBackupsKept + 1 || change > kChangeBackupsKept + 1) {
+    ++report->backup_damage;
+    problem(std::to_string(daily) + " daily and " + std::to_string(change) + " before-change backups kept");
+  }
+  std::vector<std::string> names;
+  DefaultFileSystem()->ListFolder(backups.folder(), &names);
+  const auto partial = std::count_if(names.begin(), names.end(), [](const std::string& name) {
+    return name.size() > 8 && name.compare(name.size() - 8, 8, ".partial") == 0;
+  });
+  if (partial > 0) ++report->kills_leaving_partial_backup;
+  if (partial > 1) {
+    ++report->backup_damage;
+    problem(std::to_string(partial) + " unfinished backups lie about: earlier ones were not cleared away");
+  }
+  if (const auto& before = model.before_last_clear(); before && model.flow_under_way() != TortureFlow::kClearAll) {
+    std::vector<std::string> ignored;
+    const auto held = newest_clear == nullptr
+                          ? std::nullopt
+                          : ReadBack(backups.folder() + "/" + newest_clear->name, before->password, &ignored);
+    ++report->clear_backups_compared;
+    if (!held || *held != before->memos) {
+      ++report->backup_damage;
+      problem("the backup before a clear all reported done does not hold the memos from before it");
+    }
+  }
+}
+
 }  // namespace
 
 const char* TortureFlowName(TortureFlow flow) {
@@ -521,6 +592,7 @@ std::optional<TortureEntry> DecodeTortureEntry(const std::string& line) {
 
 void TortureModel::Follow(const std::vector<TortureEntry>& entries) {
   under_way_.reset();
+  before_last_clear_.reset();
   started_ = false;
   flows_done_ = 0;
   done_by_flow_ = {};
@@ -529,11 +601,17 @@ void TortureModel::Follow(const std::vector<TortureEntry>& entries) {
       case TortureEntry::kReady: started_ = true; break;
       case TortureEntry::kSave:
       case TortureEntry::kClear:
-      case TortureEntry::kPassword: under_way_ = entry; break;
+      case TortureEntry::kPassword:
+        under_way_ = entry;
+        if (entry.kind == TortureEntry::kClear) before_last_clear_.reset();
+        break;
       case TortureEntry::kDone:
         if (!under_way_) break;
         if (under_way_->kind == TortureEntry::kSave) memos_[under_way_->day] = under_way_->text;
-        if (under_way_->kind == TortureEntry::kClear) memos_.clear();
+        if (under_way_->kind == TortureEntry::kClear) {
+          before_last_clear_ = BeforeClear{memos_, password_};
+          memos_.clear();
+        }
         if (under_way_->kind == TortureEntry::kPassword) password_ = under_way_->new_password;
         ++flows_done_;
         ++done_by_flow_[static_cast<int>(under_way_->flow)];
@@ -629,6 +707,8 @@ TortureReport RunCrashTorture(const TortureOptions& options) {
   std::uniform_real_distribution<double> log_delay(0, std::log(options.longest_delay_ms * 1000));
   std::uniform_real_distribution<double> even_delay(1, options.longest_delay_ms * 1000);
   int64_t lost_before = 0;
+  std::set<std::optional<std::string>> passwords_seen = {std::nullopt};
+  std::set<std::string> judged_backups;
   for (int kill_number = 0; kill_number < options.kills; ++kill_number) {
     const uint64_t writer_seed = random();
     // Half the kills spread on a log scale (many early, within a flow's first
@@ -652,7 +732,8 @@ TortureReport RunCrashTorture(const TortureOptions& options) {
     if (child == 0) {
       close(journal[0]);
       alarm(300);  // never outlive a parent that stopped waiting
-      TortureWriter writer(options.folder, model.password(), writer_seed, journal[1]);
+      // Days after the memos' days, changing at every start while fewer than the daily backups kept.
+      TortureWriter writer(options.folder, model.password(), writer_seed, journal[1], kDays + 1 + kill_number % 19);
       writer.Run();
     }
     close(journal[1]);
@@ -698,6 +779,7 @@ TortureReport RunCrashTorture(const TortureOptions& options) {
       break;
     }
 
+    const auto problem_at = [&](const std::string& text) { problem(where + ": " + text); };
     const TortureFlow flow = [&] {
       model.Follow(entries);
       return model.flow_under_way();
@@ -769,6 +851,13 @@ TortureReport RunCrashTorture(const TortureOptions& options) {
     report.lost_blocks_most = std::max(report.lost_blocks_most, check.lost_blocks);
     report.lost_blocks_last = check.lost_blocks;
 
+    for (const TortureEntry& entry : entries) {
+      if (entry.kind != TortureEntry::kPassword) continue;
+      passwords_seen.insert(entry.old_password);
+      passwords_seen.insert(entry.new_password);
+    }
+    JudgeBackups(options.folder, model, passwords_seen, &judged_backups, &report, problem_at);
+    passwords_seen.insert(opened_with);
     model.Settle(std::move(*found), opened_with);
   }
   report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -795,6 +884,10 @@ std::string DescribeTortureReport(const TortureReport& report) {
   out << "  lost-space blocks: " << report.lost_blocks_added << " added by " << report.kills_adding_lost_blocks
       << " kills, at most " << report.lost_blocks_most << " at once, " << report.lost_blocks_last
       << " at the end; largest store " << report.store_bytes_most << " bytes\n";
+  out << "  backups: " << report.backups_judged << " judged, at most " << report.daily_backups_most << " daily and "
+      << report.change_backups_most << " before-change at once; " << report.clear_backups_compared
+      << " compared with the memos before their clear all; " << report.kills_leaving_partial_backup
+      << " kills left an unfinished one (never listed); damage " << report.backup_damage << "\n";
   out << "  losses " << report.losses << ", damage " << report.damage << ", open failures " << report.open_failures
       << ", writer failures " << report.writer_failures << "\n";
   return out.str();

@@ -16,7 +16,10 @@
 // the structure check of the database tools finds nothing but lost space
 // (memo blocks that an interrupted write left out of every chain, counted
 // apart); every memo reported saved reads back exactly; a clear all reported
-// done leaves no memo written before it. POSIX only (fork, SIGKILL).
+// done leaves no memo written before it. Each start falls on a new day and
+// takes its daily backup, and clear all and the password flows take theirs,
+// so kills land in backups too: after each, every backup listed must be
+// complete and sound. POSIX only (fork, SIGKILL).
 #pragma once
 
 #include <array>
@@ -95,6 +98,13 @@ class TortureModel {
 
   const TortureMemos& memos() const { return memos_; }
   const std::optional<std::string>& password() const { return password_; }
+  // The memos, and the password, right before the last clear all this
+  // writer reported done (none when another clear began after it).
+  struct BeforeClear {
+    TortureMemos memos;
+    std::optional<std::string> password;
+  };
+  const std::optional<BeforeClear>& before_last_clear() const { return before_last_clear_; }
   // The passwords the store may open with, the one in force first.
   std::vector<std::optional<std::string>> PossiblePasswords() const;
 
@@ -111,6 +121,7 @@ class TortureModel {
   TortureMemos memos_;
   std::optional<std::string> password_;
   std::optional<TortureEntry> under_way_;
+  std::optional<BeforeClear> before_last_clear_;
   bool started_ = false;
   int flows_done_ = 0;
   std::array<int, static_cast<int>(TortureFlow::kCount)> done_by_flow_{};
@@ -140,6 +151,13 @@ struct TortureReport {
   int losses = 0;            // memos the journal rules out (lost, changed, or surviving a clear)
   int damage = 0;            // check findings other than lost space
   int writer_failures = 0;   // a writer that ended by itself or reported an error
+  // The backups: each new one after a kill checked to open and be sound.
+  int backups_judged = 0;
+  int backup_damage = 0;  // unopenable or damaged backups, too many kept, leftovers piling up
+  int daily_backups_most = 0;
+  int change_backups_most = 0;
+  int clear_backups_compared = 0;  // backups before a clear all compared with the memos before it
+  int kills_leaving_partial_backup = 0;
   std::vector<std::string> problems;  // the first few, described
   int64_t store_bytes_most = 0;       // both files, the largest seen
   double seconds = 0;

@@ -14,6 +14,10 @@ const char kUsageText[] =
     "  edbtool passwd PATH [--password OLD] NEW       (an empty NEW removes the password)\n"
     "  edbtool dump   PATH [--password P]\n"
     "  edbtool check  PATH [--password P]\n"
+    "  edbtool backups FOLDER                         (the memo book's backups in FOLDER/backups)\n"
+    "  edbtool restore FOLDER [--keep-newer] [--password P] BACKUP\n"
+    "                 (backs the store in FOLDER up, then puts BACKUP in its place; --keep-newer carries\n"
+    "                 over the memos of dates BACKUP lacks; P opens whichever of the two is enciphered)\n"
     "values: numbers in decimal; date-times as days since 1899-12-30 or a date text such as 2011年5月3日;\n"
     "booleans true or false; byte strings as 0x followed by hex digits; texts as they are.\n"
     "Put -- before values that begin with --.\n";
@@ -26,6 +30,7 @@ struct CommandInfo {
   std::size_t min_arguments;
   std::size_t max_arguments;  // SIZE_MAX: no limit
   bool takes_password;
+  bool takes_keep_newer = false;
 };
 
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
@@ -38,6 +43,8 @@ constexpr CommandInfo kCommands[] = {
     {"passwd", CommandKind::kPasswd, 1, 1, true},
     {"dump", CommandKind::kDump, 0, 0, true},
     {"check", CommandKind::kCheck, 0, 0, true},
+    {"backups", CommandKind::kBackups, 0, 0, false},
+    {"restore", CommandKind::kRestore, 1, 1, true, true},
 };
 
 ParseResult Fail(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }
@@ -78,6 +85,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
       }
       continue;
     }
+    if (!options_ended && argument == "--keep-newer" && info->takes_keep_newer) {
+      command.keep_newer = true;
+      continue;
+    }
     // A lone "-" or a negative number is a value; any other "--x" is a mistyped option.
     if (!options_ended && argument.size() > 2 && argument.rfind("--", 0) == 0) {
       return Fail("unknown option '" + argument + "'");
@@ -92,6 +103,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
       case CommandKind::kCreate: expected = "at least one field definition NAME:TYPE[:WIDTH]"; break;
       case CommandKind::kWrite: expected = "INDEX FIELD VALUE"; break;
       case CommandKind::kPasswd: expected = "the new password (\"\" removes it)"; break;
+      case CommandKind::kRestore: expected = "the name of one backup (edbtool backups lists them)"; break;
       default: expected = "no further arguments"; break;
     }
     return Fail(std::string(info->name) + ": expected " + expected);

@@ -10,14 +10,15 @@
 
 namespace tarnwick::edbtool {
 
-enum class CommandKind { kCreate, kAppend, kWrite, kClear, kPasswd, kDump, kCheck };
+enum class CommandKind { kCreate, kAppend, kWrite, kClear, kPasswd, kDump, kCheck, kBackups, kRestore };
 
 struct CommandLine {
   CommandKind kind = CommandKind::kDump;
-  std::string path;                     // as given, UTF-8
+  std::string path;                     // as given, UTF-8 (backups, restore: the data folder)
   std::optional<std::string> password;  // --password, UTF-8
+  bool keep_newer = false;              // restore --keep-newer
   // create: NAME:TYPE[:WIDTH] definitions; append: the values; write: INDEX
-  // FIELD VALUE; passwd: NEW. All UTF-8, as given.
+  // FIELD VALUE; passwd: NEW; restore: BACKUP. All UTF-8, as given.
   std::vector<std::string> arguments;
 };
 

@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+#include "engine/database.h"
+#include "engine/database_format.h"
+#include "engine/file_system.h"
+#include "memo/backup.h"
 #include "testing/helper_process.h"
 #include "testing/temp_dir.h"
 
@@ -338,6 +343,78 @@ TEST_F(EdbtoolTest, BadInputIsRefusedClearly) {
     EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
   }
   EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 1, \"fields\": {\"日期\": 1, \"备忘\": \"a\"}}\n");
+}
+
+// The memo book's backups from the command line: listed with what they
+// hold, put back only while nobody holds the store, never losing a memo.
+TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "三号"});
+  Append({"2011年5月4日", "四号"});
+  EXPECT_EQ(Run({"backups", dir_.path().string()}).out,
+            "no backups in " + dir_.File("backups") + "\n");
+  // A backup as the program takes it, through handles under the whole-file lock.
+  tarnwick::FileSystem& files = *tarnwick::DefaultFileSystem();
+  tarnwick::StoreBackups backups(files, tarnwick::Utf8ToGbk(dir_.path().string()));
+  {
+    std::unique_ptr<tarnwick::File> main, memo;
+    ASSERT_EQ(files.Open(db_, {tarnwick::FileAccess::kReadWrite}, &main), 0);
+    ASSERT_EQ(main->Lock(0, tarnwick::kWholeFileLength), 0);
+    ASSERT_EQ(files.Open(memo_file_, {}, &memo), 0);
+    ASSERT_EQ(backups.Take(*main, memo.get(), tarnwick::BackupReason::kClearAll, 2, {2011, 5, 17, 9, 30, 5}), 0);
+  }
+  ASSERT_EQ(Run({"clear", db_}).exit_code, 0);
+  Append({"2011年5月20日", "清空后"});
+  ASSERT_EQ(Run({"passwd", db_, "口令"}).exit_code, 0);
+
+  Outcome outcome = Run({"backups", dir_.path().string()});
+  EXPECT_EQ(outcome.out, "20110517-093005-clear-2  2011-05-17 09:30:05  before clear all, 2 records, plain\n");
+  EXPECT_EQ(Run({"check", dir_.File("backups/20110517-093005-clear-2/memo.edb")}).out,
+            "sound: 2 records; memo file 3 blocks (2 used, 0 free)\n");
+
+  // A running program holds the whole-file lock: nothing is touched.
+  {
+    tarnwick::DatabaseEngine engine;
+    tarnwick::OpenOptions options;
+    options.password = tarnwick::Utf8ToGbk("口令");
+    ASSERT_TRUE(engine.OpenDatabase(db_, options) && engine.LockDatabase());
+    outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", "20110517-093005-clear-2"});
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_NE(outcome.err.find("running"), std::string::npos) << outcome.err;
+  }
+  EXPECT_EQ(backups.List().size(), 1u);
+
+  outcome = Run({"restore", dir_.path().string(), "--keep-newer", "20110517-093005-clear-2"});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find("needs --password"), std::string::npos) << outcome.err;
+  EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB") << "unchanged";
+
+  outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", "20110517-093005-clear-2"});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("1 newer memos carried over"), std::string::npos) << outcome.out;
+  outcome = Run({"dump", db_});
+  EXPECT_EQ(outcome.out,
+            "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"三号\"}}\n"
+            "{\"id\": 2, \"fields\": {\"日期\": 40667, \"备忘\": \"四号\"}}\n"
+            "{\"id\": 3, \"fields\": {\"日期\": 40683, \"备忘\": \"清空后\"}}\n");
+  EXPECT_EQ(Run({"check", db_}).exit_code, 0);
+
+  // The enciphered store it replaced was backed up first, still enciphered
+  // (the refused attempt took such a backup too).
+  const std::vector<tarnwick::BackupInfo> listed = backups.List();
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[2].reason, tarnwick::BackupReason::kRestore);
+  outcome = Run({"backups", dir_.path().string()});
+  EXPECT_NE(outcome.out.find("before a restore, ? records, enciphered (opens with the password of that time)"),
+            std::string::npos)
+      << outcome.out;
+  EXPECT_EQ(Run({"check", dir_.File("backups/" + listed[2].name + "/memo.edb"), "--password", "口令"}).exit_code, 0);
+
+  outcome = Run({"restore", dir_.path().string(), "nothing-such"});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find("no backup 'nothing-such'"), std::string::npos) << outcome.err;
+  EXPECT_EQ(Run({"restore", dir_.path().string()}).exit_code, 2);
+  EXPECT_EQ(Run({"backups", dir_.path().string(), "--keep-newer"}).exit_code, 2);
 }
 
 }  // namespace

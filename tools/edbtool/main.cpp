@@ -14,6 +14,7 @@
 #include "engine/file_system.h"
 #include "engine/md5.h"
 #include "engine/rekey_record.h"
+#include "memo/backup.h"
 #include "tools/edbtool/command_line.h"
 #include "tools/edbtool/engine_files.h"
 #include "tools/edbtool/field_value.h"
@@ -321,6 +322,85 @@ int Check(const CommandLine& command) {
   return kFailure;
 }
 
+// The memo book's data folder, absolute, without a trailing separator.
+std::string DataFolder(const CommandLine& command) {
+  std::string folder = DefaultFileSystem()->AbsolutePath(Utf8ToGbk(command.path));
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  return folder;
+}
+
+const char* ReasonText(BackupReason reason) {
+  switch (reason) {
+    case BackupReason::kDaily: return "daily";
+    case BackupReason::kClearAll: return "before clear all";
+    case BackupReason::kPassword: return "before a password change";
+    case BackupReason::kRestore: return "before a restore";
+  }
+  return "";
+}
+
+int Backups(const CommandLine& command) {
+  FileSystem& file_system = *DefaultFileSystem();
+  StoreBackups backups(file_system, DataFolder(command));
+  const std::vector<BackupInfo> list = backups.List();
+  if (list.empty()) {
+    std::cout << "no backups in " << GbkToUtf8(backups.folder()) << "\n";
+    return 0;
+  }
+  for (const BackupInfo& backup : list) {
+    char taken[32];
+    std::snprintf(taken, sizeof taken, "%04d-%02d-%02d %02d:%02d:%02d", backup.taken.year, backup.taken.month,
+                  backup.taken.day, backup.taken.hour, backup.taken.minute, backup.taken.second);
+    std::unique_ptr<File> main;
+    std::string magic(4, '\0');
+    size_t got = 0;
+    if (file_system.Open(backups.PathIn(backup.name, "memo.edb"), FileOpenMode{}, &main) != 0 ||
+        main->ReadAt(0, magic.data(), magic.size(), &got) != 0) {
+      magic.clear();
+    }
+    std::cout << GbkToUtf8(backup.name) << "  " << taken << "  " << ReasonText(backup.reason) << ", "
+              << (backup.records >= 0 ? std::to_string(backup.records) : std::string("?")) << " records, "
+              << (magic == "WCDB" ? "enciphered (opens with the password of that time)" : "plain") << "\n";
+  }
+  return 0;
+}
+
+int Restore(const CommandLine& command) {
+  FileSystem& file_system = *DefaultFileSystem();
+  StoreBackups backups(file_system, DataFolder(command));
+  const std::string name = Utf8ToGbk(command.arguments[0]);
+  const StoreBackups::RestoreResult result = backups.Restore(
+      name, command.keep_newer, Utf8ToGbk(command.password.value_or("")), file_system.LocalDateTime());
+  const std::string code = result.status != 0 ? " (error " + std::to_string(result.status) + ": " +
+                                                    GbkToUtf8(ErrorMessage(result.status)) + ")"
+                                              : "";
+  using Outcome = StoreBackups::RestoreOutcome;
+  switch (result.outcome) {
+    case Outcome::kRestored:
+      std::cout << "restored " << command.arguments[0] << "; the store as it was is backup "
+                << GbkToUtf8(result.backup_of_current);
+      if (command.keep_newer) std::cout << "; " << result.carried_over << " newer memos carried over";
+      std::cout << "\n";
+      return 0;
+    case Outcome::kNoSuchBackup:
+      return Failure("no backup '" + command.arguments[0] + "' in " + GbkToUtf8(backups.folder()) +
+                     " (edbtool backups lists them)");
+    case Outcome::kStoreInUse:
+      return Failure("the memo book is running on this store; close it first. Nothing was changed.");
+    case Outcome::kUnsettledChange:
+      return Failure("a password change was cut short; start the memo book once to settle it. Nothing was changed.");
+    case Outcome::kBackupFailed:
+      return Failure("the store as it is could not be backed up" + code + ". Nothing was changed.");
+    case Outcome::kWrongPassword:
+      return Failure("--keep-newer: an enciphered store needs --password (the same for both)" + code +
+                     ". The store is unchanged; its backup is " + GbkToUtf8(result.backup_of_current) + ".");
+    case Outcome::kFailed:
+      return Failure("putting the backup in place failed" + code + "; the store as it was is backup " +
+                     GbkToUtf8(result.backup_of_current) + ".");
+  }
+  return kFailure;
+}
+
 }  // namespace
 }  // namespace tarnwick::edbtool
 
@@ -337,6 +417,8 @@ int main(int argc, char** argv) {
     case CommandKind::kPasswd: return Passwd(command);
     case CommandKind::kDump: return Dump(command);
     case CommandKind::kCheck: return Check(command);
+    case CommandKind::kBackups: return Backups(command);
+    case CommandKind::kRestore: return Restore(command);
   }
   return kUsage;
 }
