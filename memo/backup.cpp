@@ -203,9 +203,9 @@ std::string StoreBackups::UniqueName(const std::string& name) {
 FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
                               std::string* name) {
   if (FileStatus status = files_.CreateFolder(backups_folder_); status != 0) return status;
+  RemoveLeftovers();
   const std::string final_name = UniqueName(BackupName(now, reason, records));
   const std::string partial = backups_folder_ + kSeparator + final_name + std::string(kPartial);
-  if (files_.Exists(partial)) RemoveFolderOfFiles(files_, partial);
   FileStatus status = files_.CreateFolder(partial);
   if (status == 0) status = CopyFile(files_, main, partial + kSeparator + kMainFile);
   if (status == 0 && memo != nullptr) status = CopyFile(files_, *memo, partial + kSeparator + kMemoFile);
@@ -239,7 +239,11 @@ void StoreBackups::ApplyRetention(const std::string& keep) {
                                                          : ++change <= kChangeBackupsKept;
     if (!kept) RemoveBackup(it->name);
   }
-  // Leftovers of an interrupted backup or restore.
+}
+
+// Whoever takes a backup holds the store's lock, so a temporary folder found
+// then was left by a backup or restore that was cut short.
+void StoreBackups::RemoveLeftovers() {
   std::vector<std::string> names;
   if (files_.ListFolder(backups_folder_, &names) != 0) return;
   for (const std::string& name : names) {

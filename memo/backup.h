@@ -12,8 +12,9 @@
 //   records it holds: 20110517-100000-daily-12 (".2" and on added when two
 //   fall in one second).
 // - Once a new backup is complete, the newest 7 daily ones and the newest 10
-//   taken before a change are kept, older ones and leftovers of an
-//   interrupted backup are removed; the new one is never removed.
+//   taken before a change are kept and older ones removed; the new one is
+//   never removed. Leftovers of an interrupted backup go before a new one is
+//   written, so at most one lies about.
 // - Restoring takes a backup of the store as it is first, and changes
 //   nothing while another process holds the store's whole-file lock.
 #pragma once
@@ -94,6 +95,7 @@ class StoreBackups {
  private:
   FileStatus RemoveBackup(const std::string& name);
   void ApplyRetention(const std::string& keep);
+  void RemoveLeftovers();
   std::string UniqueName(const std::string& name);
 
   FileSystem& files_;

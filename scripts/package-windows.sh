@@ -18,7 +18,7 @@ if [ ! -f "$build_dir/build.ninja" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF >/dev/null
 fi
-cmake --build "$build_dir" -j 2 --target tarnwick minimal_win32_window
+cmake --build "$build_dir" -j 2 --target tarnwick minimal_win32_window edbtool
 exe=$build_dir/app/windows/tarnwick.exe
 [ -f "$exe" ] || { echo "package-windows.sh: $exe was not built" >&2; exit 1; }
 [ "$build_only" -eq 1 ] && exit 0
@@ -35,6 +35,7 @@ done
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 x86_64-w64-mingw32-strip -o "$stage/tarnwick.exe" "$exe"
+x86_64-w64-mingw32-strip -o "$stage/edbtool.exe" "$build_dir/tools/edbtool/edbtool.exe"
 version=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' packaging/linux/org.tarnwick.Tarnwick.metainfo.xml | head -n 1)
 # UTF-8 with its byte-order mark and Windows line ends, so every editor on
 # Windows shows the lines and the Chinese captions.
@@ -60,10 +61,28 @@ Pick a day on the calendar to see its memo; 编辑 (Alt+W) makes it writable,
 
 Where the memos live
 --------------------
-The memos are two files beside tarnwick.exe: memo.edb and memo.EDT. To back
-them up, close the program and copy both files; copy them back (with the
-program closed) to restore them. Keep the folder where you can write to it:
-a program in C:\\Program Files cannot create its files there.
+The memos are two files beside tarnwick.exe: memo.edb and memo.EDT. Keep the
+folder where you can write to it: a program in C:\\Program Files cannot
+create its files there.
+
+Backups
+-------
+The program backs both files up by itself into the folder "backups" beside
+them: before clear all, before the password is set, changed or removed, and
+at the first start of each day. The newest 7 daily backups and the newest 10
+taken before a change are kept. A backup of a password-protected memo book
+opens with the password it had when the backup was taken.
+
+To get one back, close the program and, in a command window in this folder:
+
+    edbtool backups .
+    edbtool restore . --keep-newer NAME
+
+restore backs up the memo book as it is first; --keep-newer also keeps the
+memos of the dates the backup lacks (add --password P when a memo book is
+enciphered). By hand: close the program, keep a copy of memo.edb and
+memo.EDT, and copy the two files of the chosen backup folder beside
+tarnwick.exe.
 
 Removing it
 -----------
@@ -73,6 +92,6 @@ TEXT
 
 out=$build_dir/tarnwick-windows.zip
 rm -f "$out"
-(cd "$stage" && python3 -m zipfile -c "$out" tarnwick.exe README.txt)
+(cd "$stage" && python3 -m zipfile -c "$out" tarnwick.exe edbtool.exe README.txt)
 echo "Wrote $out"
 python3 -m zipfile -l "$out"

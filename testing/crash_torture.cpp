@@ -114,11 +114,11 @@ constexpr int kWriterFailed = 3;
 // Runs the whole program in the forked child until the parent kills it.
 class TortureWriter {
  public:
-  // today: the day of May the writer starts on; a day of its own makes its
-  // start-up take the day's backup.
-  TortureWriter(std::string folder, std::optional<std::string> password, uint64_t seed, int journal_fd, int today)
+  // now: the writer's clock, in May after the memos' days; a day of its own
+  // makes its start-up take the day's backup.
+  TortureWriter(std::string folder, std::optional<std::string> password, uint64_t seed, int journal_fd, DateTime now)
       : folder_(std::move(folder)), password_(std::move(password)), random_(seed), journal_fd_(journal_fd) {
-    platform_.headless_loop().SetLocalNow(EncodeDate(kYear, kMonth, today) + 10.0 / 24);
+    platform_.headless_loop().SetLocalNow(now);
     HeadlessDialogs& dialogs = platform_.headless_dialogs();
     dialogs.SetFailureHandler([this](const std::string& message) { Fail("unexpected dialog: " + message); });
     dialogs.SetOnShow([this](const HeadlessDialogs::Shown& shown) { Answer(shown); });
@@ -732,8 +732,12 @@ TortureReport RunCrashTorture(const TortureOptions& options) {
     if (child == 0) {
       close(journal[0]);
       alarm(300);  // never outlive a parent that stopped waiting
-      // Days after the memos' days, changing at every start while fewer than the daily backups kept.
-      TortureWriter writer(options.folder, model.password(), writer_seed, journal[1], kDays + 1 + kill_number % 19);
+      // A new day for each of the first writers, so their starts take the
+      // day's backup; a clock that never goes back, so the newest backups
+      // are the ones kept.
+      const int day = kDays + 1 + std::min(kill_number, 31 - kDays - 1);
+      const DateTime now = EncodeDate(kYear, kMonth, day) + (10 * 3600 + kill_number % 3600) / 86400.0;
+      TortureWriter writer(options.folder, model.password(), writer_seed, journal[1], now);
       writer.Run();
     }
     close(journal[1]);
