@@ -17,6 +17,9 @@ FileStatus BackupTaker::Take(BackupReason reason) {
 }
 
 bool BackupTaker::BeforeChange(BackupReason reason) {
+  // With no store open there is nothing to back up, and the change fails
+  // with its own message.
+  if (book_.store().engine().CurrentStoredFiles().main == nullptr) return true;
   if (Take(reason) == 0) return true;
   return ShowMessage(book_.platform(),
                      Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
