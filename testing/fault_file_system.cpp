@@ -117,7 +117,7 @@ FileStatus FaultFileSystem::CreateFolder(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
   FileStatus status = base_->CreateFolder(path);
-  if (status == 0) Logged(Operation::kWrite, path);
+  if (status == 0) Logged({Operation::kWrite, path, 0, {}});
   return status;
 }
 
@@ -134,7 +134,7 @@ FileStatus FaultFileSystem::RemoveFolder(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
   FileStatus status = base_->RemoveFolder(path);
-  if (status == 0) Logged(Operation::kRemove, path);
+  if (status == 0) Logged({Operation::kRemove, path, 0, {}});
   return status;
 }
 
@@ -142,7 +142,7 @@ FileStatus FaultFileSystem::Rename(const std::string& from, const std::string& t
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
   FileStatus status = base_->Rename(from, to);
-  if (status == 0) Logged(Operation::kWrite, to);
+  if (status == 0) Logged({Operation::kWrite, to, 0, {}});
   return status;
 }
 
