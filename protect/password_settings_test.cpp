@@ -275,7 +275,8 @@ TEST_F(PasswordSettingsTest, AReKeyThatCannotBeUndoneLeavesTheStoreOpenOrTheProg
   StartAndUnlock("pw");
   auto die_at_the_replacement = [&](bool recover_at_the_message) {
     dialogs().SetOnShow([&, recover_at_the_message](const HeadlessDialogs::Shown& shown) {
-      if (shown.text == Gbk(kConfirmPrompt)) faults_.DieAtNth(testing::FaultFileSystem::Operation::kWrite, 1);
+      // The re-key's first write, after the five of the backup before it.
+      if (shown.text == Gbk(kConfirmPrompt)) faults_.DieAtNth(testing::FaultFileSystem::Operation::kWrite, 6);
       if (shown.text == Gbk("加密失败") && recover_at_the_message) faults_.Disarm();
     });
   };
