@@ -204,6 +204,9 @@ FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int r
                               std::string* name) {
   if (FileStatus status = files_.CreateFolder(backups_folder_); status != 0) return status;
   RemoveLeftovers();
+  // Backups that a stop before their removal left over the numbers kept go
+  // now, so there is never more than one too many.
+  ApplyRetention({});
   const std::string final_name = UniqueName(BackupName(now, reason, records));
   const std::string partial = backups_folder_ + kSeparator + final_name + std::string(kPartial);
   FileStatus status = files_.CreateFolder(partial);
@@ -221,8 +224,12 @@ FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int r
   return 0;
 }
 
+// Renamed first, so a removal cut short leaves a leftover, never a backup
+// that is listed with a file missing.
 FileStatus StoreBackups::RemoveBackup(const std::string& name) {
-  return RemoveFolderOfFiles(files_, backups_folder_ + kSeparator + name);
+  const std::string doomed = backups_folder_ + kSeparator + name + std::string(kPartial);
+  if (FileStatus status = files_.Rename(backups_folder_ + kSeparator + name, doomed); status != 0) return status;
+  return RemoveFolderOfFiles(files_, doomed);
 }
 
 void StoreBackups::ApplyRetention(const std::string& keep) {
