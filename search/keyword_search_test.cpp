@@ -237,7 +237,9 @@ TEST_F(KeywordSearchTest, AnUnreadableRecordCountsAsEmptyAndTheRestAreStillSearc
     faults_.FailNth(FaultFileSystem::Operation::kRead, n);
     c().搜索结果列表框.SetFocus();
     Settle();
-    if (faults_.fired()) EXPECT_EQ(SideStatus(), all_but_one) << "recount, read " << n;
+    if (faults_.fired()) {
+      EXPECT_EQ(SideStatus(), all_but_one) << "recount, read " << n;
+    }
     faults_.Disarm();
     c().搜索内容编辑框.SetFocus();
   }
