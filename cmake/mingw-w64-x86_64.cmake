@@ -16,3 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Tests and tools built for Windows run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The Windows program ships stripped, so its release build carries no debug
+# information, and -O2: -O3 costs compile time for nothing it measurably gains.
+set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")

@@ -19,7 +19,7 @@ if(TARGET tarnwick_platform_qt)
   find_package(Qt6 COMPONENTS Test)
 endif()
 if(TARGET tarnwick_platform_qt AND Qt6Test_FOUND)
-  tarnwick_test(main_window_qt_test
+  tarnwick_test(main_window_qt_test KIND desktop
     ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
     ${PROJECT_SOURCE_DIR}/testing/qt_ui_driver.cpp
     LIBS tarnwick_main_window tarnwick_platform_qt Qt6::Test

@@ -41,7 +41,7 @@ class WindowsProgramUnderWine : public ::testing::Test {
     for (const char* tool : {"Xvfb", "xdotool", "import", "xclip", "wine", "wineserver"}) {
       if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
     }
-    ASSERT_TRUE(fs::exists(TARNWICK_WINDOWS_PROGRAM)) << "build it with scripts/package-windows.sh --build-only";
+    ASSERT_TRUE(fs::exists(TARNWICK_WINDOWS_PROGRAM)) << "build it with scripts/test-windows.sh or scripts/package-windows.sh --build-only";
     ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
     program_ = folder_.path() / "tarnwick.exe";
     fs::copy_file(TARNWICK_WINDOWS_PROGRAM, program_);
