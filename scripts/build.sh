@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds everything (program, tools, tests, benchmarks) into build/.
+# Configures and builds everything (program, tools, tests, benchmarks) into
+# build/; options are passed on to CMake (scripts/test.sh builds only the
+# tests it runs there: -DTARNWICK_TEST_KINDS=desktop).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh

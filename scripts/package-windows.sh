@@ -16,7 +16,7 @@ bash scripts/setup.sh
 build_dir=${TARNWICK_WINDOWS_BUILD_DIR:-$root/build-windows}
 if [ ! -f "$build_dir/build.ninja" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF -DTARNWICK_TEST_KINDS=system >/dev/null
 fi
 cmake --build "$build_dir" -j 2 --target tarnwick minimal_win32_window edbtool
 exe=$build_dir/app/windows/tarnwick.exe

@@ -7,8 +7,13 @@
 # that caused it is left in build-fuzz/fuzz/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/test-common.sh
 build_dir=${TARNWICK_FUZZ_BUILD_DIR:-build-fuzz}
-CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARNWICK_WITH_FUZZ=ON -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF >/dev/null
-cmake --build "$build_dir" -j 2 --target fuzz_targets
-ctest --test-dir "$build_dir" --output-on-failure -j 2 --timeout 600 -L fuzz
+configure_and_build() {
+  CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTARNWICK_WITH_FUZZ=ON -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF -DTARNWICK_TEST_KINDS=fuzz \
+    "${launcher_options[@]}" >/dev/null &&
+    cmake --build "$build_dir" -j 2 --target fuzz_targets
+}
+phase "fuzz build" configure_and_build
+phase "fuzz runs" run_ctest "$build_dir" -j 2 --timeout 600 -L fuzz

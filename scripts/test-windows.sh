@@ -1,37 +1,50 @@
 #!/usr/bin/env bash
-# Cross-builds the engine, the headless backend, the program's behaviour and
-# their tests for Windows with mingw-w64 into build-windows/, and runs the
-# tests under Wine (CTest starts each test program through Wine, the
-# toolchain's emulator). Tests that need Qt or an X display are not built for
-# Windows; each folder's CMakeLists.txt says what it leaves out and why.
+# Cross-builds the Windows program and the tests of what differs on Windows
+# (the engine's file layer, locks and processes, the command-line tools'
+# terminal side, the Win32 window system) with mingw-w64 into build-windows/,
+# and runs those tests under Wine (CTest starts each test program through
+# Wine, the toolchain's emulator). The portable code's tests run natively
+# and sanitized (scripts/test-sanitized.sh). One Wine prefix, inside the
+# build folder, serves these tests and the Windows program's end-to-end test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/test-common.sh
 build_dir=${TARNWICK_WINDOWS_BUILD_DIR:-build-windows}
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF >/dev/null
-cmake --build "$build_dir" -j 2
+configure_and_build() {
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DTARNWICK_WITH_QT=OFF -DTARNWICK_WITH_BENCH=OFF -DTARNWICK_TEST_KINDS=system \
+    "${launcher_options[@]}" >/dev/null &&
+    cmake --build "$build_dir" -j 2
+}
+phase "windows build" configure_and_build
 
-# A Wine prefix of this build's own, so that nothing else's Wine is touched
-# and nothing of the user's is needed; no Mono or Gecko is asked for.
+# The prefix is this build's own, so that nothing else's Wine is touched and
+# nothing of the user's is needed; no Mono or Gecko is asked for.
 export WINEPREFIX=${WINEPREFIX:-$PWD/$build_dir/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot --init >/dev/null 2>&1 || true
-fi
-wineserver -w
-# The window-system and dialog tests need real windows: without a display of
-# the caller's, a private Xvfb (the display number it picks itself).
-if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+start_wine() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot --init >/dev/null 2>&1 && wineserver -w || return
+  fi
+  # One persistent server for every test program, rather than one started
+  # and stopped for each.
+  wineserver -p
+}
+phase "wine prefix" start_wine
+# The window-system tests need real windows: without a display of the
+# caller's, a private Xvfb (the display number it picks itself).
+if [ -z "${DISPLAY:-}" ]; then
   display_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
   for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-  [ -s "$display_file" ] && export DISPLAY=":$(head -n 1 "$display_file")"
+  [ -s "$display_file" ] || { echo "test-windows.sh: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n 1 "$display_file")"
 fi
 status=0
-ctest --test-dir "$build_dir" --output-on-failure -j 2 --timeout 1200 || status=$?
+phase "wine tests" run_ctest "$build_dir" -j 2 --timeout 1200 || status=$?
 wineserver -k || true
 exit "$status"
