@@ -29,8 +29,10 @@ start_wine() {
     wineboot --init >/dev/null 2>&1 && wineserver -w || return
   fi
   # One persistent server for every test program, rather than one started
-  # and stopped for each.
-  wineserver -p
+  # and stopped for each; its services are started here, with their output
+  # detached: started by a test program, they would hold CTest's output pipe
+  # open for as long as the server lives.
+  wineserver -p && wineboot >/dev/null 2>&1 </dev/null
 }
 phase "wine prefix" start_wine
 # The window-system tests need real windows: without a display of the
