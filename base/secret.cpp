@@ -23,4 +23,26 @@ void WipeText(std::string& text) {
   text.clear();
 }
 
+SecretText SecretText::Take(std::string& text) {
+  SecretText secret;
+  secret.text_.assign(text);
+  WipeText(text);
+  return secret;
+}
+
+SecretText SecretText::Take(std::optional<std::string>& text) {
+  if (!text) return SecretText();
+  SecretText secret = Take(*text);
+  text.reset();
+  return secret;
+}
+
+SecretText& SecretText::operator=(SecretText&& other) noexcept {
+  if (this == &other) return *this;
+  WipeText(text_);
+  text_.assign(other.text_);  // no throw in practice: a password's few bytes
+  WipeText(other.text_);
+  return *this;
+}
+
 }  // namespace tarnwick

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -22,6 +24,30 @@ class WipeOnExit {
 
  private:
   std::string& text_;
+};
+
+// A password on its way from the box it was typed into to the engine. Its
+// bytes are wiped when it is destroyed, assigned over or moved from: a move
+// copies and wipes, since a short string's characters would otherwise stay
+// behind in the source's own buffer. It is never copied implicitly.
+class SecretText {
+ public:
+  SecretText() = default;
+  // Takes the text, wiping it where it lay.
+  static SecretText Take(std::string& text);
+  static SecretText Take(std::optional<std::string>& text);
+  SecretText(SecretText&& other) noexcept { *this = std::move(other); }
+  SecretText& operator=(SecretText&& other) noexcept;
+  SecretText(const SecretText&) = delete;
+  SecretText& operator=(const SecretText&) = delete;
+  ~SecretText() { WipeText(text_); }
+
+  std::string_view view() const { return text_; }
+  bool empty() const { return text_.empty(); }
+  bool operator==(const SecretText& other) const { return text_ == other.text_; }
+
+ private:
+  std::string text_;
 };
 
 }  // namespace tarnwick

@@ -26,7 +26,9 @@ Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
   };
   h.ComeBackFromDockStrip = [this](int, int, int) { ComeBackFromDockStrip(); };
   book.store().engine().SetPasswordPromptHook([this](const PasswordPromptRequest& request) {
-    return AskPassword(request.retry_line);
+    // The engine takes its own copy, which it wipes once the keys are made.
+    std::optional<SecretText> answer = AskPassword(request.retry_line);
+    return answer ? std::optional<std::string>(std::in_place, answer->view()) : std::nullopt;
   });
 }
 
@@ -110,10 +112,10 @@ void Lifecycle::RestoreWindowSize() {
 void Lifecycle::UnlockProgram() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
-  std::string password = AskPassword({}).value_or(std::string());
+  const std::optional<SecretText> password = AskPassword({});
   MemoStore& store = book_.store();
-  bool opened = password.empty() ? store.OpenMemoDatabase() : store.OpenMemoDatabase(password);
-  WipeText(password);
+  const bool opened =
+      !password || password->empty() ? store.OpenMemoDatabase() : store.OpenMemoDatabase(password->view());
   if (!opened) {
     ShowMessage(book_.platform(), Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
     return;
@@ -126,7 +128,7 @@ void Lifecycle::UnlockProgram() {
   book_.backups().DailyIfDue();
 }
 
-std::optional<std::string> Lifecycle::AskPassword(const std::string& retry_line) {
+std::optional<SecretText> Lifecycle::AskPassword(const std::string& retry_line) {
   InputBoxRequest request;
   request.title = Gbk("密码输入");
   request.prompt = Gbk("请输入数据库访问密码：");
@@ -134,7 +136,9 @@ std::optional<std::string> Lifecycle::AskPassword(const std::string& retry_line)
   request.masked = true;
   request.confirm_caption = Gbk("确认(&O)");
   request.cancel_caption = Gbk("取消(&C)");
-  return book_.platform().dialogs().ShowInputBox(request);
+  std::optional<std::string> answer = book_.platform().dialogs().ShowInputBox(request);
+  if (!answer) return std::nullopt;
+  return SecretText::Take(answer);
 }
 
 bool Lifecycle::QueryShutDown() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "base/secret.h"
 #include "memo/memo_book.h"
 
 namespace tarnwick {
@@ -36,7 +37,7 @@ class Lifecycle {
   void ComeBackFromDockStrip();
   void EndProcess();
   // The program's password dialog: the typed text, or nullopt on cancel.
-  std::optional<std::string> AskPassword(const std::string& retry_line);
+  std::optional<SecretText> AskPassword(const std::string& retry_line);
 
   MemoBook& book_;
   const MainWindowControls& c_;

@@ -37,19 +37,14 @@ void PasswordSettings::SetPassword() {
     Message(Gbk("打开数据库失败，请检查数据库文件是否存在？"), Gbk("出现错误："));
     return;
   }
-  std::string password = AskText(book_.platform(), Gbk("输入新密码"), Gbk("请输入新的密码："), false);
+  const SecretText password = AskText(book_.platform(), Gbk("输入新密码"), Gbk("请输入新的密码："), false);
   if (password.empty()) {
     // Nothing to set: the store stays open and plain, and the box shows so.
     c_.密码设置选择框.SetChecked(false);
     return;
   }
-  if (!book_.backups().BeforeChange(BackupReason::kPassword)) {
-    WipeText(password);
-    return;
-  }
-  const bool set = store.SetDatabasePassword(password);
-  WipeText(password);
-  if (!set) {
+  if (!book_.backups().BeforeChange(BackupReason::kPassword)) return;
+  if (!store.SetDatabasePassword(password.view())) {
     Message(Gbk("加密失败"));
     KeepStoreOpen(std::nullopt);
     return;
@@ -73,26 +68,23 @@ bool PasswordSettings::ProgramLocked() const { return c_.超级按钮1.caption()
 void PasswordSettings::ChangeOrRemovePassword() {
   MemoStore& store = book_.store();
   const bool locked = ProgramLocked();
-  std::string old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
-  WipeOnExit wipe_old_password(old_password);
-  const bool right = !old_password.empty() && (store.IsOpen() ? store.IsDatabasePassword(old_password)
-                                                               : store.OpenMemoDatabase(old_password));
+  const SecretText old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
+  const bool right = !old_password.empty() && (store.IsOpen() ? store.IsDatabasePassword(old_password.view())
+                                                               : store.OpenMemoDatabase(old_password.view()));
   if (!right) {
     Message(Gbk("打开数据库失败，可能密码有误，请重新输入"));
     return;
   }
-  std::optional<std::string> replacement = AskReplacement();
+  const std::optional<SecretText> replacement = AskReplacement();
   if (replacement && !book_.backups().BeforeChange(BackupReason::kPassword)) {
-    WipeText(*replacement);
     if (locked) store.CloseMemoDatabase();
     return;
   }
-  const bool set = replacement && store.SetDatabasePassword(*replacement);
-  if (replacement) WipeText(*replacement);
+  const bool set = replacement && store.SetDatabasePassword(replacement->view());
   if (!set) {
     if (replacement) {
       Message(Gbk("加密失败"));
-      KeepStoreOpen(old_password);
+      KeepStoreOpen(old_password.view());
     }
     if (locked) store.CloseMemoDatabase();
     return;
@@ -119,21 +111,17 @@ void PasswordSettings::KeepStoreOpen(std::optional<std::string_view> password) {
   c_.超级按钮1.SetCaption(Gbk("解锁程序"));
 }
 
-std::optional<std::string> PasswordSettings::AskReplacement() {
+std::optional<SecretText> PasswordSettings::AskReplacement() {
   const std::string title = Gbk("重置密码");
-  std::string first = AskText(book_.platform(), title,
+  SecretText first = AskText(book_.platform(), title,
                               Gbk("请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可"), true);
   // Removing the password locks nobody out; a new one is typed twice.
-  if (first.empty()) return first;
-  std::string second = AskText(book_.platform(), title, Gbk("请再次输入新密码："), true);
-  const bool same = first == second;
-  WipeText(second);
-  if (!same) {
-    WipeText(first);
+  if (first.empty()) return std::optional<SecretText>(std::move(first));
+  if (first != AskText(book_.platform(), title, Gbk("请再次输入新密码："), true)) {
     Message(Gbk("两次输入的新密码不一致，密码没有改变"));
     return std::nullopt;
   }
-  return first;
+  return std::optional<SecretText>(std::move(first));
 }
 
 }  // namespace tarnwick

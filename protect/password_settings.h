@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret.h"
 #include "memo/memo_book.h"
 
 namespace tarnwick {
@@ -38,7 +39,7 @@ class PasswordSettings {
   void SetPassword();
   void ChangeOrRemovePassword();
   // Asks the replacement twice; nullopt when the two differ (said so).
-  std::optional<std::string> AskReplacement();
+  std::optional<SecretText> AskReplacement();
   void Message(const std::string& text, const std::string& title = {});
   // After a failed re-key: the store open again with password, or the
   // program locked with the store closed.

@@ -116,8 +116,8 @@ TEST_F(ComponentsTest, HouseStyleMessageAndInputBoxes) {
   EXPECT_EQ(ShowMessage(platform(), Gbk("数据库导出完毕！")), MessageResult::kOk);
   EXPECT_EQ(ShowMessage(platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo),
             MessageResult::kNo);
-  EXPECT_EQ(AskText(platform(), Gbk("密码设置"), Gbk("请输入新密码："), true), "secret");
-  EXPECT_EQ(AskText(platform(), Gbk("密码设置"), Gbk("请输入新密码："), true), "");
+  EXPECT_EQ(AskText(platform(), Gbk("密码设置"), Gbk("请输入新密码："), true).view(), "secret");
+  EXPECT_EQ(AskText(platform(), Gbk("密码设置"), Gbk("请输入新密码："), true).view(), "");
   auto shown = driver().ShownDialogs();
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[0].title, Gbk("信息："));

@@ -14,14 +14,15 @@ MessageResult ShowMessage(Platform& platform, const std::string& text, const std
   return platform.dialogs().ShowMessageBox(request);
 }
 
-std::string AskText(Platform& platform, const std::string& title, const std::string& prompt, bool masked) {
+SecretText AskText(Platform& platform, const std::string& title, const std::string& prompt, bool masked) {
   InputBoxRequest request;
   request.title = title;
   request.prompt = prompt;
   request.masked = masked;
   request.confirm_caption = Gbk("确认输入(&O)");
   request.cancel_caption = Gbk("取消(&C)");
-  return platform.dialogs().ShowInputBox(request).value_or(std::string());
+  std::optional<std::string> answer = platform.dialogs().ShowInputBox(request);
+  return SecretText::Take(answer);
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/secret.h"
 #include "platform/platform.h"
 
 namespace tarnwick {
@@ -15,7 +16,7 @@ MessageResult ShowMessage(Platform& platform, const std::string& text, const std
                           MessageButtons buttons = MessageButtons::kOk, MessageIcon icon = MessageIcon::kNone);
 
 // The typed text on confirm; empty on cancel (callers do not ask how the box
-// was closed).
-std::string AskText(Platform& platform, const std::string& title, const std::string& prompt, bool masked);
+// was closed). Input boxes take passwords only, so the text is a secret.
+SecretText AskText(Platform& platform, const std::string& title, const std::string& prompt, bool masked);
 
 }  // namespace tarnwick

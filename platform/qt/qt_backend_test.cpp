@@ -455,6 +455,50 @@ TEST_F(QtBackendTest, MessageAndInputBoxesShowWhatWasAskedAndAnswerTheButton) {
   EXPECT_EQ(platform_.dialogs().ShowInputBox(input), std::nullopt);
 }
 
+// The entry of an input box, shown or masked, holds no text and no undo
+// history once the box closes, however it closes.
+TEST_F(QtBackendTest, InputBoxLetsGoOfTheTypedTextHoweverItCloses) {
+  enum class Close { kConfirm, kCancel, kCloseButton };
+  for (const bool masked : {false, true}) {
+    for (const Close close : {Close::kConfirm, Close::kCancel, Close::kCloseButton}) {
+      InputBoxRequest input;
+      input.title = Gbk("输入新密码");
+      input.prompt = Gbk("请输入新的密码：");
+      input.masked = masked;
+      input.confirm_caption = Gbk("确认输入(&O)");
+      input.cancel_caption = Gbk("取消(&C)");
+      bool checked = false;
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* entry = dialog->findChild<QLineEdit*>();
+        // Typed as a user types: undoable, so the entry's history holds it too.
+        entry->insert(QStringLiteral("pw-"));
+        entry->undo();
+        ASSERT_EQ(entry->text(), QString()) << "the history works";
+        entry->insert(QStringLiteral("pw-typed"));
+        // Connected after the box's own handler, so it sees the entry as the box left it.
+        QObject::connect(dialog, &QDialog::finished, [&checked, entry] {
+          checked = true;
+          EXPECT_TRUE(entry->text().isEmpty());
+          entry->undo();
+          EXPECT_TRUE(entry->text().isEmpty()) << "undo brings nothing back";
+        });
+        if (close == Close::kCloseButton) {
+          dialog->close();
+          return;
+        }
+        const QString caption = close == Close::kConfirm ? QStringLiteral(u"确认输入(&O)") : QStringLiteral(u"取消(&C)");
+        for (auto* button : dialog->findChildren<QPushButton*>())
+          if (button->text() == caption) button->click();
+      });
+      const std::optional<std::string> answer = platform_.dialogs().ShowInputBox(input);
+      EXPECT_TRUE(checked) << masked << " " << static_cast<int>(close);
+      EXPECT_EQ(answer, close == Close::kConfirm ? std::optional<std::string>("pw-typed") : std::nullopt);
+    }
+  }
+}
+
 TEST_F(QtBackendTest, SaveDialogFiltersAndAppendsTheDefaultExtension) {
   tarnwick::testing::TempDir folder;
   FileDialogRequest request;

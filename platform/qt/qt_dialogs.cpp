@@ -154,13 +154,18 @@ std::optional<std::string> QtDialogs::ShowInputBox(const InputBoxRequest& reques
   dialog.setMinimumWidth(320);
   entry->setFocus();
   ActivationReturn activation;
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  QString typed = entry->text();
-  // Once the box lets go of its text, this is its only copy, and a password
-  // is overwritten where it lay; the caller wipes the GBK copy.
-  entry->clear();
-  std::string answer = FromQString(typed);
-  if (request.masked) typed.fill(QChar(0));
+  // However the box closes (OK, Cancel, its close button, Escape), the entry
+  // lets go of the password at once: reset by setText, which drops its undo
+  // history too, it leaves the taken text as its buffer's only owner, so the
+  // text is overwritten where it lay; the caller wipes the GBK copy.
+  std::optional<std::string> answer;
+  QObject::connect(&dialog, &QDialog::finished, &dialog, [&](int result) {
+    QString typed = entry->text();
+    entry->setText(QString());
+    if (result == QDialog::Accepted) answer.emplace(FromQString(typed));
+    typed.fill(QChar(0));
+  });
+  dialog.exec();
   return answer;
 }
 

@@ -388,6 +388,65 @@ TEST(Win32DialogsTest, InputBoxAnswersTheTypedTextOnConfirmAndNothingOnCancel) {
   }
 }
 
+// What the entry of an input box held as it was destroyed, seen by a hook
+// on the thread's window messages.
+struct EntryAtDestruction {
+  static inline HWND entry = nullptr;
+  static inline int length = -1;
+  static inline bool can_undo = true;
+  static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lparam);
+    if (code == HC_ACTION && message->hwnd == entry && entry != nullptr && message->message == WM_DESTROY) {
+      length = GetWindowTextLengthW(entry);
+      can_undo = SendMessageW(entry, EM_CANUNDO, 0, 0) != 0;
+      entry = nullptr;
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+  }
+};
+
+// The entry of an input box, shown or masked, holds no text and nothing to
+// undo once the box closes, however it closes.
+TEST(Win32DialogsTest, InputBoxLetsGoOfTheTypedTextHoweverItCloses) {
+  if (!HaveDisplay()) GTEST_SKIP() << "dialogs need a display; DISPLAY is not set";
+  Win32EventLoop loop;
+  Win32Dialogs dialogs;
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, EntryAtDestruction::Hook, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  for (const bool masked : {false, true}) {
+    for (const UINT close : {UINT{IDOK}, UINT{IDCANCEL}, UINT{WM_CLOSE}}) {
+      InputBoxRequest request;
+      request.title = Gbk("输入新密码");
+      request.prompt = Gbk("请输入新的密码：");
+      request.masked = masked;
+      request.confirm_caption = Gbk("确认输入(&O)");
+      request.cancel_caption = Gbk("取消(&C)");
+      EntryAtDestruction::length = -1;
+      bool typed_undoable = false;
+      DialogAnswerer answer(loop, WideText(request.title), [&](HWND dialog) {
+        HWND entry = GetDlgItem(dialog, 101);
+        EntryAtDestruction::entry = entry;
+        // Typed as a user types: an undoable replacement of the selection.
+        SendMessageW(entry, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"pw-typed"));
+        typed_undoable = SendMessageW(entry, EM_CANUNDO, 0, 0) != 0;
+        if (close == WM_CLOSE) {
+          PostMessageW(dialog, WM_CLOSE, 0, 0);
+        } else {
+          PostMessageW(dialog, WM_COMMAND, close, 0);
+        }
+      });
+      const std::optional<std::string> typed = dialogs.ShowInputBox(request);
+      ASSERT_TRUE(answer.done());
+      const std::string context = std::to_string(masked) + " " + std::to_string(close);
+      EXPECT_TRUE(typed_undoable) << context;
+      EXPECT_EQ(typed, close == IDOK ? std::optional<std::string>("pw-typed") : std::nullopt) << context;
+      EXPECT_EQ(EntryAtDestruction::length, 0) << context;
+      EXPECT_FALSE(EntryAtDestruction::can_undo) << context;
+    }
+  }
+  UnhookWindowsHookEx(hook);
+}
+
 TEST(Win32DialogsTest, MessageBoxesAnswerTheButtonPressed) {
   if (!HaveDisplay()) GTEST_SKIP() << "dialogs need a display; DISPLAY is not set";
   Win32EventLoop loop;

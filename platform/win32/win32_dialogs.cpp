@@ -171,11 +171,13 @@ struct InputBoxState {
   std::optional<std::string> answer;
 };
 
-// Overwrites and empties the entry, so no copy of a password stays in it.
+// Overwrites and empties the entry and its undo buffer, so no copy of a
+// password stays in it.
 void WipeEntry(HWND entry) {
   int length = GetWindowTextLengthW(entry);
   if (length > 0) SetWindowTextW(entry, std::wstring(static_cast<size_t>(length), L'*').c_str());
   SetWindowTextW(entry, L"");
+  SendMessageW(entry, EM_EMPTYUNDOBUFFER, 0, 0);
 }
 
 INT_PTR CALLBACK InputBoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -216,7 +218,9 @@ INT_PTR CALLBACK InputBoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPA
         state->answer = GbkText(std::wstring_view(typed.data(), static_cast<size_t>(got)));
         SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
       }
-      if (state->request->masked) WipeEntry(entry);
+      // Every box takes a password, shown or masked; its close button and
+      // Escape arrive here as IDCANCEL.
+      WipeEntry(entry);
       EndDialog(dialog, id);
       return TRUE;
     }
