@@ -19,6 +19,18 @@ configure_and_build() {
 }
 phase "windows build" configure_and_build
 
+# The window-system tests need real windows: without a display of the
+# caller's, a private Xvfb (the display number it picks itself). It starts
+# before the Wine server, whose desktop window lives on that display.
+if [ -z "${DISPLAY:-}" ]; then
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  [ -s "$display_file" ] || { echo "test-windows.sh: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n 1 "$display_file")"
+fi
 # The prefix is this build's own, so that nothing else's Wine is touched and
 # nothing of the user's is needed; no Mono or Gecko is asked for.
 export WINEPREFIX=${WINEPREFIX:-$PWD/$build_dir/wineprefix}
@@ -35,17 +47,6 @@ start_wine() {
   wineserver -p && wineboot >/dev/null 2>&1 </dev/null
 }
 phase "wine prefix" start_wine
-# The window-system tests need real windows: without a display of the
-# caller's, a private Xvfb (the display number it picks itself).
-if [ -z "${DISPLAY:-}" ]; then
-  display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
-  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-  [ -s "$display_file" ] || { echo "test-windows.sh: Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$(head -n 1 "$display_file")"
-fi
 status=0
 phase "wine tests" run_ctest "$build_dir" -j 2 --timeout 1200 || status=$?
 wineserver -k || true
