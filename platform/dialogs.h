@@ -4,6 +4,8 @@
 // are GBK.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,7 +27,24 @@ struct MessageBoxRequest {
   MessageIcon icon = MessageIcon::kNone;
   // nullptr: owner-less and modal to every window of the program.
   NativeWindow* owner = nullptr;
+  // The button Return presses, counted in the order of `buttons` (Yes, No,
+  // Cancel); 0 is the first.
+  int default_button = 0;
 };
+
+// The answer of the button at index (as default_button counts) of buttons;
+// the last button for an index past the end.
+inline MessageResult MessageButtonAt(MessageButtons buttons, int index) {
+  std::vector<MessageResult> answers;
+  switch (buttons) {
+    case MessageButtons::kOk: answers = {MessageResult::kOk}; break;
+    case MessageButtons::kOkCancel: answers = {MessageResult::kOk, MessageResult::kCancel}; break;
+    case MessageButtons::kYesNo: answers = {MessageResult::kYes, MessageResult::kNo}; break;
+    case MessageButtons::kYesNoCancel: answers = {MessageResult::kYes, MessageResult::kNo, MessageResult::kCancel}; break;
+    case MessageButtons::kRetryCancel: answers = {MessageResult::kRetry, MessageResult::kCancel}; break;
+  }
+  return answers[index < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(index), answers.size() - 1)];
+}
 
 struct InputBoxRequest {
   std::string title;

@@ -14,6 +14,15 @@ MessageResult ShowMessage(Platform& platform, const std::string& text, const std
   return platform.dialogs().ShowMessageBox(request);
 }
 
+MessageResult AskYesNoDefaultNo(Platform& platform, const std::string& text, const std::string& title) {
+  MessageBoxRequest request;
+  request.title = title;
+  request.text = text;
+  request.buttons = MessageButtons::kYesNo;
+  request.default_button = 1;
+  return platform.dialogs().ShowMessageBox(request);
+}
+
 SecretText AskText(Platform& platform, const std::string& title, const std::string& prompt, bool masked) {
   InputBoxRequest request;
   request.title = title;

@@ -15,6 +15,10 @@ namespace tarnwick {
 MessageResult ShowMessage(Platform& platform, const std::string& text, const std::string& title = {},
                           MessageButtons buttons = MessageButtons::kOk, MessageIcon icon = MessageIcon::kNone);
 
+// A Yes/No question whose default button, the one Return presses, is No:
+// for a question whose Yes cannot be undone.
+MessageResult AskYesNoDefaultNo(Platform& platform, const std::string& text, const std::string& title);
+
 // The typed text on confirm; empty on cancel (callers do not ask how the box
 // was closed). Input boxes take passwords only, so the text is a secret.
 SecretText AskText(Platform& platform, const std::string& title, const std::string& prompt, bool masked);

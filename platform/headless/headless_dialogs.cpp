@@ -76,9 +76,11 @@ MessageResult HeadlessDialogs::ShowMessageBox(const MessageBoxRequest& request) 
   shown.text = request.text;
   shown.buttons = request.buttons;
   shown.icon = request.icon;
+  shown.default_button = request.default_button;
   shown.owned = request.owner != nullptr;
   auto answer = Take(shown);
   if (!answer) return CancelAnswer(request.buttons);
+  if (answer->presses_return) return MessageButtonAt(request.buttons, request.default_button);
   MessageResult result = answer->result;
   // An answer the box has no button for is a scripting error.
   bool offered = false;
@@ -153,6 +155,10 @@ int HeadlessDialogs::ShowPopupMenu(NativeWindow& owner, const std::vector<MenuEn
 
 void HeadlessDialogs::ExpectMessageBox(std::string text, MessageResult answer) {
   script_.push_back({Kind::kMessageBox, std::move(text), answer, std::nullopt});
+}
+
+void HeadlessDialogs::ExpectMessageBoxReturn(std::string text) {
+  script_.push_back({Kind::kMessageBox, std::move(text), MessageResult::kOk, std::nullopt, true});
 }
 
 void HeadlessDialogs::ExpectInputBox(std::string prompt, std::optional<std::string> answer) {

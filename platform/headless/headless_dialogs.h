@@ -30,6 +30,7 @@ class HeadlessDialogs : public Dialogs {
     std::string text;  // message text, input prompt, or the menu's captions joined by "|"
     MessageButtons buttons = MessageButtons::kOk;
     MessageIcon icon = MessageIcon::kNone;
+    int default_button = 0;  // message box
     bool masked = false;
     std::string confirm_caption, cancel_caption;
     FileDialogRequest file_request;
@@ -47,6 +48,8 @@ class HeadlessDialogs : public Dialogs {
 
   // The script. Texts are GBK; an empty expected text accepts any.
   void ExpectMessageBox(std::string text, MessageResult answer);
+  // The user presses Return: the message box's default button answers.
+  void ExpectMessageBoxReturn(std::string text);
   // answer nullopt: the user cancels.
   void ExpectInputBox(std::string prompt, std::optional<std::string> answer);
   // typed nullopt: the user cancels; otherwise the name the user types, to
@@ -79,6 +82,7 @@ class HeadlessDialogs : public Dialogs {
     std::string text;
     MessageResult result = MessageResult::kOk;
     std::optional<std::string> value;
+    bool presses_return = false;
   };
   // The next answer if it matches; reports the failure and answers nullopt
   // otherwise.

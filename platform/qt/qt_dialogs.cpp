@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 
@@ -108,7 +110,9 @@ MessageResult QtDialogs::ShowMessageBox(const MessageBoxRequest& request) {
   for (const Choice& choice : choices) buttons |= choice.button;
   box.setStandardButtons(buttons);
   for (const Choice& choice : choices) box.button(choice.button)->setText(QString::fromUtf16(choice.caption));
-  box.setDefaultButton(choices.front().button);
+  const std::size_t default_index =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(request.default_button, 0)), choices.size() - 1);
+  box.setDefaultButton(choices[default_index].button);
   // Closing the box answers Cancel, or No / OK where there is no Cancel.
   const Choice& escape = choices.size() == 1 ? choices.front() : choices.back();
   box.setEscapeButton(escape.button);

@@ -89,6 +89,8 @@ MessageResult Win32Dialogs::ShowMessageBox(const MessageBoxRequest& request) {
     case MessageIcon::kQuestion: flags |= MB_ICONQUESTION; break;
     case MessageIcon::kNone: break;
   }
+  if (request.default_button == 1) flags |= MB_DEFBUTTON2;
+  if (request.default_button >= 2) flags |= MB_DEFBUTTON3;
   HWND owner = WindowHandleOf(request.owner);
   // Owner-less: modal to every window of the program.
   if (owner == nullptr) flags |= MB_TASKMODAL;
