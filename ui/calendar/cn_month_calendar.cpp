@@ -305,8 +305,8 @@ void CnMonthCalendar::YearChosen() {
     // The chosen year may have no such leap month: its ordinary month then.
     if (!date && lunar.leap) date = DateForListChoice(DisplayMode(), year, lunar.month, false, lunar.day);
   }
-  if (date) model_.SetDate(*date);
-  Selected(false);
+  // Chosen like any other date: the owner hears of it.
+  Selected(date && model_.SetDate(*date));
 }
 
 void CnMonthCalendar::MonthChosen() {
@@ -318,8 +318,8 @@ void CnMonthCalendar::MonthChosen() {
                              : (gregorian ? model_.selected_date().year : model_.lunar_date().year);
   int day = gregorian ? model_.selected_date().day : model_.lunar_date().day;
   const MonthListEntry& entry = month_entries_[index];
-  if (auto date = DateForListChoice(DisplayMode(), year, entry.month, entry.leap, day)) model_.SetDate(*date);
-  Selected(false);
+  auto date = DateForListChoice(DisplayMode(), year, entry.month, entry.leap, day);
+  Selected(date && model_.SetDate(*date));
 }
 
 void CnMonthCalendar::MouseMoved(Point point) {

@@ -12,7 +12,9 @@
 //   raise nothing.
 // - The grid picture is rebuilt only when the selection or the display mode
 //   changes; a hover change repaints only the two cells and the footer.
-// - Choosing from the year or month list selects without notification.
+// - Choosing from the year or month list selects that month with
+//   notification (DateChanged), as every other selection does; a choice
+//   the calendar cannot show puts the lists back and raises nothing.
 // - A wheel turn while the calendar or one of its lists has the focus reaches
 //   the owner's input once (the common wheel event); the lists never step
 //   their own selection by the wheel.
