@@ -8,7 +8,9 @@ MemoProgram::MemoProgram(Platform& platform, DatabaseEngine& engine, std::string
       search_(book_),
       export_(book_, search_),
       password_settings_(book_),
-      editor_menu_(book_) {}
+      editor_menu_(book_) {
+  main_window_.handlers().CheckAllFilled();
+}
 
 int RunMemoProgram(Platform& platform, std::string folder) {
   MemoProgram program(platform, ProcessEngine(), std::move(folder));

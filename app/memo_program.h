@@ -19,7 +19,8 @@ namespace tarnwick {
 
 class MemoProgram {
  public:
-  // The store lives in folder (GBK, absolute) on engine.
+  // The store lives in folder (GBK, absolute) on engine. Throws
+  // std::logic_error when a handler of the window is left unfilled.
   MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder);
 
   // Loads the main window: its start-up runs, then it shows.

@@ -133,6 +133,20 @@ void Call(const Function& function, Args&&... args) {
 
 }  // namespace
 
+void HandlerSlotBase::FilledTwice() const {
+  throw std::logic_error(std::string("handler filled twice: ") + name_);
+}
+
+void HandlerSlotBase::FilledWithNothing() const {
+  throw std::logic_error(std::string("handler filled with nothing: ") + name_);
+}
+
+void MainWindowHandlers::CheckAllFilled() const {
+  for (const HandlerSlotBase* slot : every_slot_) {
+    if (!slot->filled()) throw std::logic_error(std::string("handler that no part fills: ") + slot->name());
+  }
+}
+
 MainWindow::MainWindow(Platform& platform) : platform_(platform) {
   window_ = std::make_unique<Window>(platform_, std::string(layout::kMainWindowName), MainWindowDesign());
   dock_strip_ = std::make_unique<Window>(platform_, std::string(layout::kDockStripName), DockStripDesign());
@@ -304,13 +318,13 @@ void MainWindow::CreateControl(const layout::Control& design) {
 void MainWindow::BuildEntryPoints() {
   MainWindowHandlers& h = handlers_;
   using Entry = std::function<bool(const EventArgs&)>;
-  auto plain = [](const std::function<void()>& function) -> Entry {
+  auto plain = [](const HandlerSlot<void()>& function) -> Entry {
     return [&function](const EventArgs&) {
       Call(function);
       return true;
     };
   };
-  auto pointer = [](const std::function<void(int, int, int)>& function) -> Entry {
+  auto pointer = [](const HandlerSlot<void(int, int, int)>& function) -> Entry {
     return [&function](const EventArgs& a) {
       Call(function, ArgInt(a, 0), ArgInt(a, 1), ArgInt(a, 2));
       return true;

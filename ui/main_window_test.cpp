@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,23 @@ class MainWindowTest : public testing::UiTest {
 
   std::unique_ptr<MainWindow> main_;
 };
+
+// A part that claims a handler another part holds, or a handler that no
+// part fills, is a fault of the program found when it is put together.
+TEST_F(MainWindowTest, EveryHandlerSlotIsFilledExactlyOnce) {
+  MainWindowHandlers& h = main_->handlers();
+  auto message = [](auto&& fill) {
+    try {
+      fill();
+    } catch (const std::logic_error& error) {
+      return std::string(error.what());
+    }
+    return std::string("no error");
+  };
+  h.EditClicked = [] {};
+  EXPECT_EQ(message([&] { h.EditClicked = [] {}; }), "handler filled twice: EditClicked");
+  EXPECT_EQ(message([&] { h.CheckAllFilled(); }), "handler that no part fills: StartUp");
+}
 
 TEST_F(MainWindowTest, AtTheNormalSizeOnlyTheMainColumnShows) {
   Load();
