@@ -43,12 +43,14 @@ void DayView::DateChanged() {
 void DayView::LoadCalendarDate() {
   book_.status().ShowDatabaseCount();
   book_.currentDate = c_.日历.calendar().SelectedDate();
-  ShowDayMemo();
+  ShowMemoOf(book_.currentDate);
 }
 
-void DayView::ShowDayMemo() {
+bool DayView::ShowMemoOf(DateTime d) {
   MemoStore& store = book_.store();
-  c_.备忘编辑框.SetContent(store.FindMemoRecord(book_.currentDate) ? store.ReadMemoText() : NoMemoHint());
+  const bool found = store.FindMemoRecord(d);
+  c_.备忘编辑框.SetContent(found ? store.ReadMemoText() : NoMemoHint());
+  return found;
 }
 
 void DayView::Edit() {
@@ -59,6 +61,8 @@ void DayView::Edit() {
 }
 
 void DayView::SetEditing(bool editing) {
+  book_.editing_ = editing;
+  ++book_.editing_changes_;
   c_.备忘编辑框.SetReadOnly(!editing);
   c_.保存按钮.SetDisabled(!editing);
   c_.编辑按钮.SetDisabled(editing);
@@ -87,9 +91,11 @@ bool DayView::SaveCurrentMemo() {
 }
 
 void DayView::ClearAllRecords() {
-  MessageResult answer =
-      ShowMessage(book_.platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库："), MessageButtons::kYesNo);
-  if (answer != MessageResult::kYes || !book_.backups().BeforeChange(BackupReason::kClearAll)) return;
+  // No is the default: a stray Return after a double click keeps the memos.
+  if (AskYesNoDefaultNo(book_.platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库：")) != MessageResult::kYes ||
+      !book_.backups().BeforeChange(BackupReason::kClearAll)) {
+    return;
+  }
   if (!book_.store().ClearAllMemos()) {
     // The memos are still there: the editor keeps what it shows, and the
     // count below says how many remain.

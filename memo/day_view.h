@@ -20,8 +20,9 @@ class DayView {
  public:
   explicit DayView(MemoBook& book);
 
-  // currentDate's memo, or the hint, in the editor; the mode stays.
-  void ShowDayMemo();
+  // The memo of d, or the hint, in the editor; the mode stays. Answers
+  // whether d has a memo.
+  bool ShowMemoOf(DateTime d);
   // Writes the editor's text as currentDate's memo and returns to Viewing;
   // on failure says so, stays in Editing with the text kept and returns false.
   bool SaveCurrentMemo();

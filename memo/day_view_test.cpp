@@ -75,6 +75,37 @@ TEST_F(DayViewTest, AMemoThatReadsLikeTheHintIsEmptiedByEdit) {
   EXPECT_EQ(EditorText(), "");
 }
 
+// The calendar's year and month lists are one more way to pick a date: the
+// chosen date's memo is shown, and while editing the choice is held off as
+// a day click is.
+TEST_F(DayViewTest, AMonthOrYearChosenInTheCalendarsListsLoadsThatDate) {
+  Seed({{EncodeDate(2011, 5, 17), "五月"}, {EncodeDate(2011, 1, 17), "一月"}, {EncodeDate(2012, 1, 17), "明年"}});
+  Start();
+  CnMonthCalendar& calendar = c().日历.calendar();
+  auto& months = static_cast<HeadlessDropDownList&>(*calendar.month_list());
+  auto& years = static_cast<HeadlessDropDownList&>(*calendar.year_list());
+  months.UserChoose(0);  // 一月
+  Settle();
+  EXPECT_EQ(EditorText(), "一月");
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年1月17日"});
+  years.UserChoose(2012 - 1902);
+  Settle();
+  EXPECT_EQ(EditorText(), "明年");
+
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("改过"));
+  months.UserChoose(2);  // 三月
+  Settle();
+  EXPECT_EQ(calendar.selected(), (GregorianDate{2012, 3, 17}));
+  EXPECT_EQ(StatusText(), "还没保存呢");
+  EXPECT_EQ(EditorText(), "改过明年");
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2012, 1, 17)), "改过明年");
+  EXPECT_EQ(StoredMemo(EncodeDate(2012, 3, 17)), "<none>");
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), "五月");
+}
+
 TEST_F(DayViewTest, ClickingAnotherDayWhileEditingKeepsTheMemoAndItsDate) {
   StartWithNewStore();
   ClickDay(2011, 5, 10);
@@ -117,6 +148,12 @@ TEST_F(DayViewTest, ClearAllAsksThenEmptiesTheStoreInEitherMode) {
   Settle();
   EXPECT_EQ(Utf8(dialogs().shown().back().title), "清空数据库：");
   EXPECT_EQ(book().store().MemoCount(), 2);
+  // A stray double click and then Return: No is the default.
+  dialogs().ExpectMessageBoxReturn(Gbk("真的清空所有记录？"));
+  DoubleClick(c().主面板状态栏标签);
+  Settle();
+  EXPECT_EQ(book().store().MemoCount(), 2);
+  EXPECT_EQ(EditorText(), "b");
 
   ClickCentre(c().编辑按钮);
   ExpectMessage("真的清空所有记录？", MessageResult::kYes);

@@ -55,6 +55,8 @@ const char kClearFailed[] = "清空数据库失败，请检查数据库文件是
 const char kEncipherFailed[] = "加密失败";
 // A fault that hits the backup before a change: going on without it.
 const char kBackupFailed[] = "备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？";
+// A lock that cannot be taken is what another running copy causes.
+const char kHeldByAnotherCopy[] = "备忘录已经在另一个窗口中打开了，请在那个窗口中继续使用。本程序将自动退出";
 
 // One flow as a user lives it. Texts are UTF-8.
 struct Flow {
@@ -338,7 +340,7 @@ TEST_F(FlowFaultsTest, StartUpWithAnExistingStore) {
   flow.after_success = flow.seed;
   flow.reach = [] {};
   flow.act = [this] { Start(); };
-  flow.failure_texts = {kOpenFailedAtStartUp};
+  flow.failure_texts = {kOpenFailedAtStartUp, kHeldByAnotherCopy};
   flow.check_succeeded = [this] { EXPECT_EQ(EditorText(), "今天的备忘") << "today's memo is shown"; };
   RunEverywhere(flow);
 }
@@ -444,7 +446,8 @@ TEST_F(FlowFaultsTest, SettingAPassword) {
   flow.act = [this] { ClickPasswordBox(); };
   // The program locks at once and asks for the new password to unlock.
   flow.answers = {{"请输入新的密码：", "pw"}, {"请输入数据库访问密码：", "pw"}};
-  flow.questions = {"数据库打开失败，请检查数据库文件是否存在？或者密码有误？", kBackupFailed};
+  // The unlock that follows may fail on its own: the password is set all the same.
+  flow.questions = {"数据库打开失败，请检查数据库文件是否存在？或者密码有误？", kBackupFailed, kHeldByAnotherCopy};
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，请检查数据库文件是否存在？"};
   flow.success_text = "加密成功，请重新输入密码进入软件";
   RunEverywhere(flow);

@@ -3,7 +3,6 @@
 #include "base/secret.h"
 #include "base/text.h"
 #include "memo/backup_taker.h"
-#include "memo/day_view.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -34,16 +33,23 @@ Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
 
 void Lifecycle::StartUp() {
   MemoStore& store = book_.store();
-  if (store.IsDatabaseProtected()) {
-    EnterLockMode();
+  const CivilDateTime today = DecodeDateTime(book_.Now());
+  book_.wheelMonth = today.month;
+  const bool protected_store = store.IsDatabaseProtected();
+  if (store.HeldByAnotherProcess()) {
+    EndAsSecondCopy();
+    return;
+  }
+  if (protected_store) {
+    book_.EnterLockMode();
     c_.DockStrip.Load();
-    c_.超级按钮1.SetCaption(Gbk("解锁程序"));
     c_.密码设置选择框.SetChecked(true);
+    // The calendar is all a locked window shows: today's month, not the
+    // date stored with the layout.
+    c_.日历.calendar().SetDate(today.year, today.month, today.day);
     c_.日历.SetFocus();
     return;
   }
-  const CivilDateTime today = DecodeDateTime(book_.Now());
-  book_.wheelMonth = today.month;
   c_.DockStrip.Load();
   c_.日历.calendar().SetDate(today.year, today.month, today.day);
   c_.主面板状态栏标签.SetBackground(kTeal);
@@ -63,12 +69,23 @@ void Lifecycle::StartUp() {
 void Lifecycle::OpenExistingStore() {
   MemoStore& store = book_.store();
   if (!store.OpenMemoDatabase()) {
+    if (store.HeldByAnotherProcess()) {
+      EndAsSecondCopy();
+      return;
+    }
     ShowMessage(book_.platform(), OpenFailedAtStartUp());
     return;
   }
   book_.status().ShowDatabaseCount();
-  c_.备忘编辑框.SetContent(store.FindMemoRecord(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
+  book_.ShowMemoOf(book_.Now());
   book_.backups().DailyIfDue();
+}
+
+// Another running copy holds the store: this one would show an empty memo
+// book whose saves all fail, so it says where the memos are and ends.
+void Lifecycle::EndAsSecondCopy() {
+  ShowMessage(book_.platform(), Gbk("备忘录已经在另一个窗口中打开了，请在那个窗口中继续使用。本程序将自动退出"));
+  EndProcess();
 }
 
 void Lifecycle::CreateMissingStore() {
@@ -87,45 +104,44 @@ void Lifecycle::CreateMissingStore() {
     return;
   }
   book_.status().ShowDatabaseCount();
-  ShowTodaysMemoFromHere();
-}
-
-bool Lifecycle::ShowTodaysMemoFromHere() {
-  MemoStore& store = book_.store();
-  bool found = store.FindMemoRecordFromHere(book_.Now());
-  c_.备忘编辑框.SetContent(found ? store.ReadMemoText() : NoMemoHint());
-  return found;
+  book_.ShowMemoOf(book_.Now());
 }
 
 void Lifecycle::EnterLockMode() {
   Window& window = c_.主窗口;
-  window.SetProperty(property::kWidth, kWidth);
-  window.SetProperty(property::kHeight, kLockedHeight);
-  window.SetCaption(Gbk("Tarnwick V2.8 beta 加密状态，请先解锁程序"));
+  window.SetProperty(property::kWidth, MainWindow::kNormalWidth);
+  window.SetProperty(property::kHeight, MainWindow::kLockedHeight);
+  window.SetCaption(Gbk(MainWindow::kLockedCaption));
+  c_.超级按钮1.SetCaption(Gbk(MainWindow::kUnlockCaption));
 }
 
 void Lifecycle::RestoreWindowSize() {
-  c_.主窗口.SetProperty(property::kWidth, kWidth);
-  c_.主窗口.SetProperty(property::kHeight, kUnlockedHeight);
+  c_.主窗口.SetProperty(property::kWidth, MainWindow::kNormalWidth);
+  c_.主窗口.SetProperty(property::kHeight, MainWindow::kNormalHeight);
 }
 
-void Lifecycle::UnlockProgram() {
+bool Lifecycle::UnlockProgram() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
   const std::optional<SecretText> password = AskPassword({});
   MemoStore& store = book_.store();
   const bool opened =
       !password || password->empty() ? store.OpenMemoDatabase() : store.OpenMemoDatabase(password->view());
+  if (!opened && store.HeldByAnotherProcess()) {
+    EndAsSecondCopy();
+    return false;
+  }
   if (!opened) {
     ShowMessage(book_.platform(), Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
-    return;
+    return false;
   }
   book_.status().ShowCurrentCount();
   RestoreWindowSize();
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
-  if (!ShowTodaysMemoFromHere()) book_.status().SetBackground(kSilver);
+  if (!book_.ShowMemoOf(book_.Now())) book_.status().SetBackground(kSilver);
   book_.backups().DailyIfDue();
+  return true;
 }
 
 std::optional<SecretText> Lifecycle::AskPassword(const std::string& retry_line) {
@@ -143,11 +159,12 @@ std::optional<SecretText> Lifecycle::AskPassword(const std::string& retry_line) 
 
 bool Lifecycle::QueryShutDown() {
   if (ending_) return true;
-  if (!c_.保存按钮.disabled()) {
+  if (book_.Editing()) {
     ShowMessage(book_.platform(), Gbk("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了"), Gbk("注意："));
-    // A failed save keeps the window, and the text, once; a second close ends.
-    if (!book_.SaveCurrentMemo() && !close_refused_) {
-      close_refused_ = true;
+    // A failed save keeps the window, and the text, once per edit; a second
+    // close of the same edit ends.
+    if (!book_.SaveCurrentMemo() && close_refused_at_ != book_.EditingChanges()) {
+      close_refused_at_ = book_.EditingChanges();
       // The edit is still there to be saved: the window must be too.
       c_.DockStrip.SetVisible(false);
       c_.主窗口.SetVisible(true);

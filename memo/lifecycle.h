@@ -15,35 +15,32 @@ namespace tarnwick {
 
 class Lifecycle {
  public:
-  static constexpr int kUnlockedHeight = 596;
-  static constexpr int kLockedHeight = 290;
-  static constexpr int kWidth = 371;
-
   explicit Lifecycle(MemoBook& book);
 
+  // The locked size and caption, and 超级按钮1 offering the unlock.
   void EnterLockMode();
-  void UnlockProgram();
+  // Asks the password and opens the store with it; true when it opened.
+  bool UnlockProgram();
   void RestoreWindowSize();
 
  private:
   void StartUp();
   void OpenExistingStore();
   void CreateMissingStore();
-  // The memo of today, found from the current record on, in the editor;
-  // answers whether there is one.
-  bool ShowTodaysMemoFromHere();
   bool QueryShutDown();
   void HideIntoDockStrip();
   void ComeBackFromDockStrip();
   void EndProcess();
+  void EndAsSecondCopy();
   // The program's password dialog: the typed text, or nullopt on cancel.
   std::optional<SecretText> AskPassword(const std::string& retry_line);
 
   MemoBook& book_;
   const MainWindowControls& c_;
   bool ending_ = false;
-  // The shut-down's save failed once and the close was refused.
-  bool close_refused_ = false;
+  // A close was refused after its save failed, at this count of the book's
+  // EditingChanges; a further close before the next edit or save ends.
+  std::optional<uint64_t> close_refused_at_;
 };
 
 }  // namespace tarnwick

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "testing/memo_book_fixture.h"
 
@@ -75,16 +77,32 @@ TEST_F(LifecycleTest, TheCalendarHasTheKeyboardFocusAfterStartUp) {
   EXPECT_TRUE(c().日历.HasFocus());
 }
 
-TEST_F(LifecycleTest, ASecondRunningCopyCannotOpenTheStore) {
-  Seed({});
+// A second copy would show an empty memo book whose saves all fail: it says
+// the memo book is open in another window and ends, on a plain store and
+// on a protected one that the first copy has unlocked.
+TEST_F(LifecycleTest, ASecondRunningCopySaysWhereTheMemoBookIsOpenAndEnds) {
+  auto start_second_copy = [&] {
+    DatabaseEngine other_engine;
+    MainWindow other_window(platform_);
+    MemoBook other(other_window, other_engine, folder_);
+    ExpectMessage("备忘录已经在另一个窗口中打开了，请在那个窗口中继续使用。本程序将自动退出");
+    other_window.Load();
+    Settle();
+    EXPECT_FALSE(NativeOf(other_window.window()).IsVisible()) << "the second copy ended";
+  };
+  Seed({{EncodeDate(2011, 5, 17), "今天的备忘"}});
   Start();
-  DatabaseEngine other_engine;
-  MainWindow other_window(platform_);
-  MemoBook other(other_window, other_engine, folder_);
-  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次");
-  other_window.Load();
-  Settle();
-  EXPECT_EQ(other.store().MemoCount(), 0);
+  start_second_copy();
+  EXPECT_EQ(loop().quit_code(), 0);
+  EXPECT_EQ(book().store().MemoCount(), 1) << "the first copy keeps its store";
+  Close();
+
+  SeedProtectedStore("pw");
+  Start();
+  dialogs().ExpectInputBox({}, "pw");
+  ClickToday();
+  ASSERT_FALSE(book().Locked());
+  start_second_copy();
 }
 
 // Whatever way the store was opened, a second copy finds it taken.
@@ -112,6 +130,8 @@ TEST_F(LifecycleTest, AProtectedStoreStartsLocked) {
   EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 beta 加密状态，请先解锁程序");
   EXPECT_EQ(Utf8(c().超级按钮1.caption()), "解锁程序");
   EXPECT_TRUE(c().密码设置选择框.checked());
+  EXPECT_TRUE(book().Locked());
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 17})) << "today's month, not the layout's";
   EXPECT_EQ(book().store().MemoCount(), 0) << "the store stays closed";
   loop().AdvanceTime(1000);
   EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 beta 加密状态，请先解锁程序") << "locked height";
@@ -260,6 +280,55 @@ TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
   ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
   Close();
   EXPECT_EQ(loop().quit_code(), 0);
+}
+
+// The refusal holds once per edit: after a successful save and a new edit,
+// a failing close keeps the window again.
+TEST_F(LifecycleTest, AFailedSaveAtCloseIsRefusedAgainAfterASaveAndANewEdit) {
+  StartWithNewStore();
+  auto close_with_failing_save = [&] {
+    faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+    ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
+    ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+    Close();
+  };
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("第一次"));
+  close_with_failing_save();
+  ASSERT_FALSE(loop().quit_code().has_value());
+  ClickCentre(c().保存按钮);
+  Settle();
+  ASSERT_EQ(StatusText(), "当前编辑内容已保存");
+
+  ClickDay(2011, 5, 18);
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("第二次"));
+  close_with_failing_save();
+  EXPECT_FALSE(loop().quit_code().has_value()) << "the second edit is kept too";
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_EQ(EditorText(), "第二次");
+}
+
+// A store whose fields have the right types but other names would open and
+// then fail every save by name: it is refused at start-up, untouched.
+TEST_F(LifecycleTest, AStoreWithOtherFieldNamesIsRefusedUntouched) {
+  {
+    DatabaseEngine engine;
+    ASSERT_TRUE(engine.CreateDatabase(dir_.File("memo.edb"), {{Gbk("日子"), static_cast<int>(FieldType::kDateTime), 20},
+                                                              {Gbk("内容"), static_cast<int>(FieldType::kMemo), 20}}));
+  }
+  const auto read = [&](const char* name) {
+    std::ifstream in(dir_.File(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string main_before = read("memo.edb");
+  const std::string memo_before = read("memo.EDT");
+  ExpectMessage("数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次");
+  Start();
+  EXPECT_EQ(book().store().MemoCount(), 0);
+  Close();
+  EXPECT_EQ(read("memo.edb"), main_before);
+  EXPECT_EQ(read("memo.EDT"), memo_before);
 }
 
 TEST_F(LifecycleTest, ClosingWhileViewingEndsWithoutAMessageAndReleasesTheStore) {

@@ -18,15 +18,24 @@ MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string 
 
 MemoBook::~MemoBook() { store_.engine().SetPasswordPromptHook(nullptr); }
 
-bool MemoBook::Editing() const { return controls().编辑按钮.disabled(); }
-
 DateTime MemoBook::Now() { return platform().loop().LocalNow(); }
 
-void MemoBook::EnterLockMode() { lifecycle_->EnterLockMode(); }
-void MemoBook::UnlockProgram() { lifecycle_->UnlockProgram(); }
+void MemoBook::EnterLockMode() {
+  lifecycle_->EnterLockMode();
+  month_overview_->LockCaptionsShown();
+  locked_ = true;
+}
+
+bool MemoBook::UnlockProgram() {
+  if (!lifecycle_->UnlockProgram()) return false;
+  locked_ = false;
+  return true;
+}
+
 void MemoBook::RestoreWindowSize() { lifecycle_->RestoreWindowSize(); }
 bool MemoBook::SaveCurrentMemo() { return day_view_->SaveCurrentMemo(); }
-void MemoBook::ShowDayMemo() { day_view_->ShowDayMemo(); }
+void MemoBook::ShowDayMemo() { day_view_->ShowMemoOf(currentDate); }
+bool MemoBook::ShowMemoOf(DateTime d) { return day_view_->ShowMemoOf(d); }
 void MemoBook::RebuildMonthList() { month_overview_->RebuildMonthList(); }
 void MemoBook::GoToToday() { month_overview_->GoToToday(); }
 

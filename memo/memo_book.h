@@ -8,11 +8,14 @@
 //
 // Promises:
 // - Everything runs on the user-interface thread, one handler at a time.
-// - Editing is in progress exactly while 编辑按钮 is disabled; while it is,
-//   currentDate keeps the date of the memo being edited.
+// - The program's two modes have one owner each, here: Locked() from
+//   EnterLockMode until an unlock opens the store; Editing() from Edit until
+//   a save succeeds (编辑按钮 and 保存按钮 follow it, never the reverse).
+//   While editing, currentDate keeps the date of the memo being edited.
 // - The engine's "?" password prompt shows the program's password dialog.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -51,8 +54,13 @@ class MemoBook {
   StatusLine& status() { return status_; }
   BackupTaker& backups() { return *backups_; }
 
-  // Editing is in progress (编辑按钮 disabled).
-  bool Editing() const;
+  // A memo is being edited: entered by Edit, left by a successful save.
+  bool Editing() const { return editing_; }
+  // Counts the entries into Editing and the successful saves.
+  uint64_t EditingChanges() const { return editing_changes_; }
+  // The store waits for its password: from EnterLockMode until an unlock
+  // opens it.
+  bool Locked() const { return locked_; }
   // The system clock's date and time now.
   DateTime Now();
   // The store's record of d becomes current.
@@ -60,12 +68,17 @@ class MemoBook {
 
   // Life cycle.
   void EnterLockMode();
-  void UnlockProgram();
+  // True when the store opened with the password given.
+  bool UnlockProgram();
   void RestoreWindowSize();
   // Day view.
   // False when the save failed (it said so; the text stays in the editor).
   bool SaveCurrentMemo();
+  // currentDate's memo, or the hint, in the editor.
   void ShowDayMemo();
+  // The memo of d, or the hint, in the editor; the mode stays. Answers
+  // whether d has a memo.
+  bool ShowMemoOf(DateTime d);
   // Month overview.
   void RebuildMonthList();
   // Moves the calendar to today and sets wheelMonth (after the unlock when
@@ -73,7 +86,12 @@ class MemoBook {
   void GoToToday();
 
  private:
+  friend class DayView;  // enters and leaves Editing
+
   MainWindow& main_window_;
+  bool editing_ = false;
+  uint64_t editing_changes_ = 0;
+  bool locked_ = false;
   MemoStore store_;
   StatusLine status_;
   std::unique_ptr<BackupTaker> backups_;

@@ -29,6 +29,11 @@ const std::string& MemoField() {
 // 日期 is the first field; a store of another shape is refused at open.
 constexpr int kDateFieldNumber = 1;
 
+// The engine's answers when another process holds the file open or locked.
+bool HeldElsewhere(int code) {
+  return code == error::kSharingViolation || code == error::kLockViolation || code == error::kLockFailed;
+}
+
 // The name the engine gives the open store: its file title.
 constexpr std::string_view kDatabaseName = "memo";
 
@@ -62,7 +67,11 @@ bool MemoStore::IsStoreFile(const std::string& path) {
 
 bool MemoStore::DatabaseFileExists() { return engine_.file_system().Exists(path_); }
 
-bool MemoStore::IsDatabaseProtected() { return engine_.IsPasswordProtected(path_); }
+bool MemoStore::IsDatabaseProtected() {
+  const bool protected_store = engine_.IsPasswordProtected(path_);
+  held_by_another_process_ = HeldElsewhere(LastErrorCode());
+  return protected_store;
+}
 
 void MemoStore::CreateMemoDatabase() {
   ++generation_;
@@ -75,16 +84,22 @@ bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
   OpenOptions options;
   if (password) options.password = std::string(*password);
   WipeOnExit wipe_password(options.password);
-  if (!engine_.OpenDatabase(folder_ + kSeparator + std::string(kDatabaseName), options)) return false;
+  held_by_another_process_ = false;
+  if (!engine_.OpenDatabase(folder_ + kSeparator + std::string(kDatabaseName), options)) {
+    held_by_another_process_ = HeldElsewhere(LastErrorCode());
+    return false;
+  }
   if (HasMemoFields() && engine_.SelectDatabase(kDatabaseName) && engine_.LockDatabase()) return true;
+  held_by_another_process_ = HeldElsewhere(LastErrorCode());
   engine_.CloseDatabase(kDatabaseName);
   return false;
 }
 
 bool MemoStore::HasMemoFields() {
   const std::vector<FieldInf> fields = engine_.Fields();
-  return fields.size() >= 2 && fields[0].type == static_cast<int>(FieldType::kDateTime) &&
-         fields[1].type == static_cast<int>(FieldType::kMemo);
+  // By name as well as type: every save writes 备忘 by its name.
+  return fields.size() >= 2 && fields[0].name == DateField() && fields[0].type == static_cast<int>(FieldType::kDateTime) &&
+         fields[1].name == MemoField() && fields[1].type == static_cast<int>(FieldType::kMemo);
 }
 
 void MemoStore::CloseMemoDatabase() {

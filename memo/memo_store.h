@@ -90,9 +90,12 @@ class MemoStore {
   void CreateMemoDatabase();
   // Opens the store, makes it current with its first record current and
   // locks the whole main file for this process, so a second running copy
-  // cannot open it. A database whose first two fields are not a date-time
-  // and a memo is closed again untouched. nullopt opens without a password.
+  // cannot open it. A database whose first two fields are not 日期, a
+  // date-time, and 备忘, a memo, is closed again untouched. nullopt opens without a password.
   bool OpenMemoDatabase(std::optional<std::string_view> password = std::nullopt);
+  // Whether the last IsDatabaseProtected or OpenMemoDatabase failed because
+  // another process, a running copy of the program, holds the store.
+  bool HeldByAnotherProcess() const { return held_by_another_process_; }
   void CloseMemoDatabase();
   bool IsOpen() { return !engine_.CurrentPath().empty(); }
   // Whether password opens the open store (the empty text a plain one),
@@ -144,6 +147,7 @@ class MemoStore {
   std::string folder_;
   std::string path_;
   uint64_t generation_ = 0;
+  bool held_by_another_process_ = false;
   std::optional<Lookup> last_lookup_;
 };
 

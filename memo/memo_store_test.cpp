@@ -177,6 +177,12 @@ TEST_F(MemoStoreTest, ADatabaseOfAnotherShapeIsRefusedUntouched) {
   EXPECT_EQ(store_.MemoCount(), 0);
   EXPECT_FALSE(store_.AppendMemo(EncodeDate(2011, 5, 1), "x"));
   EXPECT_EQ(test_util::ReadBytes(path), before);
+
+  ASSERT_TRUE(engine_.CreateDatabase(path, {{Gbk("日子"), static_cast<int>(FieldType::kDateTime), 20},
+                                            {Gbk("备忘"), static_cast<int>(FieldType::kMemo), 20}}));
+  const test_util::Bytes other_names = test_util::ReadBytes(path);
+  EXPECT_FALSE(store_.OpenMemoDatabase()) << "the right types under another name";
+  EXPECT_EQ(test_util::ReadBytes(path), other_names);
 }
 
 TEST_F(MemoStoreTest, AFailedWriteIsReportedAndLeavesTheOtherMemos) {

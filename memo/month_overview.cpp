@@ -75,9 +75,11 @@ void MonthOverview::ShowCountLine(int year, int month, int days) {
 void MonthOverview::JumpToSelectedDate(ListBox& list) {
   const DateTime date = TextToDate(list.ItemText(list.selection()));
   if (date == kEmptyDate) return;
-  if (!book_.Editing()) book_.currentDate = date;
   const CivilDateTime day = DecodeDateTime(date);
-  c_.日历.calendar().SetDate(day.year, day.month, day.day);
+  // A date the calendar cannot show leaves the shown memo and the date a
+  // save writes as they are.
+  if (!c_.日历.calendar().SetDate(day.year, day.month, day.day)) return;
+  if (!book_.Editing()) book_.currentDate = date;
 }
 
 // One notch away from the user shows the previous month, one toward the
@@ -100,7 +102,7 @@ void MonthOverview::TakeFocusOnHover() {
 }
 
 void MonthOverview::GoToToday() {
-  if (c_.超级按钮1.caption() == Gbk("解锁程序")) book_.UnlockProgram();
+  if (book_.Locked()) book_.UnlockProgram();
   const CivilDateTime today = DecodeDateTime(book_.Now());
   c_.日历.calendar().SetDate(today.year, today.month, today.day);
   book_.wheelMonth = today.month;
@@ -117,11 +119,10 @@ void MonthOverview::AlignWindow() {
   }
   const int screen_width = book_.platform().loop().ScreenSize().width;
   if (frame.left > screen_width - frame.width) window.SetProperty(property::kLeft, screen_width - frame.width);
-  if (frame.height > kLockedHeightLimit) {
-    const std::string today = Gbk("转到今日");
-    const std::string title = Gbk("Tarnwick V2.8 Beta");
-    if (c_.超级按钮1.caption() != today) c_.超级按钮1.SetCaption(today);
-    if (window.caption() != title) window.SetCaption(title);
+  if (frame.height > MainWindow::kLockedHeightLimit && !normal_captions_shown_) {
+    c_.超级按钮1.SetCaption(Gbk(MainWindow::kGoToTodayCaption));
+    window.SetCaption(Gbk(MainWindow::kUnlockedCaption));
+    normal_captions_shown_ = true;
   }
 }
 

@@ -17,8 +17,6 @@ namespace tarnwick {
 class MonthOverview {
  public:
   static constexpr int kSnapDistance = 50;
-  // Taller than this, the window is unlocked and gets its normal captions.
-  static constexpr int kLockedHeightLimit = 310;
 
   explicit MonthOverview(MemoBook& book);
 
@@ -26,6 +24,9 @@ class MonthOverview {
   // count line.
   void RebuildMonthList();
   void GoToToday();
+  // The window took its locked captions: the alignment gives the normal
+  // ones back once it is unlocked at full height.
+  void LockCaptionsShown() { normal_captions_shown_ = false; }
 
  private:
   // The month list's items for the calendar's month, in record order: a
@@ -49,6 +50,7 @@ class MonthOverview {
     std::vector<std::string> items;
   };
   std::optional<WalkedMonth> walked_;
+  bool normal_captions_shown_ = false;
 };
 
 }  // namespace tarnwick

@@ -89,6 +89,32 @@ TEST_F(MonthOverviewTest, AJumpWhileEditingMovesTheCalendarButSavesToTheEditedDa
   EXPECT_EQ(Utf8(book().store().ReadMemoText()), "三号");
 }
 
+// The calendar shows 1901-02-19 to 2048-12-31; a memo outside (written by
+// another tool) is listed and found, but a jump to it goes nowhere: the
+// editor keeps its memo, and a save still writes that memo's date.
+TEST_F(MonthOverviewTest, AJumpTheCalendarRefusesLeavesTheMemoAndTheDateASaveWrites) {
+  Seed({{EncodeDate(2011, 5, 17), "今天"}, {EncodeDate(2049, 6, 1), "远方"}, {EncodeDate(1901, 2, 3), "老黄历"}});
+  Start();
+  c().搜索结果列表框.AddItem(Gbk("2049年6月1日"));
+  Pick(c().搜索结果列表框, "2049年6月1日");
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 17}));
+  EXPECT_EQ(EditorText(), "今天");
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("又"));
+  ClickCentre(c().保存按钮);
+  Settle();
+  ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2049, 6, 1)));
+  EXPECT_EQ(Utf8(book().store().ReadMemoText()), "远方");
+  ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2011, 5, 17)));
+  EXPECT_NE(Utf8(book().store().ReadMemoText()), "今天");
+
+  c().日历.calendar().SetDate(1901, 2, 20);
+  Settle();
+  Pick(c().本月备忘列表框, "1901年2月03日");
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{1901, 2, 20}));
+  EXPECT_EQ(book().currentDate, EncodeDate(1901, 2, 20) + (86399.0 / 86400));
+}
+
 TEST_F(MonthOverviewTest, ASearchResultJumpRebuildsTheMonthList) {
   Seed({{EncodeDate(2011, 9, 1), "九月"}});
   Start();

@@ -3,7 +3,6 @@
 #include "base/secret.h"
 #include "base/text.h"
 #include "memo/backup_taker.h"
-#include "memo/day_view.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -53,21 +52,18 @@ void PasswordSettings::SetPassword() {
   store.CloseMemoDatabase();
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
-  book_.EnterLockMode();
   // As at a locked start-up: should the unlock that follows fail or be
-  // cancelled, the button still offers it. Going to today unlocks first.
-  c_.超级按钮1.SetCaption(Gbk("解锁程序"));
+  // cancelled, 超级按钮1 still offers it. Going to today unlocks first.
+  book_.EnterLockMode();
   book_.GoToToday();
 }
-
-bool PasswordSettings::ProgramLocked() const { return c_.超级按钮1.caption() == Gbk("解锁程序"); }
 
 // Reached by Tab while the program is still locked, the sequence leaves it
 // locked with the store closed, so 解锁程序 can open it: with the new
 // password after a change, with the old one otherwise.
 void PasswordSettings::ChangeOrRemovePassword() {
   MemoStore& store = book_.store();
-  const bool locked = ProgramLocked();
+  const bool locked = book_.Locked();
   const SecretText old_password = AskText(book_.platform(), Gbk("验证原密码"), Gbk("请先输入原来的密码："), true);
   const bool right = !old_password.empty() && (store.IsOpen() ? store.IsDatabasePassword(old_password.view())
                                                                : store.OpenMemoDatabase(old_password.view()));
@@ -94,7 +90,7 @@ void PasswordSettings::ChangeOrRemovePassword() {
   book_.status().ShowCurrentCount();
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
-  c_.备忘编辑框.SetContent(store.FindMemoRecordFromHere(book_.Now()) ? store.ReadMemoText() : NoMemoHint());
+  book_.ShowMemoOf(book_.Now());
   if (locked) store.CloseMemoDatabase();
   book_.GoToToday();
 }
@@ -108,7 +104,6 @@ void PasswordSettings::KeepStoreOpen(std::optional<std::string_view> password) {
   Message(Gbk("备忘数据库已关闭，现在不能保存备忘。\r\n请点击“解锁程序”重新打开，或者关闭本程序后重新启动。"),
           Gbk("出现错误："));
   book_.EnterLockMode();
-  c_.超级按钮1.SetCaption(Gbk("解锁程序"));
 }
 
 std::optional<SecretText> PasswordSettings::AskReplacement() {

@@ -44,8 +44,6 @@ class PasswordSettings {
   // After a failed re-key: the store open again with password, or the
   // program locked with the store closed.
   void KeepStoreOpen(std::optional<std::string_view> password);
-  // 超级按钮1 offers the unlock: the program has not been unlocked.
-  bool ProgramLocked() const;
 
   MemoBook& book_;
   const MainWindowControls& c_;

@@ -92,7 +92,7 @@ void KeywordSearch::Search() {
   ListBox& list = c_.搜索结果列表框;
   list.Clear();
   c_.标签5.SetText(Gbk("包含以上关键词的备忘日期有："));
-  if (!c_.保存按钮.disabled()) {
+  if (book_.Editing()) {
     list.AddItem(SaveFirstHint());
     c_.搜索面板状态栏标签.SetText(Gbk("先保存当前备忘，再进行搜索吧"));
     return;

@@ -52,6 +52,16 @@ class MainWindow {
   static constexpr int kNormalHeight = 596;
   static constexpr int kTallHeight = 695;
   static constexpr int kLockedHeight = 290;
+  // Taller than this, the window is unlocked and gets its normal captions.
+  static constexpr int kLockedHeightLimit = 310;
+
+  // The window's three captions (UTF-8): as designed, while locked, and
+  // once unlocked at full height; and the two of 超级按钮1.
+  static constexpr std::string_view kDesignedCaption = layout::kInitialCaption;
+  static constexpr std::string_view kLockedCaption = "Tarnwick V2.8 beta 加密状态，请先解锁程序";
+  static constexpr std::string_view kUnlockedCaption = "Tarnwick V2.8 Beta";
+  static constexpr std::string_view kGoToTodayCaption = "转到今日";
+  static constexpr std::string_view kUnlockCaption = "解锁程序";
 
   explicit MainWindow(Platform& platform);
   ~MainWindow();
