@@ -21,9 +21,9 @@ bool BackupTaker::BeforeChange(BackupReason reason) {
   // with its own message.
   if (book_.store().engine().CurrentStoredFiles().main == nullptr) return true;
   if (Take(reason) == 0) return true;
-  return ShowMessage(book_.platform(),
-                     Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
-                     Gbk("备份失败："), MessageButtons::kYesNo) == MessageResult::kYes;
+  // No is the default: Return keeps the store as it is, unchanged.
+  return AskYesNoDefaultNo(book_.platform(), Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
+                           Gbk("备份失败：")) == MessageResult::kYes;
 }
 
 void BackupTaker::DailyIfDue() {

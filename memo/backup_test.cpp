@@ -198,6 +198,9 @@ TEST_F(BackupTest, AFailedBackupAsksBeforeTheChangeAndLeavesNothingHalfWritten) 
     faults_.Disarm();
     EXPECT_EQ(Utf8(dialogs().shown().back().title), "备份失败：");
     EXPECT_EQ(dialogs().shown().back().buttons, MessageButtons::kYesNo);
+    EXPECT_EQ(MessageButtonAt(dialogs().shown().back().buttons, dialogs().shown().back().default_button),
+              MessageResult::kNo)
+        << "Return must keep the store";
     EXPECT_EQ(FolderEntries(), first) << "a failed backup leaves nothing behind";
     EXPECT_EQ(book().store().MemoCount(), answer == MessageResult::kNo ? 2 : 0);
   }
