@@ -41,6 +41,13 @@ namespace tarnwick {
 // (error::kUnknown, error::kFileNotFound .. error::kEndOfFile).
 using FileStatus = int;
 
+// The separator of the paths this system's files are named by.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
 inline constexpr uint64_t kShareLockBase = uint64_t{1} << 40;
 
 enum class FileAccess { kRead, kReadWrite };

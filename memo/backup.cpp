@@ -9,16 +9,11 @@
 
 #include "engine/database.h"
 #include "engine/database_format.h"
+#include "engine/file_system.h"
 #include "engine/rekey_record.h"
 
 namespace tarnwick {
 namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
 
 constexpr char kMainFile[] = "memo.edb";
 constexpr char kMemoFile[] = "memo.EDT";
@@ -69,7 +64,7 @@ FileStatus RemoveFolderOfFiles(FileSystem& files, const std::string& folder) {
   std::vector<std::string> names;
   if (FileStatus status = files.ListFolder(folder, &names); status != 0) return status;
   for (const std::string& name : names) {
-    if (FileStatus status = files.Remove(folder + kSeparator + name); status != 0) return status;
+    if (FileStatus status = files.Remove(folder + kPathSeparator + name); status != 0) return status;
   }
   return files.RemoveFolder(folder);
 }
@@ -151,10 +146,10 @@ bool ParseBackupName(const std::string& name, BackupInfo* info) {
 }
 
 StoreBackups::StoreBackups(FileSystem& file_system, std::string data_folder)
-    : files_(file_system), data_folder_(std::move(data_folder)), backups_folder_(data_folder_ + kSeparator + "backups") {}
+    : files_(file_system), data_folder_(std::move(data_folder)), backups_folder_(data_folder_ + kPathSeparator + "backups") {}
 
 std::string StoreBackups::PathIn(const std::string& name, const std::string& file_name) const {
-  return backups_folder_ + kSeparator + name + kSeparator + file_name;
+  return backups_folder_ + kPathSeparator + name + kPathSeparator + file_name;
 }
 
 std::vector<BackupInfo> StoreBackups::List() {
@@ -208,11 +203,11 @@ FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int r
   // now, so there is never more than one too many.
   ApplyRetention({});
   const std::string final_name = UniqueName(BackupName(now, reason, records));
-  const std::string partial = backups_folder_ + kSeparator + final_name + std::string(kPartial);
+  const std::string partial = backups_folder_ + kPathSeparator + final_name + std::string(kPartial);
   FileStatus status = files_.CreateFolder(partial);
-  if (status == 0) status = CopyFile(files_, main, partial + kSeparator + kMainFile);
-  if (status == 0 && memo != nullptr) status = CopyFile(files_, *memo, partial + kSeparator + kMemoFile);
-  if (status == 0) status = files_.Rename(partial, backups_folder_ + kSeparator + final_name);
+  if (status == 0) status = CopyFile(files_, main, partial + kPathSeparator + kMainFile);
+  if (status == 0 && memo != nullptr) status = CopyFile(files_, *memo, partial + kPathSeparator + kMemoFile);
+  if (status == 0) status = files_.Rename(partial, backups_folder_ + kPathSeparator + final_name);
   if (status != 0) {
     // A full disk wants its space back; what cannot be removed now goes
     // with the next backup.
@@ -227,8 +222,8 @@ FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int r
 // Renamed first, so a removal cut short leaves a leftover, never a backup
 // that is listed with a file missing.
 FileStatus StoreBackups::RemoveBackup(const std::string& name) {
-  const std::string doomed = backups_folder_ + kSeparator + name + std::string(kPartial);
-  if (FileStatus status = files_.Rename(backups_folder_ + kSeparator + name, doomed); status != 0) return status;
+  const std::string doomed = backups_folder_ + kPathSeparator + name + std::string(kPartial);
+  if (FileStatus status = files_.Rename(backups_folder_ + kPathSeparator + name, doomed); status != 0) return status;
   return RemoveFolderOfFiles(files_, doomed);
 }
 
@@ -254,7 +249,7 @@ void StoreBackups::RemoveLeftovers() {
   std::vector<std::string> names;
   if (files_.ListFolder(backups_folder_, &names) != 0) return;
   for (const std::string& name : names) {
-    if (EndsWith(name, kPartial)) RemoveFolderOfFiles(files_, backups_folder_ + kSeparator + name);
+    if (EndsWith(name, kPartial)) RemoveFolderOfFiles(files_, backups_folder_ + kPathSeparator + name);
   }
 }
 
@@ -267,7 +262,7 @@ StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool 
     return result;
   }
   DatabaseEngine engine(&files_);
-  const DatabasePaths store = engine.ResolvePaths(data_folder_ + kSeparator + kMainFile);
+  const DatabasePaths store = engine.ResolvePaths(data_folder_ + kPathSeparator + kMainFile);
   if (files_.Exists(RekeyRecordPath(store.main))) {
     result.outcome = RestoreOutcome::kUnsettledChange;
     return result;
@@ -303,10 +298,10 @@ StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool 
   }
 
   // The chosen backup, put together beside the store under temporary names.
-  const std::string staging = backups_folder_ + kSeparator + kRestoring;
+  const std::string staging = backups_folder_ + kPathSeparator + kRestoring;
   if (files_.Exists(staging)) RemoveFolderOfFiles(files_, staging);
-  const std::string staged_main = staging + kSeparator + kMainFile;
-  const std::string staged_memo = staging + kSeparator + kMemoFile;
+  const std::string staged_main = staging + kPathSeparator + kMainFile;
+  const std::string staged_memo = staging + kPathSeparator + kMemoFile;
   const bool has_memo = files_.Exists(PathIn(name, kMemoFile));
   auto fail = [&](RestoreOutcome outcome, FileStatus status) {
     RemoveFolderOfFiles(files_, staging);

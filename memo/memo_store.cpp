@@ -10,12 +10,6 @@
 namespace tarnwick {
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 const std::string& DateField() {
   static const std::string name = Gbk("日期");
   return name;
@@ -42,7 +36,7 @@ constexpr std::string_view kDatabaseName = "memo";
 DateTime DayKey(DateTime d) { return TextToDate(DateOnlyText(d)); }
 
 MemoStore::MemoStore(DatabaseEngine& engine, std::string folder)
-    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kSeparator + "memo.edb") {
+    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kPathSeparator + "memo.edb") {
   // Search, export and the month list walk every memo, again and again: the
   // engine keeps the whole memo file in memory while the store is locked
   // (a hundred years of daily short memos take about 19 MB).
@@ -60,7 +54,7 @@ bool MemoStore::IsStoreFile(const std::string& path) {
   const std::string absolute = fold(files.AbsolutePath(path));
   const std::string folder = fold(files.AbsolutePath(folder_));
   for (const char* name : {"memo.edb", "memo.edt"}) {
-    if (absolute == folder + kSeparator + name || absolute == folder + '/' + name) return true;
+    if (absolute == folder + kPathSeparator + name || absolute == folder + '/' + name) return true;
   }
   return false;
 }
@@ -85,7 +79,7 @@ bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
   if (password) options.password = std::string(*password);
   WipeOnExit wipe_password(options.password);
   held_by_another_process_ = false;
-  if (!engine_.OpenDatabase(folder_ + kSeparator + std::string(kDatabaseName), options)) {
+  if (!engine_.OpenDatabase(folder_ + kPathSeparator + std::string(kDatabaseName), options)) {
     held_by_another_process_ = HeldElsewhere(LastErrorCode());
     return false;
   }
