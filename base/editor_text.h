@@ -42,12 +42,8 @@ int GbkToEditorPosition(std::u16string_view text, int gbk_position);
 // controls keep both whole). Over the maximum the user can still delete, and
 // can insert again once the text is below it.
 //
-// Each backend applies the rule itself, counting GBK bytes: headless cuts
-// each typed character and paste with FittingInsertion; Qt, which sees the
-// text only after an edit, takes the edit back to LimitEdit's result; Win32,
-// whose wide controls would count UTF-16 units under EM_LIMITTEXT and
-// EM_EXLIMITTEXT, sets no native limit and cuts WM_CHAR, WM_PASTE and input
-// method results the same way (or LimitEdit on EN_CHANGE).
+// The window-system layer applies the rule once for every backend, counting
+// GBK bytes: the native control takes the user's edit, and LimitEdit cuts it.
 //
 // An insertion is cut to what still fits:
 // the longest head of `insertion` made of whole characters that keeps the text

@@ -1,6 +1,9 @@
 // The push button (Button, 按钮): a native button with a caption (property
 // 8), an optional icon shown with it (property 9, a picture) and a font
 // (property 10). Event 0: clicked.
+//
+// A button too narrow for its icon and caption shows the icon alone and
+// names itself in its tooltip, rather than showing a clipped caption.
 #pragma once
 
 #include <memory>
@@ -30,8 +33,13 @@ class Button : public Control {
 
  protected:
   void OnClicked() override { Raise(kClicked); }
+  void OnRectChanged() override { Arrange(); }
 
  private:
+  // Shows the caption, or the icon alone with the caption as its tooltip.
+  void Arrange();
+  bool CaptionFits() const;
+
   std::unique_ptr<NativeButton> button_;
   std::string caption_;
   Picture icon_;

@@ -73,6 +73,22 @@ TEST_F(ComponentsTest, ButtonAndCheckBoxClicksAndMnemonics) {
   EXPECT_EQ(trace, "search checked unchecked ");
 }
 
+// A button too narrow for its icon and caption shows the icon alone and
+// names itself in its tooltip.
+TEST_F(ComponentsTest, ANarrowButtonNamesItselfInItsTooltip) {
+  auto& search = window_.Add<Button>(nullptr, "search", Rect{106, 16, 30, 25});
+  search.SetProperty(Button::kCaption, Gbk("搜索"));
+  Show(window_);
+  EXPECT_EQ(driver().ToolTip(search), "") << "no icon: the caption shows";
+  search.SetProperty(Button::kIcon, std::make_shared<const Image>(16, 16, Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(driver().ToolTip(search), Gbk("搜索"));
+  search.SetRect({106, 16, 120, 25});
+  EXPECT_EQ(driver().ToolTip(search), "") << "wide enough again";
+  search.SetRect({106, 16, 30, 25});
+  search.SetProperty(Button::kCaption, Gbk("查找"));
+  EXPECT_EQ(driver().ToolTip(search), Gbk("查找"));
+}
+
 TEST_F(ComponentsTest, PopupMenuAtThePointerRaisesTheChosenItem) {
   MenuItem top("菜单", Gbk("菜单"));
   std::string trace;

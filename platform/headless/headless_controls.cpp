@@ -163,8 +163,20 @@ HeadlessRichEdit::HeadlessRichEdit(HeadlessWindowSystem& system, HeadlessNode* p
                                    ControlListener& listener, Shell& shell)
     : HeadlessControl(system, HeadlessKind::kRichEdit, parent, rect, listener), shell_(shell) {}
 
+void HeadlessEdit::SetText(std::string_view text) {
+  text_ = std::string(text);
+  limit_.TextSet(text_);
+}
+
+void HeadlessEdit::TypeText(std::string_view text) {
+  if (read_only_) return;
+  text_ += text;
+  if (limit_.UserEdited(text_, [this](const LimitedEdit& kept) { text_ = kept.text; })) listener_->OnTextChanged();
+}
+
 void HeadlessRichEdit::SetText(std::string_view text) {
   text_ = NormalizeLineBreaks(text);
+  limit_.TextSet(text_);
   selection_start_ = 0;
   selection_length_ = 0;
   modified_ = false;
@@ -213,11 +225,16 @@ void HeadlessRichEdit::TypeText(std::string_view text) {
 }
 
 void HeadlessRichEdit::ReplaceSelection(std::string_view text) {
-  std::string_view insert = FittingInsertion(text, static_cast<int>(text_.size()) - selection_length_, max_length_);
-  if (insert.empty() && selection_length_ == 0) return;
-  text_.replace(selection_start_, selection_length_, insert);
-  selection_start_ += static_cast<int>(insert.size());
+  if (text.empty() && selection_length_ == 0) return;
+  text_.replace(selection_start_, selection_length_, text);
+  int caret = selection_start_ + static_cast<int>(text.size());
+  bool changed = limit_.UserEdited(text_, [&](const LimitedEdit& kept) {
+    text_ = kept.text;
+    caret = kept.caret;
+  });
+  selection_start_ = caret;
   selection_length_ = 0;
+  if (!changed) return;
   modified_ = true;
   listener_->OnTextChanged();
 }

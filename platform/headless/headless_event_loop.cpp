@@ -14,25 +14,27 @@ void HeadlessEventLoop::Post(std::function<void()> task) { tasks_.push_back(std:
 
 EventLoop::TimerId HeadlessEventLoop::StartTimer(int interval_ms, std::function<void()> callback) {
   if (interval_ms <= 0) interval_ms = 1;
-  TimerId id = next_timer_id_++;
-  timers_[id] = Timer{interval_ms, elapsed_ms_ + interval_ms, std::move(callback)};
+  TimerId id = timers_.Add(std::move(callback));
+  schedules_[id] = Schedule{interval_ms, elapsed_ms_ + interval_ms};
   return id;
 }
 
-void HeadlessEventLoop::StopTimer(TimerId id) { timers_.erase(id); }
+void HeadlessEventLoop::StopTimer(TimerId id) {
+  timers_.Remove(id);
+  schedules_.erase(id);
+}
 
 bool HeadlessEventLoop::RunDueTimers() {
   std::vector<TimerId> due;
-  for (const auto& [id, timer] : timers_) {
-    if (timer.next_due <= elapsed_ms_) due.push_back(id);
+  for (const auto& [id, schedule] : schedules_) {
+    if (schedule.next_due <= elapsed_ms_) due.push_back(id);
   }
   for (TimerId id : due) {
-    auto it = timers_.find(id);
-    if (it == timers_.end()) continue;  // stopped by an earlier callback
+    auto it = schedules_.find(id);
+    if (it == schedules_.end()) continue;  // stopped by an earlier callback
     // Coalesced: one tick however many intervals passed.
     it->second.next_due = elapsed_ms_ + it->second.interval_ms;
-    std::function<void()> callback = it->second.callback;
-    callback();
+    timers_.Tick(id);
   }
   return !due.empty();
 }
@@ -95,8 +97,8 @@ void HeadlessEventLoop::AdvanceTime(int milliseconds) {
   std::uint64_t target = elapsed_ms_ + static_cast<std::uint64_t>(milliseconds);
   for (;;) {
     std::uint64_t next = target;
-    for (const auto& [id, timer] : timers_) {
-      if (timer.next_due < next) next = timer.next_due;
+    for (const auto& [id, schedule] : schedules_) {
+      if (schedule.next_due < next) next = schedule.next_due;
     }
     if (next > elapsed_ms_) elapsed_ms_ = next;
     ProcessPendingEvents();

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/event_loop.h"
+#include "platform/timer_table.h"
 
 namespace tarnwick {
 
@@ -57,7 +58,7 @@ class HeadlessEventLoop : public EventLoop {
   void SetScreenSize(Size size);  // default 1280 x 1024
   void SetCursorPosition(Point screen_position);
   std::size_t pending_tasks() const { return tasks_.size(); }
-  std::size_t running_timers() const { return timers_.size(); }
+  std::size_t running_timers() const { return schedules_.size(); }
   // The exit code given to Quit, if it was called.
   std::optional<int> quit_code() const { return quit_code_; }
   // Called by ProcessPendingEvents after the queue ran dry, to repaint
@@ -65,17 +66,16 @@ class HeadlessEventLoop : public EventLoop {
   void SetPaintHook(std::function<bool()> hook) { paint_hook_ = std::move(hook); }
 
  private:
-  struct Timer {
+  struct Schedule {
     int interval_ms;
     std::uint64_t next_due;  // in elapsed milliseconds
-    std::function<void()> callback;
   };
   bool RunDueTimers();
   void DrainTasksAndPaints();
 
   std::deque<std::function<void()>> tasks_;
-  std::map<TimerId, Timer> timers_;
-  TimerId next_timer_id_ = 1;
+  TimerTable timers_;
+  std::map<TimerId, Schedule> schedules_;
   std::uint64_t elapsed_ms_ = 0;  // since the loop was made
   std::uint32_t tick_base_ = 0;
   DateTime now_base_;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "base/editor_text.h"
 #include "base/text.h"
 
 namespace tarnwick {
@@ -31,6 +30,9 @@ void HeadlessWindowSystem::DispatchMouse(HeadlessWindow& window, Point client, M
     if (owner->style_.takes_activation && active_ != owner) owner->Activate();
   }
   if (!target->IsEnabledDeep()) return;  // a disabled control takes no input
+  // The focus moves as the button goes down, before the control hears of it.
+  bool down = action == MouseAction::kPress || action == MouseAction::kDoubleClick;
+  if (down && button == MouseButton::kLeft && target->CanTakeFocus()) FocusNode(target);
   Point at = target->OriginInWindow();
   MouseEvent event{action, button, {client.x - at.x, client.y - at.y}, key_state};
   if (action == MouseAction::kPress) capture_ = target;
@@ -42,7 +44,6 @@ void HeadlessWindowSystem::DispatchMouse(HeadlessWindow& window, Point client, M
 
 void HeadlessWindowSystem::NativeMouse(HeadlessNode& node, const MouseEvent& event) {
   bool down = event.action == MouseAction::kPress || event.action == MouseAction::kDoubleClick;
-  if (down && event.button == MouseButton::kLeft && node.CanTakeFocus()) FocusNode(&node);
   bool inside = Rect{0, 0, node.rect().width, node.rect().height}.Contains(event.position);
   switch (node.kind()) {
     case HeadlessKind::kButton: {
@@ -198,6 +199,11 @@ void HeadlessWindowSystem::KeyDown(int key_code, int key_state) {
       static_cast<HeadlessButton*>(target)->pressed_ = true;
     } else if (key_code == keys::kSpace && target->kind() == HeadlessKind::kCheckBox) {
       static_cast<HeadlessCheckBox*>(target)->pressed_ = true;
+    } else if ((key_code == keys::kDown || key_code == keys::kUp) && target->kind() == HeadlessKind::kDropDownList) {
+      auto* list = static_cast<HeadlessDropDownList*>(target);
+      list->UserChoose(list->selection_ + (key_code == keys::kDown ? 1 : -1));
+    } else if (key_code == keys::kReturn && !(key_state & (kKeyStateCtrl | kKeyStateAlt))) {
+      DeliverCharacter(*target, "\r");  // the character the key makes
     } else if (target->kind() == HeadlessKind::kRichEdit) {
       auto* edit = static_cast<HeadlessRichEdit*>(target);
       bool ctrl = key_state & kKeyStateCtrl;
@@ -252,22 +258,23 @@ void HeadlessWindowSystem::TypeText(std::string_view text) {
     i += length;
     HeadlessNode* target = KeyTarget();
     if (target == nullptr) break;
-    std::uint32_t code = 0;
-    for (char byte : character) code = code << 8 | static_cast<unsigned char>(byte);
-    bool go_on = target->listener() == nullptr || target->listener()->OnCharacter(code);
-    if (!go_on) continue;
-    if (target->kind() == HeadlessKind::kRichEdit) {
-      static_cast<HeadlessRichEdit*>(target)->TypeText(character);
-    } else if (target->kind() == HeadlessKind::kEdit) {
-      auto* edit = static_cast<HeadlessEdit*>(target);
-      bool fits = !FittingInsertion(character, static_cast<int>(edit->text_.size()), edit->max_length_).empty();
-      if (!edit->read_only_ && fits && character != "\r" && character != "\n") {
-        edit->text_ += character;
-        edit->listener()->OnTextChanged();
-      }
-    }
+    DeliverCharacter(*target, character);
   }
   Settle();
+}
+
+void HeadlessWindowSystem::DeliverCharacter(HeadlessNode& target, std::string_view character) {
+  std::uint32_t code = 0;
+  for (char byte : character) code = code << 8 | static_cast<unsigned char>(byte);
+  bool go_on = target.listener() == nullptr || target.listener()->OnCharacter(code);
+  if (!go_on) return;
+  bool line_break = character == "\r" || character == "\n";
+  if (target.kind() == HeadlessKind::kRichEdit) {
+    auto& edit = static_cast<HeadlessRichEdit&>(target);
+    if (!line_break || edit.multi_line_) edit.TypeText(character);
+  } else if (target.kind() == HeadlessKind::kEdit && !line_break) {
+    static_cast<HeadlessEdit&>(target).TypeText(character);
+  }
 }
 
 void HeadlessWindowSystem::ActivateByUser(HeadlessWindow& window) {

@@ -21,6 +21,7 @@
 #include "platform/headless/headless_event_loop.h"
 #include "platform/headless/headless_shell.h"
 #include "platform/frame_metrics.h"
+#include "platform/length_limit.h"
 #include "platform/window_system.h"
 
 namespace tarnwick {
@@ -211,13 +212,16 @@ class HeadlessListBox : public HeadlessControl<NativeListBox> {
 class HeadlessEdit : public HeadlessControl<NativeEdit> {
  public:
   using HeadlessControl::HeadlessControl;
-  void SetText(std::string_view text) override { text_ = std::string(text); }
+  void SetText(std::string_view text) override;
   std::string Text() const override { return text_; }
   void SetColors(Color text, Color background) override { text_color_ = text; background_ = background; }
   void SetBorder(ControlBorder border) override { border_ = border; }
   void SetMasked(bool masked) override { masked_ = masked; }
-  void SetMaxLength(int bytes) override { max_length_ = bytes; }
+  void SetMaxLength(int bytes) override { limit_.SetMaximum(bytes, text_); }
   void SetReadOnly(bool read_only) override { read_only_ = read_only; }
+
+  // As the user types at the end of the text, within the maximum length.
+  void TypeText(std::string_view text);
 
   Color text_color() const { return text_color_; }
   Color background() const { return background_; }
@@ -233,7 +237,7 @@ class HeadlessEdit : public HeadlessControl<NativeEdit> {
   ControlBorder border_ = ControlBorder::kSunken;
   bool masked_ = false;
   bool read_only_ = false;
-  int max_length_ = 0;
+  LengthLimit limit_;
 };
 
 class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
@@ -249,7 +253,7 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   void SetMultiLine(bool multi_line) override { multi_line_ = multi_line; }
   void SetWordWrap(bool word_wrap) override { word_wrap_ = word_wrap; }
   void SetHideSelection(bool hide) override { hide_selection_ = hide; }
-  void SetMaxLength(int bytes) override { max_length_ = bytes; }
+  void SetMaxLength(int bytes) override { limit_.SetMaximum(bytes, text_); }
   void SetSelection(int start, int length) override;
   int SelectionStart() const override { return selection_start_; }
   int SelectionLength() const override { return selection_length_; }
@@ -268,7 +272,7 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   bool multi_line() const { return multi_line_; }
   bool word_wrap() const { return word_wrap_; }
   bool hide_selection() const { return hide_selection_; }
-  int max_length() const { return max_length_; }
+  int max_length() const { return limit_.maximum(); }
   // Right-button presses the control processed itself (none were answered
   // false by its listener).
   int own_right_clicks() const { return own_right_clicks_; }
@@ -287,7 +291,7 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   bool multi_line_ = true;
   bool word_wrap_ = true;
   bool hide_selection_ = true;
-  int max_length_ = 0;
+  LengthLimit limit_;
   bool modified_ = false;
   int own_right_clicks_ = 0;
 };
@@ -453,6 +457,8 @@ class HeadlessWindowSystem : public WindowSystem {
   void NativeMouse(HeadlessNode& node, const MouseEvent& event);
   void SetHover(HeadlessNode* node);
   void MoveFocusByTab(bool backwards);
+  // A typed character: the control's listener first, then the control.
+  void DeliverCharacter(HeadlessNode& target, std::string_view character);
   HeadlessNode* KeyTarget() const;
   HeadlessNode* WheelTarget() const;
   void Settle() { loop_.ProcessPendingEvents(); }

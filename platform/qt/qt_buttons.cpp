@@ -2,7 +2,6 @@
 #include "platform/qt/qt_control.h"
 
 #include <QCheckBox>
-#include <QFontMetrics>
 #include <QIcon>
 #include <QKeySequence>
 #include <QPixmap>
@@ -25,10 +24,7 @@ class QtButton : public QtControl<NativeButton, QPushButton> {
   QtButton(QPushButton* widget, ControlListener& listener, const Rect& rect) : QtControl(widget, listener, rect) {
     QObject::connect(widget, &QPushButton::clicked, &bridge(), [this] { this->listener().OnClicked(); });
   }
-  void SetCaption(std::string_view caption) override {
-    caption_ = ToQtLines(caption);
-    Arrange();
-  }
+  void SetCaption(std::string_view caption) override { SetCaptionWithoutShortcut(widget_.data(), caption); }
   void SetIcon(const Image& icon) override {
     if (icon.empty()) {
       widget_->setIcon(QIcon());
@@ -36,42 +32,10 @@ class QtButton : public QtControl<NativeButton, QPushButton> {
       widget_->setIcon(QIcon(QPixmap::fromImage(ToQImage(icon))));
       widget_->setIconSize(QSize(icon.width(), icon.height()));
     }
-    Arrange();
-  }
-  void SetRect(const Rect& rect) override {
-    QtControl::SetRect(rect);
-    Arrange();
-  }
-  void SetFont(const Font& font) override {
-    QtControl::SetFont(font);
-    Arrange();
-  }
-  void SetToolTip(std::string_view text) override {
-    tool_tip_ = ToQtLines(text);
-    Arrange();
   }
   void Click() override {
     if (widget_->isEnabled()) widget_->click();
   }
-
- private:
-  // A button too narrow for its icon and caption shows the icon alone and
-  // names itself in its tooltip, rather than showing a clipped caption.
-  void Arrange() {
-    bool fits = true;
-    if (!widget_->icon().isNull() && !caption_.isEmpty()) {
-      QString shown = caption_;
-      shown.remove(QLatin1Char('&'));
-      int needed = widget_->iconSize().width() + 4 + widget_->fontMetrics().horizontalAdvance(shown) + 8;
-      fits = needed <= widget_->width();
-    }
-    SetCaptionWithoutShortcut(widget_.data(), FromQString(fits ? caption_ : QString()));
-    widget_->setAccessibleName(caption_);
-    widget_->setToolTip(!tool_tip_.isEmpty() || fits ? tool_tip_ : caption_);
-  }
-
-  QString caption_;
-  QString tool_tip_;
 };
 
 class QtCheckBox : public QtControl<NativeCheckBox, QCheckBox> {

@@ -36,52 +36,33 @@ class TaskReceiver : public QObject {
 
 }  // namespace
 
-struct QtEventLoop::Timer {
-  Timer() : timer(new QTimer) {}
-  // Deferred: the timer may be stopped from inside its own tick.
-  ~Timer() {
-    timer->stop();
-    timer->deleteLater();
-  }
-  QTimer* timer;
-  std::function<void()> callback;
-  bool running = false;  // a tick is being handled: the next waits for it
-  bool stopped = false;
-};
-
 QtEventLoop::QtEventLoop() : receiver_(std::make_unique<TaskReceiver>()) {}
 
-QtEventLoop::~QtEventLoop() = default;
+QtEventLoop::~QtEventLoop() {
+  for (auto& [id, timer] : native_timers_) delete timer;
+}
 
 void QtEventLoop::Post(std::function<void()> task) {
   QCoreApplication::postEvent(receiver_.get(), new TaskEvent(std::move(task)));
 }
 
 EventLoop::TimerId QtEventLoop::StartTimer(int interval_ms, std::function<void()> callback) {
-  TimerId id = next_timer_++;
-  auto timer = std::make_unique<Timer>();
-  timer->callback = std::move(callback);
-  timer->timer->setInterval(std::max(1, interval_ms));
-  timer->timer->setTimerType(Qt::CoarseTimer);
-  Timer* raw = timer.get();
-  QObject::connect(raw->timer, &QTimer::timeout, raw->timer, [this, raw, id] {
-    if (raw->running || raw->stopped) return;  // a modal loop inside the callback: no second tick
-    raw->running = true;
-    raw->callback();
-    raw->running = false;
-    if (raw->stopped) timers_.erase(id);  // stopped inside its own callback
-  });
-  raw->timer->start();
-  timers_[id] = std::move(timer);
+  TimerId id = timers_.Add(std::move(callback));
+  auto* timer = new QTimer;
+  timer->setInterval(std::max(1, interval_ms));
+  timer->setTimerType(Qt::CoarseTimer);
+  QObject::connect(timer, &QTimer::timeout, timer, [this, id] { timers_.Tick(id); });
+  timer->start();
+  native_timers_[id] = timer;
   return id;
 }
 
 void QtEventLoop::StopTimer(TimerId id) {
-  auto found = timers_.find(id);
-  if (found == timers_.end()) return;
-  found->second->timer->stop();
-  found->second->stopped = true;
-  if (!found->second->running) timers_.erase(found);
+  if (!timers_.Remove(id)) return;
+  auto found = native_timers_.find(id);
+  found->second->stop();
+  found->second->deleteLater();  // it may be stopped from inside its own tick
+  native_timers_.erase(found);
 }
 
 void QtEventLoop::ProcessPendingEvents() {

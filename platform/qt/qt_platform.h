@@ -8,10 +8,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QTimer>
 #include <map>
 #include <memory>
 
 #include "platform/platform.h"
+#include "platform/timer_table.h"
 #include "platform/qt/qt_window_system.h"
 
 namespace tarnwick::qt {
@@ -38,10 +40,9 @@ class QtEventLoop : public EventLoop {
   Point CursorPosition() const override;
 
  private:
-  struct Timer;
   std::unique_ptr<QObject> receiver_;  // posted tasks are delivered to it
-  std::map<TimerId, std::unique_ptr<Timer>> timers_;
-  TimerId next_timer_ = 1;
+  TimerTable timers_;
+  std::map<TimerId, QTimer*> native_timers_;
   bool quit_requested_ = false;
   int exit_code_ = 0;
 };

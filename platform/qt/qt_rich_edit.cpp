@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "base/editor_text.h"
+#include "platform/length_limit.h"
 
 namespace tarnwick::qt {
 namespace {
@@ -22,7 +23,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
     widget->setTabChangesFocus(true);
     QObject::connect(widget, &QPlainTextEdit::textChanged, &bridge(), [this] {
       if (programmatic_) return;
-      if (max_bytes_ > 0 && !KeepWithinMaximum()) return;
+      if (limit_.active() && !KeepWithinMaximum()) return;
       this->listener().OnTextChanged();
     });
     QObject::connect(qApp, &QApplication::focusChanged, &bridge(), [this](QWidget*, QWidget*) { ShowSelection(); });
@@ -31,7 +32,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   void SetText(std::string_view text) override {
     Programmatic guard(this);
     widget_->setPlainText(ToQtLines(text));
-    if (max_bytes_ > 0) last_text_ = Text();
+    if (limit_.active()) limit_.TextSet(Text());
     user_changed_ = false;
     widget_->moveCursor(QTextCursor::Start);
     widget_->document()->setModified(false);
@@ -72,10 +73,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
     hide_selection_ = hide;
     ShowSelection();
   }
-  void SetMaxLength(int bytes) override {
-    max_bytes_ = std::max(0, bytes);
-    last_text_ = Text();
-  }
+  void SetMaxLength(int bytes) override { limit_.SetMaximum(bytes, Text()); }
 
   void SetSelection(int start, int length) override {
     QString text = widget_->toPlainText();
@@ -123,21 +121,16 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   // Cuts what the user inserted beyond the maximum length; false when
   // nothing of the edit is left.
   bool KeepWithinMaximum() {
-    std::string now = Text();
-    if (static_cast<int>(now.size()) > max_bytes_) {
-      LimitedEdit limited = LimitEdit(last_text_, now, max_bytes_);
+    bool changed = limit_.UserEdited(Text(), [this](const LimitedEdit& kept) {
       Programmatic guard(this);
-      widget_->setPlainText(ToQtLines(limited.text));
+      widget_->setPlainText(ToQtLines(kept.text));
       QTextCursor cursor(widget_->document());
-      cursor.setPosition(GbkToEditorPosition(Utf16Of(widget_->toPlainText()), limited.caret));
+      cursor.setPosition(GbkToEditorPosition(Utf16Of(widget_->toPlainText()), kept.caret));
       widget_->setTextCursor(cursor);
-      now = std::move(limited.text);
-    }
-    bool changed = now != last_text_;
+    });
     // Replacing the text cleared the flag; it stays as the user's edits left it.
     user_changed_ = user_changed_ || changed;
     widget_->document()->setModified(user_changed_);
-    last_text_ = std::move(now);
     return changed;
   }
 
@@ -157,8 +150,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   bool programmatic_ = false;
   bool hide_selection_ = true;
   bool multi_line_ = true;
-  int max_bytes_ = 0;
-  std::string last_text_;  // kept while a maximum length is set
+  LengthLimit limit_;
   bool user_changed_ = false;
 };
 

@@ -47,8 +47,6 @@ void NotifyClicked(HWND button) {
                reinterpret_cast<LPARAM>(button));
 }
 
-// A button too narrow for its icon and caption shows the icon alone and
-// names itself in its tooltip, rather than a clipped icon and caption.
 class Win32Button : public ControlBase<NativeButton> {
  public:
   explicit Win32Button(ControlListener& listener) : ControlBase(listener) {}
@@ -67,60 +65,19 @@ class Win32Button : public ControlBase<NativeButton> {
   void OnCommand(int code) override {
     if (code == BN_CLICKED) listener().OnClicked();
   }
-  void SetCaption(std::string_view caption) override {
-    caption_ = caption;
-    Arrange();
-  }
+  void SetCaption(std::string_view caption) override { SetWindowTextOf(hwnd_, caption); }
   void SetIcon(const Image& icon) override {
     HICON made = icon.empty() ? nullptr : IconFromImage(icon);
     SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(made));
     if (icon_ != nullptr) DestroyIcon(icon_);
     icon_ = made;
-    icon_width_ = icon.empty() ? 0 : icon.width();
-    Arrange();
-  }
-  void SetRect(const Rect& rect) override {
-    ControlBase::SetRect(rect);
-    Arrange();
-  }
-  void SetFont(const Font& font) override {
-    ControlBase::SetFont(font);
-    Arrange();
-  }
-  void SetToolTip(std::string_view text) override {
-    tool_tip_ = text;
-    Arrange();
   }
   void Click() override {
     if (IsWindowEnabled(hwnd_)) NotifyClicked(hwnd_);
   }
 
  private:
-  void Arrange() {
-    bool fits = true;
-    if (icon_ != nullptr && !caption_.empty()) {
-      std::wstring shown;
-      for (wchar_t unit : WideText(caption_)) {
-        if (unit != L'&') shown.push_back(unit);
-      }
-      HDC dc = GetDC(hwnd_);
-      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
-      SIZE text{};
-      GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &text);
-      SelectObject(dc, old);
-      ReleaseDC(hwnd_, dc);
-      RECT client{};
-      GetClientRect(hwnd_, &client);
-      fits = icon_width_ + 4 + text.cx + 8 <= client.right;
-    }
-    SetWindowTextOf(hwnd_, fits ? caption_ : std::string());
-    SetToolTipOf(hwnd_, !tool_tip_.empty() || fits ? tool_tip_ : caption_);
-  }
-
   HICON icon_ = nullptr;
-  int icon_width_ = 0;
-  std::string caption_;
-  std::string tool_tip_;
 };
 
 class Win32CheckBox : public ControlBase<NativeCheckBox> {

@@ -1,8 +1,7 @@
 // The single-line edit: EDIT with ES_AUTOHSCROLL. EN_CHANGE reaches the
 // listener only for the user's edits; a maximum length counts GBK bytes.
-#include <algorithm>
-
 #include "base/editor_text.h"
+#include "platform/length_limit.h"
 #include "platform/win32/win32_canvas.h"
 #include "platform/win32/win32_control.h"
 #include "platform/win32/win32_controls.h"
@@ -26,27 +25,20 @@ class Win32Edit : public ControlBase<NativeEdit> {
 
   void OnCommand(int code) override {
     if (code != EN_CHANGE || programmatic_) return;
-    std::string now = Text();
-    if (max_bytes_ > 0 && static_cast<int>(now.size()) > max_bytes_) {
-      // What does not fit is dropped, as the system drops what is typed
-      // beyond its own limit.
-      LimitedEdit limited = LimitEdit(last_text_, now, max_bytes_);
-      Replace(limited.text);
-      std::wstring shown = WideText(limited.text);
+    bool changed = limit_.UserEdited(Text(), [this](const LimitedEdit& kept) {
+      Replace(kept.text);
+      std::wstring shown = WideText(kept.text);
       int caret = GbkToEditorPosition(std::u16string_view(reinterpret_cast<const char16_t*>(shown.data()), shown.size()),
-                                      limited.caret);
+                                      kept.caret);
       SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(caret), caret);
-      now = std::move(limited.text);
-    }
-    if (now == last_text_) return;
-    last_text_ = std::move(now);
-    listener().OnTextChanged();
+    });
+    if (changed) listener().OnTextChanged();
   }
   HBRUSH ControlColor(HDC dc) override { return colors_.Apply(dc); }
 
   void SetText(std::string_view text) override {
     Replace(text);
-    last_text_ = Text();
+    limit_.TextSet(Text());
   }
   std::string Text() const override { return WindowTextOf(hwnd_); }
   void SetColors(Color text, Color background) override {
@@ -59,10 +51,10 @@ class Win32Edit : public ControlBase<NativeEdit> {
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetMaxLength(int bytes) override {
-    max_bytes_ = std::max(0, bytes);
+    limit_.SetMaximum(bytes, Text());
     // The system counts characters; a character is at least one byte, so
     // its limit never cuts what the byte limit keeps.
-    SendMessageW(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_bytes_), 0);
+    SendMessageW(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(limit_.maximum()), 0);
   }
   void SetReadOnly(bool read_only) override { SendMessageW(hwnd_, EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
 
@@ -73,8 +65,7 @@ class Win32Edit : public ControlBase<NativeEdit> {
     programmatic_ = false;
   }
 
-  int max_bytes_ = 0;
-  std::string last_text_;
+  LengthLimit limit_;
   bool programmatic_ = false;
   ControlColors colors_;
 };

@@ -21,7 +21,7 @@ Win32EventLoop::Win32EventLoop() {
 }
 
 Win32EventLoop::~Win32EventLoop() {
-  for (auto& [id, timer] : timers_) KillTimer(window_, static_cast<UINT_PTR>(id));
+  for (TimerId id : timers_.Ids()) KillTimer(window_, static_cast<UINT_PTR>(id));
   SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
   DestroyWindow(window_);
 }
@@ -34,7 +34,7 @@ LRESULT CALLBACK Win32EventLoop::WindowProcedure(HWND window, UINT message, WPAR
       return 0;
     }
     if (message == WM_TIMER) {
-      loop->Tick(static_cast<TimerId>(wparam));
+      loop->timers_.Tick(static_cast<TimerId>(wparam));
       return 0;
     }
   }
@@ -56,8 +56,7 @@ void Win32EventLoop::RunNextTask() {
 }
 
 EventLoop::TimerId Win32EventLoop::StartTimer(int interval_ms, std::function<void()> callback) {
-  TimerId id = next_timer_++;
-  timers_[id].callback = std::move(callback);
+  TimerId id = timers_.Add(std::move(callback));
   // WM_TIMER is raised only when the queue is otherwise empty and is never
   // queued twice, so ticks do not pile up.
   SetTimer(window_, static_cast<UINT_PTR>(id), static_cast<UINT>(interval_ms > 0 ? interval_ms : 1), nullptr);
@@ -65,23 +64,7 @@ EventLoop::TimerId Win32EventLoop::StartTimer(int interval_ms, std::function<voi
 }
 
 void Win32EventLoop::StopTimer(TimerId id) {
-  auto found = timers_.find(id);
-  if (found == timers_.end()) return;
-  KillTimer(window_, static_cast<UINT_PTR>(id));
-  found->second.stopped = true;
-  if (!found->second.running) timers_.erase(found);
-}
-
-void Win32EventLoop::Tick(TimerId id) {
-  auto found = timers_.find(id);
-  if (found == timers_.end()) return;
-  Timer& timer = found->second;
-  // A modal loop inside the callback dispatches WM_TIMER again: no second tick.
-  if (timer.running || timer.stopped) return;
-  timer.running = true;
-  timer.callback();
-  timer.running = false;
-  if (timer.stopped) timers_.erase(id);  // stopped inside its own callback
+  if (timers_.Remove(id)) KillTimer(window_, static_cast<UINT_PTR>(id));
 }
 
 void Win32EventLoop::Handle(MSG& message) {

@@ -14,10 +14,10 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 
 #include "platform/event_loop.h"
+#include "platform/timer_table.h"
 
 namespace tarnwick::win32 {
 
@@ -47,20 +47,13 @@ class Win32EventLoop : public EventLoop {
   Point CursorPosition() const override;
 
  private:
-  struct Timer {
-    std::function<void()> callback;
-    bool running = false;  // its callback is running: a tick meanwhile is dropped
-    bool stopped = false;
-  };
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   void RunNextTask();
-  void Tick(TimerId id);
   void Handle(MSG& message);
 
   HWND window_ = nullptr;  // message-only
   std::deque<std::function<void()>> tasks_;
-  std::map<TimerId, Timer> timers_;
-  TimerId next_timer_ = 1;
+  TimerTable timers_;
   PreDispatchHook pre_dispatch_;
   bool quit_requested_ = false;
   int exit_code_ = 0;

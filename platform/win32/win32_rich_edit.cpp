@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "base/editor_text.h"
+#include "platform/length_limit.h"
 #include "platform/win32/win32_canvas.h"
 #include "platform/win32/win32_control.h"
 #include "platform/win32/win32_controls.h"
@@ -60,26 +61,19 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
 
   void OnCommand(int code) override {
     if (code != EN_CHANGE || programmatic_) return;
-    if (max_bytes_ > 0) {
-      std::string now = Text();
-      if (static_cast<int>(now.size()) > max_bytes_) {
-        LimitedEdit limited = LimitEdit(last_text_, now, max_bytes_);
-        Replace(limited.text);
-        SendMessageW(hwnd_, EM_SETMODIFY, TRUE, 0);
-        Select(limited.caret, limited.caret);
-        now = std::move(limited.text);
-      }
-      if (now == last_text_) return;
-      last_text_ = std::move(now);
-    }
-    listener().OnTextChanged();
+    bool changed = !limit_.active() || limit_.UserEdited(Text(), [this](const LimitedEdit& kept) {
+      Replace(kept.text);
+      SendMessageW(hwnd_, EM_SETMODIFY, TRUE, 0);
+      Select(kept.caret, kept.caret);
+    });
+    if (changed) listener().OnTextChanged();
   }
 
   void SetText(std::string_view text) override {
     Replace(text);
     SendMessageW(hwnd_, EM_SETSEL, 0, 0);
     SendMessageW(hwnd_, EM_SETMODIFY, FALSE, 0);
-    if (max_bytes_ > 0) last_text_ = Text();
+    if (limit_.active()) limit_.TextSet(Text());
   }
   std::string Text() const override { return FromEditorText(Units(EditorText())); }
   void SetReadOnly(bool read_only) override { SendMessageW(hwnd_, EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
@@ -99,11 +93,10 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
     if (GetFocus() != hwnd_) SendMessageW(hwnd_, EM_HIDESELECTION, hide ? TRUE : FALSE, 0);
   }
   void SetMaxLength(int bytes) override {
-    max_bytes_ = std::max(0, bytes);
+    limit_.SetMaximum(bytes, Text());
     // Characters are at least a byte each: the system's character limit
     // never cuts what the byte limit keeps.
-    SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, max_bytes_ > 0 ? max_bytes_ : kNoLimit);
-    last_text_ = Text();
+    SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, NativeLimit());
   }
 
   void SetSelection(int start, int length) override {
@@ -211,9 +204,11 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
     // The program's text is taken whole, whatever the user's limit.
     SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, kNoLimit);
     SetWindowTextW(hwnd_, wide.c_str());
-    SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, max_bytes_ > 0 ? max_bytes_ : kNoLimit);
+    SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, NativeLimit());
     programmatic_ = false;
   }
+
+  LPARAM NativeLimit() const { return limit_.active() ? limit_.maximum() : kNoLimit; }
 
   void Select(int start, int end) {
     std::wstring text = EditorText();
@@ -232,8 +227,7 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
   bool version2_ = true;
   bool programmatic_ = false;
   bool multi_line_ = true;
-  int max_bytes_ = 0;
-  std::string last_text_;  // kept while a maximum length is set
+  LengthLimit limit_;
 };
 
 }  // namespace
