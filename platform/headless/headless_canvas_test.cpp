@@ -7,28 +7,6 @@
 namespace tarnwick {
 namespace {
 
-TEST(HeadlessCanvasTest, FillsLinesAndFramesLandOnTheRightPixels) {
-  HeadlessCanvas canvas({10, 8});
-  canvas.FillRect({2, 2, 3, 2}, Rgb(255, 0, 0));
-  EXPECT_EQ(canvas.PixelAt(2, 2), Rgb(255, 0, 0));
-  EXPECT_EQ(canvas.PixelAt(4, 3), Rgb(255, 0, 0));
-  EXPECT_EQ(canvas.PixelAt(5, 3), Rgb(255, 255, 255));  // right edge exclusive
-  EXPECT_EQ(canvas.PixelAt(4, 4), Rgb(255, 255, 255));  // bottom edge exclusive
-
-  canvas.DrawLine({0, 7}, {4, 7}, Rgb(0, 0, 255));
-  EXPECT_EQ(canvas.PixelAt(3, 7), Rgb(0, 0, 255));
-  EXPECT_EQ(canvas.PixelAt(4, 7), Rgb(255, 255, 255));  // end point not drawn
-
-  canvas.FrameRect({6, 0, 4, 4}, Rgb(0, 128, 0));
-  EXPECT_EQ(canvas.PixelAt(6, 0), Rgb(0, 128, 0));
-  EXPECT_EQ(canvas.PixelAt(9, 3), Rgb(0, 128, 0));
-  EXPECT_EQ(canvas.PixelAt(7, 1), Rgb(255, 255, 255));  // inside untouched
-
-  ASSERT_EQ(canvas.ops().size(), 3u);
-  EXPECT_EQ(canvas.ops()[0].kind, DrawOp::Kind::kFill);
-  EXPECT_EQ(canvas.ops()[1].to, (Point{4, 7}));
-}
-
 TEST(HeadlessCanvasTest, ClipLimitsDrawingAndOffCanvasIsSafe) {
   HeadlessCanvas canvas({4, 4});
   canvas.SetClip({1, 1, 2, 2});
@@ -39,19 +17,6 @@ TEST(HeadlessCanvasTest, ClipLimitsDrawingAndOffCanvasIsSafe) {
   canvas.ResetClip();
   canvas.DrawLine({-5, -5}, {20, 20}, Rgb(9, 9, 9));
   EXPECT_EQ(canvas.PixelAt(3, 3), Rgb(9, 9, 9));
-}
-
-TEST(HeadlessCanvasTest, ImagesBlendByAlphaAndScale) {
-  HeadlessCanvas canvas({4, 2}, Rgb(0, 0, 0));
-  Image image(2, 1, Pixel{255, 255, 255, 255});
-  image.at(1, 0).alpha = 0;
-  canvas.DrawImage(image, {0, 0, 4, 2});  // scaled x2
-  EXPECT_EQ(canvas.PixelAt(1, 1), Rgb(255, 255, 255));
-  EXPECT_EQ(canvas.PixelAt(2, 0), Rgb(0, 0, 0));
-  Image half(1, 1, Pixel{255, 0, 0, 128});
-  canvas.DrawImage(half, {3, 0, 1, 1});
-  EXPECT_EQ(canvas.PixelAt(3, 0), Rgb(128, 0, 0));
-  EXPECT_EQ(canvas.ops().back().image_size, (Size{1, 1}));
 }
 
 TEST(HeadlessCanvasTest, OffscreenCopyBringsPixelsAndItsRecord) {

@@ -7,21 +7,6 @@
 namespace tarnwick {
 namespace {
 
-TEST(HeadlessEventLoopTest, PostedTasksRunInOrderAfterThePoster) {
-  HeadlessEventLoop loop;
-  std::string trace;
-  loop.Post([&] {
-    trace += "a";
-    loop.Post([&] { trace += "c"; });
-    trace += "A";
-  });
-  loop.Post([&] { trace += "b"; });
-  EXPECT_EQ(trace, "");
-  loop.ProcessPendingEvents();
-  EXPECT_EQ(trace, "aAbc");
-  EXPECT_EQ(loop.pending_tasks(), 0u);
-}
-
 TEST(HeadlessEventLoopTest, TimersFollowTestTimeAndDoNotPileUp) {
   HeadlessEventLoop loop;
   int ticks = 0;

@@ -167,38 +167,26 @@ TEST_F(HeadlessWindowSystemTest, MouseGoesToTheTopmostShownControlInItsOwnCoordi
   EXPECT_EQ(trace_, "over:leave win:move(20,115) ");
 }
 
-TEST_F(HeadlessWindowSystemTest, ButtonsClickOnlyWhenEnabledAndInsideOnRelease) {
+// A button pressed and dragged off before the release is not clicked; the
+// pointer stays captured while the button is held. A disabled drop-down list
+// cannot be opened. (What every backend does is in the contract suite.)
+TEST_F(HeadlessWindowSystemTest, ADragOffOrADisabledControlClicksNothing) {
   window_->Show();
-  Recorder button_listener("button", trace_), check_listener("check", trace_);
+  Recorder button_listener("button", trace_), list_listener("list", trace_);
   auto button = windows_.CreateButton(*window_, {10, 10, 30, 25}, button_listener);
-  auto check = windows_.CreateCheckBox(*window_, {10, 50, 100, 24}, check_listener);
-
-  windows_.Click(*window_, {15, 15});
-  EXPECT_NE(trace_.find("button:clicked"), std::string::npos);
-  EXPECT_TRUE(button->HasFocus());
-
-  trace_.clear();
   windows_.PressMouse(*window_, {15, 15}, MouseButton::kLeft);
-  windows_.ReleaseMouse(*window_, {200, 200}, MouseButton::kLeft);  // dragged off: no click
+  windows_.ReleaseMouse(*window_, {200, 200}, MouseButton::kLeft);
   EXPECT_EQ(trace_.find("clicked"), std::string::npos);
-  EXPECT_NE(trace_.find("button:release(190,190)"), std::string::npos);  // captured while held
+  EXPECT_NE(trace_.find("button:release(190,190)"), std::string::npos);
 
-  trace_.clear();
-  button->SetEnabled(false);
-  windows_.Click(*window_, {15, 15});
-  button->Click();
-  EXPECT_EQ(trace_.find("clicked"), std::string::npos);
-
-  windows_.Click(*window_, {20, 60});
-  EXPECT_TRUE(check->IsChecked());
-  windows_.PressKey(keys::kSpace);  // the check box has the focus now
-  EXPECT_FALSE(check->IsChecked());
-  std::size_t first = trace_.find("check:clicked");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_NE(trace_.find("check:clicked", first + 1), std::string::npos);  // once by mouse, once by Space
+  auto list = windows_.CreateDropDownList(*window_, {3, 40, 102, 20}, list_listener);
+  list->SetItems({"a", "b"});
+  list->SetEnabled(false);
+  static_cast<HeadlessDropDownList*>(list.get())->UserChoose(1);
+  EXPECT_EQ(list->Selection(), -1);
 }
 
-TEST_F(HeadlessWindowSystemTest, ListenerAnsweringFalseStopsTheControlsOwnProcessing) {
+TEST_F(HeadlessWindowSystemTest, AFalseAnswerStopsTheRichEditsOwnRightClick) {
   window_->Show();
   Recorder edit_listener("edit", trace_);
   auto edit = windows_.CreateRichEdit(*window_, {0, 0, 100, 100}, edit_listener);
@@ -208,132 +196,6 @@ TEST_F(HeadlessWindowSystemTest, ListenerAnsweringFalseStopsTheControlsOwnProces
   edit_listener.mouse_answer = false;
   windows_.Click(*window_, {5, 5}, MouseButton::kRight);
   EXPECT_EQ(headless->own_right_clicks(), 1);
-}
-
-TEST_F(HeadlessWindowSystemTest, ListBoxReportsOnlyTheUsersSelectionChanges) {
-  window_->Show();
-  Recorder list_listener("list", trace_);
-  auto list = windows_.CreateListBox(*window_, {0, 0, 100, 200}, list_listener);
-  list->SetItemSpacing(1);  // 13-pixel items with the 12-pixel default font
-  list->InsertItem(0, "b");
-  list->InsertItem(0, "a");
-  list->InsertItem(2, "c");
-  list->SetSelection(1);
-  EXPECT_EQ(trace_, "win:active ");
-  windows_.Click(*window_, {5, 27});
-  EXPECT_EQ(list->Selection(), 2);
-  EXPECT_NE(trace_.find("list:selchange"), std::string::npos);
-  EXPECT_EQ(list->ItemText(2), "c");
-  EXPECT_EQ(list->ItemText(3), "");
-  trace_.clear();
-  windows_.Click(*window_, {5, 150});  // below the last item
-  EXPECT_EQ(list->Selection(), 2);
-  EXPECT_EQ(trace_.find("selchange"), std::string::npos);
-}
-
-TEST_F(HeadlessWindowSystemTest, DropDownListReportsTheUsersChoiceOnly) {
-  window_->Show();
-  Recorder list_listener("list", trace_);
-  auto list = windows_.CreateDropDownList(*window_, {3, 4, 102, 20}, list_listener);
-  auto* headless = static_cast<HeadlessDropDownList*>(list.get());
-  list->SetItems({"a", "b"});
-  list->SetSelection(0);
-  trace_.clear();
-  headless->UserChoose(1);
-  EXPECT_EQ(trace_, "list:selchange ");
-  EXPECT_EQ(list->Selection(), 1);
-  list->SetEnabled(false);
-  headless->UserChoose(0);  // a disabled list cannot be opened
-  EXPECT_EQ(list->Selection(), 1);
-  list->SetItems({"c"});
-  EXPECT_EQ(list->Selection(), -1);
-  EXPECT_EQ(list->ItemText(0), "c");
-  EXPECT_EQ(list->ItemText(1), "");
-}
-
-TEST_F(HeadlessWindowSystemTest, RichEditSelectionAndClipboardCountBytes) {
-  Recorder edit_listener("edit", trace_);
-  auto edit = windows_.CreateRichEdit(*window_, {0, 0, 100, 100}, edit_listener);
-  std::string text = "a" + Gbk("中文") + "b\nc";
-  edit->SetText(text);
-  EXPECT_EQ(edit->Text(), "a" + Gbk("中文") + "b\r\nc");
-  edit->SetSelection(0, -1);
-  EXPECT_EQ(edit->SelectionLength(), 9);
-  edit->SetSelection(2, 2);  // starts inside 中: moves to its start, keeps whole characters
-  EXPECT_EQ(edit->SelectedText(), Gbk("中"));
-  edit->Copy();
-  EXPECT_EQ(platform_.shell().ClipboardText(), Gbk("中"));
-
-  edit->SetReadOnly(true);
-  edit->Cut();
-  edit->Clear();
-  edit->Paste();
-  EXPECT_EQ(edit->Text(), "a" + Gbk("中文") + "b\r\nc");
-  EXPECT_FALSE(edit->IsModified());
-
-  edit->SetReadOnly(false);
-  edit->SetSelection(3, 2);  // 文
-  edit->Cut();
-  EXPECT_EQ(edit->Text(), "a" + Gbk("中") + "b\r\nc");
-  EXPECT_EQ(platform_.shell().ClipboardText(), Gbk("文"));
-  edit->SetSelection(0, 1);
-  edit->Paste();
-  EXPECT_EQ(edit->Text(), Gbk("文中") + "b\r\nc");
-  EXPECT_EQ(edit->SelectionStart(), 2);
-  edit->SetSelection(0, 2);
-  edit->Clear();
-  EXPECT_EQ(edit->Text(), Gbk("中") + "b\r\nc");
-  EXPECT_EQ(platform_.shell().ClipboardText(), Gbk("文"));
-  EXPECT_TRUE(edit->IsModified());
-
-  edit->SetText("");
-  edit->SetSelection(0, -1);
-  EXPECT_EQ(edit->SelectionLength(), 0);
-}
-
-// A maximum length limits what the user puts in, typed or pasted, in whole
-// characters; a text the program sets is kept whole.
-TEST_F(HeadlessWindowSystemTest, MaximumLengthCutsTheUsersInsertionsOnly) {
-  window_->Show();
-  Recorder line_listener("line", trace_);
-  auto line = windows_.CreateEdit(*window_, {0, 0, 100, 20}, line_listener);
-  line->SetMaxLength(5);
-  line->SetText("abcdef");
-  EXPECT_EQ(line->Text(), "abcdef");
-  line->SetFocus();
-  trace_.clear();
-  windows_.TypeText("x");
-  EXPECT_EQ(line->Text(), "abcdef");
-  EXPECT_EQ(trace_, "") << "nothing went in, so nothing changed";
-  line->SetText("ab");
-  windows_.TypeText(Gbk("中文字"));  // room for one double-byte character and one byte
-  EXPECT_EQ(line->Text(), "ab" + Gbk("中"));
-  EXPECT_EQ(trace_, "line:changed ");
-  windows_.TypeText("z");
-  EXPECT_EQ(line->Text(), "ab" + Gbk("中") + "z");
-
-  Recorder rich_listener("rich", trace_);
-  auto rich = windows_.CreateRichEdit(*window_, {0, 30, 100, 100}, rich_listener);
-  rich->SetMaxLength(6);
-  rich->SetText("abcdefgh");
-  EXPECT_EQ(rich->Text(), "abcdefgh");
-  // Over the maximum, the user can still delete; a paste over a selection
-  // goes in only as far as the room the deletion made.
-  rich->SetSelection(1, 4);
-  platform_.shell().SetClipboardText(Gbk("你好"));
-  rich->Paste();
-  EXPECT_EQ(rich->Text(), "a" + Gbk("你") + "fgh");
-  EXPECT_EQ(rich->SelectionStart(), 3);
-  rich->SetSelection(1, 2);
-  platform_.shell().SetClipboardText("1\r\n2");
-  rich->Paste();  // two bytes of room: the line break would be split, so only "1"
-  EXPECT_EQ(rich->Text(), "a1fgh");
-  rich->SetFocus();
-  rich->SetSelection(5, 0);
-  windows_.TypeText(Gbk("好"));  // one byte of room: not half a character
-  EXPECT_EQ(rich->Text(), "a1fgh");
-  windows_.TypeText("!");
-  EXPECT_EQ(rich->Text(), "a1fgh!");
 }
 
 // Posted tasks keep the Windows order: what a handler posts runs before the
@@ -366,86 +228,6 @@ TEST_F(HeadlessWindowSystemTest, TasksPostedByInputRunBeforeTheNextInput) {
   windows_.TypeText("abc");
   EXPECT_EQ(trace_, "aAbBcCsurface:paint(0,0,10,10) 1");
   EXPECT_EQ(edit->Text(), "abc");
-}
-
-TEST_F(HeadlessWindowSystemTest, KeysTabAndMnemonics) {
-  window_->Show();
-  Recorder a_listener("a", trace_), b_listener("b", trace_), c_listener("c", trace_);
-  auto group = windows_.CreateGroupFrame(*window_, {0, 0, 200, 200}, a_listener);
-  auto a = windows_.CreateButton(*group, {0, 0, 10, 10}, a_listener);
-  auto b = windows_.CreateButton(*window_, {0, 50, 10, 10}, b_listener);
-  auto c = windows_.CreateButton(*group, {0, 20, 10, 10}, c_listener);
-  b->SetTabStop(false);
-  a->SetFocus();
-  windows_.PressKey(keys::kTab);
-  EXPECT_TRUE(c->HasFocus());
-  windows_.PressKey(keys::kTab);
-  EXPECT_TRUE(a->HasFocus());  // b is not a tab stop; wraps around
-  windows_.PressKey(keys::kTab, kKeyStateShift);
-  EXPECT_TRUE(c->HasFocus());
-
-  trace_.clear();
-  windows_.KeyDown('W', kKeyStateAlt);
-  EXPECT_EQ(trace_, "win:mnemonicW c:down87 ");  // not consumed: the focused control sees it
-  trace_.clear();
-  window_listener_.mnemonic_answer = true;
-  windows_.KeyDown('W', kKeyStateAlt);
-  windows_.KeyDown('W', kKeyStateAlt | kKeyStateCtrl);
-  EXPECT_EQ(trace_, "win:mnemonicW c:down87 ");
-}
-
-TEST_F(HeadlessWindowSystemTest, SurfacesPaintTheirInvalidRegionWhenEventsAreProcessed) {
-  Recorder surface_listener("surface", trace_);
-  surface_listener.record_paint = true;
-  auto surface = windows_.CreateSurface(*window_, {0, 0, 20, 10}, surface_listener);
-  auto* headless = static_cast<HeadlessSurface*>(surface.get());
-  platform_.loop().ProcessPendingEvents();
-  EXPECT_EQ(trace_, "");  // the window is hidden: nothing is painted yet
-  window_->Show();
-  platform_.loop().ProcessPendingEvents();
-  EXPECT_EQ(trace_, "win:active surface:paint(0,0,20,10) ");
-  EXPECT_EQ(headless->PixelAt(19, 9), Rgb(0, 0, 0));
-
-  trace_.clear();
-  surface_listener.paint_color = Rgb(255, 0, 0);
-  surface->Invalidate({2, 2, 3, 3});
-  surface->Invalidate({10, 5, 100, 100});
-  platform_.loop().ProcessPendingEvents();
-  EXPECT_EQ(trace_, "surface:paint(2,2,18,8) ");
-  EXPECT_EQ(headless->PixelAt(1, 1), Rgb(0, 0, 0));  // outside the dirty region: kept
-  EXPECT_EQ(headless->PixelAt(2, 2), Rgb(255, 0, 0));
-  EXPECT_EQ(headless->paint_count(), 2);
-}
-
-TEST_F(HeadlessWindowSystemTest, WheelGoesToTheFocusedControlAndCloseOnlyAsks) {
-  window_->Show();
-  Recorder list_listener("list", trace_);
-  auto list = windows_.CreateListBox(*window_, {0, 0, 100, 200}, list_listener);
-  trace_.clear();
-  windows_.TurnWheel(-120);
-  EXPECT_EQ(trace_, "win:wheel-120 ");
-  list->SetFocus();
-  trace_.clear();
-  windows_.TurnWheel(240, kKeyStateCtrl);
-  EXPECT_EQ(trace_, "list:wheel240 ");
-  // From an entry, the turn goes by the pointer: over the list, the list's;
-  // over the entry or outside every control, the entry's.
-  Recorder edit_listener("edit", trace_);
-  auto edit = windows_.CreateEdit(*window_, {200, 0, 100, 20}, edit_listener);
-  edit->SetFocus();
-  windows_.MoveMouse(*window_, {50, 50});
-  trace_.clear();
-  windows_.TurnWheel(120);
-  windows_.MoveMouse(*window_, {210, 10});
-  windows_.TurnWheel(-120);
-  windows_.MoveMouse(*window_, {250, 300});
-  windows_.TurnWheel(120);
-  EXPECT_EQ(trace_,
-            "list:wheel120 list:leave edit:move(10,10) edit:wheel-120 edit:leave win:move(250,300) edit:wheel120 ");
-  trace_.clear();
-  windows_.RequestClose(*window_);
-  EXPECT_EQ(trace_, "win:close ");
-  EXPECT_TRUE(window_->IsVisible());
 }
 
 }  // namespace

@@ -133,7 +133,10 @@ class InputBridge : public QObject {
             if (!listener_.OnCharacter(code)) return true;
           }
         }
-        return false;
+        // Alt with a letter or digit types nothing, as on Windows, where it
+        // makes no character input: an edit must not take it as text.
+        bool alt_only = (key->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier;
+        return event->type() == QEvent::KeyPress && alt_only && !key->text().isEmpty() && key->text().at(0).isPrint();
       }
       case QEvent::InputMethod: {
         // Text committed by the desktop's input method arrives as characters too.

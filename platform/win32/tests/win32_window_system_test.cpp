@@ -18,48 +18,6 @@ MSG Message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return made;
 }
 
-TEST_F(WindowTest, EveryFrameGivesTheClientAreaTheLayoutNeeds) {
-  // The main window: fixed frame with a title bar.
-  EXPECT_EQ(window_->ClientSize(), (Size{365, 568}));
-  EXPECT_EQ(window_->OuterRect(), (Rect{50, 50, 371, 596}));
-  Point origin = window_->ClientOrigin();
-  RECT frame{};
-  GetWindowRect(Handle(*window_), &frame);
-  EXPECT_EQ(frame.left, 50);
-  EXPECT_EQ(frame.top, 50);
-  EXPECT_GT(origin.x, frame.left);
-  EXPECT_GT(origin.y, frame.top);
-
-  // The sizes the program switches between keep the same insets.
-  window_->SetOuterRect({10, 0, 664, 695});
-  EXPECT_EQ(window_->ClientSize(), (Size{658, 667}));
-  EXPECT_EQ(window_->OuterRect(), (Rect{10, 0, 664, 695}));
-  window_->SetOuterRect({10, 0, 371, 290});
-  EXPECT_EQ(window_->ClientSize(), (Size{365, 262}));
-
-  // The strip: no frame at all, two pixels high, always on top.
-  Recorder strip_listener;
-  WindowStyle strip_style;
-  strip_style.frame = FrameStyle::kNone;
-  strip_style.system_menu = false;
-  strip_style.in_taskbar = false;
-  strip_style.always_on_top = true;
-  strip_style.takes_activation = false;
-  auto strip = windows_->CreateTopLevelWindow(strip_style, {50, 0, 370, 2}, "", strip_listener);
-  ASSERT_NE(strip, nullptr);
-  EXPECT_EQ(strip->ClientSize(), (Size{370, 2}));
-  EXPECT_EQ(strip->OuterRect(), (Rect{50, 0, 370, 2}));
-  EXPECT_FALSE(strip->IsVisible());
-
-  // A fixed tool window: a thin title bar, 19 pixels above in the layout's terms.
-  Recorder tool_listener;
-  WindowStyle tool_style;
-  tool_style.frame = FrameStyle::kFixedTool;
-  auto tool = windows_->CreateTopLevelWindow(tool_style, {100, 100, 200, 100}, Gbk("工具"), tool_listener);
-  ASSERT_NE(tool, nullptr);
-  EXPECT_EQ(tool->ClientSize(), (Size{194, 78}));
-}
-
 TEST_F(WindowTest, CaptionsRoundTripThroughGbk) {
   std::string locked = Gbk("Tarnwick V2.8 beta 加密状态，请先解锁程序");
   window_->SetCaption(locked);
@@ -70,14 +28,6 @@ TEST_F(WindowTest, CaptionsRoundTripThroughGbk) {
   window_->SetCaption("Tarnwick V2.8 beta  ");
   GetWindowTextW(Handle(*window_), shown, 128);
   EXPECT_EQ(std::wstring(shown), L"Tarnwick V2.8 beta  ");
-}
-
-TEST_F(WindowTest, CloseRequestsGoToTheListenerAndTheWindowStays) {
-  SendMessageW(Handle(*window_), WM_CLOSE, 0, 0);
-  SendMessageW(Handle(*window_), WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(window_listener_.trace, "close close ");
-  EXPECT_TRUE(IsWindow(Handle(*window_)));
-  EXPECT_TRUE(window_->IsVisible());
 }
 
 TEST_F(WindowTest, ShowingAndOrderingTheStripNeverActivatesIt) {
@@ -187,42 +137,6 @@ TEST_F(WindowTest, AltKeysGoToTheWindowBeforeAnyControl) {
   MSG plain = Message(Handle(*button), WM_KEYDOWN, 'W', 1);
   EXPECT_FALSE(PreDispatchMessage(plain));
   EXPECT_EQ(window_listener_.trace, "mnemonic87 mnemonic87 ");
-}
-
-TEST_F(WindowTest, TheWheelGoesToTheControlWithTheFocus) {
-  Recorder focused_listener;
-  Recorder other_listener;
-  auto focused = windows_->CreateSurface(*window_, {0, 0, 100, 100}, focused_listener);
-  auto other = windows_->CreateSurface(*window_, {100, 0, 100, 100}, other_listener);
-  focused->SetFocus();
-  Pump();
-  focused_listener.trace.clear();
-  other_listener.trace.clear();
-  POINT screen{150, 50};
-  ClientToScreen(Handle(*window_), &screen);
-  // Sent to the control under the pointer; delivered to the focused one.
-  MSG wheel = Message(Handle(*other), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(screen.x, screen.y));
-  EXPECT_FALSE(PreDispatchMessage(wheel));
-  EXPECT_EQ(wheel.hwnd, Handle(*focused));
-  DispatchMessageW(&wheel);
-  EXPECT_EQ(focused_listener.trace, "wheel120(150,50) ");
-  EXPECT_EQ(other_listener.trace, "");
-  EXPECT_EQ(window_listener_.trace, "");
-
-  // From a text entry, a turn over another control is that control's.
-  Recorder edit_listener;
-  auto edit = windows_->CreateEdit(*window_, {0, 200, 100, 20}, edit_listener);
-  edit->SetFocus();
-  Pump();
-  other_listener.trace.clear();
-  MSG over_other = Message(Handle(*edit), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(screen.x, screen.y));
-  EXPECT_FALSE(PreDispatchMessage(over_other));
-  EXPECT_EQ(over_other.hwnd, Handle(*other));
-  POINT below{50, 400};
-  ClientToScreen(Handle(*window_), &below);
-  MSG over_nothing = Message(Handle(*edit), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(below.x, below.y));
-  EXPECT_FALSE(PreDispatchMessage(over_nothing));
-  EXPECT_EQ(over_nothing.hwnd, Handle(*edit)) << "outside every control the entry keeps it";
 }
 
 bool ShowsChinese(HFONT font) {

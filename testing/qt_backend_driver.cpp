@@ -1,0 +1,215 @@
+// The contract suite on Qt, on its offscreen platform: pointer input goes to
+// the QWindow (so the widget under the point receives it), the wheel to the
+// widget under the pointer, keys and typed text to the focus widget, and
+// dialogs are answered once their own event loop runs.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWindow>
+#include <deque>
+
+#include "base/text.h"
+#include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_text.h"
+#include "testing/backend_driver.h"
+#include "testing/qt_test_application.h"
+
+namespace tarnwick::testing {
+namespace {
+
+Qt::KeyboardModifiers Modifiers(int key_state) {
+  Qt::KeyboardModifiers modifiers;
+  if (key_state & kKeyStateCtrl) modifiers |= Qt::ControlModifier;
+  if (key_state & kKeyStateShift) modifiers |= Qt::ShiftModifier;
+  if (key_state & kKeyStateAlt) modifiers |= Qt::AltModifier;
+  return modifiers;
+}
+
+Qt::Key QtKey(int key_code) {
+  if ((key_code >= 'A' && key_code <= 'Z') || (key_code >= '0' && key_code <= '9')) return Qt::Key(key_code);
+  switch (key_code) {
+    case keys::kTab: return Qt::Key_Tab;
+    case keys::kReturn: return Qt::Key_Return;
+    case keys::kSpace: return Qt::Key_Space;
+    case keys::kUp: return Qt::Key_Up;
+    case keys::kDown: return Qt::Key_Down;
+    default: ADD_FAILURE() << "no Qt key for " << key_code; return Qt::Key_unknown;
+  }
+}
+
+// Answers each message box or input box once it is shown, with the next
+// armed answer.
+class BoxAnswerer : public QObject {
+ public:
+  struct Answer {
+    bool input_box = false;
+    MessageResult result = MessageResult::kOk;
+    std::optional<std::string> typed;
+    std::function<void()> while_shown;
+  };
+
+  BoxAnswerer() { qApp->installEventFilter(this); }
+  ~BoxAnswerer() override { qApp->removeEventFilter(this); }
+  void Arm(Answer answer) { answers_.push_back(std::move(answer)); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show || !watched->isWidgetType()) return false;
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (dialog == nullptr) return false;
+    QPointer<QDialog> shown(dialog);
+    QTimer::singleShot(0, this, [this, shown] {
+      if (shown) Respond(shown.data());
+    });
+    return false;
+  }
+
+ private:
+  void Respond(QDialog* dialog) {
+    if (answers_.empty()) {
+      ADD_FAILURE() << "an unexpected dialog: " << dialog->windowTitle().toStdString();
+      dialog->reject();
+      return;
+    }
+    Answer answer = std::move(answers_.front());
+    answers_.pop_front();
+    QTest::qWaitForWindowActive(dialog);
+    if (answer.while_shown) answer.while_shown();
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+      static const std::map<MessageResult, QMessageBox::StandardButton> kButtons = {
+          {MessageResult::kOk, QMessageBox::Ok},   {MessageResult::kCancel, QMessageBox::Cancel},
+          {MessageResult::kYes, QMessageBox::Yes}, {MessageResult::kNo, QMessageBox::No},
+          {MessageResult::kRetry, QMessageBox::Retry}};
+      QAbstractButton* button = box->button(kButtons.at(answer.result));
+      if (answer.input_box || button == nullptr) {
+        ADD_FAILURE() << "the message box has no such button";
+        box->reject();
+        return;
+      }
+      button->click();
+      return;
+    }
+    auto* entry = dialog->findChild<QLineEdit*>();
+    QPushButton* confirm = nullptr;
+    QPushButton* cancel = nullptr;
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) (button->isDefault() ? confirm : cancel) = button;
+    if (!answer.input_box || entry == nullptr || confirm == nullptr || cancel == nullptr) {
+      ADD_FAILURE() << "not the input box expected";
+      dialog->reject();
+      return;
+    }
+    if (answer.typed) {
+      entry->setText(qt::ToQString(*answer.typed));
+      confirm->click();
+    } else {
+      cancel->click();
+    }
+  }
+
+  std::deque<Answer> answers_;
+};
+
+class QtBackendDriver : public BackendDriver {
+ public:
+  Platform& platform() override { return platform_; }
+  std::string name() const override { return "qt"; }
+
+  void ShowActive(NativeWindow& window) override {
+    window.Show();
+    window.Activate();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Container(window))) << "the window did not become active";
+    Settle();
+  }
+  void Settle() override {
+    for (int round = 0; round < 2; ++round) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+  }
+  void RunFor(int milliseconds) override { QTest::qWait(milliseconds); }
+
+  void Click(NativeWindow& window, Point client, MouseButton button) override {
+    QPoint at(client.x, client.y);
+    Qt::MouseButton pressed = button == MouseButton::kRight ? Qt::RightButton : Qt::LeftButton;
+    QWindow* handle = Container(window)->windowHandle();
+    QTest::mouseMove(handle, at);
+    QTest::mousePress(handle, pressed, {}, at);
+    QTest::mouseRelease(handle, pressed, {}, at);
+    Settle();
+  }
+  // The system hands the turn to the widget under the pointer.
+  void TurnWheel(NativeWindow& window, Point client, int delta) override {
+    QWidget* top = Container(window);
+    QWidget* under = top->childAt(client.x, client.y);
+    if (under == nullptr) under = top;
+    QPointF global = top->mapToGlobal(QPointF(client.x, client.y));
+    QWheelEvent wheel(under->mapFromGlobal(global), global, QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    wheel.setTimestamp(++timestamp_);
+    QApplication::sendEvent(under, &wheel);
+    Settle();
+  }
+  void PressKey(int key_code, int key_state) override {
+    QWidget* target = KeyTarget();
+    if (target == nullptr) return;
+    QTest::keyClick(target, QtKey(key_code), Modifiers(key_state));
+    Settle();
+  }
+  // One key event per character, carrying only its text, as a keyboard
+  // layout or input method that produces the character delivers it.
+  void TypeText(std::string_view text) override {
+    for (std::size_t i = 0; i < text.size();) {
+      std::size_t length = GbkCharLength(text, i);
+      QWidget* target = KeyTarget();
+      if (target == nullptr) break;
+      QString character = qt::ToQString(text.substr(i, length));
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
+      QApplication::sendEvent(target, &press);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
+      QApplication::sendEvent(target, &release);
+      i += length;
+    }
+    Settle();
+  }
+  void RequestClose(NativeWindow& window) override {
+    Container(window)->close();
+    Settle();
+  }
+
+  void AnswerNextMessageBox(MessageResult answer, std::function<void()> while_shown) override {
+    answerer_.Arm({false, answer, std::nullopt, std::move(while_shown)});
+  }
+  void AnswerNextInputBox(std::optional<std::string> typed) override {
+    answerer_.Arm({true, MessageResult::kOk, std::move(typed), {}});
+  }
+
+  Color PixelAt(const Canvas& canvas, Point at) override {
+    QColor colour = static_cast<const qt::QtCanvas&>(canvas).buffer()->toImage().pixelColor(at.x, at.y);
+    return Rgb(colour.red(), colour.green(), colour.blue());
+  }
+
+ private:
+  static QWidget* Container(NativeWindow& window) { return qt::ContainerOf(&window); }
+  static QWidget* KeyTarget() {
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr ? focus : QApplication::activeWindow();
+  }
+
+  qt::QtPlatform platform_;
+  BoxAnswerer answerer_;
+  quint64 timestamp_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<BackendDriver> MakeBackendDriver() { return std::make_unique<QtBackendDriver>(); }
+
+}  // namespace tarnwick::testing
