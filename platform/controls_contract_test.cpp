@@ -175,14 +175,18 @@ TEST_F(ControlsContractTest, TypingIsHeardAndASingleLineEditorTakesNoLineBreak) 
   auto rich = windows().CreateRichEdit(window(), {0, 264, 365, 200}, rich_listener);
   line->SetText(Gbk("关键词"));
   EXPECT_EQ(line->Text(), Gbk("关键词"));
+  // (Where the caret stands after the program's text is the system's own:
+  // Windows puts it first, Qt last.)
+  line->SetText("");
   line->SetFocus();
   driver().Settle();
   trace_.clear();
   driver().TypeText(Gbk("中"));
-  EXPECT_EQ(line->Text(), Gbk("关键词中"));
+  EXPECT_EQ(line->Text(), Gbk("中"));
   EXPECT_EQ(trace_, "line:changed ");
   line->SetMasked(true);
-  EXPECT_EQ(line->Text(), Gbk("关键词中")) << "masked, still read as typed";
+  driver().TypeText("a");
+  EXPECT_EQ(line->Text(), Gbk("中a")) << "masked, still read as typed";
 
   rich->SetText(Gbk("备忘"));
   rich->SetFocus();
@@ -214,10 +218,10 @@ TEST_F(ControlsContractTest, MaximumLengthCutsTheUsersInsertionsOnly) {
   driver().TypeText("x");
   EXPECT_EQ(line->Text(), "abcdef");
   EXPECT_EQ(trace_, "") << "nothing went in, so nothing changed";
-  line->SetText("ab");
-  driver().TypeText(Gbk("中文字"));  // room for one double-byte character and one byte
+  line->SetText("");
+  driver().TypeText("ab" + Gbk("中文字"));  // room for one double-byte character and one byte
   EXPECT_EQ(line->Text(), "ab" + Gbk("中"));
-  EXPECT_EQ(trace_, "line:changed ");
+  EXPECT_EQ(trace_, "line:changed line:changed line:changed ") << "nothing of 文 and 字 went in";
   driver().TypeText("z");
   EXPECT_EQ(line->Text(), "ab" + Gbk("中") + "z");
 

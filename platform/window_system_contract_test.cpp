@@ -77,10 +77,12 @@ TEST_F(WindowSystemContractTest, DialogsTakeTheActivationAndGiveItBack) {
   EXPECT_FALSE(focus_while_shown);
   EXPECT_TRUE(window().IsActive());
   EXPECT_TRUE(edit->HasFocus());
-  EXPECT_NE(trace_.find("win:inactive "), std::string::npos) << trace_;
   EXPECT_EQ(trace_.find("inactive(other)"), std::string::npos) << trace_;
-  EXPECT_NE(trace_.find("edit:blur"), std::string::npos) << trace_;
-  EXPECT_TRUE(trace_.ends_with("edit:focus ")) << trace_;
+  std::size_t inactive = trace_.find("win:inactive "), blur = trace_.find("edit:blur ");
+  ASSERT_NE(inactive, std::string::npos) << trace_;
+  ASSERT_NE(blur, std::string::npos) << trace_;
+  EXPECT_NE(trace_.find("win:active ", inactive), std::string::npos) << trace_;
+  EXPECT_NE(trace_.find("edit:focus ", blur), std::string::npos) << trace_;
 }
 
 TEST_F(WindowSystemContractTest, AWindowThatTakesNoActivationLeavesItWhereItIs) {

@@ -20,30 +20,11 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 #include "testing/backend_driver.h"
+#include "testing/qt_synthetic_input.h"
 #include "testing/qt_test_application.h"
 
 namespace tarnwick::testing {
 namespace {
-
-Qt::KeyboardModifiers Modifiers(int key_state) {
-  Qt::KeyboardModifiers modifiers;
-  if (key_state & kKeyStateCtrl) modifiers |= Qt::ControlModifier;
-  if (key_state & kKeyStateShift) modifiers |= Qt::ShiftModifier;
-  if (key_state & kKeyStateAlt) modifiers |= Qt::AltModifier;
-  return modifiers;
-}
-
-Qt::Key QtKey(int key_code) {
-  if ((key_code >= 'A' && key_code <= 'Z') || (key_code >= '0' && key_code <= '9')) return Qt::Key(key_code);
-  switch (key_code) {
-    case keys::kTab: return Qt::Key_Tab;
-    case keys::kReturn: return Qt::Key_Return;
-    case keys::kSpace: return Qt::Key_Space;
-    case keys::kUp: return Qt::Key_Up;
-    case keys::kDown: return Qt::Key_Down;
-    default: ADD_FAILURE() << "no Qt key for " << key_code; return Qt::Key_unknown;
-  }
-}
 
 // Answers each message box or input box once it is shown, with the next
 // armed answer.
@@ -163,22 +144,11 @@ class QtBackendDriver : public BackendDriver {
     QTest::keyClick(target, QtKey(key_code), Modifiers(key_state));
     Settle();
   }
-  // One key event per character, carrying only its text, as a keyboard
-  // layout or input method that produces the character delivers it.
   void TypeText(std::string_view text) override {
-    for (std::size_t i = 0; i < text.size();) {
-      std::size_t length = GbkCharLength(text, i);
-      QWidget* target = KeyTarget();
-      if (target == nullptr) break;
-      QString character = qt::ToQString(text.substr(i, length));
-      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
-      QApplication::sendEvent(target, &press);
-      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
-      QApplication::sendEvent(target, &release);
-      i += length;
-    }
+    TypeCharacters(text);
     Settle();
   }
+
   void RequestClose(NativeWindow& window) override {
     Container(window)->close();
     Settle();
@@ -198,10 +168,7 @@ class QtBackendDriver : public BackendDriver {
 
  private:
   static QWidget* Container(NativeWindow& window) { return qt::ContainerOf(&window); }
-  static QWidget* KeyTarget() {
-    QWidget* focus = QApplication::focusWidget();
-    return focus != nullptr ? focus : QApplication::activeWindow();
-  }
+
 
   qt::QtPlatform platform_;
   BoxAnswerer answerer_;

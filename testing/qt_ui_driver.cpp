@@ -24,50 +24,11 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 #include "testing/ui_driver.h"
+#include "testing/qt_synthetic_input.h"
 #include "testing/qt_test_application.h"
 
 namespace tarnwick::testing {
 namespace {
-
-Qt::KeyboardModifiers Modifiers(int key_state) {
-  Qt::KeyboardModifiers modifiers;
-  if (key_state & kKeyStateCtrl) modifiers |= Qt::ControlModifier;
-  if (key_state & kKeyStateShift) modifiers |= Qt::ShiftModifier;
-  if (key_state & kKeyStateAlt) modifiers |= Qt::AltModifier;
-  return modifiers;
-}
-
-Qt::MouseButton QtButton(MouseButton button) {
-  switch (button) {
-    case MouseButton::kLeft: return Qt::LeftButton;
-    case MouseButton::kRight: return Qt::RightButton;
-    case MouseButton::kMiddle: return Qt::MiddleButton;
-    default: return Qt::NoButton;
-  }
-}
-
-Qt::Key QtKey(int key_code) {
-  if ((key_code >= 'A' && key_code <= 'Z') || (key_code >= '0' && key_code <= '9')) return Qt::Key(key_code);
-  switch (key_code) {
-    case keys::kBackspace: return Qt::Key_Backspace;
-    case keys::kTab: return Qt::Key_Tab;
-    case keys::kReturn: return Qt::Key_Return;
-    case keys::kEscape: return Qt::Key_Escape;
-    case keys::kSpace: return Qt::Key_Space;
-    case keys::kPageUp: return Qt::Key_PageUp;
-    case keys::kPageDown: return Qt::Key_PageDown;
-    case keys::kEnd: return Qt::Key_End;
-    case keys::kHome: return Qt::Key_Home;
-    case keys::kLeft: return Qt::Key_Left;
-    case keys::kUp: return Qt::Key_Up;
-    case keys::kRight: return Qt::Key_Right;
-    case keys::kDown: return Qt::Key_Down;
-    case keys::kInsert: return Qt::Key_Insert;
-    case keys::kDelete: return Qt::Key_Delete;
-    case keys::kF1: return Qt::Key_F1;
-    default: ADD_FAILURE() << "no Qt key for " << key_code; return Qt::Key_unknown;
-  }
-}
 
 // Answers the program's dialogs as they appear: each shown message box,
 // input dialog or popup menu takes the next armed answer once its own event
@@ -274,22 +235,11 @@ class QtUiDriver : public UiDriver {
     }
     Settle();
   }
-  // One key event per character, carrying only its text (no key code), as a
-  // keyboard layout or input method that produces the character delivers it.
   void TypeText(std::string_view text) override {
-    for (std::size_t i = 0; i < text.size();) {
-      std::size_t length = GbkCharLength(text, i);
-      QWidget* target = KeyTarget();
-      if (target == nullptr) break;
-      QString character = qt::ToQString(text.substr(i, length));
-      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
-      QApplication::sendEvent(target, &press);
-      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
-      QApplication::sendEvent(target, &release);
-      i += length;
-    }
+    TypeCharacters(text);
     Settle();
   }
+
   void AnswerNextMessageBox(MessageResult answer) override {
     answerer_.Arm({DialogAnswerer::Answer::Kind::kMessageBox, answer, std::nullopt, {}});
   }
@@ -387,11 +337,7 @@ class QtUiDriver : public UiDriver {
  private:
   static QWidget* Container(Window& window) { return qt::ContainerOf(&window.native_window()); }
   static QWindow* Handle(Window& window) { return Container(window)->windowHandle(); }
-  QWidget* KeyTarget() {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus != nullptr) return focus;
-    return QApplication::activeWindow();
-  }
+
   // The widget behind a control: the child of its parent's container that
   // stands exactly on the control's rectangle.
   static QWidget* WidgetOf(const Control& control) {

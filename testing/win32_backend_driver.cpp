@@ -1,6 +1,6 @@
 // The contract suite on Win32, under Wine (or Windows): the user's input is
-// posted to the window the system would give it (the deepest enabled child
-// under the pointer, the focus for keys, characters and the wheel) and goes
+// posted to the window the system would give it (the window under the
+// pointer, the focus for keys, characters and the wheel) and goes
 // through the event loop as real input does; dialogs are answered by a timer
 // of the loop that finds them while their modal loop runs.
 #include <algorithm>
@@ -76,15 +76,15 @@ class Win32BackendDriver : public BackendDriver {
   }
 
   void Click(NativeWindow& window, Point client, MouseButton button) override {
+    // The window the system gives the input to: the deepest shown and
+    // enabled one under the point that does not let it through (a group
+    // frame does).
     HWND root = win32::WindowHandleOf(&window);
-    HWND target = root;
     POINT local{client.x, client.y};
-    for (;;) {
-      HWND child = ChildWindowFromPointEx(target, local, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
-      if (child == nullptr || child == target) break;
-      MapWindowPoints(target, child, &local, 1);
-      target = child;
-    }
+    ClientToScreen(root, &local);
+    HWND target = WindowFromPoint(local);
+    if (target == nullptr || (target != root && !IsChild(root, target))) target = root;
+    ScreenToClient(target, &local);
     bool right = button == MouseButton::kRight;
     LPARAM at = MAKELPARAM(local.x, local.y);
     PostMessageW(target, WM_MOUSEMOVE, 0, at);
