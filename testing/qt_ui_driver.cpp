@@ -18,7 +18,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
-#include <map>
 
 #include "base/text.h"
 #include "platform/qt/qt_platform.h"
@@ -26,6 +25,7 @@
 #include "testing/ui_driver.h"
 #include "testing/qt_synthetic_input.h"
 #include "testing/qt_test_application.h"
+#include "testing/text_strokes.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -271,46 +271,20 @@ class QtUiDriver : public UiDriver {
     return Rgb(colour.red(), colour.green(), colour.blue());
   }
 
-  // Text is smoothed at its edges: its strokes are the pixels inside the
-  // control, clear of its border, that lie well along the way from the
-  // background (the commonest colour there) to the text's colour, in every
-  // channel alike.
   bool ShowsTextIn(const Control& control, Color color) override {
     QWidget* widget = WidgetOf(control);
     if (widget == nullptr) return false;
     Settle();
     QImage image = widget->grab().toImage();
-    std::map<QRgb, int> counts;
-    for (int y = 2; y < image.height() - 2; ++y)
-      for (int x = 2; x < image.width() - 2; ++x) ++counts[image.pixel(x, y) | 0xFF000000];
-    if (counts.empty()) return false;
-    QRgb background = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
-                        return a.second < b.second;
-                      })->first;
-    const int wanted[3] = {color.red, color.green, color.blue};
-    const int base[3] = {qRed(background), qGreen(background), qBlue(background)};
-    auto is_stroke = [&](QRgb pixel) {
-      const int value[3] = {qRed(pixel), qGreen(pixel), qBlue(pixel)};
-      double low = 2, high = -1;
-      bool any = false;
-      for (int c = 0; c < 3; ++c) {
-        int span = wanted[c] - base[c];
-        if (std::abs(span) < 32) {
-          if (std::abs(value[c] - base[c]) > 24) return false;
-          continue;
-        }
-        double t = double(value[c] - base[c]) / span;
-        low = std::min(low, t);
-        high = std::max(high, t);
-        any = true;
+    std::vector<Color> pixels;
+    pixels.reserve(static_cast<std::size_t>(image.width()) * image.height());
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        QRgb pixel = image.pixel(x, y);
+        pixels.push_back(Rgb(qRed(pixel), qGreen(pixel), qBlue(pixel)));
       }
-      return any && low >= 0.6 && high <= 1.15 && high - low <= 0.2;
-    };
-    int strokes = 0;
-    for (auto [pixel, n] : counts) {
-      if (pixel != background && is_stroke(pixel)) strokes += n;
     }
-    return strokes >= 3;
+    return ShowsTextStrokesIn(pixels, image.width(), image.height(), color);
   }
 
   const Control* ControlAt(Window& window, Point client) override {

@@ -4,9 +4,10 @@
 // text is drawn in, which control lies under a point).
 //
 // Each test executable links one implementation of MakeUiDriver: the headless
-// backend (headless_ui_driver.cpp) or Qt 6 on its offscreen platform
-// (qt_ui_driver.cpp, synthetic Qt events on the real widgets). Tests about
-// the headless backend's own inspection aids stay in HeadlessUiTest.
+// backend (headless_ui_driver.cpp), Qt 6 on its offscreen platform
+// (qt_ui_driver.cpp, synthetic Qt events on the real widgets) or Win32 under
+// Wine (win32_ui_driver.cpp, the system's own input on real windows). Tests
+// about the headless backend's own inspection aids stay in HeadlessUiTest.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ class UiDriver {
   virtual ~UiDriver() = default;
 
   virtual Platform& platform() = 0;
-  // "headless" or "qt", for messages.
+  // "headless", "qt" or "win32", for messages.
   virtual std::string backend() const = 0;
 
   // After Window::Load: waits until the window is shown, active and painted.

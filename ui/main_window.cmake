@@ -22,6 +22,15 @@ if(TARGET tarnwick_platform_qt AND Qt6Test_FOUND)
   tarnwick_test(main_window_qt_test KIND desktop
     ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
     ${PROJECT_SOURCE_DIR}/testing/qt_ui_driver.cpp
-    LIBS tarnwick_main_window tarnwick_platform_qt Qt6::Test
+    LIBS tarnwick_main_window tarnwick_platform_qt tarnwick_testing Qt6::Test
     ENV QT_QPA_PLATFORM=offscreen)
+endif()
+# And on Win32 under Wine; how the program is put together is the same
+# on every system.
+if(TARGET tarnwick_platform_win32)
+  tarnwick_test(main_window_win32_test KIND system TIMEOUT 120 RESOURCE_LOCK wine_display
+    FILTER -MainWindowTest.EveryHandlerSlotIsFilledExactlyOnce
+    ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
+    ${PROJECT_SOURCE_DIR}/testing/win32_ui_driver.cpp
+    LIBS tarnwick_main_window tarnwick_platform_win32 tarnwick_testing)
 endif()
