@@ -2,7 +2,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_canvas.h"
 #include "platform/win32/win32_control.h"
@@ -66,6 +68,40 @@ bool IsTextEntry(HWND hwnd) {
   return _wcsicmp(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0;
 }
 
+// The tab stops under parent in Tab order: creation order (control
+// identifiers count up), each control's own children after it. The window
+// order that dialog navigation follows would move a control raised above
+// its siblings to the front.
+void CollectTabStops(HWND parent, std::vector<HWND>& order) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  std::sort(children.begin(), children.end(),
+            [](HWND a, HWND b) { return GetDlgCtrlID(a) < GetDlgCtrlID(b); });
+  for (HWND child : children) {
+    if (!IsWindowVisible(child) || !IsWindowEnabled(child)) continue;  // nor anything inside it
+    if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
+    CollectTabStops(child, order);
+  }
+}
+
+// The control Tab (or Shift+Tab) moves the focus to from focus; nullptr
+// when its window has no tab stop.
+HWND NextTabStop(HWND focus, bool backwards) {
+  std::vector<HWND> order;
+  HWND root = GetAncestor(focus, GA_ROOT);
+  CollectTabStops(root, order);
+  if (order.empty()) return nullptr;
+  auto at = order.end();
+  for (HWND inside = focus; inside != nullptr && inside != root && at == order.end(); inside = GetParent(inside)) {
+    at = std::find(order.begin(), order.end(), inside);
+  }
+  if (at == order.end()) return backwards ? order.back() : order.front();
+  std::size_t index = static_cast<std::size_t>(at - order.begin());
+  return order[(index + (backwards ? order.size() - 1 : 1)) % order.size()];
+}
+
 }  // namespace
 
 bool PreDispatchMessage(MSG& message) {
@@ -88,6 +124,23 @@ bool PreDispatchMessage(MSG& message) {
       }
       message.hwnd = target;
       return false;
+    }
+    case WM_KEYDOWN: {
+      // Tab moves the focus in the program's own order, not dialog
+      // navigation's; the control's listener hears it first, as every other
+      // key, and may keep the focus where it is by eating it.
+      if (message.wParam != VK_TAB) return false;
+      Win32Node* node = Win32Node::FromHandle(message.hwnd);
+      if (node == nullptr) return false;
+      LRESULT wanted = SendMessageW(message.hwnd, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message));
+      if (wanted & (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;  // the control's own Tab
+      if (!node->listener().OnKey({true, VK_TAB, KeyStateNow()})) return true;
+      HWND next = NextTabStop(message.hwnd, GetKeyState(VK_SHIFT) < 0);
+      if (next == nullptr) return false;
+      // As dialog navigation does: an edit reached by Tab has its text selected.
+      if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
+      ::SetFocus(next);
+      return true;
     }
     case WM_SYSKEYDOWN: {
       if ((HIWORD(message.lParam) & KF_ALTDOWN) == 0) return false;

@@ -64,7 +64,9 @@ class Win32WindowSystem : public WindowSystem {
 // What the window system takes from the queue before it is dispatched:
 // Alt+letter or digit goes to the window's OnMnemonicKey (consumed when it
 // answers true; the native controls never act on their own ampersand
-// captions), and the wheel goes to the control with the keyboard focus.
+// captions), Tab goes to the focused control's listener and then moves the
+// focus in creation order, a control's children after it (whatever the
+// window order), and the wheel goes to the control with the keyboard focus.
 // Answers true when the message was consumed.
 bool PreDispatchMessage(MSG& message);
 
