@@ -204,8 +204,18 @@ class Win32UiDriver : public UiDriver {
     ParkPointer();
   }
 
+  // A turn with the pointer over another program's window would never reach
+  // this one: a pointer outside the focused window goes first to a spot of
+  // the window where no control is, so no control hears it move.
   void TurnWheel(int delta, int key_state) override {
     ReleaseHeldKey();
+    HWND root = GetAncestor(GetFocus(), GA_ROOT);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    if (root != nullptr && GetAncestor(WindowFromPoint(cursor), GA_ROOT) != root) {
+      Send({MoveTo(BareSpotOf(root))});
+      SettleLeaving();
+    }
     Hold(key_state, [&] { Send({Mouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(delta))}); });
   }
   // The key stays down until the next input, which lets it go unheard.
@@ -381,6 +391,25 @@ class Win32UiDriver : public UiDriver {
     POINT at{client.x, client.y};
     ClientToScreen(Handle(window), &at);
     return at;
+  }
+
+  // A screen point of the window's client area outside every control (its
+  // centre when there is none).
+  static POINT BareSpotOf(HWND root) {
+    RECT area{};
+    GetClientRect(root, &area);
+    POINT spot{area.right / 2, area.bottom / 2};
+    for (int y = area.bottom - 4; y > 0; y -= 8) {
+      for (int x = area.right - 4; x > 0; x -= 8) {
+        if (ChildWindowFromPointEx(root, {x, y}, CWP_SKIPINVISIBLE) == root) {
+          spot = {x, y};
+          y = 0;
+          break;
+        }
+      }
+    }
+    ClientToScreen(root, &spot);
+    return spot;
   }
 
   // Everything pending handled and the window's invalid parts painted.
