@@ -40,6 +40,17 @@ start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1 && wineserver -w || return
   fi
+  # The widget suites show and close a window in every case: unmanaged, it
+  # closes at once, where Wine would wait a second each time for the window
+  # manager that this display does not have. Set before the persistent
+  # server starts, whose first test program would otherwise wait on what
+  # these commands leave running.
+  for program in ui_widgets_win32_test.exe main_window_win32_test.exe; do
+    grep -qF "AppDefaults\\\\$program\\\\X11 Driver" "$WINEPREFIX/user.reg" ||
+      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 ||
+      return
+  done
+  wineserver -w
   # One persistent server for every test program, rather than one started
   # and stopped for each; its services are started here, with their output
   # detached: started by a test program, they would hold CTest's output pipe

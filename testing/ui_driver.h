@@ -31,6 +31,9 @@ class UiDriver {
   virtual Platform& platform() = 0;
   // "headless", "qt" or "win32", for messages.
   virtual std::string backend() const = 0;
+  // Why the backend cannot run here (a display it needs is missing); empty
+  // when it can. The tests are then skipped.
+  virtual std::string Unavailable() const { return {}; }
 
   // After Window::Load: waits until the window is shown, active and painted.
   virtual void WaitUntilShown(Window& window) = 0;
@@ -101,6 +104,9 @@ std::unique_ptr<UiDriver> MakeUiDriver();
 class UiTest : public ::testing::Test {
  protected:
   UiTest() : driver_(MakeUiDriver()) {}
+  void SetUp() override {
+    if (std::string why = driver_->Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  }
 
   // A titled window of 800 x 700 at the screen's top left.
   static WindowDesign LargeWindow() {

@@ -163,6 +163,11 @@ class Win32UiDriver : public UiDriver {
 
   Platform& platform() override { return platform_; }
   std::string backend() const override { return "win32"; }
+  // Wine shows its windows on the X display that DISPLAY names.
+  std::string Unavailable() const override {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0' ? std::string() : "real windows need a display; DISPLAY is not set";
+  }
 
   void WaitUntilShown(Window& window) override {
     HWND hwnd = Handle(window);
