@@ -58,9 +58,8 @@ bool TraceRecorder::OnCharacter(std::uint32_t code) {
 }
 
 void TraceRecorder::OnPaint(Canvas& canvas, const Rect& dirty) {
-  canvas.FillRect(dirty, paint_color);
+  canvas.FillRect(dirty, Rgb(255, 0, 0));
   painted.push_back(dirty);
-  if (record_paint) Add("paint");
 }
 
 bool TraceRecorder::OnMnemonicKey(const KeyEvent& event) {
@@ -70,10 +69,9 @@ bool TraceRecorder::OnMnemonicKey(const KeyEvent& event) {
 
 void TraceRecorder::Reset() {
   record_focus = true;
-  record_mouse = record_keys = record_paint = false;
+  record_mouse = record_keys = false;
   mouse_answer = key_answer = true;
   mnemonic_answer = false;
-  paint_color = Rgb(255, 0, 0);
   painted.clear();
 }
 

@@ -93,12 +93,10 @@ class TraceRecorder : public WindowListener {
   bool record_focus = true;
   bool record_mouse = false;  // presses and releases (moves never)
   bool record_keys = false;   // key downs and characters
-  bool record_paint = false;
   // The answers given.
   bool mouse_answer = true;
   bool key_answer = true;
   bool mnemonic_answer = false;
-  Color paint_color = Rgb(255, 0, 0);
   // Every dirty rectangle painted, in order.
   std::vector<Rect> painted;
 
