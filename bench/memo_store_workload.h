@@ -10,10 +10,10 @@
 
 namespace tarnwick::bench {
 
-// A new store in folder (created when missing) holding `records` memos, one
-// a day from kFirstDate, enciphered with password unless it is empty. False
-// when the engine refused a step.
-inline bool FillMemoStore(const std::string& folder, int records, const std::string& password = {}) {
+// A new store in folder (created when missing) holding the memos of shape,
+// one a day from kFirstDate, enciphered with password unless it is empty.
+// False when the engine refused a step.
+inline bool FillMemoStore(const std::string& folder, const StoreShape& shape, const std::string& password = {}) {
   std::filesystem::create_directories(folder);
   DatabaseEngine engine;
   MemoStore store(engine, folder);
@@ -21,12 +21,17 @@ inline bool FillMemoStore(const std::string& folder, int records, const std::str
   if (!store.OpenMemoDatabase()) return false;
   if (!password.empty() && !store.SetDatabasePassword(password)) return false;
   engine.SetDurableWrites(false);  // written once, before any clock runs
-  for (int i = 0; i < records; ++i) {
-    if (!store.AppendMemo(kFirstDate + i, MemoText(i))) return false;
+  for (int i = 0; i < shape.records; ++i) {
+    if (!store.AppendMemo(kFirstDate + i, MemoText(shape, i))) return false;
   }
   engine.SetDurableWrites(true);
   store.CloseMemoDatabase();
   return true;
+}
+
+// The usual store: RecordTotal() memos of kMemoBytes.
+inline bool FillMemoStore(const std::string& folder, int records, const std::string& password = {}) {
+  return FillMemoStore(folder, StoreShape{"usual", records, kMemoBytes}, password);
 }
 
 }  // namespace tarnwick::bench

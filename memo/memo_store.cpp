@@ -68,13 +68,13 @@ bool MemoStore::IsDatabaseProtected() {
 }
 
 void MemoStore::CreateMemoDatabase() {
-  ++generation_;
+  ForgetDateIndex();
   engine_.CreateDatabase(path_, {{DateField(), static_cast<int>(FieldType::kDateTime), 20},
                                  {MemoField(), static_cast<int>(FieldType::kMemo), 20}});
 }
 
 bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
-  ++generation_;
+  ForgetDateIndex();
   OpenOptions options;
   if (password) options.password = std::string(*password);
   WipeOnExit wipe_password(options.password);
@@ -97,30 +97,77 @@ bool MemoStore::HasMemoFields() {
 }
 
 void MemoStore::CloseMemoDatabase() {
-  ++generation_;
+  ForgetDateIndex();
   engine_.CloseDatabase();
 }
 
 int MemoStore::MemoCount() { return std::max(engine_.RecordCount(), 0); }
 
 bool MemoStore::FindMemoRecord(DateTime d) {
-  // The start-up, the day view and the month list look the same day up
-  // several times in a row; while the dates are the same, so is the answer.
   const DateTime key = ClampDateTime(DayKey(d));
-  const int count = MemoCount();
   engine_.GoFirst();
-  if (last_lookup_ && last_lookup_->generation == generation_ && last_lookup_->key == key &&
-      last_lookup_->count == count) {
-    if (last_lookup_->record < 0) return false;  // the first record current, as a search leaves it
-    if (engine_.Skip(last_lookup_->record) && ClampDateTime(ReadMemoDate()) == key) return true;
-    engine_.GoFirst();
-  }
-  const bool found = SearchFromHere(key);
-  if (LastErrorCode() == 0) last_lookup_ = Lookup{generation_, key, count, found ? engine_.CurrentPosition() : -1};
-  return found;
+  if (std::optional<bool> found = FindIndexed(key, 0)) return *found;
+  return SearchFromHere(key);
 }
 
-bool MemoStore::FindMemoRecordFromHere(DateTime d) { return SearchFromHere(ClampDateTime(DayKey(d))); }
+bool MemoStore::FindMemoRecordFromHere(DateTime d) {
+  const DateTime key = ClampDateTime(DayKey(d));
+  if (std::optional<bool> found = FindIndexed(key, std::max(engine_.CurrentPosition(), 0))) return *found;
+  return SearchFromHere(key);
+}
+
+std::optional<bool> MemoStore::FindIndexed(DateTime key, int from) {
+  if (!SyncDateIndex()) return std::nullopt;
+  const int record = dates_.FirstRecordOf(key, from);
+  if (record < 0) return false;
+  const int position = engine_.CurrentPosition();
+  GoTo(record);
+  if (LastErrorCode() == error::kOk && ClampDateTime(ReadMemoDate()) == key) return true;
+  // A date rewritten past the store: the index is made afresh next time.
+  ForgetDateIndex();
+  GoTo(position);
+  return std::nullopt;
+}
+
+void MemoStore::GoTo(int record) {
+  engine_.GoFirst();
+  if (record > 0) engine_.Skip(record);
+}
+
+bool MemoStore::SyncDateIndex() {
+  if (!IsOpen()) return false;
+  const int count = MemoCount();
+  if (LastErrorCode() != error::kOk) return false;
+  if (!dates_indexed_ || count < dates_.records()) dates_.Clear();
+  dates_indexed_ = false;
+  if (count > dates_.records()) {
+    const int position = engine_.CurrentPosition();
+    std::vector<MemoDateIndex::Dated> dated;
+    dated.reserve(static_cast<std::size_t>(count - dates_.records()));
+    MemoWalk walk(*this, dates_.records(), count, /*with_text=*/false);
+    walk.Continue([&](const WalkedMemo& memo) {
+      if (memo.readable) dated.push_back({memo.date, dates_.records() + static_cast<int>(dated.size())});
+      return memo.readable;
+    });
+    GoTo(position);
+    if (!walk.done() || !walk.whole()) return false;
+    dates_.Extend(std::move(dated), count - dates_.records());
+  }
+  dates_indexed_ = true;
+  return true;
+}
+
+std::vector<DateTime> MemoStore::MemoDatesInMonth(int year, int month) {
+  if (SyncDateIndex()) return dates_.DatesInMonth(year, month);
+  // Unreadable dates: the walk lists what it can read.
+  std::vector<DateTime> dates;
+  ForEachMemo([&](const WalkedMemo& memo) {
+    if (!memo.readable) return;
+    const CivilDateTime day = DecodeDateTime(memo.date);
+    if (day.year == year && day.month == month) dates.push_back(memo.date);
+  }, /*with_text=*/false);
+  return dates;
+}
 
 bool MemoStore::SearchFromHere(DateTime key) {
   return engine_.SearchForward([&] { return ClampDateTime(ReadMemoDate()) == key; });
@@ -136,8 +183,17 @@ bool MemoStore::WriteMemoText(std::string_view text) {
 }
 
 bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
-  ++generation_;
-  return engine_.AppendRecord({FieldValue::DateTime(DayKey(d)), FieldValue::Text(std::string(text))});
+  const bool indexed = dates_indexed_ && engine_.RecordCount() == dates_.records();
+  if (!engine_.AppendRecord({FieldValue::DateTime(DayKey(d)), FieldValue::Text(std::string(text))})) {
+    ForgetDateIndex();
+    return false;
+  }
+  if (indexed && engine_.CurrentPosition() == dates_.records()) {
+    dates_.Add(ClampDateTime(DayKey(d)));
+  } else {
+    ForgetDateIndex();
+  }
+  return true;
 }
 
 void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
@@ -145,7 +201,7 @@ void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
 bool MemoStore::NextMemo() { return engine_.Skip(1); }
 
 MemoWalk MemoStore::WalkMemos(bool with_text) {
-  MemoWalk walk(*this, MemoCount(), with_text);
+  MemoWalk walk(*this, 0, MemoCount(), with_text);
   // An open store whose count cannot be read has memos the walk never meets.
   walk.cut_short_ = LastErrorCode() != error::kOk && LastErrorCode() != error::kNoCurrentDatabase;
   return walk;
@@ -201,12 +257,12 @@ void MemoWalk::Continue(const std::function<bool(const WalkedMemo&)>& meet) {
 }
 
 bool MemoStore::ClearAllMemos() {
-  ++generation_;
+  ForgetDateIndex();
   return engine_.ClearAllRecords();
 }
 
 bool MemoStore::SetDatabasePassword(std::string_view password) {
-  ++generation_;
+  ForgetDateIndex();
   return engine_.SetPassword(password);
 }
 

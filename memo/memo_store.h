@@ -2,8 +2,10 @@
 // file `memo.EDT`, in a folder the caller names. Each record holds one
 // day's memo in two fields, 日期 (a date-time at 00:00:00) and 备忘 (long
 // text). The store acts on the engine's current database, and every change
-// is written through at once; of its own it keeps only the outcome of the
-// last lookup from the first record, while the dates stay the same.
+// is written through at once; of its own it keeps an index of the records'
+// dates (memo/memo_store_index.h), made by one walk when first needed and
+// kept up to date by its own appends and clearing, so that looking a day up
+// and listing a month cost what the day and the month hold.
 //
 // Promises:
 // - At most one record per day holds as long as memos are saved by looking
@@ -13,6 +15,10 @@
 // - A record belongs to a date d when its 日期 equals DayKey(d) exactly
 //   (both brought into 0100-01-01..9999-12-31 first); a stored date with a
 //   time of day matches no date.
+// - Lookups answer as a search of the records from the first would while
+//   dates change only through the store. Records appended past it (through
+//   the engine itself) are taken in by the record count, and a record the
+//   index names is read back before it is believed.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +29,7 @@
 
 #include "base/datetime.h"
 #include "engine/database.h"
+#include "memo/memo_store_index.h"
 
 namespace tarnwick {
 
@@ -57,10 +64,11 @@ class MemoWalk {
 
  private:
   friend class MemoStore;
-  MemoWalk(MemoStore& store, int end, bool with_text) : store_(store), end_(end), with_text_(with_text) {}
+  MemoWalk(MemoStore& store, int start, int end, bool with_text)
+      : store_(store), next_(start), end_(end), with_text_(with_text) {}
 
   MemoStore& store_;
-  int next_ = 0;
+  int next_;
   int end_;
   int unreadable_ = 0;
   bool cut_short_ = false;
@@ -120,35 +128,36 @@ class MemoStore {
   MemoWalk WalkMemos(bool with_text = true);
   // Walks every memo at once.
   void ForEachMemo(const std::function<void(const WalkedMemo&)>& meet, bool with_text = true);
+  // The dates of the memos that fall in that month (a stored time of day
+  // included), in file order; none when the store is closed.
+  std::vector<DateTime> MemoDatesInMonth(int year, int month);
   bool ClearAllMemos();
   // Re-keys the open store; an empty password removes the protection.
   bool SetDatabasePassword(std::string_view password);
 
-  // Changes whenever the store may hold other dates than before: every
-  // create, open, close, append, clear and re-key made through this object.
-  // Lets a reader keep what it derived from the dates while it is the same.
-  uint64_t generation() const { return generation_; }
 
  private:
   friend class MemoWalk;
   bool HasMemoFields();
   // From the current record on, for the clamped day key.
   bool SearchFromHere(DateTime key);
-
-  // Where FindMemoRecord found a date (-1: nowhere) among `count` records.
-  struct Lookup {
-    uint64_t generation;
-    DateTime key;
-    int count;
-    int record;
-  };
+  // The record of the clamped day key from record `from` on, by the index,
+  // made current; false when there is none, with the current record as it
+  // was. nullopt when the index cannot answer: the caller searches.
+  std::optional<bool> FindIndexed(DateTime key, int from);
+  // Brings the date index up to the records as they are now; false when
+  // the store is closed or a date could not be read.
+  bool SyncDateIndex();
+  void ForgetDateIndex() { dates_indexed_ = false; }
+  // Makes record (0 or above) the current one.
+  void GoTo(int record);
 
   DatabaseEngine& engine_;
   std::string folder_;
   std::string path_;
-  uint64_t generation_ = 0;
   bool held_by_another_process_ = false;
-  std::optional<Lookup> last_lookup_;
+  MemoDateIndex dates_;
+  bool dates_indexed_ = false;
 };
 
 }  // namespace tarnwick

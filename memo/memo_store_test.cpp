@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <utility>
+#include <vector>
+
 #include "base/text.h"
 #include "engine/engine_test_util.h"
 #include "testing/fault_file_system.h"
@@ -133,6 +137,60 @@ TEST_F(MemoStoreTest, ARepeatedLookupAnswersAsASearchWould) {
   EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 5, 2)));
   ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 5, 20)));
   EXPECT_EQ(store_.ReadMemoText(), "b");
+}
+
+// The month list and the day lookups come from the store's index of dates:
+// after every kind of change it must agree with a walk over the records.
+TEST_F(MemoStoreTest, TheDateIndexAgreesWithAWalkOverTheRecords) {
+  CreateAndOpen();
+  auto agrees = [&](const std::string& when) {
+    SCOPED_TRACE(when);
+    std::map<std::pair<int, int>, std::vector<DateTime>> months;
+    std::map<DateTime, int> first_record;
+    int record = 0;
+    store_.ForEachMemo([&](const WalkedMemo& memo) {
+      const CivilDateTime day = DecodeDateTime(memo.date);
+      months[{day.year, day.month}].push_back(memo.date);
+      first_record.emplace(memo.date, record++);
+    }, /*with_text=*/false);
+    for (const auto& [month, dates] : months) {
+      EXPECT_EQ(store_.MemoDatesInMonth(month.first, month.second), dates) << month.first << "-" << month.second;
+    }
+    EXPECT_TRUE(store_.MemoDatesInMonth(2011, 7).empty());
+    // A stored time of day matches no date: such a record is found by no lookup.
+    for (const auto& stored : first_record) {
+      const DateTime date = stored.first;
+      const auto day = first_record.find(DayKey(date));
+      ASSERT_EQ(store_.FindMemoRecord(date), day != first_record.end()) << DateText(date);
+      if (day != first_record.end()) {
+        EXPECT_EQ(engine_.CurrentPosition(), day->second) << DateText(date);
+      }
+    }
+    EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 7, 4)));
+  };
+  // Out of date order, across a year's end and before 1899 (where the
+  // fraction of a date counts back from its midnight).
+  for (DateTime d : {EncodeDate(2011, 5, 25), EncodeDate(2011, 5, 3), EncodeDate(2010, 12, 31), EncodeDate(2011, 1, 1),
+                     EncodeDate(2011, 5, 13), EncodeDate(1850, 2, 1), EncodeDate(1850, 1, 31)}) {
+    Save(d, "m");
+  }
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(EncodeDate(1850, 2, 1) - 0.25), FieldValue::Text("x")}));
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(EncodeDate(2011, 5, 31) + 0.5), FieldValue::Text("y")}));
+  agrees("saved, and appended past the store");
+  EXPECT_EQ(store_.MemoDatesInMonth(2011, 5).size(), 4u);
+  EXPECT_EQ(store_.MemoDatesInMonth(1850, 2).size(), 2u);
+  Save(EncodeDate(2011, 5, 3), "again");
+  Save(EncodeDate(2011, 5, 4), "new");
+  agrees("rewritten and added");
+  store_.CloseMemoDatabase();
+  EXPECT_TRUE(store_.MemoDatesInMonth(2011, 5).empty()) << "closed";
+  ASSERT_TRUE(store_.OpenMemoDatabase());
+  agrees("reopened");
+  store_.ClearAllMemos();
+  EXPECT_TRUE(store_.MemoDatesInMonth(2011, 5).empty()) << "cleared";
+  Save(EncodeDate(2011, 5, 9), "after");
+  agrees("cleared and saved");
+  EXPECT_EQ(store_.MemoDatesInMonth(2011, 5), std::vector<DateTime>{EncodeDate(2011, 5, 9)});
 }
 
 TEST_F(MemoStoreTest, WithoutAnOpenStoreEverythingFails) {

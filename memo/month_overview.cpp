@@ -34,26 +34,17 @@ MonthOverview::MonthOverview(MemoBook& book) : book_(book), c_(book.controls()) 
   h.AlignmentTick = [this] { AlignWindow(); };
 }
 
-const std::vector<std::string>& MonthOverview::MonthItems() {
-  MemoStore& store = book_.store();
+std::vector<std::string> MonthOverview::MonthItems() {
   const GregorianDate& shown = c_.日历.calendar().selected();
-  if (walked_ && walked_->year == shown.year && walked_->month == shown.month &&
-      walked_->store_generation == store.generation()) {
-    return walked_->items;
-  }
-  walked_ = WalkedMonth{shown.year, shown.month, store.generation(), {}};
-  store.ForEachMemo([&](const WalkedMemo& memo) {
-    if (!memo.readable) return;
-    const CivilDateTime day = DecodeDateTime(memo.date);
-    if (day.year == shown.year && day.month == shown.month) walked_->items.push_back(MonthListItem(memo.date));
-  }, /*with_text=*/false);
-  return walked_->items;
+  std::vector<std::string> items;
+  for (DateTime date : book_.store().MemoDatesInMonth(shown.year, shown.month)) items.push_back(MonthListItem(date));
+  return items;
 }
 
 void MonthOverview::RebuildMonthList() {
   ListBox& list = c_.本月备忘列表框;
   list.Clear();
-  const std::vector<std::string>& items = MonthItems();
+  const std::vector<std::string> items = MonthItems();
   for (const std::string& item : items) list.AddItem(item);
   const GregorianDate& shown = c_.日历.calendar().selected();
   const std::string year_month = Number(shown.year) + Gbk("年") + Number(shown.month);
@@ -64,7 +55,7 @@ void MonthOverview::RebuildMonthList() {
 
 void MonthOverview::ShowMonthCount() {
   const GregorianDate& shown = c_.日历.calendar().selected();
-  ShowCountLine(shown.year, shown.month, static_cast<int>(MonthItems().size()));
+  ShowCountLine(shown.year, shown.month, static_cast<int>(book_.store().MemoDatesInMonth(shown.year, shown.month).size()));
 }
 
 void MonthOverview::ShowCountLine(int year, int month, int days) {

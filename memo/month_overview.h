@@ -5,8 +5,6 @@
 // restores the captions after an unlock.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,9 +27,8 @@ class MonthOverview {
   void LockCaptionsShown() { normal_captions_shown_ = false; }
 
  private:
-  // The month list's items for the calendar's month, in record order: a
-  // walk over every record, kept until the month or the store changes.
-  const std::vector<std::string>& MonthItems();
+  // The month list's items for the calendar's month, in record order.
+  std::vector<std::string> MonthItems();
   void ShowMonthCount();
   void ShowCountLine(int year, int month, int days);
   // Moves the calendar to the date an item of list names; false when the
@@ -43,13 +40,6 @@ class MonthOverview {
 
   MemoBook& book_;
   const MainWindowControls& c_;
-  struct WalkedMonth {
-    int year = 0;
-    int month = 0;
-    uint64_t store_generation = 0;
-    std::vector<std::string> items;
-  };
-  std::optional<WalkedMonth> walked_;
   bool normal_captions_shown_ = false;
 };
 
