@@ -1,6 +1,7 @@
 #include "memo/memo_store.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "base/secret.h"
@@ -28,6 +29,9 @@ bool HeldElsewhere(int code) {
   return code == error::kSharingViolation || code == error::kLockViolation || code == error::kLockFailed;
 }
 
+// A memo is stored up to its first zero byte.
+std::string_view StoredText(std::string_view text) { return text.substr(0, text.find('\0')); }
+
 // The name the engine gives the open store: its file title.
 constexpr std::string_view kDatabaseName = "memo";
 
@@ -36,12 +40,7 @@ constexpr std::string_view kDatabaseName = "memo";
 DateTime DayKey(DateTime d) { return TextToDate(DateOnlyText(d)); }
 
 MemoStore::MemoStore(DatabaseEngine& engine, std::string folder)
-    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kPathSeparator + "memo.edb") {
-  // Search, export and the month list walk every memo, again and again: the
-  // engine keeps the whole memo file in memory while the store is locked
-  // (a hundred years of daily short memos take about 19 MB).
-  engine_.SetMemoCacheLimit(DatabaseEngine::kLargestMemoCacheLimit);
-}
+    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kPathSeparator + "memo.edb") {}
 
 bool MemoStore::IsStoreFile(const std::string& path) {
   auto fold = [](std::string text) {
@@ -69,12 +68,14 @@ bool MemoStore::IsDatabaseProtected() {
 
 void MemoStore::CreateMemoDatabase() {
   ForgetDateIndex();
+  ForgetTexts();
   engine_.CreateDatabase(path_, {{DateField(), static_cast<int>(FieldType::kDateTime), 20},
                                  {MemoField(), static_cast<int>(FieldType::kMemo), 20}});
 }
 
 bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
   ForgetDateIndex();
+  ForgetTexts();
   OpenOptions options;
   if (password) options.password = std::string(*password);
   WipeOnExit wipe_password(options.password);
@@ -98,6 +99,7 @@ bool MemoStore::HasMemoFields() {
 
 void MemoStore::CloseMemoDatabase() {
   ForgetDateIndex();
+  ForgetTexts();
   engine_.CloseDatabase();
 }
 
@@ -179,22 +181,75 @@ std::string MemoStore::ReadMemoText() { return engine_.ReadField(MemoField()).As
 DateTime MemoStore::ReadMemoDate() { return engine_.ReadField(kDateFieldNumber).AsDateTime(); }
 
 bool MemoStore::WriteMemoText(std::string_view text) {
-  return engine_.WriteField(MemoField(), FieldValue::Text(std::string(text)));
+  const int record = engine_.CurrentPosition();
+  const bool written = engine_.WriteField(MemoField(), FieldValue::Text(std::string(text)));
+  if (written && texts_kept_ && record >= 0 && record < texts_.records()) {
+    texts_.Replace(record, StoredText(text));
+  } else {
+    ForgetTexts();
+  }
+  return written;
 }
 
 bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
-  const bool indexed = dates_indexed_ && engine_.RecordCount() == dates_.records();
+  const int count = engine_.RecordCount();
+  const bool indexed = dates_indexed_ && count == dates_.records();
+  const bool texts_kept = texts_kept_ && count == texts_.records();
   if (!engine_.AppendRecord({FieldValue::DateTime(DayKey(d)), FieldValue::Text(std::string(text))})) {
     ForgetDateIndex();
+    ForgetTexts();
     return false;
   }
-  if (indexed && engine_.CurrentPosition() == dates_.records()) {
-    dates_.Add(ClampDateTime(DayKey(d)));
+  const DateTime stored = ClampDateTime(DayKey(d));
+  if (indexed && engine_.CurrentPosition() == count) {
+    dates_.Add(stored);
   } else {
     ForgetDateIndex();
   }
+  if (texts_kept && engine_.CurrentPosition() == count) {
+    texts_.Add(stored, StoredText(text));
+  } else {
+    ForgetTexts();
+  }
   return true;
 }
+
+void MemoStore::ForgetTexts() {
+  texts_.Clear();
+  texts_kept_ = false;
+}
+
+const MemoTexts* MemoStore::Texts() {
+  if (!IsOpen()) return nullptr;
+  const int count = MemoCount();
+  if (LastErrorCode() != error::kOk) return nullptr;
+  if (!texts_kept_ || count < texts_.records()) texts_.Clear();
+  texts_kept_ = false;
+  if (count > texts_.records()) {
+    const int position = engine_.CurrentPosition();
+    MemoWalk walk(*this, texts_.records(), count, /*with_text=*/true);
+    try {
+      texts_.Reserve(count);
+      walk.Continue([&](const WalkedMemo& memo) {
+        texts_.Add(memo.date, memo.text, memo.readable);
+        return true;
+      });
+    } catch (const std::bad_alloc&) {
+      texts_.Clear();
+      GoTo(position);
+      return nullptr;
+    }
+    GoTo(position);
+    if (!walk.whole()) {
+      // Records gone meanwhile are no memos: what was read stands for now.
+      return &texts_;
+    }
+  }
+  texts_kept_ = texts_.whole();
+  return &texts_;
+}
+
+std::size_t MemoStore::MemoryInUse() const { return dates_.MemoryInUse() + texts_.MemoryInUse(); }
 
 void MemoStore::GoFirstMemo() { engine_.GoFirst(); }
 
@@ -258,11 +313,13 @@ void MemoWalk::Continue(const std::function<bool(const WalkedMemo&)>& meet) {
 
 bool MemoStore::ClearAllMemos() {
   ForgetDateIndex();
+  ForgetTexts();
   return engine_.ClearAllRecords();
 }
 
 bool MemoStore::SetDatabasePassword(std::string_view password) {
   ForgetDateIndex();
+  ForgetTexts();
   return engine_.SetPassword(password);
 }
 

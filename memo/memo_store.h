@@ -5,7 +5,9 @@
 // is written through at once; of its own it keeps an index of the records'
 // dates (memo/memo_store_index.h), made by one walk when first needed and
 // kept up to date by its own appends and clearing, so that looking a day up
-// and listing a month cost what the day and the month hold.
+// and listing a month cost what the day and the month hold; and, once a
+// search asks for them, every memo's text (memo/memo_store_texts.h), kept
+// up to date by its own writes, so that a search reads memory.
 //
 // Promises:
 // - At most one record per day holds as long as memos are saved by looking
@@ -30,6 +32,7 @@
 #include "base/datetime.h"
 #include "engine/database.h"
 #include "memo/memo_store_index.h"
+#include "memo/memo_store_texts.h"
 
 namespace tarnwick {
 
@@ -131,6 +134,13 @@ class MemoStore {
   // The dates of the memos that fall in that month (a stored time of day
   // included), in file order; none when the store is closed.
   std::vector<DateTime> MemoDatesInMonth(int year, int month);
+  // Every memo in memory, read on first use and kept up to date by the
+  // store's own changes; nullptr when the store is closed or memory ran
+  // short (walk the memos then). Texts that met an unreadable memo serve this
+  // once and are read afresh next time. Good until the store's next change.
+  const MemoTexts* Texts();
+  // Bytes the store holds in memory of its own, beside the engine's caches.
+  std::size_t MemoryInUse() const;
   bool ClearAllMemos();
   // Re-keys the open store; an empty password removes the protection.
   bool SetDatabasePassword(std::string_view password);
@@ -149,6 +159,7 @@ class MemoStore {
   // the store is closed or a date could not be read.
   bool SyncDateIndex();
   void ForgetDateIndex() { dates_indexed_ = false; }
+  void ForgetTexts();
   // Makes record (0 or above) the current one.
   void GoTo(int record);
 
@@ -158,6 +169,8 @@ class MemoStore {
   bool held_by_another_process_ = false;
   MemoDateIndex dates_;
   bool dates_indexed_ = false;
+  MemoTexts texts_;
+  bool texts_kept_ = false;  // texts_ holds every record, all read
 };
 
 }  // namespace tarnwick

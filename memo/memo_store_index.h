@@ -4,6 +4,7 @@
 // changes it.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "base/datetime.h"
@@ -35,6 +36,7 @@ class MemoDateIndex {
   int FirstRecordOf(DateTime date, int from = 0) const;
   // The dates of the records that fall in that month, in file order.
   std::vector<DateTime> DatesInMonth(int year, int month) const;
+  std::size_t MemoryInUse() const { return dated_.capacity() * sizeof(Dated); }
 
  private:
   std::vector<Dated> dated_;  // sorted

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "search/keyword_search_scan.h"
 
 namespace tarnwick {
 namespace {
@@ -119,11 +120,21 @@ void KeywordSearch::Recount() {
 // An unreadable memo counts as empty; the rest are still searched.
 int KeywordSearch::CountMatches(const std::string& keyword, ListBox* list) {
   int count = 0;
-  book_.store().ForEachMemo([&](const WalkedMemo& memo) {
-    if (!KeywordMatches(memo.text, keyword)) return;
-    if (list != nullptr) list->AddItem(DateText(memo.date));
+  auto match = [&](DateTime date) {
+    if (list != nullptr) list->AddItem(DateText(date));
     ++count;
-  });
+  };
+  const MemoTexts* texts = book_.store().Texts();
+  if (texts == nullptr) {
+    book_.store().ForEachMemo([&](const WalkedMemo& memo) {
+      if (KeywordMatches(memo.text, keyword)) match(memo.date);
+    });
+    return count;
+  }
+  const KeywordScan scan(keyword);
+  for (const MemoTexts::Chunk& chunk : texts->chunks()) {
+    scan.Scan(chunk.bytes, chunk.ends, [&](std::size_t i) { match(texts->Date(chunk.first_record + static_cast<int>(i))); });
+  }
   return count;
 }
 

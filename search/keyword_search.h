@@ -5,8 +5,9 @@
 // from a listed date belongs to the month overview.
 //
 // Promises:
-// - A search walks every record once, in file order; there is no index. The
-//   list sorts its items itself, as text.
+// - A search reads every memo once, in file order, from the store's copy of
+//   them in memory (one pass over their bytes); there is no index of words.
+//   The list sorts its items itself, as text.
 // - While the day view holds an unsaved edit, a search lists only a hint.
 // - A search never runs inside an export: it waits for the export's end.
 // - Failures of the store are not reported: an unreadable memo reads as

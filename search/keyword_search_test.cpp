@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "search/keyword_search_scan.h"
+
 #include "testing/search_panel_fixture.h"
 
 namespace tarnwick {
@@ -72,6 +74,36 @@ TEST(KeywordMatchTest, AgreesWithACharacterByCharacterScanOnRandomText) {
                                                        << ::testing::PrintToString(keyword);
   }
   EXPECT_GT(matches, 1000) << "the texts must match often enough to test anything";
+}
+
+// The scan over many texts end to end finds the texts the match finds: texts
+// long and short (a step takes sixteen bytes), keywords meeting at the ends
+// of texts, letters in either case at both ends of the keyword.
+TEST(KeywordMatchTest, TheScanOverTextsEndToEndFindsWhatTheMatchFinds) {
+  const std::string alphabet = "aAbB[{\x81\xB0\xC1\xFE";
+  std::uint32_t state = 54321;
+  auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 16;
+  };
+  int matches = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::string keyword;
+    for (std::size_t n = next() % 4; n > 0; --n) keyword += alphabet[next() % alphabet.size()];
+    std::string bytes;
+    std::vector<uint32_t> ends;
+    std::vector<std::size_t> expected, found;
+    for (int i = 0; i < 20; ++i) {
+      const std::size_t begin = bytes.size();
+      for (std::size_t n = next() % (i % 5 == 0 ? 70 : 9); n > 0; --n) bytes += alphabet[next() % alphabet.size()];
+      ends.push_back(static_cast<uint32_t>(bytes.size()));
+      if (KeywordMatches(std::string_view(bytes).substr(begin), keyword)) expected.push_back(ends.size() - 1);
+    }
+    KeywordScan(keyword).Scan(bytes, ends, [&](std::size_t i) { found.push_back(i); });
+    ASSERT_EQ(found, expected) << ::testing::PrintToString(keyword) << " in " << ::testing::PrintToString(bytes);
+    matches += static_cast<int>(expected.size());
+  }
+  EXPECT_GT(matches, 5000) << "the texts must match often enough to test anything";
 }
 
 class KeywordSearchTest : public testing::SearchPanelTest {

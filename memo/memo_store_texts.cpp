@@ -1,0 +1,63 @@
+#include "memo/memo_store_texts.h"
+
+#include <algorithm>
+
+namespace tarnwick {
+
+std::string_view MemoTexts::Text(int record) const {
+  const Chunk& chunk = chunks_[static_cast<std::size_t>(record / kRecordsPerChunk)];
+  const std::size_t inside = static_cast<std::size_t>(record - chunk.first_record);
+  const uint32_t begin = inside == 0 ? 0 : chunk.ends[inside - 1];
+  return std::string_view(chunk.bytes).substr(begin, chunk.ends[inside] - begin);
+}
+
+bool MemoTexts::Readable(int record) const {
+  return !std::binary_search(unreadable_.begin(), unreadable_.end(), record);
+}
+
+void MemoTexts::Add(DateTime date, std::string_view text, bool readable) {
+  const int record = records();
+  if (record % kRecordsPerChunk == 0) {
+    // A full chunk grows no more but by a rewrite: it keeps only what it holds.
+    if (!chunks_.empty()) chunks_.back().bytes.shrink_to_fit();
+    chunks_.push_back(Chunk{record, {}, {}});
+    chunks_.back().ends.reserve(kRecordsPerChunk);
+  }
+  Chunk& chunk = chunks_.back();
+  chunk.bytes.append(text);
+  chunk.ends.push_back(static_cast<uint32_t>(chunk.bytes.size()));
+  dates_.push_back(date);
+  if (!readable) unreadable_.push_back(record);
+}
+
+void MemoTexts::Replace(int record, std::string_view text) {
+  Chunk& chunk = chunks_[static_cast<std::size_t>(record / kRecordsPerChunk)];
+  const std::size_t inside = static_cast<std::size_t>(record - chunk.first_record);
+  const uint32_t begin = inside == 0 ? 0 : chunk.ends[inside - 1];
+  const uint32_t old_length = chunk.ends[inside] - begin;
+  chunk.bytes.replace(begin, old_length, text);
+  const int64_t change = static_cast<int64_t>(text.size()) - old_length;
+  for (std::size_t i = inside; i < chunk.ends.size(); ++i) chunk.ends[i] = static_cast<uint32_t>(chunk.ends[i] + change);
+  const auto unreadable = std::lower_bound(unreadable_.begin(), unreadable_.end(), record);
+  if (unreadable != unreadable_.end() && *unreadable == record) unreadable_.erase(unreadable);
+}
+
+void MemoTexts::Reserve(int records) {
+  dates_.reserve(static_cast<std::size_t>(records));
+  chunks_.reserve(static_cast<std::size_t>(records / kRecordsPerChunk + 1));
+}
+
+void MemoTexts::Clear() {
+  std::vector<Chunk>().swap(chunks_);
+  std::vector<DateTime>().swap(dates_);
+  std::vector<int>().swap(unreadable_);
+}
+
+std::size_t MemoTexts::MemoryInUse() const {
+  std::size_t bytes = dates_.capacity() * sizeof(DateTime) + chunks_.capacity() * sizeof(Chunk) +
+                      unreadable_.capacity() * sizeof(int);
+  for (const Chunk& chunk : chunks_) bytes += chunk.bytes.capacity() + chunk.ends.capacity() * sizeof(uint32_t);
+  return bytes;
+}
+
+}  // namespace tarnwick
