@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kStarts = 5;
+constexpr int kStarts = 15;
 
 using tarnwick::bench::Figures;
 using tarnwick::bench::Start;
