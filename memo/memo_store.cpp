@@ -136,24 +136,39 @@ void MemoStore::GoTo(int record) {
   if (record > 0) engine_.Skip(record);
 }
 
-bool MemoStore::SyncDateIndex() {
-  if (!IsOpen()) return false;
+std::optional<int> MemoStore::CountNow() {
+  if (!IsOpen()) return std::nullopt;
   const int count = MemoCount();
-  if (LastErrorCode() != error::kOk) return false;
-  if (!dates_indexed_ || count < dates_.records()) dates_.Clear();
+  if (LastErrorCode() != error::kOk) return std::nullopt;
+  return count;
+}
+
+bool MemoStore::WalkKeepingPlace(int from, int end, bool with_text,
+                                 const std::function<bool(const WalkedMemo&)>& meet) {
+  struct PlaceKept {
+    MemoStore& store;
+    int position;
+    ~PlaceKept() { store.GoTo(position); }
+  } kept{*this, engine_.CurrentPosition()};
+  MemoWalk walk(*this, from, end, with_text);
+  walk.Continue(meet);
+  return walk.done() && walk.whole();
+}
+
+bool MemoStore::SyncDateIndex() {
+  const std::optional<int> count = CountNow();
+  if (!count) return false;
+  if (!dates_indexed_ || *count < dates_.records()) dates_.Clear();
   dates_indexed_ = false;
-  if (count > dates_.records()) {
-    const int position = engine_.CurrentPosition();
+  if (*count > dates_.records()) {
     std::vector<MemoDateIndex::Dated> dated;
-    dated.reserve(static_cast<std::size_t>(count - dates_.records()));
-    MemoWalk walk(*this, dates_.records(), count, /*with_text=*/false);
-    walk.Continue([&](const WalkedMemo& memo) {
+    dated.reserve(static_cast<std::size_t>(*count - dates_.records()));
+    const bool whole = WalkKeepingPlace(dates_.records(), *count, /*with_text=*/false, [&](const WalkedMemo& memo) {
       if (memo.readable) dated.push_back({memo.date, dates_.records() + static_cast<int>(dated.size())});
       return memo.readable;
     });
-    GoTo(position);
-    if (!walk.done() || !walk.whole()) return false;
-    dates_.Extend(std::move(dated), count - dates_.records());
+    if (!whole) return false;
+    dates_.Extend(std::move(dated), *count - dates_.records());
   }
   dates_indexed_ = true;
   return true;
@@ -220,30 +235,23 @@ void MemoStore::ForgetTexts() {
 }
 
 const MemoTexts* MemoStore::Texts() {
-  if (!IsOpen()) return nullptr;
-  const int count = MemoCount();
-  if (LastErrorCode() != error::kOk) return nullptr;
-  if (!texts_kept_ || count < texts_.records()) texts_.Clear();
+  const std::optional<int> count = CountNow();
+  if (!count) return nullptr;
+  if (!texts_kept_ || *count < texts_.records()) texts_.Clear();
   texts_kept_ = false;
-  if (count > texts_.records()) {
-    const int position = engine_.CurrentPosition();
-    MemoWalk walk(*this, texts_.records(), count, /*with_text=*/true);
+  if (*count > texts_.records()) {
     try {
-      texts_.Reserve(count);
-      walk.Continue([&](const WalkedMemo& memo) {
+      texts_.Reserve(*count);
+      // Records gone meanwhile are no memos: what was read stands for now.
+      WalkKeepingPlace(texts_.records(), *count, /*with_text=*/true, [&](const WalkedMemo& memo) {
         texts_.Add(memo.date, memo.text, memo.readable);
         return true;
       });
     } catch (const std::bad_alloc&) {
       texts_.Clear();
-      GoTo(position);
       return nullptr;
     }
-    GoTo(position);
-    if (!walk.whole()) {
-      // Records gone meanwhile are no memos: what was read stands for now.
-      return &texts_;
-    }
+    if (texts_.records() < *count) return &texts_;
   }
   texts_kept_ = texts_.whole();
   return &texts_;

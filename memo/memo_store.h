@@ -155,6 +155,12 @@ class MemoStore {
   // made current; false when there is none, with the current record as it
   // was. nullopt when the index cannot answer: the caller searches.
   std::optional<bool> FindIndexed(DateTime key, int from);
+  // The record count of the open store; nullopt when it is closed or the
+  // count cannot be read.
+  std::optional<int> CountNow();
+  // Walks records [from, end) as a MemoWalk meets them, the current record
+  // kept; whether every one was met and read.
+  bool WalkKeepingPlace(int from, int end, bool with_text, const std::function<bool(const WalkedMemo&)>& meet);
   // Brings the date index up to the records as they are now; false when
   // the store is closed or a date could not be read.
   bool SyncDateIndex();

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "search/keyword_search_scan.h"
 
 #include "testing/search_panel_fixture.h"
@@ -13,6 +18,28 @@ namespace {
 
 using Strings = std::vector<std::string>;
 using testing::FaultFileSystem;
+
+// Texts of single bytes, lead bytes and trail bytes in both halves, drawn
+// from an alphabet, the same on every run.
+class RandomText {
+ public:
+  explicit RandomText(std::string alphabet) : alphabet_(std::move(alphabet)) {}
+  std::string Text(std::size_t shortest, std::size_t longest) {
+    std::string text;
+    for (std::size_t n = shortest + Next() % (longest - shortest + 1); n > 0; --n) {
+      text += alphabet_[Next() % alphabet_.size()];
+    }
+    return text;
+  }
+
+ private:
+  std::uint32_t Next() {
+    state_ = state_ * 1664525u + 1013904223u;
+    return state_ >> 16;
+  }
+  std::string alphabet_;
+  std::uint32_t state_ = 12345;
+};
 
 TEST(KeywordMatchTest, LettersFoldOnEveryByteAndOnlyCharacterStartsAreTried) {
   EXPECT_TRUE(KeywordMatches("xABCx", "abc"));
@@ -57,17 +84,11 @@ TEST(KeywordMatchTest, AgreesWithACharacterByCharacterScanOnRandomText) {
     }
     return false;
   };
-  const std::string alphabet = "aAbB[\x81\xB0\xC1\xFE";
-  std::uint32_t state = 12345;
-  auto next = [&] {
-    state = state * 1664525u + 1013904223u;
-    return state >> 16;
-  };
+  RandomText random("aAbB[\x81\xB0\xC1\xFE");
   int matches = 0;
   for (int round = 0; round < 20000; ++round) {
-    std::string text, keyword;
-    for (std::size_t n = next() % 12; n > 0; --n) text += alphabet[next() % alphabet.size()];
-    for (std::size_t n = 1 + next() % 3; n > 0; --n) keyword += alphabet[next() % alphabet.size()];
+    const std::string text = random.Text(0, 11);
+    const std::string keyword = random.Text(1, 3);
     const bool expected = stepped(text, keyword);
     matches += expected;
     ASSERT_EQ(KeywordMatches(text, keyword), expected) << ::testing::PrintToString(text) << " / "
@@ -77,25 +98,19 @@ TEST(KeywordMatchTest, AgreesWithACharacterByCharacterScanOnRandomText) {
 }
 
 // The scan over many texts end to end finds the texts the match finds: texts
-// long and short (a step takes sixteen bytes), keywords meeting at the ends
+// long and short (a step takes 32 bytes), keywords meeting at the ends
 // of texts, letters in either case at both ends of the keyword.
 TEST(KeywordMatchTest, TheScanOverTextsEndToEndFindsWhatTheMatchFinds) {
-  const std::string alphabet = "aAbB[{\x81\xB0\xC1\xFE";
-  std::uint32_t state = 54321;
-  auto next = [&] {
-    state = state * 1664525u + 1013904223u;
-    return state >> 16;
-  };
+  RandomText random("aAbB[{\x81\xB0\xC1\xFE");
   int matches = 0;
   for (int round = 0; round < 2000; ++round) {
-    std::string keyword;
-    for (std::size_t n = next() % 4; n > 0; --n) keyword += alphabet[next() % alphabet.size()];
+    const std::string keyword = random.Text(0, 3);
     std::string bytes;
     std::vector<uint32_t> ends;
     std::vector<std::size_t> expected, found;
     for (int i = 0; i < 20; ++i) {
       const std::size_t begin = bytes.size();
-      for (std::size_t n = next() % (i % 5 == 0 ? 70 : 9); n > 0; --n) bytes += alphabet[next() % alphabet.size()];
+      bytes += random.Text(0, i % 5 == 0 ? 69 : 8);
       ends.push_back(static_cast<uint32_t>(bytes.size()));
       if (KeywordMatches(std::string_view(bytes).substr(begin), keyword)) expected.push_back(ends.size() - 1);
     }
