@@ -32,6 +32,9 @@ bool HeldElsewhere(int code) {
 // A memo is stored up to its first zero byte.
 std::string_view StoredText(std::string_view text) { return text.substr(0, text.find('\0')); }
 
+// The engine's memo cache beside the store's own copy of the memos.
+constexpr std::size_t kEngineMemoCacheBytes = std::size_t{1} << 20;
+
 // The name the engine gives the open store: its file title.
 constexpr std::string_view kDatabaseName = "memo";
 
@@ -40,7 +43,11 @@ constexpr std::string_view kDatabaseName = "memo";
 DateTime DayKey(DateTime d) { return TextToDate(DateOnlyText(d)); }
 
 MemoStore::MemoStore(DatabaseEngine& engine, std::string folder)
-    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kPathSeparator + "memo.edb") {}
+    : engine_(engine), folder_(std::move(folder)), path_(folder_ + kPathSeparator + "memo.edb") {
+  // What is read again and again, every memo for the search, the store holds
+  // itself (Texts()); the engine keeps only the few pages a day's memo needs.
+  engine_.SetMemoCacheLimit(kEngineMemoCacheBytes);
+}
 
 bool MemoStore::IsStoreFile(const std::string& path) {
   auto fold = [](std::string text) {
