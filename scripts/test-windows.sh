@@ -40,12 +40,14 @@ start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1 && wineserver -w || return
   fi
-  # The widget suites show and close a window in every case: unmanaged, it
-  # closes at once, where Wine would wait a second each time for the window
-  # manager that this display does not have. Set before the persistent
-  # server starts, whose first test program would otherwise wait on what
-  # these commands leave running.
-  for program in ui_widgets_win32_test.exe main_window_win32_test.exe; do
+  # The window tests show and close windows and dialogs case after case:
+  # unmanaged, a window closes at once, where Wine would wait a second each
+  # time for the window manager that this display does not have (and, under
+  # load, sometimes far longer). Set before the persistent server starts,
+  # whose first test program would otherwise wait on what these commands
+  # leave running.
+  for program in ui_widgets_win32_test.exe main_window_win32_test.exe platform_contract_win32_test.exe \
+                 win32_backend_test.exe; do
     grep -qF "AppDefaults\\\\$program\\\\X11 Driver" "$WINEPREFIX/user.reg" ||
       wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 ||
       return
