@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace tarnwick {
 
@@ -14,10 +15,15 @@ void MemoDateIndex::Extend(std::vector<Dated> dated, int records) {
   // A diary is mostly written day after day: the new records usually follow
   // the old ones in date order already, and the merge is a move.
   if (!std::is_sorted(dated.begin(), dated.end())) std::sort(dated.begin(), dated.end());
+  records_ += records;
+  // The first walk's dates become the index as they are: no second copy.
+  if (dated_.empty()) {
+    dated_ = std::move(dated);
+    return;
+  }
   const auto middle = static_cast<std::ptrdiff_t>(dated_.size());
   dated_.insert(dated_.end(), dated.begin(), dated.end());
   std::inplace_merge(dated_.begin(), dated_.begin() + middle, dated_.end());
-  records_ += records;
 }
 
 void MemoDateIndex::Add(DateTime date) {
