@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <QtTest/qtestspontaneevent.h>
 #include <memory>
+#include <optional>
 
 #include "app/memo_program.h"
 #include "base/text.h"
@@ -107,6 +108,43 @@ TEST_F(QtMemoBookTest, HoveringTheCalendarTakesNoKeyboardFromTheEditorAndTheWhee
   TurnWheelOver(c().日历, {100, 100}, notch);
   EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{before.year, before.month - notch / 120, 15}));
   EXPECT_TRUE(c().备忘编辑框.HasFocus());
+}
+
+// On a protected store, a cancelled or wrong old password leaves the store
+// open: the month list still lists its memos and a new memo saves.
+TEST_F(QtMemoBookTest, ACancelledOrWrongOldPasswordLeavesTheStoreOpen) {
+  {
+    DatabaseEngine engine;
+    MemoStore store(engine, folder_);
+    ASSERT_TRUE(store.OpenMemoDatabase());
+    ASSERT_TRUE(store.AppendMemo(EncodeDate(2011, 5, 3), Gbk("旧的备忘")));
+    ASSERT_TRUE(store.SetDatabasePassword("pw"));
+    store.CloseMemoDatabase();
+  }
+  Start();
+  driver().AnswerNextInputBox("pw");
+  Click(c().超级按钮1, Middle(c().超级按钮1));
+  ASSERT_TRUE(program_->book().store().IsOpen());
+  for (std::optional<std::string> answer : {std::optional<std::string>(), std::optional<std::string>("wrong")}) {
+    driver().AnswerNextInputBox(answer);
+    driver().AnswerNextMessageBox(MessageResult::kOk);
+    // Below the window's lower edge, the box is reached by Tab.
+    c().导出全库按钮.SetFocus();
+    driver().PressKey(keys::kTab);
+    ASSERT_TRUE(c().密码设置选择框.HasFocus());
+    driver().PressKey(keys::kSpace);
+    Settle();
+    const auto shown = driver().ShownDialogs();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[shown.size() - 2].title, Gbk("验证原密码"));
+    EXPECT_EQ(shown.back().text, Gbk("打开数据库失败，可能密码有误，请重新输入"));
+    EXPECT_TRUE(program_->book().store().IsOpen()) << answer.has_value();
+    EXPECT_FALSE(program_->book().Locked());
+  }
+  Click(c().编辑按钮, Middle(c().编辑按钮));
+  driver().TypeText(Gbk("新的备忘"));
+  Click(c().保存按钮, Middle(c().保存按钮));
+  EXPECT_EQ(program_->book().store().MemoCount(), 2);
 }
 
 TEST_F(QtMemoBookTest, TheClearAllQuestionLeavesTheParkedWindowShown) {

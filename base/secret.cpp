@@ -37,6 +37,17 @@ SecretText SecretText::Take(std::optional<std::string>& text) {
   return secret;
 }
 
+SecretText SecretText::Copy(std::string_view text) {
+  SecretText secret;
+  secret.text_.assign(text);
+  return secret;
+}
+
+std::optional<SecretText> SecretText::CopyAnswer(const std::optional<std::string>& answer) {
+  if (!answer) return std::nullopt;
+  return Copy(*answer);
+}
+
 SecretText& SecretText::operator=(SecretText&& other) noexcept {
   if (this == &other) return *this;
   WipeText(text_);

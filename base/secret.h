@@ -36,6 +36,10 @@ class SecretText {
   // Takes the text, wiping it where it lay.
   static SecretText Take(std::string& text);
   static SecretText Take(std::optional<std::string>& text);
+  // A copy of a text whose owner wipes it (a script, a test's answer).
+  static SecretText Copy(std::string_view text);
+  // The same for an answer that may be missing (a cancelled box).
+  static std::optional<SecretText> CopyAnswer(const std::optional<std::string>& answer);
   SecretText(SecretText&& other) noexcept { *this = std::move(other); }
   SecretText& operator=(SecretText&& other) noexcept;
   SecretText(const SecretText&) = delete;

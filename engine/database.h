@@ -26,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/secret.h"
+
 namespace tarnwick {
 
 class File;
@@ -204,7 +206,7 @@ struct PasswordPromptRequest {
   std::string retry_line;      // empty on the first showing, else "密码错误，您还有 N 次重新输入的机会。"
   int wrong_answers = 0;       // wrong answers so far (0..2)
 };
-using PasswordPromptHook = std::function<std::optional<std::string>(const PasswordPromptRequest&)>;
+using PasswordPromptHook = std::function<std::optional<SecretText>(const PasswordPromptRequest&)>;
 
 // The two files a database name reaches (GBK, absolute): the main file with
 // the default extension "EDB" applied, and the memo file beside it with the

@@ -42,17 +42,16 @@ int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const 
     int wrong_answers = 0;
     for (;;) {
       if (!hook) return error::kWrongPassword;
-      std::optional<std::string> answer = hook(MakePasswordPrompt(wrong_answers));
+      std::optional<SecretText> answer = hook(MakePasswordPrompt(wrong_answers));
       if (!answer) return error::kWrongPassword;
-      main.cipher().SetPassword(*answer);
+      main.cipher().SetPassword(answer->view());
       main.Forget();
       if (FileStatus status = main.Read(0, db.header, kHeaderSize, &got); status != 0) return status;
       if (got < kHeaderSize) return error::kNotDatabaseFile;
-      if (!answer->empty() && CheckBlockMatches(db.header + kCheckBlockOffset, CheckText(*answer))) {
-        *password = std::move(*answer);
+      if (!answer->empty() && CheckBlockMatches(db.header + kCheckBlockOffset, CheckText(answer->view()))) {
+        password->assign(answer->view());
         break;
       }
-      std::fill(answer->begin(), answer->end(), '\0');
       if (++wrong_answers >= 3) return error::kWrongPassword;
     }
   }

@@ -139,7 +139,7 @@ TEST_F(PasswordTest, TheQuestionMarkAsksThroughTheHook) {
   std::vector<std::optional<std::string>> answers;
   engine_.SetPasswordPromptHook([&](const PasswordPromptRequest& request) {
     shown.push_back(request);
-    std::optional<std::string> answer = answers.front();
+    std::optional<SecretText> answer = SecretText::CopyAnswer(answers.front());
     answers.erase(answers.begin());
     return answer;
   });

@@ -454,7 +454,7 @@ TEST_F(RekeyTest, AnyOpenSettlesAChangeAndOnlyItsPasswordThenOpens) {
   std::vector<PasswordPromptRequest> shown;
   engine.SetPasswordPromptHook([&](const PasswordPromptRequest& request) {
     shown.push_back(request);
-    std::optional<std::string> answer = answers.front();
+    std::optional<SecretText> answer = SecretText::CopyAnswer(answers.front());
     answers.erase(answers.begin());
     return answer;
   });

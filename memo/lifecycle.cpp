@@ -24,11 +24,8 @@ Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
     if (to_other_program) HideIntoDockStrip();
   };
   h.ComeBackFromDockStrip = [this](int, int, int) { ComeBackFromDockStrip(); };
-  book.store().engine().SetPasswordPromptHook([this](const PasswordPromptRequest& request) {
-    // The engine takes its own copy, which it wipes once the keys are made.
-    std::optional<SecretText> answer = AskPassword(request.retry_line);
-    return answer ? std::optional<std::string>(std::in_place, answer->view()) : std::nullopt;
-  });
+  book.store().engine().SetPasswordPromptHook(
+      [this](const PasswordPromptRequest& request) { return AskPassword(request.retry_line); });
 }
 
 void Lifecycle::StartUp() {
@@ -152,9 +149,7 @@ std::optional<SecretText> Lifecycle::AskPassword(const std::string& retry_line) 
   request.masked = true;
   request.confirm_caption = Gbk("确认(&O)");
   request.cancel_caption = Gbk("取消(&C)");
-  std::optional<std::string> answer = book_.platform().dialogs().ShowInputBox(request);
-  if (!answer) return std::nullopt;
-  return SecretText::Take(answer);
+  return book_.platform().dialogs().ShowInputBox(request);
 }
 
 bool Lifecycle::QueryShutDown() {

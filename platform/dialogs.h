@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/secret.h"
 #include "platform/types.h"
 
 namespace tarnwick {
@@ -88,8 +89,10 @@ class Dialogs {
   virtual MessageResult ShowMessageBox(const MessageBoxRequest& request) = 0;
 
   // Shows an input box whose entry starts empty. Answers the typed text on
-  // confirm, nullopt on cancel or close.
-  virtual std::optional<std::string> ShowInputBox(const InputBoxRequest& request) = 0;
+  // confirm, nullopt on cancel or close. Every box may take a password: the
+  // entry, its undo history and every copy the backend made are wiped however
+  // the box closes, and the answer travels as a secret.
+  virtual std::optional<SecretText> ShowInputBox(const InputBoxRequest& request) = 0;
 
   // Shows the system's open or save file dialog. Answers the chosen full
   // path (default extension already applied), nullopt when cancelled.

@@ -75,7 +75,9 @@ TEST_F(EventLoopContractTest, MessageAndInputBoxesAnswerWhatTheUserChose) {
   input.confirm_caption = Gbk("确认输入(&O)");
   input.cancel_caption = Gbk("取消(&C)");
   driver().AnswerNextInputBox(Gbk("密码1"));
-  EXPECT_EQ(platform().dialogs().ShowInputBox(input), std::optional<std::string>(Gbk("密码1")));
+  const std::optional<SecretText> typed = platform().dialogs().ShowInputBox(input);
+  ASSERT_TRUE(typed.has_value());
+  EXPECT_EQ(typed->view(), Gbk("密码1"));
   driver().AnswerNextInputBox(std::nullopt);
   EXPECT_EQ(platform().dialogs().ShowInputBox(input), std::nullopt);
 }

@@ -30,8 +30,8 @@ SecretText AskText(Platform& platform, const std::string& title, const std::stri
   request.masked = masked;
   request.confirm_caption = Gbk("确认输入(&O)");
   request.cancel_caption = Gbk("取消(&C)");
-  std::optional<std::string> answer = platform.dialogs().ShowInputBox(request);
-  return SecretText::Take(answer);
+  std::optional<SecretText> answer = platform.dialogs().ShowInputBox(request);
+  return answer ? std::move(*answer) : SecretText();
 }
 
 }  // namespace tarnwick

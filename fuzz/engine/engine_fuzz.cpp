@@ -94,15 +94,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int prompts = 0;
   if (asks) {
     open_options.password = "?";
-    engine.SetPasswordPromptHook([&](const PasswordPromptRequest& request) -> std::optional<std::string> {
+    engine.SetPasswordPromptHook([&](const PasswordPromptRequest& request) -> std::optional<SecretText> {
       FUZZ_CHECK(request.wrong_answers == prompts);
       FUZZ_CHECK(++prompts <= 3);
       if (wrong_answers > 0) {
         --wrong_answers;
-        return std::string("wrong");
+        return SecretText::Copy("wrong");
       }
       if (options & 128) return std::nullopt;
-      return std::string("pw");
+      return SecretText::Copy("pw");
     });
   }
   if (!engine.OpenDatabase(kMainPath, open_options)) return 0;

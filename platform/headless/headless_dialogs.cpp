@@ -100,7 +100,7 @@ MessageResult HeadlessDialogs::ShowMessageBox(const MessageBoxRequest& request) 
   return result;
 }
 
-std::optional<std::string> HeadlessDialogs::ShowInputBox(const InputBoxRequest& request) {
+std::optional<SecretText> HeadlessDialogs::ShowInputBox(const InputBoxRequest& request) {
   Shown shown;
   shown.kind = Kind::kInputBox;
   shown.title = request.title;
@@ -110,8 +110,8 @@ std::optional<std::string> HeadlessDialogs::ShowInputBox(const InputBoxRequest& 
   shown.cancel_caption = request.cancel_caption;
   shown.owned = request.owner != nullptr;
   auto answer = Take(shown);
-  if (!answer) return std::nullopt;
-  return answer->value;
+  if (!answer || !answer->value) return std::nullopt;
+  return SecretText::Take(answer->value);
 }
 
 std::optional<std::string> HeadlessDialogs::ShowFileDialog(const FileDialogRequest& request) {

@@ -42,7 +42,7 @@ class HeadlessDialogs : public Dialogs {
   HeadlessDialogs();
 
   MessageResult ShowMessageBox(const MessageBoxRequest& request) override;
-  std::optional<std::string> ShowInputBox(const InputBoxRequest& request) override;
+  std::optional<SecretText> ShowInputBox(const InputBoxRequest& request) override;
   std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) override;
   int ShowPopupMenu(NativeWindow& owner, const std::vector<MenuEntry>& entries, Point screen_position) override;
 

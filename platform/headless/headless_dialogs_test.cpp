@@ -24,7 +24,9 @@ TEST_F(HeadlessDialogsTest, ScriptedAnswersInOrder) {
                                      MessageIcon::kQuestion, nullptr}),
             MessageResult::kYes);
   InputBoxRequest input{Gbk("密码"), Gbk("请输入密码："), true, Gbk("确认输入(&O)"), Gbk("取消(&C)"), nullptr};
-  EXPECT_EQ(dialogs_.ShowInputBox(input), std::optional<std::string>("abc"));
+  const std::optional<SecretText> answer = dialogs_.ShowInputBox(input);
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->view(), "abc");
   EXPECT_EQ(dialogs_.ShowInputBox(input), std::nullopt);
   EXPECT_TRUE(failures_.empty());
   EXPECT_EQ(dialogs_.pending(), 0u);

@@ -137,9 +137,10 @@ TEST_F(QtBackendTest, InputBoxLetsGoOfTheTypedTextHoweverItCloses) {
         for (auto* button : dialog->findChildren<QPushButton*>())
           if (button->text() == caption) button->click();
       });
-      const std::optional<std::string> answer = platform_.dialogs().ShowInputBox(input);
+      const std::optional<SecretText> answer = platform_.dialogs().ShowInputBox(input);
       EXPECT_TRUE(checked) << masked << " " << static_cast<int>(close);
-      EXPECT_EQ(answer, close == Close::kConfirm ? std::optional<std::string>("pw-typed") : std::nullopt);
+      EXPECT_EQ(answer.has_value(), close == Close::kConfirm);
+      if (answer) EXPECT_EQ(answer->view(), "pw-typed");
     }
   }
 }

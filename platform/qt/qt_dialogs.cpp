@@ -48,9 +48,15 @@ QString QtFilter(const std::string& filter) {
 // A dialog gives the activation back to the window it took it from. Without
 // a window manager that does so, the program would be left with no active
 // window: deaf to the keyboard, and never told when the user turns away.
+// A dialog shown straight after another (a question after the password box)
+// opens while the first one's return is still on its way, with no window
+// active: it gives the activation back to the window the first took it from.
 class ActivationReturn {
  public:
-  ActivationReturn() : opener_(QApplication::activeWindow()) {}
+  ActivationReturn() {
+    if (QWidget* active = QApplication::activeWindow()) LastOpener() = active;
+    opener_ = LastOpener();
+  }
   ~ActivationReturn() {
     if (opener_ && opener_->isVisible() && !opener_->isActiveWindow()) opener_->activateWindow();
   }
@@ -58,6 +64,10 @@ class ActivationReturn {
   ActivationReturn& operator=(const ActivationReturn&) = delete;
 
  private:
+  static QPointer<QWidget>& LastOpener() {
+    static QPointer<QWidget> opener;
+    return opener;
+  }
   QPointer<QWidget> opener_;
 };
 
@@ -128,7 +138,7 @@ MessageResult QtDialogs::ShowMessageBox(const MessageBoxRequest& request) {
   return escape.result;
 }
 
-std::optional<std::string> QtDialogs::ShowInputBox(const InputBoxRequest& request) {
+std::optional<SecretText> QtDialogs::ShowInputBox(const InputBoxRequest& request) {
   QWidget* owner = OwnerWidget(request.owner);
   QDialog dialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint |
                             Qt::MSWindowsFixedSizeDialogHint);
@@ -161,12 +171,15 @@ std::optional<std::string> QtDialogs::ShowInputBox(const InputBoxRequest& reques
   // However the box closes (OK, Cancel, its close button, Escape), the entry
   // lets go of the password at once: reset by setText, which drops its undo
   // history too, it leaves the taken text as its buffer's only owner, so the
-  // text is overwritten where it lay; the caller wipes the GBK copy.
-  std::optional<std::string> answer;
+  // text is overwritten where it lay; its GBK form is wiped as it is taken.
+  std::optional<SecretText> answer;
   QObject::connect(&dialog, &QDialog::finished, &dialog, [&](int result) {
     QString typed = entry->text();
     entry->setText(QString());
-    if (result == QDialog::Accepted) answer.emplace(FromQString(typed));
+    if (result == QDialog::Accepted) {
+      std::string gbk = FromQString(typed);
+      answer.emplace(SecretText::Take(gbk));
+    }
     typed.fill(QChar(0));
   });
   dialog.exec();

@@ -249,11 +249,12 @@ TEST(Win32DialogsTest, InputBoxLetsGoOfTheTypedTextHoweverItCloses) {
           PostMessageW(dialog, WM_COMMAND, close, 0);
         }
       });
-      const std::optional<std::string> typed = dialogs.ShowInputBox(request);
+      const std::optional<SecretText> typed = dialogs.ShowInputBox(request);
       ASSERT_TRUE(answer.done());
       const std::string context = std::to_string(masked) + " " + std::to_string(close);
       EXPECT_TRUE(typed_undoable) << context;
-      EXPECT_EQ(typed, close == IDOK ? std::optional<std::string>("pw-typed") : std::nullopt) << context;
+      EXPECT_EQ(typed.has_value(), close == IDOK) << context;
+      if (typed) EXPECT_EQ(typed->view(), "pw-typed") << context;
       EXPECT_EQ(EntryAtDestruction::length, 0) << context;
       EXPECT_FALSE(EntryAtDestruction::can_undo) << context;
     }

@@ -170,7 +170,7 @@ constexpr WORD kEntryId = 101;
 
 struct InputBoxState {
   const InputBoxRequest* request = nullptr;
-  std::optional<std::string> answer;
+  std::optional<SecretText> answer;
 };
 
 // Overwrites and empties the entry and its undo buffer, so no copy of a
@@ -217,7 +217,8 @@ INT_PTR CALLBACK InputBoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPA
         int length = GetWindowTextLengthW(entry);
         std::wstring typed(static_cast<size_t>(length) + 1, L'\0');
         int got = GetWindowTextW(entry, typed.data(), length + 1);
-        state->answer = GbkText(std::wstring_view(typed.data(), static_cast<size_t>(got)));
+        std::string gbk = GbkText(std::wstring_view(typed.data(), static_cast<size_t>(got)));
+        state->answer.emplace(SecretText::Take(gbk));
         SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
       }
       // Every box takes a password, shown or masked; its close button and
@@ -233,7 +234,7 @@ INT_PTR CALLBACK InputBoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPA
 
 }  // namespace
 
-std::optional<std::string> Win32Dialogs::ShowInputBox(const InputBoxRequest& request) {
+std::optional<SecretText> Win32Dialogs::ShowInputBox(const InputBoxRequest& request) {
   ActivationReturn activation;
   DialogTemplate layout(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 250, 72, 4);
   layout.AddItem(SS_LEFT, 7, 7, 236, 20, kPromptId, 0x0082);

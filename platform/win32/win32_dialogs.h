@@ -13,7 +13,7 @@ namespace tarnwick::win32 {
 class Win32Dialogs : public Dialogs {
  public:
   MessageResult ShowMessageBox(const MessageBoxRequest& request) override;
-  std::optional<std::string> ShowInputBox(const InputBoxRequest& request) override;
+  std::optional<SecretText> ShowInputBox(const InputBoxRequest& request) override;
   std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) override;
   int ShowPopupMenu(NativeWindow& owner, const std::vector<MenuEntry>& entries, Point screen_position) override;
 };

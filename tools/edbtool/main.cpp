@@ -47,7 +47,7 @@ int EngineFailure(int code, const std::string& gbk_message) {
 int EngineFailure() { return EngineFailure(LastErrorCode(), LastErrorMessage()); }
 
 // The "?" password: ask on the terminal, echo off.
-std::optional<std::string> PromptOnTerminal(const PasswordPromptRequest& request) {
+std::optional<SecretText> PromptOnTerminal(const PasswordPromptRequest& request) {
   if (!request.retry_line.empty()) std::cerr << GbkToUtf8(request.retry_line) << "\n";
   std::cerr << GbkToUtf8(request.title) << " - " << GbkToUtf8(request.prompt) << std::flush;
   std::string line;
@@ -59,15 +59,21 @@ std::optional<std::string> PromptOnTerminal(const PasswordPromptRequest& request
   std::cerr << "\n";
   if (!answered) return std::nullopt;
   std::string password = Utf8ToGbk(line);
-  std::fill(line.begin(), line.end(), '\0');
-  return password;
+  WipeText(line);
+  return SecretText::Take(password);
+}
+
+// The password given on the command line, in GBK; the caller wipes it.
+std::string GbkPassword(const CommandLine& command) {
+  return command.password ? Utf8ToGbk(*command.password) : std::string();
 }
 
 bool Open(const CommandLine& command, bool read_only) {
   SetLockWaitTime(kLockWaitMilliseconds);
   SetPasswordPromptHook(PromptOnTerminal);
-  return OpenDatabase(Utf8ToGbk(command.path), {}, read_only, ShareMode::kDenyNone,
-                      Utf8ToGbk(command.password.value_or("")));
+  std::string password = GbkPassword(command);
+  WipeOnExit wipe_password(password);
+  return OpenDatabase(Utf8ToGbk(command.path), {}, read_only, ShareMode::kDenyNone, password);
 }
 
 FieldValue ToFieldValue(int type, const ArgumentValue& value) {
@@ -261,7 +267,8 @@ int Check(const CommandLine& command) {
               << "1 finding\n";
     return kFailure;
   }
-  std::string password = Utf8ToGbk(command.password.value_or(""));
+  std::string password = GbkPassword(command);
+  WipeOnExit wipe_password(password);
   std::unique_ptr<EngineFileBytes> main;
   if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, "", &main); status != 0) {
     return EngineFailure(status, ErrorMessage(status));
@@ -273,7 +280,7 @@ int Check(const CommandLine& command) {
     if (!protected_file) {
       password.clear();
     } else if (const auto answer = PromptOnTerminal({Gbk("密码输入"), Gbk("请输入数据库访问密码："), {}, {}, {}, 0})) {
-      password = *answer;
+      password.assign(answer->view());
     } else {
       password.clear();
     }
@@ -369,8 +376,10 @@ int Restore(const CommandLine& command) {
   FileSystem& file_system = *DefaultFileSystem();
   StoreBackups backups(file_system, DataFolder(command));
   const std::string name = Utf8ToGbk(command.arguments[0]);
-  const StoreBackups::RestoreResult result = backups.Restore(
-      name, command.keep_newer, Utf8ToGbk(command.password.value_or("")), file_system.LocalDateTime());
+  std::string password = GbkPassword(command);
+  WipeOnExit wipe_password(password);
+  const StoreBackups::RestoreResult result =
+      backups.Restore(name, command.keep_newer, password, file_system.LocalDateTime());
   const std::string code = result.status != 0 ? " (error " + std::to_string(result.status) + ": " +
                                                     GbkToUtf8(ErrorMessage(result.status)) + ")"
                                               : "";
