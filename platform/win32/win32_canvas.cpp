@@ -56,10 +56,37 @@ bool FaceInstalled(const std::wstring& face) {
   return found;
 }
 
+bool FaceHasChinese(const wchar_t* face) {
+  LOGFONTW query{};
+  query.lfCharSet = GB2312_CHARSET;
+  lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(screen, &query, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// The system's default GUI font, unless it has no Chinese characters (Tahoma
+// where nothing links a Chinese face to it, as in an English Wine prefix):
+// the program's texts would be empty boxes, so the first installed Song face
+// stands in at 12 pixels, as Chinese Windows draws its default GUI font.
 LOGFONTW DefaultGuiLogFont() {
-  LOGFONTW font{};
-  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
-  return font;
+  static const LOGFONTW chosen = [] {
+    LOGFONTW font{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    if (FaceHasChinese(font.lfFaceName)) return font;
+    for (const wchar_t* candidate : kSongFaces) {
+      if (FaceHasChinese(candidate)) {
+        lstrcpynW(font.lfFaceName, candidate, LF_FACESIZE);
+        font.lfCharSet = GB2312_CHARSET;
+        font.lfHeight = -12;
+        break;
+      }
+    }
+    return font;
+  }();
+  return chosen;
 }
 
 constexpr int kSmallestCrispHeight = 11;
