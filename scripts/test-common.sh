@@ -8,6 +8,15 @@ if [ -n "${TARNWICK_COMPILER_LAUNCHER:-}" ]; then
                     -DCMAKE_CXX_COMPILER_LAUNCHER="$TARNWICK_COMPILER_LAUNCHER")
 fi
 
+# The test scripts take an optional step: "build" only builds, "run" only
+# runs what was built; without one they do both. (scripts/test.sh builds
+# some folders while the tests of others run.)
+test_step=${1:-all}
+case "$test_step" in
+  all | build | run) ;;
+  *) echo "$0: unknown step '$test_step' (build or run)" >&2; exit 2 ;;
+esac
+
 # Sets cpu_seconds to the CPU seconds (user + system) of this shell's
 # finished child processes (`times` in this shell: in a command substitution
 # it would count the subshell's).

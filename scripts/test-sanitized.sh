@@ -20,7 +20,8 @@ configure_and_build() {
     -DTARNWICK_TEST_KINDS="portable;system" "${launcher_options[@]}" >/dev/null &&
     cmake --build "$build_dir" -j 2
 }
-phase "sanitized build" configure_and_build
+[ "$test_step" = run ] || phase "sanitized build" configure_and_build
+[ "$test_step" != build ] || exit 0
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # Leaks inside system libraries, each with its reason, in scripts/lsan.supp.

@@ -9,6 +9,8 @@
 #   build-sanitize/  the unit and behaviour tests under AddressSanitizer and
 #                    UndefinedBehaviorSanitizer (scripts/test-sanitized.sh)
 #   build-fuzz/      the fuzz targets, each run briefly (scripts/test-fuzz.sh)
+# The desktop and Wine tests mostly wait on displays and Wine, so the
+# sanitized and fuzz folders are built meanwhile, at the lowest priority.
 # Each phase reports its wall and CPU time; a summary ends the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +25,14 @@ phase "installs" bash scripts/setup.sh
 build_dir=${TARNWICK_BUILD_DIR:-build}
 phase "plain build" bash scripts/build.sh -DTARNWICK_TEST_KINDS=desktop "${launcher_options[@]}"
 # The Windows program is built here, before the desktop tests run it.
-bash scripts/test-windows.sh
+bash scripts/test-windows.sh build
+
+background_log=$(mktemp)
+(nice -n 19 bash scripts/test-sanitized.sh build && nice -n 19 bash scripts/test-fuzz.sh build) \
+  >"$background_log" 2>&1 &
+background_builds=$!
+
+bash scripts/test-windows.sh run
 phase "plain tests" run_ctest "$build_dir" -j 2 --timeout 1200
 
 package_dir=$build_dir/package
@@ -35,6 +44,13 @@ check_package() {
 }
 phase "package check" check_package
 
-bash scripts/test-sanitized.sh
-bash scripts/test-fuzz.sh
+if ! wait "$background_builds"; then
+  cat "$background_log"
+  echo "The sanitized or fuzz build failed." >&2
+  exit 1
+fi
+grep '^\[phase\]' "$background_log" >&2 || true
+rm -f "$background_log"
+bash scripts/test-sanitized.sh run
+bash scripts/test-fuzz.sh run
 echo "All tests passed in $((SECONDS - started)) s."

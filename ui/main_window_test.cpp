@@ -240,5 +240,25 @@ TEST_F(MainWindowTest, ButtonsShowTheirTooltips) {
   EXPECT_EQ(driver().ToolTip(control("超级按钮1")), "");
 }
 
+// Every fixed text the program sets on a label fits it at its designed size
+// in the fonts the program uses on each backend (counts at five digits).
+TEST_F(MainWindowTest, EveryTextTheProgramSetsFitsItsLabel) {
+  Load();
+  const MainWindowControls& c = main_->controls();
+  const std::vector<std::pair<Label*, std::vector<const char*>>> texts = {
+      {&c.标签5, {"包含关键词的日期有：", "包含以上关键词的备忘日期有："}},
+      {&c.搜索面板状态栏标签,
+       {"先保存当前备忘，再进行搜索吧", "包含该关键词的备忘共有36500天", "没有记录，无需导出",
+        "没有搜索结果，无需导出", "请输入一个导出文件名！", "2011年12月共有31天存在记录"}},
+      {&c.主面板状态栏标签,
+       {"选择某个日期并查看当日备忘|当前数据库内共有36500条记录", "选择日期或编辑当日备忘|当前有36500条记录",
+        "选择某个日期并查看当日备忘|当前有36500条记录", "编辑完毕后，不要忘记保存哦~", "当前编辑内容已保存",
+        "注意：信息尚未保存，请点击<保存>按钮后再进行其他操作！", "还没保存呢"}},
+  };
+  for (const auto& [label, fixed] : texts) {
+    for (const char* text : fixed) EXPECT_TRUE(label->TextFits(Gbk(text))) << label->name() << ": " << text;
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick

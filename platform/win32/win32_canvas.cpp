@@ -22,9 +22,11 @@ namespace {
 
 // Faces a Song font may be drawn with, preferred first: the Windows names,
 // then CJK faces that other systems (and Wine, which lists the host's fonts)
-// carry under their own names.
-const wchar_t* const kSongFaces[] = {L"SimSun", L"\u5B8B\u4F53", L"NSimSun", L"AR PL UMing CN",
-                                     L"AR PL SungtiL GB", L"Noto Serif CJK SC", L"WenQuanYi Micro Hei",
+// carry under their own names. SungtiL before UMing: under Wine, UMing's
+// lines at 12 pixels are 13 high, and two of them no longer fit the labels
+// laid out for two lines of 宋体.
+const wchar_t* const kSongFaces[] = {L"SimSun", L"\u5B8B\u4F53", L"NSimSun", L"AR PL SungtiL GB",
+                                     L"AR PL UMing CN", L"Noto Serif CJK SC", L"WenQuanYi Micro Hei",
                                      L"Noto Sans CJK SC"};
 
 bool IsSongFace(const std::wstring& face) {
