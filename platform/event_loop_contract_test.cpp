@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "testing/input_box_request.h"
 #include "testing/backend_driver.h"
 
 namespace tarnwick::testing {
@@ -68,12 +69,7 @@ TEST_F(EventLoopContractTest, MessageAndInputBoxesAnswerWhatTheUserChose) {
   driver().AnswerNextMessageBox(MessageResult::kOk);
   EXPECT_EQ(platform().dialogs().ShowMessageBox(request), MessageResult::kOk);
 
-  InputBoxRequest input;
-  input.title = Gbk("输入密码");
-  input.prompt = Gbk("请输入数据库密码：");
-  input.masked = true;
-  input.confirm_caption = Gbk("确认输入(&O)");
-  input.cancel_caption = Gbk("取消(&C)");
+  const InputBoxRequest input = PasswordBoxRequest();
   driver().AnswerNextInputBox(Gbk("密码1"));
   const std::optional<SecretText> typed = platform().dialogs().ShowInputBox(input);
   ASSERT_TRUE(typed.has_value());

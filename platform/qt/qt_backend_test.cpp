@@ -22,6 +22,7 @@
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
+#include "testing/input_box_request.h"
 #include "testing/temp_dir.h"
 #include "testing/qt_test_application.h"
 
@@ -106,12 +107,7 @@ TEST_F(QtBackendTest, InputBoxLetsGoOfTheTypedTextHoweverItCloses) {
   enum class Close { kConfirm, kCancel, kCloseButton };
   for (const bool masked : {false, true}) {
     for (const Close close : {Close::kConfirm, Close::kCancel, Close::kCloseButton}) {
-      InputBoxRequest input;
-      input.title = Gbk("输入新密码");
-      input.prompt = Gbk("请输入新的密码：");
-      input.masked = masked;
-      input.confirm_caption = Gbk("确认输入(&O)");
-      input.cancel_caption = Gbk("取消(&C)");
+      const InputBoxRequest input = testing::PasswordBoxRequest(masked);
       bool checked = false;
       QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());

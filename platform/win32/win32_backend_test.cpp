@@ -14,6 +14,7 @@
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_event_loop.h"
 #include "platform/win32/win32_shell.h"
+#include "testing/input_box_request.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -225,12 +226,7 @@ TEST(Win32DialogsTest, InputBoxLetsGoOfTheTypedTextHoweverItCloses) {
   ASSERT_NE(hook, nullptr);
   for (const bool masked : {false, true}) {
     for (const UINT close : {UINT{IDOK}, UINT{IDCANCEL}, UINT{WM_CLOSE}}) {
-      InputBoxRequest request;
-      request.title = Gbk("输入新密码");
-      request.prompt = Gbk("请输入新的密码：");
-      request.masked = masked;
-      request.confirm_caption = Gbk("确认输入(&O)");
-      request.cancel_caption = Gbk("取消(&C)");
+      const InputBoxRequest request = testing::PasswordBoxRequest(masked);
       EntryAtDestruction::length = -1;
       bool typed_undoable = false;
       DialogAnswerer answer(loop, WideText(request.title), [&](HWND dialog) {
