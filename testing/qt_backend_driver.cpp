@@ -20,83 +20,12 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 #include "testing/backend_driver.h"
+#include "testing/qt_dialog_answerer.h"
 #include "testing/qt_synthetic_input.h"
 #include "testing/qt_test_application.h"
 
 namespace tarnwick::testing {
 namespace {
-
-// Answers each message box or input box once it is shown, with the next
-// armed answer.
-class BoxAnswerer : public QObject {
- public:
-  struct Answer {
-    bool input_box = false;
-    MessageResult result = MessageResult::kOk;
-    std::optional<std::string> typed;
-    std::function<void()> while_shown;
-  };
-
-  BoxAnswerer() { qApp->installEventFilter(this); }
-  ~BoxAnswerer() override { qApp->removeEventFilter(this); }
-  void Arm(Answer answer) { answers_.push_back(std::move(answer)); }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::Show || !watched->isWidgetType()) return false;
-    auto* dialog = qobject_cast<QDialog*>(watched);
-    if (dialog == nullptr) return false;
-    QPointer<QDialog> shown(dialog);
-    QTimer::singleShot(0, this, [this, shown] {
-      if (shown) Respond(shown.data());
-    });
-    return false;
-  }
-
- private:
-  void Respond(QDialog* dialog) {
-    if (answers_.empty()) {
-      ADD_FAILURE() << "an unexpected dialog: " << dialog->windowTitle().toStdString();
-      dialog->reject();
-      return;
-    }
-    Answer answer = std::move(answers_.front());
-    answers_.pop_front();
-    QTest::qWaitForWindowActive(dialog);
-    if (answer.while_shown) answer.while_shown();
-    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-      static const std::map<MessageResult, QMessageBox::StandardButton> kButtons = {
-          {MessageResult::kOk, QMessageBox::Ok},   {MessageResult::kCancel, QMessageBox::Cancel},
-          {MessageResult::kYes, QMessageBox::Yes}, {MessageResult::kNo, QMessageBox::No},
-          {MessageResult::kRetry, QMessageBox::Retry}};
-      QAbstractButton* button = box->button(kButtons.at(answer.result));
-      if (answer.input_box || button == nullptr) {
-        ADD_FAILURE() << "the message box has no such button";
-        box->reject();
-        return;
-      }
-      button->click();
-      return;
-    }
-    auto* entry = dialog->findChild<QLineEdit*>();
-    QPushButton* confirm = nullptr;
-    QPushButton* cancel = nullptr;
-    for (QPushButton* button : dialog->findChildren<QPushButton*>()) (button->isDefault() ? confirm : cancel) = button;
-    if (!answer.input_box || entry == nullptr || confirm == nullptr || cancel == nullptr) {
-      ADD_FAILURE() << "not the input box expected";
-      dialog->reject();
-      return;
-    }
-    if (answer.typed) {
-      entry->setText(qt::ToQString(*answer.typed));
-      confirm->click();
-    } else {
-      cancel->click();
-    }
-  }
-
-  std::deque<Answer> answers_;
-};
 
 class QtBackendDriver : public BackendDriver {
  public:
@@ -155,10 +84,10 @@ class QtBackendDriver : public BackendDriver {
   }
 
   void AnswerNextMessageBox(MessageResult answer, std::function<void()> while_shown) override {
-    answerer_.Arm({false, answer, std::nullopt, std::move(while_shown)});
+    answerer_.Arm({DialogAnswerer::Answer::Kind::kMessageBox, answer, std::nullopt, {}, std::move(while_shown)});
   }
   void AnswerNextInputBox(std::optional<std::string> typed) override {
-    answerer_.Arm({true, MessageResult::kOk, std::move(typed), {}});
+    answerer_.Arm({DialogAnswerer::Answer::Kind::kInputBox, MessageResult::kOk, std::move(typed), {}, {}});
   }
 
   Color PixelAt(const Canvas& canvas, Point at) override {
@@ -171,7 +100,7 @@ class QtBackendDriver : public BackendDriver {
 
 
   qt::QtPlatform platform_;
-  BoxAnswerer answerer_;
+  DialogAnswerer answerer_;
   quint64 timestamp_ = 0;
 };
 

@@ -43,24 +43,10 @@ int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
   return 0;  // one is enough
 }
 
-bool FaceInstalled(const std::wstring& face) {
-  static std::map<std::wstring, bool> known;
-  auto cached = known.find(face);
-  if (cached != known.end()) return cached->second;
+// Whether the system lists the face with the character set.
+bool FaceFound(const wchar_t* face, BYTE charset) {
   LOGFONTW query{};
-  query.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynW(query.lfFaceName, face.c_str(), LF_FACESIZE);
-  bool found = false;
-  HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExW(screen, &query, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, screen);
-  known[face] = found;
-  return found;
-}
-
-bool FaceHasChinese(const wchar_t* face) {
-  LOGFONTW query{};
-  query.lfCharSet = GB2312_CHARSET;
+  query.lfCharSet = charset;
   lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
   bool found = false;
   HDC screen = GetDC(nullptr);
@@ -68,6 +54,15 @@ bool FaceHasChinese(const wchar_t* face) {
   ReleaseDC(nullptr, screen);
   return found;
 }
+
+bool FaceInstalled(const std::wstring& face) {
+  static std::map<std::wstring, bool> known;
+  auto cached = known.find(face);
+  if (cached != known.end()) return cached->second;
+  return known[face] = FaceFound(face.c_str(), DEFAULT_CHARSET);
+}
+
+bool FaceHasChinese(const wchar_t* face) { return FaceFound(face, GB2312_CHARSET); }
 
 // The system's default GUI font, unless it has no Chinese characters (Tahoma
 // where nothing links a Chinese face to it, as in an English Wine prefix):
