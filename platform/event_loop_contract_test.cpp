@@ -52,8 +52,9 @@ TEST_F(EventLoopContractTest, TimersTickUntilStoppedAndNeverInsideTheirOwnTick) 
 
   std::uint32_t before = loop().TickCount();
   loop().Sleep(100);
-  // A loaded machine may wake the sleeper late but not early.
-  EXPECT_GE(loop().TickCount() - before, 90u);
+  // A loaded machine may wake the sleeper late but not early; Windows' tick
+  // count moves in steps of up to 16 ms, so it may read up to one step short.
+  EXPECT_GE(loop().TickCount() - before, 84u);
   EXPECT_GT(loop().ScreenSize().width, 0);
 }
 
