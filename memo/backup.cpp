@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <set>
@@ -197,26 +198,98 @@ std::string StoreBackups::UniqueName(const std::string& name) {
 
 FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
                               std::string* name) {
-  if (FileStatus status = files_.CreateFolder(backups_folder_); status != 0) return status;
+  FileStatus status = 0;
+  std::unique_ptr<BackupWriter> writer = Begin(main, memo, reason, records, now, &status);
+  if (writer == nullptr) return status;
+  writer->Finish();
+  if (writer->status() == 0 && name != nullptr) *name = writer->name();
+  return writer->status();
+}
+
+std::unique_ptr<BackupWriter> StoreBackups::Begin(File& main, File* memo, BackupReason reason, int records,
+                                                  const CivilDateTime& now, FileStatus* status) {
+  if ((*status = files_.CreateFolder(backups_folder_)) != 0) return nullptr;
   RemoveLeftovers();
   // Backups that a stop before their removal left over the numbers kept go
   // now, so there is never more than one too many.
   ApplyRetention({});
-  const std::string final_name = UniqueName(BackupName(now, reason, records));
-  const std::string partial = backups_folder_ + kPathSeparator + final_name + std::string(kPartial);
-  FileStatus status = files_.CreateFolder(partial);
-  if (status == 0) status = CopyFile(files_, main, partial + kPathSeparator + kMainFile);
-  if (status == 0 && memo != nullptr) status = CopyFile(files_, *memo, partial + kPathSeparator + kMemoFile);
-  if (status == 0) status = files_.Rename(partial, backups_folder_ + kPathSeparator + final_name);
+  std::string final_name = UniqueName(BackupName(now, reason, records));
+  std::string partial = backups_folder_ + kPathSeparator + final_name + std::string(kPartial);
+  if ((*status = files_.CreateFolder(partial)) != 0) return nullptr;
+  std::vector<BackupWriter::Source> sources{{&main, partial + kPathSeparator + kMainFile}};
+  if (memo != nullptr) sources.push_back({memo, partial + kPathSeparator + kMemoFile});
+  return std::unique_ptr<BackupWriter>(
+      new BackupWriter(*this, std::move(sources), std::move(final_name), std::move(partial)));
+}
+
+BackupWriter::BackupWriter(StoreBackups& backups, std::vector<Source> sources, std::string final_name,
+                           std::string partial)
+    : backups_(backups),
+      sources_(std::move(sources)),
+      final_name_(std::move(final_name)),
+      partial_(std::move(partial)),
+      buffer_(std::size_t{1} << 16) {}
+
+BackupWriter::~BackupWriter() {
+  if (!done_) End(error::kUnknown);
+}
+
+// Each file is opened when its copy begins and flushed as its pieces go,
+// so no one step waits for the whole store to reach the disk.
+FileStatus BackupWriter::CopyPiece(std::size_t bytes, std::size_t* copied) {
+  Source& source = sources_[source_];
+  if (out_ == nullptr) {
+    FileOpenMode mode;
+    mode.access = FileAccess::kReadWrite;
+    mode.create = true;
+    if (FileStatus status = backups_.files_.Open(source.target, mode, &out_); status != 0) return status;
+    if (FileStatus status = source.file->Length(&length_); status != 0) return status;
+    offset_ = 0;
+  }
+  while (offset_ < length_ && *copied < bytes) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), length_ - offset_));
+    size_t got = 0;
+    if (FileStatus status = source.file->ReadAt(offset_, buffer_.data(), want, &got); status != 0) return status;
+    if (got == 0) return error::kEndOfFile;  // the file shrank under the lock: no complete copy
+    if (FileStatus status = out_->WriteAt(offset_, buffer_.data(), got); status != 0) return status;
+    offset_ += got;
+    *copied += got;
+  }
+  if (FileStatus status = out_->Flush(); status != 0) return status;
+  if (offset_ == length_) {
+    out_.reset();
+    ++source_;
+  }
+  return 0;
+}
+
+bool BackupWriter::Step(std::size_t bytes) {
+  std::size_t copied = 0;
+  while (!done_ && source_ < sources_.size() && copied < bytes) {
+    if (FileStatus status = CopyPiece(bytes, &copied); status != 0) End(status);
+  }
+  if (!done_ && source_ == sources_.size()) {
+    End(backups_.files_.Rename(partial_, backups_.backups_folder_ + kPathSeparator + final_name_));
+  }
+  return done_;
+}
+
+void BackupWriter::Finish() {
+  while (!Step(std::numeric_limits<std::size_t>::max())) {
+  }
+}
+
+void BackupWriter::End(FileStatus status) {
+  done_ = true;
+  status_ = status;
+  out_.reset();
   if (status != 0) {
     // A full disk wants its space back; what cannot be removed now goes
     // with the next backup.
-    RemoveFolderOfFiles(files_, partial);
-    return status;
+    RemoveFolderOfFiles(backups_.files_, partial_);
+    return;
   }
-  if (name != nullptr) *name = final_name;
-  ApplyRetention(final_name);
-  return 0;
+  backups_.ApplyRetention(final_name_);
 }
 
 // Renamed first, so a removal cut short leaves a leftover, never a backup

@@ -19,6 +19,8 @@
 //   nothing while another process holds the store's whole-file lock.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,52 @@ struct BackupInfo {
 std::string BackupName(const CivilDateTime& taken, BackupReason reason, int records);
 bool ParseBackupName(const std::string& name, BackupInfo* info);
 
+class StoreBackups;
+
+// One backup being written, a piece at a time, so that a large store can be
+// copied in slices between the program's events. The source files must not
+// change, nor their handles close, until it is done; a writer let go of
+// before then removes what it wrote, as a kill would leave it for the next
+// backup to remove.
+class BackupWriter {
+ public:
+  ~BackupWriter();
+  BackupWriter(const BackupWriter&) = delete;
+  BackupWriter& operator=(const BackupWriter&) = delete;
+
+  // Copies up to `bytes` more and flushes them; once everything is copied,
+  // names the backup and applies the retention rule. True when done.
+  bool Step(std::size_t bytes);
+  // Steps to the end.
+  void Finish();
+  bool done() const { return done_; }
+  // 0 or the failing file-layer code, once done.
+  FileStatus status() const { return status_; }
+  const std::string& name() const { return final_name_; }
+
+ private:
+  friend class StoreBackups;
+  struct Source {
+    File* file;
+    std::string target;
+  };
+  BackupWriter(StoreBackups& backups, std::vector<Source> sources, std::string final_name, std::string partial);
+  FileStatus CopyPiece(std::size_t bytes, std::size_t* copied);
+  void End(FileStatus status);
+
+  StoreBackups& backups_;
+  std::vector<Source> sources_;
+  std::string final_name_;
+  std::string partial_;
+  std::size_t source_ = 0;  // the file being copied
+  uint64_t offset_ = 0;
+  uint64_t length_ = 0;
+  std::unique_ptr<File> out_;
+  std::vector<char> buffer_;
+  bool done_ = false;
+  FileStatus status_ = 0;
+};
+
 class StoreBackups {
  public:
   // The store is memo.edb and memo.EDT in data_folder (GBK, absolute,
@@ -70,6 +118,10 @@ class StoreBackups {
   // file-layer code; nothing half-written is left listed.
   FileStatus Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
                   std::string* name = nullptr);
+  // The same backup, to be written by the caller's steps; nullptr when its
+  // folder cannot be made (*status then says why).
+  std::unique_ptr<BackupWriter> Begin(File& main, File* memo, BackupReason reason, int records,
+                                      const CivilDateTime& now, FileStatus* status);
 
   enum class RestoreOutcome {
     kRestored,
@@ -93,6 +145,7 @@ class StoreBackups {
                         const CivilDateTime& now);
 
  private:
+  friend class BackupWriter;
   FileStatus RemoveBackup(const std::string& name);
   void ApplyRetention(const std::string& keep);
   void RemoveLeftovers();

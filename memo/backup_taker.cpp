@@ -5,9 +5,18 @@
 #include "ui/message_box.h"
 
 namespace tarnwick {
+namespace {
+
+// What a step of the day's backup copies: a few milliseconds of the idle
+// time between two events.
+constexpr std::size_t kDailyStepBytes = std::size_t{1} << 20;
+
+}  // namespace
 
 BackupTaker::BackupTaker(MemoBook& book)
     : book_(book), backups_(book.store().engine().file_system(), book.store().folder()) {}
+
+BackupTaker::~BackupTaker() = default;
 
 FileStatus BackupTaker::Take(BackupReason reason) {
   MemoStore& store = book_.store();
@@ -20,16 +29,42 @@ bool BackupTaker::BeforeChange(BackupReason reason) {
   // With no store open there is nothing to back up, and the change fails
   // with its own message.
   if (book_.store().engine().CurrentStoredFiles().main == nullptr) return true;
+  // The day's backup holds the store as it was before this change.
+  FinishDaily();
   if (Take(reason) == 0) return true;
   // No is the default: Return keeps the store as it is, unchanged.
   return AskYesNoDefaultNo(book_.platform(), Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
                            Gbk("备份失败：")) == MessageResult::kYes;
 }
 
-void BackupTaker::DailyIfDue() {
+void BackupTaker::BeginDailyIfDue() {
+  if (daily_ != nullptr) return;
   const CivilDateTime today = DecodeDateTime(book_.Now());
   if (backups_.HasDailyBackupOn(today.year, today.month, today.day)) return;
-  if (Take(BackupReason::kDaily) == 0 || daily_failure_said_) return;
+  MemoStore& store = book_.store();
+  const DatabaseEngine::StoredFiles files = store.engine().CurrentStoredFiles();
+  if (files.main == nullptr) return;
+  FileStatus status = 0;
+  daily_ = backups_.Begin(*files.main, files.memo, BackupReason::kDaily, store.MemoCount(), today, &status);
+  if (daily_ == nullptr) DailyEnded();
+}
+
+bool BackupTaker::StepDaily() {
+  if (daily_ == nullptr) return false;
+  if (daily_->Step(kDailyStepBytes)) DailyEnded();
+  return daily_ != nullptr;
+}
+
+void BackupTaker::FinishDaily() {
+  if (daily_ == nullptr) return;
+  daily_->Finish();
+  DailyEnded();
+}
+
+void BackupTaker::DailyEnded() {
+  const bool failed = daily_ == nullptr || daily_->status() != 0;
+  daily_.reset();
+  if (!failed || daily_failure_said_) return;
   daily_failure_said_ = true;
   // Said after the count that the calendar's pending date change writes.
   Platform& platform = book_.platform();

@@ -4,7 +4,14 @@
 // day. A backup that succeeds shows nothing. One that fails before a change
 // asks whether to go on without it, No being the safe answer; a failed daily
 // one is said once on the status line and stops nothing.
+//
+// The day's backup is begun when the store opens and written in steps while
+// the program is idle, so the window shows without waiting for a copy of
+// the whole store; the store asks for it to be finished before its first
+// change or its close, so it always holds the store as it was opened.
 #pragma once
+
+#include <memory>
 
 #include "memo/backup.h"
 
@@ -15,20 +22,28 @@ class MemoBook;
 class BackupTaker {
  public:
   explicit BackupTaker(MemoBook& book);
+  ~BackupTaker();
 
   // Backs the open store up before a change. True: go on with the change
   // (it is backed up, or the user chose to go on without a backup).
   bool BeforeChange(BackupReason reason);
-  // Backs the open store up when no daily backup was taken today.
-  void DailyIfDue();
+  // Begins the day's backup of the open store when none was taken today.
+  void BeginDailyIfDue();
+  // Writes a step of the day's backup; true while more remains.
+  bool StepDaily();
+  // Writes what remains of the day's backup.
+  void FinishDaily();
+  bool DailyUnderWay() const { return daily_ != nullptr; }
 
   StoreBackups& backups() { return backups_; }
 
  private:
   FileStatus Take(BackupReason reason);
+  void DailyEnded();
 
   MemoBook& book_;
   StoreBackups backups_;
+  std::unique_ptr<BackupWriter> daily_;
   bool daily_failure_said_ = false;
 };
 

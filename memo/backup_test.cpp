@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "memo/backup.h"
+#include "memo/idle_work.h"
 #include "memo/memo_store.h"
 #include "testing/memo_book_fixture.h"
 
@@ -80,6 +81,7 @@ class BackupTest : public testing::MemoBookTest {
 TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
   Seed({{EncodeDate(2011, 5, 3), "三号"}, {EncodeDate(2011, 5, 17), "今天"}});
   Start();
+  SitIdle();
   ASSERT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-2"});
   const std::filesystem::path daily = dir_.path() / "backups" / "20110517-100000-daily-2";
   EXPECT_EQ(Bytes(daily / "memo.edb"), Bytes(dir_.path() / "memo.edb"));
@@ -123,6 +125,27 @@ TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
   EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有2条记录");
 }
 
+// The day's backup is written a step at a time while the window stands
+// idle, listed only once complete; a save before then waits for it, so it
+// holds the store as it was opened.
+TEST_F(BackupTest, TheDaysBackupHoldsTheStoreAsOpenedWhateverIsSavedBeforeItIsDone) {
+  Seed({{EncodeDate(2011, 5, 3), std::string(3000000, 'x')}, {EncodeDate(2011, 5, 17), "今天"}});
+  const std::string main_before = Bytes(dir_.path() / "memo.edb");
+  const std::string memo_before = Bytes(dir_.path() / "memo.EDT");
+  Start();
+  loop().AdvanceTime(IdleWork::kSettleMs + 1);
+  Settle();
+  EXPECT_TRUE(Names().empty());
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"20110517-100000-daily-2.partial"}) << "under way";
+  ClickDay(2011, 5, 3);
+  WriteMemo("改了");
+  ASSERT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-2"});
+  const std::filesystem::path daily = dir_.path() / "backups" / "20110517-100000-daily-2";
+  EXPECT_EQ(Bytes(daily / "memo.edb"), main_before);
+  EXPECT_EQ(Bytes(daily / "memo.EDT"), memo_before);
+  EXPECT_NE(Bytes(dir_.path() / "memo.EDT"), memo_before);
+}
+
 TEST_F(BackupTest, AForgottenPasswordIsUndoneByTheBackupBeforeIt) {
   Seed({{EncodeDate(2011, 5, 17), "今天"}});
   Start();
@@ -156,7 +179,7 @@ TEST_F(BackupTest, AnEncipheredStoresBackupOpensWithItsPasswordOfThen) {
   EXPECT_TRUE(Names().empty()) << "a locked start-up backs up after the unlock";
   dialogs().ExpectInputBox(Gbk("请输入数据库访问密码："), Gbk("旧的"));
   ClickCentre(c().超级按钮1);
-  Settle();
+  SitIdle();
   ASSERT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-1"});
   loop().AdvanceTime(200);
   dialogs().ExpectInputBox(Gbk("请先输入原来的密码："), Gbk("旧的"));
@@ -184,6 +207,7 @@ TEST_F(BackupTest, AFailedBackupAsksBeforeTheChangeAndLeavesNothingHalfWritten) 
   // Long enough that the copy writes the memo file in several pieces.
   Seed({{EncodeDate(2011, 5, 17), std::string(300000, 'x')}, {EncodeDate(2011, 5, 3), "三号"}});
   Start();
+  SitIdle();
   const std::vector<std::string> first = FolderEntries();
 
   for (MessageResult answer : {MessageResult::kNo, MessageResult::kYes}) {
@@ -211,6 +235,7 @@ TEST_F(BackupTest, AFailedBackupAsksBeforeTheChangeAndLeavesNothingHalfWritten) 
   std::filesystem::remove_all(dir_.path() / "backups");
   std::ofstream(dir_.path() / "backups") << "not a folder";
   StartOn(18);
+  SitIdle();
   EXPECT_EQ(StatusText(), kDailyBackupFailed);
   EXPECT_EQ(StatusBackground(), kYellow);
   ClickDay(2011, 5, 3);
@@ -229,6 +254,7 @@ TEST_F(BackupTest, OneDailyBackupPerDayAndOnlyTheNewestAreKept) {
     Close();
     StartOn(day);
   }
+  SitIdle();
   const std::vector<std::string> daily = Names(BackupReason::kDaily);
   ASSERT_EQ(daily.size(), 7u);
   EXPECT_EQ(daily.front(), "20110504-100000-daily-1");

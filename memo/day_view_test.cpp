@@ -185,6 +185,7 @@ TEST_F(DayViewTest, SaveWithoutAStoreFailsAndKeepsTheText) {
 TEST_F(DayViewTest, AFailedRewriteSaysSoAndTheNextSaveSucceeds) {
   Seed({{EncodeDate(2011, 5, 17), "旧的"}});
   Start();
+  SitIdle();  // the day's backup written: the write that fails is the save's
   ClickCentre(c().编辑按钮);
   c().备忘编辑框.Select(0, -1);
   windows().TypeText(Gbk("新的"));

@@ -2,7 +2,7 @@
 
 #include "base/secret.h"
 #include "base/text.h"
-#include "memo/backup_taker.h"
+#include "memo/idle_work.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -75,7 +75,7 @@ void Lifecycle::OpenExistingStore() {
   }
   book_.status().ShowDatabaseCount();
   book_.ShowMemoOf(book_.Now());
-  book_.backups().DailyIfDue();
+  book_.idle_work().Begin();
 }
 
 // Another running copy holds the store: this one would show an empty memo
@@ -102,6 +102,7 @@ void Lifecycle::CreateMissingStore() {
   }
   book_.status().ShowDatabaseCount();
   book_.ShowMemoOf(book_.Now());
+  book_.idle_work().Begin();
 }
 
 void Lifecycle::EnterLockMode() {
@@ -137,7 +138,7 @@ bool Lifecycle::UnlockProgram() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
   if (!book_.ShowMemoOf(book_.Now())) book_.status().SetBackground(kSilver);
-  book_.backups().DailyIfDue();
+  book_.idle_work().Begin();
   return true;
 }
 

@@ -46,6 +46,9 @@ TEST_F(LifecycleTest, FirstRunCreatesTheStoreWhenTheUserAgrees) {
   EXPECT_FALSE(NativeOf(c().DockStrip).IsVisible());
   EXPECT_TRUE(native_main().IsVisible());
   EXPECT_FALSE(loop().quit_code().has_value());
+  // The new store's backup of the day, taken once the window stands idle.
+  SitIdle();
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() / "backups" / "20110517-100000-daily-0" / "memo.edb"));
 }
 
 TEST_F(LifecycleTest, FirstRunDeclinedSaysFarewellAndEndsWithoutAFile) {
@@ -266,6 +269,7 @@ TEST_F(LifecycleTest, ClosingWhileEditingSavesWithANotice) {
 
 TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
   StartWithNewStore();
+  SitIdle();  // the day's backup written: the write that fails is the save's
   ClickCentre(c().编辑按钮);
   windows().TypeText(Gbk("写不进去"));
   faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
@@ -286,6 +290,7 @@ TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
 // a failing close keeps the window again.
 TEST_F(LifecycleTest, AFailedSaveAtCloseIsRefusedAgainAfterASaveAndANewEdit) {
   StartWithNewStore();
+  SitIdle();
   auto close_with_failing_save = [&] {
     faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
     ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");

@@ -2,6 +2,7 @@
 
 #include "memo/backup_taker.h"
 #include "memo/day_view.h"
+#include "memo/idle_work.h"
 #include "memo/lifecycle.h"
 #include "memo/month_overview.h"
 
@@ -12,11 +13,18 @@ MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string 
       store_(engine, std::move(folder)),
       status_(main_window.controls().主面板状态栏标签, store_),
       backups_(std::make_unique<BackupTaker>(*this)),
+      idle_work_(std::make_unique<IdleWork>(*this)),
       lifecycle_(std::make_unique<Lifecycle>(*this)),
       day_view_(std::make_unique<DayView>(*this)),
-      month_overview_(std::make_unique<MonthOverview>(*this)) {}
+      month_overview_(std::make_unique<MonthOverview>(*this)) {
+  // The day's backup holds the store as it was opened.
+  store_.SetBeforeChange([this] { backups_->FinishDaily(); });
+}
 
-MemoBook::~MemoBook() { store_.engine().SetPasswordPromptHook(nullptr); }
+MemoBook::~MemoBook() {
+  store_.SetBeforeChange(nullptr);
+  store_.engine().SetPasswordPromptHook(nullptr);
+}
 
 DateTime MemoBook::Now() { return platform().loop().LocalNow(); }
 

@@ -28,6 +28,7 @@
 namespace tarnwick {
 
 class BackupTaker;
+class IdleWork;
 class Lifecycle;
 class DayView;
 class MonthOverview;
@@ -53,6 +54,9 @@ class MemoBook {
   MemoStore& store() { return store_; }
   StatusLine& status() { return status_; }
   BackupTaker& backups() { return *backups_; }
+  // The day's backup and the filling of the store's copy of the memos,
+  // done while the user does nothing.
+  IdleWork& idle_work() { return *idle_work_; }
 
   // A memo is being edited: entered by Edit, left by a successful save.
   bool Editing() const { return editing_; }
@@ -95,6 +99,7 @@ class MemoBook {
   MemoStore store_;
   StatusLine status_;
   std::unique_ptr<BackupTaker> backups_;
+  std::unique_ptr<IdleWork> idle_work_;
   std::unique_ptr<Lifecycle> lifecycle_;
   std::unique_ptr<DayView> day_view_;
   std::unique_ptr<MonthOverview> month_overview_;

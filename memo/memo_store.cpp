@@ -74,6 +74,7 @@ bool MemoStore::IsDatabaseProtected() {
 }
 
 void MemoStore::CreateMemoDatabase() {
+  BeforeChange();
   ForgetDateIndex();
   ForgetTexts();
   engine_.CreateDatabase(path_, {{DateField(), static_cast<int>(FieldType::kDateTime), 20},
@@ -81,6 +82,7 @@ void MemoStore::CreateMemoDatabase() {
 }
 
 bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
+  BeforeChange();
   ForgetDateIndex();
   ForgetTexts();
   OpenOptions options;
@@ -105,6 +107,7 @@ bool MemoStore::HasMemoFields() {
 }
 
 void MemoStore::CloseMemoDatabase() {
+  BeforeChange();
   ForgetDateIndex();
   ForgetTexts();
   engine_.CloseDatabase();
@@ -203,20 +206,22 @@ std::string MemoStore::ReadMemoText() { return engine_.ReadField(MemoField()).As
 DateTime MemoStore::ReadMemoDate() { return engine_.ReadField(kDateFieldNumber).AsDateTime(); }
 
 bool MemoStore::WriteMemoText(std::string_view text) {
+  BeforeChange();
   const int record = engine_.CurrentPosition();
   const bool written = engine_.WriteField(MemoField(), FieldValue::Text(std::string(text)));
-  if (written && texts_kept_ && record >= 0 && record < texts_.records()) {
-    texts_.Replace(record, StoredText(text));
-  } else {
+  if (!written || record < 0) {
     ForgetTexts();
+  } else if (texts_kept_ && record < texts_.records()) {
+    texts_.Replace(record, StoredText(text));
   }
+  // A record past those read is read as it is now when the copy gets there.
   return written;
 }
 
 bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
+  BeforeChange();
   const int count = engine_.RecordCount();
   const bool indexed = dates_indexed_ && count == dates_.records();
-  const bool texts_kept = texts_kept_ && count == texts_.records();
   if (!engine_.AppendRecord({FieldValue::DateTime(DayKey(d)), FieldValue::Text(std::string(text))})) {
     ForgetDateIndex();
     ForgetTexts();
@@ -228,11 +233,12 @@ bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
   } else {
     ForgetDateIndex();
   }
-  if (texts_kept && engine_.CurrentPosition() == count) {
-    texts_.Add(stored, StoredText(text));
-  } else {
+  if (engine_.CurrentPosition() != count || (texts_kept_ && texts_.records() > count)) {
     ForgetTexts();
+  } else if (texts_kept_ && texts_.records() == count) {
+    texts_.Add(stored, StoredText(text));
   }
+  // A copy still being filled reads the new record when it gets there.
   return true;
 }
 
@@ -241,9 +247,9 @@ void MemoStore::ForgetTexts() {
   texts_kept_ = false;
 }
 
-const MemoTexts* MemoStore::Texts() {
+bool MemoStore::ReadTexts(const std::function<bool()>& keep_going) {
   const std::optional<int> count = CountNow();
-  if (!count) return nullptr;
+  if (!count) return false;
   if (!texts_kept_ || *count < texts_.records()) texts_.Clear();
   texts_kept_ = false;
   if (*count > texts_.records()) {
@@ -252,16 +258,24 @@ const MemoTexts* MemoStore::Texts() {
       // Records gone meanwhile are no memos: what was read stands for now.
       WalkKeepingPlace(texts_.records(), *count, /*with_text=*/true, [&](const WalkedMemo& memo) {
         texts_.Add(memo.date, memo.text, memo.readable);
-        return true;
+        return keep_going();
       });
     } catch (const std::bad_alloc&) {
       texts_.Clear();
-      return nullptr;
+      return false;
     }
-    if (texts_.records() < *count) return &texts_;
   }
   texts_kept_ = texts_.whole();
-  return &texts_;
+  return true;
+}
+
+const MemoTexts* MemoStore::Texts() {
+  return ReadTexts([] { return true; }) ? &texts_ : nullptr;
+}
+
+bool MemoStore::FillTexts(const std::function<bool()>& keep_going) {
+  if (texts_kept_ && CountNow() == texts_.records()) return false;
+  return ReadTexts(keep_going) && texts_kept_ && CountNow() > texts_.records();
 }
 
 std::size_t MemoStore::MemoryInUse() const { return dates_.MemoryInUse() + texts_.MemoryInUse(); }
@@ -327,12 +341,14 @@ void MemoWalk::Continue(const std::function<bool(const WalkedMemo&)>& meet) {
 }
 
 bool MemoStore::ClearAllMemos() {
+  BeforeChange();
   ForgetDateIndex();
   ForgetTexts();
   return engine_.ClearAllRecords();
 }
 
 bool MemoStore::SetDatabasePassword(std::string_view password) {
+  BeforeChange();
   ForgetDateIndex();
   ForgetTexts();
   return engine_.SetPassword(password);

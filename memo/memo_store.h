@@ -139,12 +139,20 @@ class MemoStore {
   // short (walk the memos then). Texts that met an unreadable memo serve this
   // once and are read afresh next time. Good until the store's next change.
   const MemoTexts* Texts();
+  // Reads memos into the copy Texts() gives for as long as keep_going says
+  // so (asked after each memo), so it can be filled in pieces between
+  // events; what was read stays up to date meanwhile. True while memos
+  // remain to be read; false once the copy is whole or cannot be (the store
+  // is closed, memory ran short, a memo could not be read).
+  bool FillTexts(const std::function<bool()>& keep_going);
   // Bytes the store holds in memory of its own, beside the engine's caches.
   std::size_t MemoryInUse() const;
   bool ClearAllMemos();
   // Re-keys the open store; an empty password removes the protection.
   bool SetDatabasePassword(std::string_view password);
-
+  // Called before every change of the store's files through the store, its
+  // close and a new open included.
+  void SetBeforeChange(std::function<void()> before_change) { before_change_ = std::move(before_change); }
 
  private:
   friend class MemoWalk;
@@ -166,6 +174,12 @@ class MemoStore {
   bool SyncDateIndex();
   void ForgetDateIndex() { dates_indexed_ = false; }
   void ForgetTexts();
+  // Reads memos into texts_ while keep_going says so; false when the store
+  // is closed or memory ran short.
+  bool ReadTexts(const std::function<bool()>& keep_going);
+  void BeforeChange() {
+    if (before_change_) before_change_();
+  }
   // Makes record (0 or above) the current one.
   void GoTo(int record);
 
@@ -176,7 +190,10 @@ class MemoStore {
   MemoDateIndex dates_;
   bool dates_indexed_ = false;
   MemoTexts texts_;
-  bool texts_kept_ = false;  // texts_ holds every record, all read
+  // texts_ holds the first texts_.records() records as they are, all read;
+  // the rest are still to be read.
+  bool texts_kept_ = false;
+  std::function<void()> before_change_;
 };
 
 }  // namespace tarnwick

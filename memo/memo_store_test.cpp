@@ -317,5 +317,52 @@ TEST_F(MemoStoreTest, TheWalkMeetsEveryMemoOnceWhateverFailsOrMovesMeanwhile) {
   EXPECT_FALSE(cut.whole());
 }
 
+// The copy of the memos filled a few at a time, with saves in between, ends
+// as the store is: a rewrite of a memo read already and of one not yet read,
+// and an append, all show.
+TEST_F(MemoStoreTest, TheMemosCopiedInPiecesFollowTheSavesMadeMeanwhile) {
+  CreateAndOpen();
+  const DateTime first = EncodeDate(2000, 1, 1);
+  std::map<DateTime, std::string> expected;
+  for (int i = 0; i < 40; ++i) {
+    Save(first + i, "m" + std::to_string(i));
+    expected[first + i] = "m" + std::to_string(i);
+  }
+  auto fill_some = [&](int memos) {
+    return store_.FillTexts([&memos] { return --memos > 0; });
+  };
+  ASSERT_TRUE(fill_some(10));
+  Save(first + 3, "rewritten, read already");
+  expected[first + 3] = "rewritten, read already";
+  Save(first + 25, "rewritten, not yet read");
+  expected[first + 25] = "rewritten, not yet read";
+  ASSERT_TRUE(fill_some(10));
+  Save(first + 100, "appended");
+  expected[first + 100] = "appended";
+  while (fill_some(7)) {
+  }
+  EXPECT_FALSE(store_.FillTexts([] { return true; })) << "a whole copy has nothing left to read";
+
+  auto copy_matches = [&](const char* when) {
+    const MemoTexts* texts = store_.Texts();
+    ASSERT_NE(texts, nullptr);
+    std::map<DateTime, std::string> copied;
+    for (int i = 0; i < texts->records(); ++i) copied[texts->Date(i)] = std::string(texts->Text(i));
+    EXPECT_EQ(copied, expected) << when;
+  };
+  copy_matches("filled in pieces");
+  Save(first + 39, "after the copy was whole");
+  expected[first + 39] = "after the copy was whole";
+  Save(first + 200, "appended to a whole copy");
+  expected[first + 200] = "appended to a whole copy";
+  copy_matches("kept up to date");
+
+  // A search before the copy is whole reads the rest at once.
+  store_.CloseMemoDatabase();
+  ASSERT_TRUE(store_.OpenMemoDatabase());
+  ASSERT_TRUE(fill_some(5));
+  copy_matches("completed by the search");
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #include "testing/memo_book_fixture.h"
 
+#include "memo/idle_work.h"
 #include "memo/memo_store.h"
 
 namespace tarnwick::testing {
@@ -28,6 +29,12 @@ void MemoBookTest::StartWithNewStore() {
 
 void MemoBookTest::Close() {
   windows().RequestClose(native_main());
+  Settle();
+}
+
+void MemoBookTest::SitIdle() {
+  for (int waited = 0; book().idle_work().Busy() && waited < 60000; waited += 10) loop().AdvanceTime(10);
+  ASSERT_FALSE(book().idle_work().Busy()) << "the idle work did not end";
   Settle();
 }
 

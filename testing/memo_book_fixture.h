@@ -32,6 +32,9 @@ class MemoBookTest : public HeadlessUiTest {
   void Close();
   // Close, then Start again.
   void Restart();
+  // Lets the clock run until the program's idle work (the day's backup,
+  // reading the memos for the search) is done.
+  void SitIdle();
 
   // Writes records, in this order, into the store (created when missing)
   // through an engine of its own, before the program starts.
