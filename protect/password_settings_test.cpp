@@ -273,6 +273,7 @@ TEST_F(PasswordSettingsTest, AWrongEmptyOrCancelledOldPasswordChangesNothing) {
 TEST_F(PasswordSettingsTest, AReKeyThatCannotBeUndoneLeavesTheStoreOpenOrTheProgramLocked) {
   SeedProtectedStore("pw");
   StartAndUnlock("pw");
+  SitIdle();  // the day's backup written: the writes counted are the change's
   auto die_at_the_replacement = [&](bool recover_at_the_message) {
     dialogs().SetOnShow([&, recover_at_the_message](const HeadlessDialogs::Shown& shown) {
       // The re-key's first write, after the five of the backup before it.
