@@ -4,6 +4,29 @@
 
 namespace tarnwick {
 
+// Each byte with A-Z turned into a-z.
+constexpr std::array<uint8_t, 256> FoldTable() {
+  std::array<uint8_t, 256> table{};
+  for (int b = 0; b < 256; ++b) table[b] = static_cast<uint8_t>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}
+constexpr std::array<uint8_t, 256> kFold = FoldTable();
+
+PairSignature PairSignature::Of(std::string_view text) {
+  PairSignature signature;
+  if (text.empty()) return signature;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  uint32_t previous = kFold[bytes[0]];
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    const uint32_t current = kFold[bytes[i]];
+    // The pair's 16 bits spread by a multiplication; the top 9 name the bit.
+    const uint32_t bit = ((previous << 8 | current) * 0x9E3779B1u) >> 23;
+    signature.bits_[bit >> 6] |= uint64_t{1} << (bit & 63);
+    previous = current;
+  }
+  return signature;
+}
+
 std::string_view MemoTexts::Text(int record) const {
   const Chunk& chunk = chunks_[static_cast<std::size_t>(record / kRecordsPerChunk)];
   const std::size_t inside = static_cast<std::size_t>(record - chunk.first_record);
@@ -27,6 +50,7 @@ void MemoTexts::Add(DateTime date, std::string_view text, bool readable) {
   chunk.bytes.append(text);
   chunk.ends.push_back(static_cast<uint32_t>(chunk.bytes.size()));
   dates_.push_back(date);
+  signatures_.push_back(PairSignature::Of(text));
   if (!readable) unreadable_.push_back(record);
 }
 
@@ -38,24 +62,27 @@ void MemoTexts::Replace(int record, std::string_view text) {
   chunk.bytes.replace(begin, old_length, text);
   const int64_t change = static_cast<int64_t>(text.size()) - old_length;
   for (std::size_t i = inside; i < chunk.ends.size(); ++i) chunk.ends[i] = static_cast<uint32_t>(chunk.ends[i] + change);
+  signatures_[static_cast<std::size_t>(record)] = PairSignature::Of(text);
   const auto unreadable = std::lower_bound(unreadable_.begin(), unreadable_.end(), record);
   if (unreadable != unreadable_.end() && *unreadable == record) unreadable_.erase(unreadable);
 }
 
 void MemoTexts::Reserve(int records) {
   dates_.reserve(static_cast<std::size_t>(records));
+  signatures_.reserve(static_cast<std::size_t>(records));
   chunks_.reserve(static_cast<std::size_t>(records / kRecordsPerChunk + 1));
 }
 
 void MemoTexts::Clear() {
   std::vector<Chunk>().swap(chunks_);
   std::vector<DateTime>().swap(dates_);
+  std::vector<PairSignature>().swap(signatures_);
   std::vector<int>().swap(unreadable_);
 }
 
 std::size_t MemoTexts::MemoryInUse() const {
   std::size_t bytes = dates_.capacity() * sizeof(DateTime) + chunks_.capacity() * sizeof(Chunk) +
-                      unreadable_.capacity() * sizeof(int);
+                      signatures_.capacity() * sizeof(PairSignature) + unreadable_.capacity() * sizeof(int);
   for (const Chunk& chunk : chunks_) bytes += chunk.bytes.capacity() + chunk.ends.capacity() * sizeof(uint32_t);
   return bytes;
 }

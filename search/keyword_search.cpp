@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "base/text.h"
 #include "search/keyword_search_scan.h"
@@ -132,8 +134,28 @@ int KeywordSearch::CountMatches(const std::string& keyword, ListBox* list) {
     return count;
   }
   const KeywordScan scan(keyword);
+  const PairSignature wanted = PairSignature::Of(keyword);
+  std::vector<std::pair<std::size_t, std::size_t>> runs;
   for (const MemoTexts::Chunk& chunk : texts->chunks()) {
-    scan.Scan(chunk.bytes, chunk.ends, [&](std::size_t i) { match(texts->Date(chunk.first_record + static_cast<int>(i))); });
+    // The runs of texts that may hold the keyword, their bytes asked for
+    // ahead: they lie scattered, and each would otherwise wait on memory.
+    runs.clear();
+    for (std::size_t first = 0; first < chunk.ends.size();) {
+      auto may_hold = [&](std::size_t i) { return texts->Signature(chunk.first_record + static_cast<int>(i)).Covers(wanted); };
+      if (!may_hold(first)) {
+        ++first;
+        continue;
+      }
+      std::size_t last = first + 1;
+      while (last < chunk.ends.size() && may_hold(last)) ++last;
+      runs.emplace_back(first, last);
+      for (std::size_t at = first == 0 ? 0 : chunk.ends[first - 1]; at < chunk.ends[last - 1]; at += 64) {
+        __builtin_prefetch(chunk.bytes.data() + at);
+      }
+      first = last;
+    }
+    const auto found = [&](std::size_t i) { match(texts->Date(chunk.first_record + static_cast<int>(i))); };
+    for (const auto& [first, last] : runs) scan.Scan(chunk.bytes, chunk.ends, first, last, found);
   }
   return count;
 }

@@ -44,7 +44,7 @@ bool KeywordScan::MatchesAt(const unsigned char* bytes, std::size_t begin, std::
 // first and last bytes both sit (folded) is a candidate. Answers where the
 // steps ended; the rest is scanned a byte at a time.
 template <typename Candidate>
-__attribute__((target("avx2"))) std::size_t KeywordScan::ScanAvx2(const unsigned char* bytes,
+__attribute__((target("avx2"))) std::size_t KeywordScan::ScanAvx2(const unsigned char* bytes, std::size_t from,
                                                                   std::size_t last_start, std::size_t length,
                                                                   const std::size_t& next,
                                                                   Candidate& candidate) const {
@@ -52,7 +52,7 @@ __attribute__((target("avx2"))) std::size_t KeywordScan::ScanAvx2(const unsigned
   const __m256i last = _mm256_set1_epi8(static_cast<char>(last_));
   const __m256i first_fold = _mm256_set1_epi8(static_cast<char>(first_fold_));
   const __m256i last_fold = _mm256_set1_epi8(static_cast<char>(last_fold_));
-  std::size_t at = 0;
+  std::size_t at = from;
   for (; at + 32 <= last_start + 1; at += 32) {
     if (at + 32 <= next) continue;
     const __m256i head =
@@ -67,36 +67,38 @@ __attribute__((target("avx2"))) std::size_t KeywordScan::ScanAvx2(const unsigned
 }
 #endif
 
-void KeywordScan::Scan(std::string_view text, const std::vector<uint32_t>& ends,
-                       const std::function<void(std::size_t)>& found) const {
+void KeywordScan::Scan(std::string_view text, const std::vector<uint32_t>& ends, std::size_t first,
+                       std::size_t last, const std::function<void(std::size_t)>& found) const {
+  auto begin_of = [&ends](std::size_t i) -> std::size_t { return i == 0 ? 0 : ends[i - 1]; };
+  if (first >= last) return;
   if (keyword_.empty()) {
-    for (std::size_t i = 0; i < ends.size(); ++i) {
-      if (ends[i] > (i == 0 ? 0 : ends[i - 1])) found(i);
+    for (std::size_t i = first; i < last; ++i) {
+      if (ends[i] > begin_of(i)) found(i);
     }
     return;
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
+  const std::size_t start = begin_of(first);
+  const std::size_t size = ends[last - 1];
   const std::size_t length = keyword_.size();
-  if (size < length) return;
-  std::size_t record = 0;  // the text the scan is in
-  std::size_t next = 0;    // where the scan goes on
+  if (size < start + length) return;
+  std::size_t record = first;  // the text the scan is in
+  std::size_t next = start;    // where the scan goes on
   // A candidate at `at`: its text is looked up, and after a match the scan
   // goes on with the next text.
   auto candidate = [&](std::size_t at) {
     if (at < next) return;
-    while (record < ends.size() && ends[record] <= at) ++record;
-    if (record == ends.size()) return;
-    const std::size_t begin = record == 0 ? 0 : ends[record - 1];
-    if (MatchesAt(bytes, begin, ends[record], at)) {
+    while (record < last && ends[record] <= at) ++record;
+    if (record == last) return;
+    if (MatchesAt(bytes, begin_of(record), ends[record], at)) {
       found(record);
       next = ends[record];
     }
   };
   const std::size_t last_start = size - length;  // the last place the keyword fits
-  std::size_t at = 0;
+  std::size_t at = start;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  if (__builtin_cpu_supports("avx2")) at = ScanAvx2(bytes, last_start, length, next, candidate);
+  if (__builtin_cpu_supports("avx2")) at = ScanAvx2(bytes, start, last_start, length, next, candidate);
 #endif
   for (; at <= last_start; ++at) {
     if ((bytes[at] | first_fold_) == first_ && (bytes[at + length - 1] | last_fold_) == last_) candidate(at);

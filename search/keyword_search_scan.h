@@ -22,11 +22,16 @@ class KeywordScan {
   // the keyword as KeywordMatches tells it; text i is
   // bytes[ends[i - 1], ends[i]) (from 0 for the first).
   void Scan(std::string_view bytes, const std::vector<uint32_t>& ends,
+            const std::function<void(std::size_t)>& found) const {
+    Scan(bytes, ends, 0, ends.size(), found);
+  }
+  // The same over texts [first, last) only.
+  void Scan(std::string_view bytes, const std::vector<uint32_t>& ends, std::size_t first, std::size_t last,
             const std::function<void(std::size_t)>& found) const;
 
  private:
   template <typename Candidate>
-  std::size_t ScanAvx2(const unsigned char* bytes, std::size_t last_start, std::size_t length,
+  std::size_t ScanAvx2(const unsigned char* bytes, std::size_t from, std::size_t last_start, std::size_t length,
                        const std::size_t& next, Candidate& candidate) const;
   // Whether the keyword lies at `at` in text [begin, end), at a character start.
   bool MatchesAt(const unsigned char* bytes, std::size_t begin, std::size_t end, std::size_t at) const;

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "memo/memo_store_texts.h"
 #include "search/keyword_search_scan.h"
 
 #include "testing/search_panel_fixture.h"
@@ -114,9 +116,24 @@ TEST(KeywordMatchTest, TheScanOverTextsEndToEndFindsWhatTheMatchFinds) {
       ends.push_back(static_cast<uint32_t>(bytes.size()));
       if (KeywordMatches(std::string_view(bytes).substr(begin), keyword)) expected.push_back(ends.size() - 1);
     }
-    KeywordScan(keyword).Scan(bytes, ends, [&](std::size_t i) { found.push_back(i); });
+    const KeywordScan scan(keyword);
+    scan.Scan(bytes, ends, [&](std::size_t i) { found.push_back(i); });
     ASSERT_EQ(found, expected) << ::testing::PrintToString(keyword) << " in " << ::testing::PrintToString(bytes);
     matches += static_cast<int>(expected.size());
+
+    // A run of the texts alone, as the search scans those whose signatures
+    // may hold the keyword; a text that holds it always may.
+    const std::size_t first = static_cast<std::size_t>(round) % ends.size();
+    const std::size_t last = std::min(ends.size(), first + 1 + static_cast<std::size_t>(round) % 7);
+    std::vector<std::size_t> expected_in_run, found_in_run;
+    for (std::size_t i : expected) {
+      if (i >= first && i < last) expected_in_run.push_back(i);
+      const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+      ASSERT_TRUE(PairSignature::Of(std::string_view(bytes).substr(begin, ends[i] - begin))
+                      .Covers(PairSignature::Of(keyword)));
+    }
+    scan.Scan(bytes, ends, first, last, [&](std::size_t i) { found_in_run.push_back(i); });
+    ASSERT_EQ(found_in_run, expected_in_run) << "texts " << first << " to " << last;
   }
   EXPECT_GT(matches, 5000) << "the texts must match often enough to test anything";
 }
