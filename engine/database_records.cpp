@@ -317,6 +317,51 @@ bool DatabaseEngine::SearchForward(const std::function<bool()>& condition) {
   return false;
 }
 
+bool DatabaseEngine::ReadFieldOfRecords(const FieldSelector& selector, int from, int end,
+                                        const std::function<void(int, const FieldValue&)>& meet) {
+  Database* db = Current();
+  if (db == nullptr) return Fail(error::kNoCurrentDatabase);
+  const Field* field = FindField(*db, selector);
+  if (field == nullptr) return Fail(error::kNoSuchField);
+  if (IsLongType(field->type)) return Fail(error::kReadFieldFailed);
+  ScopedByteLock header_lock;
+  if (header_lock.Acquire(*db, ScopedByteLock::Which::kMain, kCountOffset) != 0) {
+    return Fail(error::kRecordCountFailed);
+  }
+  int32_t count = 0, next_id = 0;
+  if (db->ReadCountAndNextId(&count, &next_id) != 0) return Fail(error::kRecordCountFailed);
+  end = std::min(end, count);
+  try {
+    // Covered, a piece of records at once; otherwise each record under its
+    // own lock, as a search reads it.
+    const int per_read = db->LocksCovered() ? std::max<int>(1, (1 << 16) / static_cast<int>(db->record_length)) : 1;
+    std::vector<uint8_t> records(static_cast<size_t>(per_read) * db->record_length);
+    for (int first = std::max(from, 0); first < end; first += per_read) {
+      const int in_read = std::min(per_read, end - first);
+      const uint64_t position = db->RecordOffset(first);
+      ScopedByteLock record_lock;
+      if (!db->LocksCovered() && record_lock.Acquire(*db, ScopedByteLock::Which::kMain, position) != 0) {
+        return Fail(error::kLockFailed);
+      }
+      const size_t want = static_cast<size_t>(in_read) * db->record_length;
+      size_t got = 0;
+      if (db->main->Read(position, records.data(), want, &got) != 0 || got < want) {
+        // The records read whole before the one that failed are still met.
+        for (int i = 0; i < static_cast<int>(got / db->record_length); ++i) {
+          meet(first + i, DecodeScalar(*field, records.data() + static_cast<size_t>(i) * db->record_length + field->offset));
+        }
+        return Fail(error::kReadRecordFailed);
+      }
+      for (int i = 0; i < in_read; ++i) {
+        meet(first + i, DecodeScalar(*field, records.data() + static_cast<size_t>(i) * db->record_length + field->offset));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(error::kOutOfMemory);
+  }
+  return Succeed();
+}
+
 int32_t DatabaseEngine::RecordId() {
   Database* db = Current();
   if (db == nullptr) return Fail(error::kNoCurrentDatabase), 0;

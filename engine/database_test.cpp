@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -457,6 +459,39 @@ TEST_F(DatabaseTest, EachThreadHasItsOwnLastErrorCode) {
   }).join();
   EXPECT_EQ(other_thread_code, 0);
   EXPECT_EQ(LastErrorCode(), error::kNamedDatabaseNotOpen);
+}
+
+// A field of many records read at once gives what ReadField gives on each,
+// whether the records are read one at a time under their own locks or many
+// at a time under the whole-file lock, and leaves the current record.
+TEST_F(DatabaseTest, AFieldOfManyRecordsReadsAsEachRecordsOwn) {
+  CreateMemoBook();
+  OpenMemoBook();
+  // More records than one piece of the covered read holds.
+  constexpr int kRecords = 5000;
+  for (int day = 0; day < kRecords; ++day) ASSERT_TRUE(Append(40000 + day + (day % 7) / 8.0, "m"));
+  std::vector<double> one_by_one;
+  engine_.GoFirst();
+  for (int i = 0; i < kRecords; ++i, engine_.Skip()) one_by_one.push_back(engine_.ReadField(kDateName).AsDateTime());
+  engine_.GoFirst();
+  engine_.Skip(3);
+  for (bool covered : {false, true}) {
+    SCOPED_TRACE(covered ? "under the whole-file lock" : "record by record");
+    if (covered) ASSERT_TRUE(engine_.LockDatabase());
+    std::vector<double> dates;
+    std::vector<int> records;
+    ASSERT_TRUE(engine_.ReadFieldOfRecords(kDateName, 17, kRecords + 10, [&](int record, const FieldValue& value) {
+      records.push_back(record);
+      dates.push_back(value.AsDateTime());
+    }));
+    ASSERT_EQ(dates.size(), static_cast<std::size_t>(kRecords - 17)) << "up to the record count";
+    EXPECT_EQ(records.front(), 17);
+    EXPECT_EQ(records.back(), kRecords - 1);
+    EXPECT_TRUE(std::equal(dates.begin(), dates.end(), one_by_one.begin() + 17));
+    EXPECT_EQ(engine_.CurrentPosition(), 3);
+  }
+  EXPECT_FALSE(engine_.ReadFieldOfRecords(kMemoName, 0, 1, [](int, const FieldValue&) {})) << "a long field";
+  EXPECT_EQ(LastErrorCode(), error::kReadFieldFailed);
 }
 
 TEST_F(DatabaseTest, SearchForwardExaminesEachRecordFromTheCurrentOne) {

@@ -173,11 +173,12 @@ bool MemoStore::SyncDateIndex() {
   if (*count > dates_.records()) {
     std::vector<MemoDateIndex::Dated> dated;
     dated.reserve(static_cast<std::size_t>(*count - dates_.records()));
-    const bool whole = WalkKeepingPlace(dates_.records(), *count, /*with_text=*/false, [&](const WalkedMemo& memo) {
-      if (memo.readable) dated.push_back({memo.date, dates_.records() + static_cast<int>(dated.size())});
-      return memo.readable;
-    });
-    if (!whole) return false;
+    // In bulk: the dates are all that is read, and the current record stays.
+    const bool whole = engine_.ReadFieldOfRecords(kDateFieldNumber, dates_.records(), *count,
+                                                  [&](int record, const FieldValue& date) {
+                                                    dated.push_back({date.AsDateTime(), record});
+                                                  });
+    if (!whole || static_cast<int>(dated.size()) != *count - dates_.records()) return false;
     dates_.Extend(std::move(dated), *count - dates_.records());
   }
   dates_indexed_ = true;
