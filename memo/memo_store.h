@@ -5,9 +5,10 @@
 // is written through at once; of its own it keeps an index of the records'
 // dates (memo/memo_store_index.h), made by one walk when first needed and
 // kept up to date by its own appends and clearing, so that looking a day up
-// and listing a month cost what the day and the month hold; and, once a
-// search asks for them, every memo's text (memo/memo_store_texts.h), kept
-// up to date by its own writes, so that a search reads memory.
+// and listing a month cost what the day and the month hold; and every
+// memo's text (memo/memo_store_texts.h), read a piece at a time while the
+// program is idle or at once when a search asks, kept up to date by its own
+// writes, so that a search reads memory.
 //
 // Promises:
 // - At most one record per day holds as long as memos are saved by looking

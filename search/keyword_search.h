@@ -5,8 +5,9 @@
 // from a listed date belongs to the month overview.
 //
 // Promises:
-// - A search reads every memo once, in file order, from the store's copy of
-//   them in memory (one pass over their bytes); there is no index of words.
+// - A search reads the memos in file order from the store's copy of them in
+//   memory, skipping those whose signature of byte pairs shows they cannot
+//   hold the keyword; there is no index of words.
 //   The list sorts its items itself, as text.
 // - While the day view holds an unsaved edit, a search lists only a hint.
 // - A search never runs inside an export: it waits for the export's end.
