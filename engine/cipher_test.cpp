@@ -14,7 +14,7 @@
 namespace tarnwick {
 namespace {
 
-std::string Hex(const uint8_t* bytes, size_t count) {
+std::string ToHex(const uint8_t* bytes, size_t count) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   for (size_t i = 0; i < count; ++i) {
@@ -26,7 +26,7 @@ std::string Hex(const uint8_t* bytes, size_t count) {
 
 std::string Md5Hex(std::string_view text) {
   auto digest = Md5(text);
-  return Hex(digest.data(), digest.size());
+  return ToHex(digest.data(), digest.size());
 }
 
 TEST(Md5, PublishedTestSuite) {
@@ -56,7 +56,7 @@ std::string Rc4Hex(std::string_view key, size_t skip, size_t count) {
   rc4.Discard(skip);
   std::vector<uint8_t> out(count);
   rc4.Keystream(out.data(), count);
-  return Hex(out.data(), count);
+  return ToHex(out.data(), count);
 }
 
 TEST(Rc4, PublishedVectors) {
@@ -64,7 +64,7 @@ TEST(Rc4, PublishedVectors) {
   auto encrypt = [](std::string_view key, std::string text) {
     Rc4 rc4(reinterpret_cast<const uint8_t*>(key.data()), key.size());
     rc4.Xor(reinterpret_cast<uint8_t*>(text.data()), text.size());
-    return Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return ToHex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   };
   EXPECT_EQ(encrypt("Key", "Plaintext"), "bbf316e8d940af0ad3");
   EXPECT_EQ(encrypt("Wiki", "pedia"), "1021bf0420");
@@ -126,7 +126,7 @@ TEST(CipherFile, EnciphersFromOffsetFourWithTheBlockKeystream) {
   CipherFile file(std::make_unique<MemoryFile>(&disk), "memo");
   std::vector<uint8_t> plain = Counting(16);
   ASSERT_EQ(file.Write(0, plain.data(), plain.size()), 0);
-  EXPECT_EQ(Hex(disk.data(), 16), "00010203fef0e286c18eb3e2653333be");
+  EXPECT_EQ(ToHex(disk.data(), 16), "00010203fef0e286c18eb3e2653333be");
   // The caller's bytes are left as they were.
   EXPECT_EQ(plain, Counting(16));
 }
@@ -136,9 +136,9 @@ TEST(CipherFile, RangesInsideAndAcrossCipherBlocks) {
   CipherFile file(std::make_unique<MemoryFile>(&disk), "memo");
   std::vector<uint8_t> plain = Counting(16);
   ASSERT_EQ(file.Write(4100, plain.data(), 16), 0);
-  EXPECT_EQ(Hex(disk.data() + 4100, 16), "f6774d7b340e54c769e3e86c62b6f2a0");
+  EXPECT_EQ(ToHex(disk.data() + 4100, 16), "f6774d7b340e54c769e3e86c62b6f2a0");
   ASSERT_EQ(file.Write(4090, plain.data(), 16), 0);  // six bytes in block 0, ten in block 1
-  EXPECT_EQ(Hex(disk.data() + 4090, 16), "5ad1da748fa8fa911b6dfc7d43753e04");
+  EXPECT_EQ(ToHex(disk.data() + 4090, 16), "5ad1da748fa8fa911b6dfc7d43753e04");
 }
 
 TEST(CipherFile, PartialReadsMatchTheWholeBlock) {
@@ -164,12 +164,12 @@ TEST(CipherFile, WholeBlocksFromACachedKeystreamMatchTheReference) {
   // A short write keeps block 1's keystream; the whole-file write then
   // XORs block 1 from it and block 2 from a fresh stream.
   ASSERT_EQ(file.Write(4101, plain.data() + 4101, 13), 0);
-  EXPECT_EQ(Hex(disk.data() + 4101, 13), "73497f380258cb6de7ec687eaa");
+  EXPECT_EQ(ToHex(disk.data() + 4101, 13), "73497f380258cb6de7ec687eaa");
   ASSERT_EQ(file.Write(0, plain.data(), plain.size()), 0);
-  EXPECT_EQ(Hex(disk.data(), 16), "00010203fef0e286c18eb3e2653333be");
-  EXPECT_EQ(Hex(disk.data() + 4096, 16), "fc971167f273497f380258cb6de7ec68");
-  EXPECT_EQ(Hex(disk.data() + 8176, 16), "f43de4c3edfbe2ad1fe4d27d5200a512");
-  EXPECT_EQ(Hex(disk.data() + 4101, 13), "73497f380258cb6de7ec687eaa");
+  EXPECT_EQ(ToHex(disk.data(), 16), "00010203fef0e286c18eb3e2653333be");
+  EXPECT_EQ(ToHex(disk.data() + 4096, 16), "fc971167f273497f380258cb6de7ec68");
+  EXPECT_EQ(ToHex(disk.data() + 8176, 16), "f43de4c3edfbe2ad1fe4d27d5200a512");
+  EXPECT_EQ(ToHex(disk.data() + 4101, 13), "73497f380258cb6de7ec687eaa");
 }
 
 TEST(CipherFile, EmptyPasswordPassesBytesUnchanged) {
@@ -186,7 +186,7 @@ TEST(CipherFile, RekeyRewritesEveryByteFromOffsetFour) {
   CipherFile file(std::make_unique<MemoryFile>(&disk), "");
   ASSERT_EQ(file.Rekey("memo"), 0);
   EXPECT_TRUE(file.HasKey());
-  EXPECT_EQ(Hex(disk.data(), 16), "00010203fef0e286c18eb3e2653333be");
+  EXPECT_EQ(ToHex(disk.data(), 16), "00010203fef0e286c18eb3e2653333be");
   std::vector<uint8_t> back(disk.size());
   size_t got = 0;
   ASSERT_EQ(file.Read(0, back.data(), back.size(), &got), 0);
