@@ -11,10 +11,6 @@ namespace {
 
 QRect ToQRect(const Rect& rect) { return QRect(rect.left, rect.top, rect.width, rect.height); }
 
-QFont ToQFont(const Font& font) {
-  return ResolveFont(ToQString(font.face), font.height, font.weight == FontWeight::kBold, font.italic, font.underline);
-}
-
 // Line breaks as the layer writes them ("\r\n" or "\n") become Qt's "\n".
 QString TextForDrawing(std::string_view text) {
   QString result = ToQString(text);

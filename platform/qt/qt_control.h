@@ -30,10 +30,6 @@ namespace tarnwick::qt {
 // The dynamic property that leads from a widget to the bridge of its control.
 inline constexpr char kBridgeProperty[] = "tarnwickInputBridge";
 
-inline QFont ToQFont(const Font& font) {
-  return ResolveFont(ToQString(font.face), font.height, font.weight == FontWeight::kBold, font.italic, font.underline);
-}
-
 inline Qt::CursorShape ToQtCursor(CursorShape shape) {
   switch (shape) {
     case CursorShape::kIBeam: return Qt::IBeamCursor;

@@ -6,6 +6,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/qt/qt_text.h"
+
 namespace tarnwick::qt {
 namespace {
 
@@ -127,6 +129,10 @@ QFont ResolveFont(const QString& family, int pixel_height, bool bold, bool itali
   // The designed sizes are small bitmap-era sizes: hinting keeps them crisp.
   font.setHintingPreference(QFont::PreferFullHinting);
   return font;
+}
+
+QFont ToQFont(const Font& font) {
+  return ResolveFont(ToQString(font.face), font.height, font.weight == FontWeight::kBold, font.italic, font.underline);
 }
 
 }  // namespace tarnwick::qt

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/types.h"
+
 namespace tarnwick::qt {
 
 // Registers the substitutions and sets the application's default font (the
@@ -41,5 +43,8 @@ QString RequestedGuiFamily();
 // (empty = the default GUI font), height in pixels (0 = the default height).
 QFont ResolveFont(const QString& family, int pixel_height, bool bold = false, bool italic = false,
                   bool underline = false);
+
+// The same for a font of the layer's own description.
+QFont ToQFont(const Font& font);
 
 }  // namespace tarnwick::qt
