@@ -9,8 +9,10 @@
 #   build-sanitize/  the unit and behaviour tests under AddressSanitizer and
 #                    UndefinedBehaviorSanitizer (scripts/test-sanitized.sh)
 #   build-fuzz/      the fuzz targets, each run briefly (scripts/test-fuzz.sh)
-# The desktop and Wine tests mostly wait on displays and Wine, so the
-# sanitized and fuzz folders are built meanwhile, at the lowest priority.
+# The sanitized and fuzz folders are built at the lowest priority from the
+# start, in what the other builds leave of the processors (their links and
+# last steps use one) and while the desktop and Wine tests wait on displays
+# and Wine.
 # Each phase reports its wall and CPU time; a summary ends the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,15 +24,15 @@ trap summary EXIT
 started=$SECONDS
 
 phase "installs" bash scripts/setup.sh
-build_dir=${TARNWICK_BUILD_DIR:-build}
-phase "plain build" bash scripts/build.sh -DTARNWICK_TEST_KINDS=desktop "${launcher_options[@]}"
-# The Windows program is built here, before the desktop tests run it.
-bash scripts/test-windows.sh build
-
 background_log=$(mktemp)
 (nice -n 19 bash scripts/test-sanitized.sh build && nice -n 19 bash scripts/test-fuzz.sh build) \
   >"$background_log" 2>&1 &
 background_builds=$!
+
+build_dir=${TARNWICK_BUILD_DIR:-build}
+phase "plain build" bash scripts/build.sh -DTARNWICK_TEST_KINDS=desktop "${launcher_options[@]}"
+# The Windows program is built here, before the desktop tests run it.
+bash scripts/test-windows.sh build
 
 bash scripts/test-windows.sh run
 phase "plain tests" run_ctest "$build_dir" -j 2 --timeout 1200
