@@ -14,6 +14,13 @@ include(GoogleTest)
 set(TARNWICK_TEST_KINDS "portable;system;desktop;fuzz" CACHE STRING
     "The kinds of tests to build and register (portable, system, desktop, fuzz)")
 
+# Test code (the test programs and the libraries only tests use) is compiled
+# unoptimised, which builds several times faster; the code under test keeps
+# the build's optimisation.
+function(tarnwick_compile_as_test_code target)
+  target_compile_options(${target} PRIVATE -O0)
+endfunction()
+
 # tarnwick_test(NAME source... [KIND portable|system|desktop|fuzz] [LIBS lib...]
 #               [ENV VAR=value] [FILTER gtest-filter] [TIMEOUT seconds]
 #               [RESOURCE_LOCK lock])
@@ -33,9 +40,7 @@ function(tarnwick_test name)
   endif()
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
-  # The test's own code is compiled unoptimised, which builds several times
-  # faster; the code under test keeps its folder's optimisation.
-  target_compile_options(${name} PRIVATE -O0)
+  tarnwick_compile_as_test_code(${name})
   if(NOT ARG_KIND IN_LIST TARNWICK_TEST_KINDS)
     set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
     return()
