@@ -15,6 +15,7 @@
 //   depend on the system's locale.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -37,6 +38,14 @@ std::size_t GbkCharLength(std::string_view text, std::size_t pos);
 
 // True when byte is the first byte of a double-byte or four-byte character.
 inline bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+// Each byte with A-Z turned into a-z, every other byte as it is: the keyword
+// search folds every byte compared so, trail bytes included.
+inline constexpr std::array<unsigned char, 256> kEveryByteLetterFold = [] {
+  std::array<unsigned char, 256> table{};
+  for (int b = 0; b < 256; ++b) table[b] = static_cast<unsigned char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}();
 
 // Compares two GBK texts without regard to ASCII letter case; the bytes of
 // multibyte characters are compared exactly (a trail byte is never folded).

@@ -2,23 +2,17 @@
 
 #include <algorithm>
 
-namespace tarnwick {
+#include "base/text.h"
 
-// Each byte with A-Z turned into a-z.
-constexpr std::array<uint8_t, 256> FoldTable() {
-  std::array<uint8_t, 256> table{};
-  for (int b = 0; b < 256; ++b) table[b] = static_cast<uint8_t>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
-  return table;
-}
-constexpr std::array<uint8_t, 256> kFold = FoldTable();
+namespace tarnwick {
 
 PairSignature PairSignature::Of(std::string_view text) {
   PairSignature signature;
   if (text.empty()) return signature;
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  uint32_t previous = kFold[bytes[0]];
+  uint32_t previous = kEveryByteLetterFold[bytes[0]];
   for (std::size_t i = 1; i < text.size(); ++i) {
-    const uint32_t current = kFold[bytes[i]];
+    const uint32_t current = kEveryByteLetterFold[bytes[i]];
     // The pair's 16 bits spread by a multiplication; the top 9 name the bit.
     const uint32_t bit = ((previous << 8 | current) * 0x9E3779B1u) >> 23;
     signature.bits_[bit >> 6] |= uint64_t{1} << (bit & 63);

@@ -9,17 +9,6 @@
 #include "search/keyword_search_scan.h"
 
 namespace tarnwick {
-namespace {
-
-// Each byte with A-Z turned into a-z.
-constexpr std::array<unsigned char, 256> FoldTable() {
-  std::array<unsigned char, 256> table{};
-  for (int b = 0; b < 256; ++b) table[b] = static_cast<unsigned char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
-  return table;
-}
-constexpr std::array<unsigned char, 256> kFold = FoldTable();
-
-}  // namespace
 
 // Candidates for the first byte are found by a byte search, not by stepping
 // through every character; whether a candidate starts a character follows
@@ -33,13 +22,13 @@ bool KeywordMatches(std::string_view text, std::string_view keyword) {
   const auto* k = reinterpret_cast<const unsigned char*>(keyword.data());
   const std::size_t length = keyword.size();
   const std::size_t last = text.size() - length;
-  const unsigned char first = kFold[k[0]];
+  const unsigned char first = kEveryByteLetterFold[k[0]];
   const bool first_is_letter = first >= 'a' && first <= 'z';
   std::size_t run_start = 0;  // a character start; no byte below 0x80 in [run_start, scanned)
   std::size_t scanned = 0;
   for (std::size_t p = 0; p <= last; ++p) {
     if (first_is_letter) {
-      while (p <= last && kFold[t[p]] != first) ++p;
+      while (p <= last && kEveryByteLetterFold[t[p]] != first) ++p;
       if (p > last) return false;
     } else {
       const void* hit = std::memchr(t + p, first, last - p + 1);
@@ -47,7 +36,7 @@ bool KeywordMatches(std::string_view text, std::string_view keyword) {
       p = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - t);
     }
     std::size_t j = 1;
-    while (j < length && kFold[t[p + j]] == kFold[k[j]]) ++j;
+    while (j < length && kEveryByteLetterFold[t[p + j]] == kEveryByteLetterFold[k[j]]) ++j;
     if (j < length) continue;
     // Only a whole match asks where characters start, so runs of double-byte
     // text are scanned back once per match, not once per candidate byte.
