@@ -345,7 +345,10 @@ bool DatabaseEngine::ReadFieldOfRecords(const FieldSelector& selector, int from,
       }
       const size_t want = static_cast<size_t>(in_read) * db->record_length;
       size_t got = 0;
-      if (db->main->Read(position, records.data(), want, &got) != 0 || got < want) {
+      // Past the page cache: the file holds what the cache would (writes go
+      // through at once), and one pass over every record would only push out
+      // the pages kept for the lookups.
+      if (db->main->cipher().Read(position, records.data(), want, &got) != 0 || got < want) {
         // The records read whole before the one that failed are still met.
         for (int i = 0; i < static_cast<int>(got / db->record_length); ++i) {
           meet(first + i, DecodeScalar(*field, records.data() + static_cast<size_t>(i) * db->record_length + field->offset));
