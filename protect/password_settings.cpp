@@ -3,6 +3,7 @@
 #include "base/secret.h"
 #include "base/text.h"
 #include "memo/backup_taker.h"
+#include "memo/idle_work.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -91,7 +92,11 @@ void PasswordSettings::ChangeOrRemovePassword() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
   book_.ShowMemoOf(book_.Now());
-  if (locked) store.CloseMemoDatabase();
+  if (locked) {
+    store.CloseMemoDatabase();
+  } else {
+    book_.idle_work().Begin();  // the re-key dropped the search's copy of the memos
+  }
   book_.GoToToday();
 }
 

@@ -187,6 +187,8 @@ TEST_F(PasswordSettingsTest, TheQuestionMarkAndAFailedReKeyAreRefusedAndTheStore
 TEST_F(PasswordSettingsTest, ChangingThePasswordAsksTheNewOneTwiceAndStaysUnlocked) {
   SeedProtectedStore("pw");
   StartAndUnlock("pw");
+  SitIdle();
+  const std::size_t copy_bytes = book().store().MemoryInUse();
   ClickDay(2011, 5, 16);
   Expect(kOldPasswordPrompt, "pw");
   Expect(kReplacementPrompt, "new");
@@ -211,6 +213,8 @@ TEST_F(PasswordSettingsTest, ChangingThePasswordAsksTheNewOneTwiceAndStaysUnlock
   EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 17}));
   EXPECT_EQ(Height(), 596);
   EXPECT_FALSE(OpensElsewhere("new")) << "still taken by this copy";
+  SitIdle();
+  EXPECT_EQ(book().store().MemoryInUse(), copy_bytes) << "the search's copy of the memos made again while idle";
 
   Close();
   EXPECT_FALSE(OpensElsewhere("pw"));
