@@ -105,7 +105,12 @@ void PasswordSettings::ChangeOrRemovePassword() {
 // the program says the store is closed and locks, offering the unlock.
 void PasswordSettings::KeepStoreOpen(std::optional<std::string_view> password) {
   MemoStore& store = book_.store();
-  if (store.IsOpen() || store.OpenMemoDatabase(password)) return;
+  if (store.IsOpen() || store.OpenMemoDatabase(password)) {
+    // The re-key dropped the search's copy of the memos; a locked program
+    // closes the store again at once.
+    if (!book_.Locked()) book_.idle_work().Begin();
+    return;
+  }
   Message(Gbk("备忘数据库已关闭，现在不能保存备忘。\r\n请点击“解锁程序”重新打开，或者关闭本程序后重新启动。"),
           Gbk("出现错误："));
   book_.EnterLockMode();

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "memo/idle_work.h"
 #include "testing/memo_book_fixture.h"
 
 namespace tarnwick {
@@ -292,6 +293,7 @@ TEST_F(PasswordSettingsTest, AReKeyThatCannotBeUndoneLeavesTheStoreOpenOrTheProg
   ExpectMessage("加密失败");
   ClickPasswordBox();
   EXPECT_TRUE(StoreOpen()) << "opened again with the old password";
+  EXPECT_TRUE(book().idle_work().Busy()) << "the search's copy of the memos is made again";
   EXPECT_EQ(Height(), 596);
   WriteMemo("还能写");
   ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2011, 5, 17)));
