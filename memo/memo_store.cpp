@@ -74,17 +74,13 @@ bool MemoStore::IsDatabaseProtected() {
 }
 
 void MemoStore::CreateMemoDatabase() {
-  BeforeChange();
-  ForgetDateIndex();
-  ForgetTexts();
+  StartOver();
   engine_.CreateDatabase(path_, {{DateField(), static_cast<int>(FieldType::kDateTime), 20},
                                  {MemoField(), static_cast<int>(FieldType::kMemo), 20}});
 }
 
 bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
-  BeforeChange();
-  ForgetDateIndex();
-  ForgetTexts();
+  StartOver();
   OpenOptions options;
   if (password) options.password = std::string(*password);
   WipeOnExit wipe_password(options.password);
@@ -107,9 +103,7 @@ bool MemoStore::HasMemoFields() {
 }
 
 void MemoStore::CloseMemoDatabase() {
-  BeforeChange();
-  ForgetDateIndex();
-  ForgetTexts();
+  StartOver();
   engine_.CloseDatabase();
 }
 
@@ -153,7 +147,7 @@ std::optional<int> MemoStore::CountNow() {
   return count;
 }
 
-bool MemoStore::WalkKeepingPlace(int from, int end, bool with_text,
+void MemoStore::WalkKeepingPlace(int from, int end, bool with_text,
                                  const std::function<bool(const WalkedMemo&)>& meet) {
   struct PlaceKept {
     MemoStore& store;
@@ -162,7 +156,6 @@ bool MemoStore::WalkKeepingPlace(int from, int end, bool with_text,
   } kept{*this, engine_.CurrentPosition()};
   MemoWalk walk(*this, from, end, with_text);
   walk.Continue(meet);
-  return walk.done() && walk.whole();
 }
 
 bool MemoStore::SyncDateIndex() {
@@ -241,6 +234,12 @@ bool MemoStore::AppendMemo(DateTime d, std::string_view text) {
   }
   // A copy still being filled reads the new record when it gets there.
   return true;
+}
+
+void MemoStore::StartOver() {
+  BeforeChange();
+  ForgetDateIndex();
+  ForgetTexts();
 }
 
 void MemoStore::ForgetTexts() {
@@ -342,16 +341,12 @@ void MemoWalk::Continue(const std::function<bool(const WalkedMemo&)>& meet) {
 }
 
 bool MemoStore::ClearAllMemos() {
-  BeforeChange();
-  ForgetDateIndex();
-  ForgetTexts();
+  StartOver();
   return engine_.ClearAllRecords();
 }
 
 bool MemoStore::SetDatabasePassword(std::string_view password) {
-  BeforeChange();
-  ForgetDateIndex();
-  ForgetTexts();
+  StartOver();
   return engine_.SetPassword(password);
 }
 

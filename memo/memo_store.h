@@ -168,13 +168,16 @@ class MemoStore {
   // count cannot be read.
   std::optional<int> CountNow();
   // Walks records [from, end) as a MemoWalk meets them, the current record
-  // kept; whether every one was met and read.
-  bool WalkKeepingPlace(int from, int end, bool with_text, const std::function<bool(const WalkedMemo&)>& meet);
+  // kept.
+  void WalkKeepingPlace(int from, int end, bool with_text, const std::function<bool(const WalkedMemo&)>& meet);
   // Brings the date index up to the records as they are now; false when
   // the store is closed or a date could not be read.
   bool SyncDateIndex();
   void ForgetDateIndex() { dates_indexed_ = false; }
   void ForgetTexts();
+  // Before the store's files are made, opened, closed, cleared or re-keyed:
+  // what the store keeps of them goes.
+  void StartOver();
   // Reads memos into texts_ while keep_going says so; false when the store
   // is closed or memory ran short.
   bool ReadTexts(const std::function<bool()>& keep_going);
