@@ -62,8 +62,6 @@ start_wine() {
 }
 phase "wine prefix" start_wine
 status=0
-# Four at a time: the cases mostly wait on Wine rather than compute, and
-# those that share the display hold its lock.
-phase "wine tests" run_ctest "$build_dir" -j 4 --timeout 1200 || status=$?
+phase "wine tests" run_ctest "$build_dir" -j 2 --timeout 1200 || status=$?
 wineserver -k || true
 exit "$status"
