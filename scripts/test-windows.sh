@@ -62,6 +62,10 @@ start_wine() {
 }
 phase "wine prefix" start_wine
 status=0
-phase "wine tests" run_ctest "$build_dir" -j 2 --timeout 1200 || status=$?
+# A case that fails is run once more: under Wine, a window of the desktop
+# now and then takes the activation from a test's window (seen in about one
+# clean run in five). A fault fails both times; the first failure stays in
+# the log.
+phase "wine tests" run_ctest "$build_dir" -j 2 --repeat until-pass:2 --timeout 1200 || status=$?
 wineserver -k || true
 exit "$status"
