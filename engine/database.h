@@ -252,14 +252,13 @@ class DatabaseEngine {
   // Invokes condition once per record from the current one onwards; inside it
   // ReadField reads the record under examination.
   bool SearchForward(const std::function<bool()>& condition);
-  // Reads a field that is not a long one from records [from, end) of the
-  // current database, in file order, calling meet(record, value) for each:
-  // what ReadField gives on each record in turn, without moving the current
-  // record. While this connection's locks cover the file the records are
-  // read many at a time. False when a record cannot be read (the records
-  // before it were met); an end past the record count stops at the count.
-  bool ReadFieldOfRecords(const FieldSelector& field, int from, int end,
-                          const std::function<void(int, const FieldValue&)>& meet);
+  // Reads a date-time field of records [from, end) of the current database
+  // and appends them to dates in file order: what ReadField gives on each
+  // record in turn, without moving the current record. While this
+  // connection's locks cover the file the records are read many at a time.
+  // False when a record cannot be read (the dates before it were appended);
+  // an end past the record count stops at the count.
+  bool ReadDatesOfRecords(const FieldSelector& field, int from, int end, std::vector<double>& dates);
   bool LockDatabase();
   // Lowers the whole-file lock's depth taken by LockDatabase; at depth 0 the
   // lock is released. False (-29) when it is not held.

@@ -317,13 +317,13 @@ bool DatabaseEngine::SearchForward(const std::function<bool()>& condition) {
   return false;
 }
 
-bool DatabaseEngine::ReadFieldOfRecords(const FieldSelector& selector, int from, int end,
-                                        const std::function<void(int, const FieldValue&)>& meet) {
+bool DatabaseEngine::ReadDatesOfRecords(const FieldSelector& selector, int from, int end,
+                                        std::vector<double>& dates) {
   Database* db = Current();
   if (db == nullptr) return Fail(error::kNoCurrentDatabase);
   const Field* field = FindField(*db, selector);
   if (field == nullptr) return Fail(error::kNoSuchField);
-  if (IsLongType(field->type)) return Fail(error::kReadFieldFailed);
+  if (static_cast<FieldType>(field->type) != FieldType::kDateTime) return Fail(error::kReadFieldFailed);
   ScopedByteLock header_lock;
   if (header_lock.Acquire(*db, ScopedByteLock::Which::kMain, kCountOffset) != 0) {
     return Fail(error::kRecordCountFailed);
@@ -336,6 +336,11 @@ bool DatabaseEngine::ReadFieldOfRecords(const FieldSelector& selector, int from,
     // own lock, as a search reads it.
     const int per_read = db->LocksCovered() ? std::max<int>(1, (1 << 16) / static_cast<int>(db->record_length)) : 1;
     std::vector<uint8_t> records(static_cast<size_t>(per_read) * db->record_length);
+    const auto append = [&](size_t in_read) {
+      for (size_t i = 0; i < in_read; ++i) {
+        dates.push_back(ClampDate(GetDouble(records.data() + i * db->record_length + field->offset)));
+      }
+    };
     for (int first = std::max(from, 0); first < end; first += per_read) {
       const int in_read = std::min(per_read, end - first);
       const uint64_t position = db->RecordOffset(first);
@@ -349,15 +354,10 @@ bool DatabaseEngine::ReadFieldOfRecords(const FieldSelector& selector, int from,
       // through at once), and one pass over every record would only push out
       // the pages kept for the lookups.
       if (db->main->cipher().Read(position, records.data(), want, &got) != 0 || got < want) {
-        // The records read whole before the one that failed are still met.
-        for (int i = 0; i < static_cast<int>(got / db->record_length); ++i) {
-          meet(first + i, DecodeScalar(*field, records.data() + static_cast<size_t>(i) * db->record_length + field->offset));
-        }
+        append(got / db->record_length);  // the records read whole before the one that failed
         return Fail(error::kReadRecordFailed);
       }
-      for (int i = 0; i < in_read; ++i) {
-        meet(first + i, DecodeScalar(*field, records.data() + static_cast<size_t>(i) * db->record_length + field->offset));
-      }
+      append(static_cast<size_t>(in_read));
     }
   } catch (const std::bad_alloc&) {
     return Fail(error::kOutOfMemory);

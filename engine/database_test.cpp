@@ -477,20 +477,18 @@ TEST_F(DatabaseTest, AFieldOfManyRecordsReadsAsEachRecordsOwn) {
   engine_.Skip(3);
   for (bool covered : {false, true}) {
     SCOPED_TRACE(covered ? "under the whole-file lock" : "record by record");
-    if (covered) ASSERT_TRUE(engine_.LockDatabase());
-    std::vector<double> dates;
-    std::vector<int> records;
-    ASSERT_TRUE(engine_.ReadFieldOfRecords(kDateName, 17, kRecords + 10, [&](int record, const FieldValue& value) {
-      records.push_back(record);
-      dates.push_back(value.AsDateTime());
-    }));
-    ASSERT_EQ(dates.size(), static_cast<std::size_t>(kRecords - 17)) << "up to the record count";
-    EXPECT_EQ(records.front(), 17);
-    EXPECT_EQ(records.back(), kRecords - 1);
-    EXPECT_TRUE(std::equal(dates.begin(), dates.end(), one_by_one.begin() + 17));
+    if (covered) {
+      ASSERT_TRUE(engine_.LockDatabase());
+    }
+    std::vector<double> dates{-1.0};
+    ASSERT_TRUE(engine_.ReadDatesOfRecords(kDateName, 17, kRecords + 10, dates));
+    ASSERT_EQ(dates.size(), static_cast<std::size_t>(kRecords - 17 + 1)) << "appended, up to the record count";
+    EXPECT_EQ(dates.front(), -1.0);
+    EXPECT_TRUE(std::equal(dates.begin() + 1, dates.end(), one_by_one.begin() + 17));
     EXPECT_EQ(engine_.CurrentPosition(), 3);
   }
-  EXPECT_FALSE(engine_.ReadFieldOfRecords(kMemoName, 0, 1, [](int, const FieldValue&) {})) << "a long field";
+  std::vector<double> dates;
+  EXPECT_FALSE(engine_.ReadDatesOfRecords(kMemoName, 0, 1, dates)) << "not a date field";
   EXPECT_EQ(LastErrorCode(), error::kReadFieldFailed);
 }
 

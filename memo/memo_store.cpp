@@ -164,15 +164,14 @@ bool MemoStore::SyncDateIndex() {
   if (!dates_indexed_ || *count < dates_.records()) dates_.Clear();
   dates_indexed_ = false;
   if (*count > dates_.records()) {
-    std::vector<MemoDateIndex::Dated> dated;
+    std::vector<DateTime> dated;
     dated.reserve(static_cast<std::size_t>(*count - dates_.records()));
     // In bulk: the dates are all that is read, and the current record stays.
-    const bool whole = engine_.ReadFieldOfRecords(kDateFieldNumber, dates_.records(), *count,
-                                                  [&](int record, const FieldValue& date) {
-                                                    dated.push_back({date.AsDateTime(), record});
-                                                  });
-    if (!whole || static_cast<int>(dated.size()) != *count - dates_.records()) return false;
-    dates_.Extend(std::move(dated), *count - dates_.records());
+    if (!engine_.ReadDatesOfRecords(kDateFieldNumber, dates_.records(), *count, dated) ||
+        static_cast<int>(dated.size()) != *count - dates_.records()) {
+      return false;
+    }
+    dates_.Extend(std::move(dated));
   }
   dates_indexed_ = true;
   return true;

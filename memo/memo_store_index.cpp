@@ -1,57 +1,84 @@
 #include "memo/memo_store_index.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <numeric>
 #include <utility>
 
 namespace tarnwick {
 
 void MemoDateIndex::Clear() {
-  dated_.clear();
-  records_ = 0;
+  dates_.clear();
+  by_date_.clear();
 }
 
-void MemoDateIndex::Extend(std::vector<Dated> dated, int records) {
-  // A diary is mostly written day after day: the new records usually follow
-  // the old ones in date order already, and the merge is a move.
-  if (!std::is_sorted(dated.begin(), dated.end())) std::sort(dated.begin(), dated.end());
-  records_ += records;
-  // The first walk's dates become the index as they are: no second copy.
-  if (dated_.empty()) {
-    dated_ = std::move(dated);
-    return;
+void MemoDateIndex::Extend(std::vector<DateTime> dates) {
+  const bool in_order = by_date_.empty() && (dates_.empty() || dates.empty() || dates_.back() <= dates.front()) &&
+                        std::is_sorted(dates.begin(), dates.end());
+  // The first read's dates become the index as they are: no second copy.
+  if (dates_.empty()) {
+    dates_ = std::move(dates);
+  } else {
+    dates_.insert(dates_.end(), dates.begin(), dates.end());
   }
-  const auto middle = static_cast<std::ptrdiff_t>(dated_.size());
-  dated_.insert(dated_.end(), dated.begin(), dated.end());
-  std::inplace_merge(dated_.begin(), dated_.begin() + middle, dated_.end());
+  if (!in_order) SortRecordsByDate();
 }
 
 void MemoDateIndex::Add(DateTime date) {
-  const Dated entry{date, records_++};
-  dated_.insert(std::upper_bound(dated_.begin(), dated_.end(), entry), entry);
+  if (by_date_.empty() && (dates_.empty() || dates_.back() <= date)) {
+    dates_.push_back(date);
+    return;
+  }
+  if (by_date_.empty()) SortRecordsByDate();
+  dates_.push_back(date);
+  // After the records of the same date, which come before it in the file.
+  const auto later = std::upper_bound(by_date_.begin(), by_date_.end(), date,
+                                      [this](DateTime d, int record) { return d < dates_[record]; });
+  by_date_.insert(later, records() - 1);
+}
+
+void MemoDateIndex::SortRecordsByDate() {
+  by_date_.resize(dates_.size());
+  std::iota(by_date_.begin(), by_date_.end(), 0);
+  std::stable_sort(by_date_.begin(), by_date_.end(), [this](int a, int b) { return dates_[a] < dates_[b]; });
+}
+
+std::vector<int> MemoDateIndex::RecordsBetween(DateTime low, DateTime high) const {
+  std::vector<int> records;
+  if (by_date_.empty()) {
+    const auto first = std::lower_bound(dates_.begin(), dates_.end(), low);
+    const auto last = std::lower_bound(first, dates_.end(), high);
+    for (auto it = first; it != last; ++it) records.push_back(static_cast<int>(it - dates_.begin()));
+  } else {
+    const auto before = [this](int record, DateTime d) { return dates_[record] < d; };
+    const auto first = std::lower_bound(by_date_.begin(), by_date_.end(), low, before);
+    records.assign(first, std::lower_bound(first, by_date_.end(), high, before));
+  }
+  return records;
 }
 
 int MemoDateIndex::FirstRecordOf(DateTime date, int from) const {
-  const auto found = std::lower_bound(dated_.begin(), dated_.end(), Dated{date, from});
-  return found != dated_.end() && found->date == date ? found->record : -1;
+  // The records of one date come in file order.
+  const std::vector<int> dated = RecordsBetween(date, std::nextafter(date, std::numeric_limits<DateTime>::infinity()));
+  const auto found = std::lower_bound(dated.begin(), dated.end(), from);
+  return found != dated.end() ? *found : -1;
 }
 
 std::vector<DateTime> MemoDateIndex::DatesInMonth(int year, int month) const {
   // A date with a time of day lies up to a day from its midnight (below it
   // before 1899-12-30, where the fraction counts back): a day's margin on
   // each side, and the month checked on each date found.
-  const Dated low{EncodeDate(year, month, 1) - 1, std::numeric_limits<int>::min()};
-  const Dated high{EncodeDate(year, month, DaysInMonth(year, month)) + 2, std::numeric_limits<int>::min()};
-  std::vector<Dated> found;
-  for (auto it = std::lower_bound(dated_.begin(), dated_.end(), low); it != dated_.end() && it->date < high.date;
-       ++it) {
-    const CivilDateTime day = DecodeDateTime(it->date);
-    if (day.year == year && day.month == month) found.push_back(*it);
-  }
-  std::sort(found.begin(), found.end(), [](const Dated& a, const Dated& b) { return a.record < b.record; });
+  std::vector<int> records =
+      RecordsBetween(EncodeDate(year, month, 1) - 1, EncodeDate(year, month, DaysInMonth(year, month)) + 2);
+  std::erase_if(records, [&](int record) {
+    const CivilDateTime day = DecodeDateTime(dates_[record]);
+    return day.year != year || day.month != month;
+  });
+  std::sort(records.begin(), records.end());
   std::vector<DateTime> dates;
-  dates.reserve(found.size());
-  for (const Dated& entry : found) dates.push_back(entry.date);
+  dates.reserve(records.size());
+  for (int record : records) dates.push_back(dates_[record]);
   return dates;
 }
 

@@ -1,7 +1,6 @@
-// The dates of the memo store's records in date order, so that the record
-// of a day and the memos of a month are found by what the day or the month
-// holds, not by a walk over every record. The store keeps it; nothing else
-// changes it.
+// The dates of the memo store's records, so that the record of a day and the
+// memos of a month are found by what the day or the month holds, not by a
+// walk over every record. The store keeps it; nothing else changes it.
 #pragma once
 
 #include <cstddef>
@@ -13,21 +12,11 @@ namespace tarnwick {
 
 class MemoDateIndex {
  public:
-  // One record's place in the file and its 日期 as read.
-  struct Dated {
-    DateTime date;
-    int record;
-    friend bool operator<(const Dated& a, const Dated& b) {
-      return a.date < b.date || (a.date == b.date && a.record < b.record);
-    }
-  };
-
-  // Records 0..records()-1 are indexed (an unreadable one counts, dateless).
-  int records() const { return records_; }
+  // Records 0..records()-1 are indexed.
+  int records() const { return static_cast<int>(dates_.size()); }
   void Clear();
-  // Records records() on, in file order, with those that could not be read
-  // left out of `dated`; `records` is how many there are in all.
-  void Extend(std::vector<Dated> dated, int records);
+  // The dates of records records() on, in file order.
+  void Extend(std::vector<DateTime> dates);
   // The next record, with its date.
   void Add(DateTime date);
 
@@ -36,11 +25,21 @@ class MemoDateIndex {
   int FirstRecordOf(DateTime date, int from = 0) const;
   // The dates of the records that fall in that month, in file order.
   std::vector<DateTime> DatesInMonth(int year, int month) const;
-  std::size_t MemoryInUse() const { return dated_.capacity() * sizeof(Dated); }
+  std::size_t MemoryInUse() const {
+    return dates_.capacity() * sizeof(DateTime) + by_date_.capacity() * sizeof(int);
+  }
 
  private:
-  std::vector<Dated> dated_;  // sorted
-  int records_ = 0;
+  // The records dated in [low, high), in date order (file order among equal
+  // dates).
+  std::vector<int> RecordsBetween(DateTime low, DateTime high) const;
+  void SortRecordsByDate();
+
+  std::vector<DateTime> dates_;  // record r's date is dates_[r]
+  // Empty while the records are in date order, as a diary written day after
+  // day is: a record's place in date order is then its own. Otherwise every
+  // record, in date order.
+  std::vector<int> by_date_;
 };
 
 }  // namespace tarnwick

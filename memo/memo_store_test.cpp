@@ -168,6 +168,12 @@ TEST_F(MemoStoreTest, TheDateIndexAgreesWithAWalkOverTheRecords) {
     }
     EXPECT_FALSE(store_.FindMemoRecord(EncodeDate(2011, 7, 4)));
   };
+  // In date order, a date held twice.
+  for (int day : {1, 2, 9}) Save(EncodeDate(2011, 3, day), "m");
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(EncodeDate(2011, 3, 9)), FieldValue::Text("twice")}));
+  agrees("in date order");
+  ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 3, 9)));
+  EXPECT_EQ(engine_.CurrentPosition(), 2) << "the first of the two";
   // Out of date order, across a year's end and before 1899 (where the
   // fraction of a date counts back from its midnight).
   for (DateTime d : {EncodeDate(2011, 5, 25), EncodeDate(2011, 5, 3), EncodeDate(2010, 12, 31), EncodeDate(2011, 1, 1),
