@@ -2,36 +2,11 @@
 #include "platform/qt/qt_control.h"
 
 #include <QComboBox>
-#include <QProxyStyle>
 #include <QSignalBlocker>
 #include <QStringList>
-#include <QStyle>
 
 namespace tarnwick::qt {
 namespace {
-
-// Some styles (Fusion among them) open a combo box's list as a menu laid over
-// the box, centred on the current item and as tall as the screen allows. A
-// drop-down list opens below its box, at most maxVisibleItems rows high.
-class DropDownListStyle : public QProxyStyle {
- public:
-  DropDownListStyle() : QProxyStyle(QApplication::style()->name()) {}
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* answer) const override {
-    if (hint == SH_ComboBox_Popup) return 0;
-    return QProxyStyle::styleHint(hint, option, widget, answer);
-  }
-};
-
-// One style for every drop-down list, owned by the application.
-QStyle* DropDownStyle() {
-  static QPointer<QStyle> style;
-  if (style.isNull()) {
-    style = new DropDownListStyle;
-    style->setParent(qApp);
-  }
-  return style.data();
-}
 
 class QtDropDownList : public QtControl<NativeDropDownList, QComboBox> {
  public:
@@ -41,7 +16,6 @@ class QtDropDownList : public QtControl<NativeDropDownList, QComboBox> {
     // Clicks and Tab give a drop-down list the focus; the wheel does not
     // (it goes to the focused control, see InputRouter).
     widget->setFocusPolicy(Qt::StrongFocus);
-    widget->setStyle(DropDownStyle());
     QObject::connect(widget, &QComboBox::activated, &bridge(), [this](int) { this->listener().OnSelectionChanged(); });
   }
   void SetItems(const std::vector<std::string>& items) override {

@@ -13,6 +13,7 @@
 #include <QTranslator>
 
 #include "platform/qt/qt_fonts.h"
+#include "platform/qt/qt_style.h"
 
 namespace tarnwick::qt {
 
@@ -67,6 +68,7 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(translator);
   }
+  InstallStyle();
   InstallFonts();
 #ifdef TARNWICK_HAVE_FONTCONFIG
   if (installed) FillFontDatabaseAside();
