@@ -1,6 +1,5 @@
 #include "engine/database_format.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "base/text.h"
@@ -144,14 +143,6 @@ std::string TitleOf(std::string_view path) {
   size_t dot = ExtensionDot(path);
   if (dot == std::string_view::npos) return std::string(path.substr(start));
   return std::string(path.substr(start, dot - start));
-}
-
-double ClampDate(double value) {
-  constexpr double kLowest = -657434;
-  constexpr double kHighest = 2958465;
-  if (std::isnan(value) || value < kLowest) return kLowest;
-  if (value > kHighest) return kHighest;
-  return value;
 }
 
 }  // namespace tarnwick

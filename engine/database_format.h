@@ -5,6 +5,7 @@
 // rules.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -129,6 +130,12 @@ std::string MemoPathOf(std::string_view main_path);
 std::string TitleOf(std::string_view path);
 
 // The clamp applied to every date-time read from a record.
-double ClampDate(double value);
+inline double ClampDate(double value) {
+  constexpr double kLowest = -657434;
+  constexpr double kHighest = 2958465;
+  if (std::isnan(value) || value < kLowest) return kLowest;
+  if (value > kHighest) return kHighest;
+  return value;
+}
 
 }  // namespace tarnwick
