@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
 
@@ -30,13 +33,18 @@ bool Set(const char* name) {
 // program; the build folder has the same layout). Read from those files
 // rather than looked up in the desktop's icon theme, which costs the start a
 // search through the theme's folders; a portable copy without them has
-// Qt's default icon.
+// Qt's default icon. Read as PNG outright: a file given to the icon itself
+// has its format guessed, which loads every image plugin Qt has. The sizes
+// a task bar or a switcher draws: every size given goes to the display
+// server with the window, and the largest (256) alone is 256 KB.
 QIcon ApplicationIcon() {
   const QDir hicolor(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
   QIcon icon;
-  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    const QString file = hicolor.filePath(QStringLiteral("%1x%1/apps/org.tarnwick.Tarnwick.png").arg(size));
-    if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
+  for (int size : {16, 24, 32, 48, 64, 128}) {
+    QImageReader reader(hicolor.filePath(QStringLiteral("%1x%1/apps/org.tarnwick.Tarnwick.png").arg(size)), "png");
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
   }
   return icon;
 }
