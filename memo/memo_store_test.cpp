@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -174,6 +176,8 @@ TEST_F(MemoStoreTest, TheDateIndexAgreesWithAWalkOverTheRecords) {
   agrees("in date order");
   ASSERT_TRUE(store_.FindMemoRecord(EncodeDate(2011, 3, 9)));
   EXPECT_EQ(engine_.CurrentPosition(), 2) << "the first of the two";
+  ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(EncodeDate(2011, 3, 5)), FieldValue::Text("earlier")}));
+  agrees("an earlier date appended past the store");
   // Out of date order, across a year's end and before 1899 (where the
   // fraction of a date counts back from its midnight).
   for (DateTime d : {EncodeDate(2011, 5, 25), EncodeDate(2011, 5, 3), EncodeDate(2010, 12, 31), EncodeDate(2011, 1, 1),
@@ -197,6 +201,22 @@ TEST_F(MemoStoreTest, TheDateIndexAgreesWithAWalkOverTheRecords) {
   Save(EncodeDate(2011, 5, 9), "after");
   agrees("cleared and saved");
   EXPECT_EQ(store_.MemoDatesInMonth(2011, 5), std::vector<DateTime>{EncodeDate(2011, 5, 9)});
+  // Saves and records appended past the store at random, the same days
+  // again and again, with a reopen now and then.
+  std::mt19937 random(7);
+  for (int step = 1; step <= 150; ++step) {
+    const DateTime day = EncodeDate(2012, 1, 1) + static_cast<int>(random() % 70);
+    if (random() % 4 == 0) {
+      ASSERT_TRUE(engine_.AppendRecord({FieldValue::DateTime(day), FieldValue::Text("past")}));
+    } else {
+      Save(day, "saved");
+    }
+    if (step % 50 == 0) {
+      store_.CloseMemoDatabase();
+      ASSERT_TRUE(store_.OpenMemoDatabase());
+    }
+    if (step % 10 == 0) agrees("random step " + std::to_string(step));
+  }
 }
 
 TEST_F(MemoStoreTest, WithoutAnOpenStoreEverythingFails) {
