@@ -246,9 +246,9 @@ void MemoStore::ForgetTexts() {
   texts_kept_ = false;
 }
 
-bool MemoStore::ReadTexts(const std::function<bool()>& keep_going) {
+std::optional<int> MemoStore::ReadTexts(const std::function<bool()>& keep_going) {
   const std::optional<int> count = CountNow();
-  if (!count) return false;
+  if (!count) return std::nullopt;
   if (!texts_kept_ || *count < texts_.records()) texts_.Clear();
   texts_kept_ = false;
   if (*count > texts_.records()) {
@@ -261,11 +261,11 @@ bool MemoStore::ReadTexts(const std::function<bool()>& keep_going) {
       });
     } catch (const std::bad_alloc&) {
       texts_.Clear();
-      return false;
+      return std::nullopt;
     }
   }
   texts_kept_ = texts_.whole();
-  return true;
+  return count;
 }
 
 const MemoTexts* MemoStore::Texts() {
@@ -273,8 +273,8 @@ const MemoTexts* MemoStore::Texts() {
 }
 
 bool MemoStore::FillTexts(const std::function<bool()>& keep_going) {
-  if (texts_kept_ && CountNow() == texts_.records()) return false;
-  return ReadTexts(keep_going) && texts_kept_ && CountNow() > texts_.records();
+  const std::optional<int> count = ReadTexts(keep_going);
+  return count && texts_kept_ && *count > texts_.records();
 }
 
 std::size_t MemoStore::MemoryInUse() const { return dates_.MemoryInUse() + texts_.MemoryInUse(); }

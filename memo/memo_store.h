@@ -178,9 +178,9 @@ class MemoStore {
   // Before the store's files are made, opened, closed, cleared or re-keyed:
   // what the store keeps of them goes.
   void StartOver();
-  // Reads memos into texts_ while keep_going says so; false when the store
-  // is closed or memory ran short.
-  bool ReadTexts(const std::function<bool()>& keep_going);
+  // Reads memos into texts_ while keep_going says so; the record count it
+  // read towards, or nothing when the store is closed or memory ran short.
+  std::optional<int> ReadTexts(const std::function<bool()>& keep_going);
   void BeforeChange() {
     if (before_change_) before_change_();
   }

@@ -129,8 +129,8 @@ int KeywordSearch::CountMatches(const std::string& keyword, ListBox* list) {
     // The runs of texts that may hold the keyword, their bytes asked for
     // ahead: they lie scattered, and each would otherwise wait on memory.
     runs.clear();
+    auto may_hold = [&](std::size_t i) { return texts->Signature(chunk.first_record + static_cast<int>(i)).Covers(wanted); };
     for (std::size_t first = 0; first < chunk.ends.size();) {
-      auto may_hold = [&](std::size_t i) { return texts->Signature(chunk.first_record + static_cast<int>(i)).Covers(wanted); };
       if (!may_hold(first)) {
         ++first;
         continue;

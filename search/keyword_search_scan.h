@@ -18,14 +18,9 @@ class KeywordScan {
   // keyword: GBK.
   explicit KeywordScan(std::string_view keyword);
 
-  // Calls found(i), in ascending order, for every text i of bytes that holds
-  // the keyword as KeywordMatches tells it; text i is
+  // Calls found(i), in ascending order, for every text i in [first, last) of
+  // bytes that holds the keyword as KeywordMatches tells it; text i is
   // bytes[ends[i - 1], ends[i]) (from 0 for the first).
-  void Scan(std::string_view bytes, const std::vector<uint32_t>& ends,
-            const std::function<void(std::size_t)>& found) const {
-    Scan(bytes, ends, 0, ends.size(), found);
-  }
-  // The same over texts [first, last) only.
   void Scan(std::string_view bytes, const std::vector<uint32_t>& ends, std::size_t first, std::size_t last,
             const std::function<void(std::size_t)>& found) const;
 

@@ -117,7 +117,7 @@ TEST(KeywordMatchTest, TheScanOverTextsEndToEndFindsWhatTheMatchFinds) {
       if (KeywordMatches(std::string_view(bytes).substr(begin), keyword)) expected.push_back(ends.size() - 1);
     }
     const KeywordScan scan(keyword);
-    scan.Scan(bytes, ends, [&](std::size_t i) { found.push_back(i); });
+    scan.Scan(bytes, ends, 0, ends.size(), [&](std::size_t i) { found.push_back(i); });
     ASSERT_EQ(found, expected) << ::testing::PrintToString(keyword) << " in " << ::testing::PrintToString(bytes);
     matches += static_cast<int>(expected.size());
 
