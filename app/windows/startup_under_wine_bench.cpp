@@ -35,8 +35,8 @@ std::vector<std::string> WineEnvironment(const std::string& display) {
 
 // One start of the program or of the reference under Wine on the X display.
 bool StartOnce(const std::string& display, const std::filesystem::path& program, Start& start,
-               const std::filesystem::path* store = nullptr) {
-  return tarnwick::bench::StartOnce({"wine"}, program, WineEnvironment(display), start, store);
+               const std::filesystem::path* seed = nullptr) {
+  return tarnwick::bench::StartOnce({"wine"}, program, WineEnvironment(display), start, seed);
 }
 
 Figures reference, memo_book;
@@ -62,11 +62,12 @@ void Measure() {
   StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, warm);
   StartOnce(session.display(), program, warm, &tarnwick::bench::PreparedStore());
   tarnwick::bench::MeasureInTurn(
-      kStarts, [&](Start& start) { return StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, start); },
-      [&](Start& start) {
-        return StartOnce(session.display(), program, start, &tarnwick::bench::PreparedStore());
-      },
-      &reference, &memo_book);
+      kStarts, {{[&](Start& start) { return StartOnce(session.display(), TARNWICK_MINIMAL_WINDOW, start); },
+                 &reference},
+                {[&](Start& start) {
+                   return StartOnce(session.display(), program, start, &tarnwick::bench::PreparedStore());
+                 },
+                 &memo_book}});
   tarnwick::e2e::RunCommand({"env", "WINEPREFIX=" TARNWICK_WINE_PREFIX, "wineserver", "-k"}, "",
                             std::chrono::seconds(20));
 }

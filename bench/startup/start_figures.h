@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace tarnwick::bench {
@@ -36,21 +37,35 @@ inline Figures MedianOf(std::vector<Start> starts) {
   return figures;
 }
 
-// Starts the reference and the program in turn, `starts` times each, so that
-// a change in machine load touches both alike, and keeps their medians; false
-// when a start failed.
-inline bool MeasureInTurn(int starts, const std::function<bool(Start&)>& start_reference,
-                          const std::function<bool(Start&)>& start_program, Figures* reference, Figures* program) {
-  std::vector<Start> reference_starts, program_starts;
+// One program of a measurement, and where its medians go.
+struct Contender {
+  std::function<bool(Start&)> start;
+  Figures* figures;
+};
+
+// Starts the programs in turn, `starts` times each, so that a change in
+// machine load touches all alike, and keeps their medians; false when a
+// start failed.
+inline bool MeasureInTurn(int starts, const std::vector<Contender>& contenders) {
+  std::vector<std::vector<Start>> measured(contenders.size());
   for (int i = 0; i < starts; ++i) {
-    Start one_reference, one_program;
-    if (!start_reference(one_reference) || !start_program(one_program)) return false;
-    reference_starts.push_back(one_reference);
-    program_starts.push_back(one_program);
+    for (std::size_t c = 0; c < contenders.size(); ++c) {
+      Start one;
+      if (!contenders[c].start(one)) return false;
+      measured[c].push_back(one);
+    }
   }
-  *reference = MedianOf(reference_starts);
-  *program = MedianOf(program_starts);
+  for (std::size_t c = 0; c < contenders.size(); ++c) *contenders[c].figures = MedianOf(measured[c]);
   return true;
+}
+
+// The ratios of `figures` to `to`, as counters named "time" + suffix and so on.
+inline void ReportRatios(benchmark::State& state, const Figures& figures, const Figures& to,
+                         const std::string& suffix) {
+  if (!to.ok) return;
+  state.counters["time" + suffix] = figures.median_seconds / to.median_seconds;
+  state.counters["memory" + suffix] = double(figures.median_peak_kib) / double(to.median_peak_kib);
+  state.counters["cpu" + suffix] = figures.median_cpu_seconds / to.median_cpu_seconds;
 }
 
 // One iteration timed by hand with the median time; the program's figures
@@ -66,11 +81,7 @@ inline void ReportFigures(benchmark::State& state, const Figures& figures, const
   }
   state.counters["peak_rss_MiB"] = figures.median_peak_kib / 1024.0;
   state.counters["cpu_ms"] = figures.median_cpu_seconds * 1000;
-  if (reference != nullptr && reference->ok) {
-    state.counters["time_ratio"] = figures.median_seconds / reference->median_seconds;
-    state.counters["memory_ratio"] = double(figures.median_peak_kib) / double(reference->median_peak_kib);
-    state.counters["cpu_ratio"] = figures.median_cpu_seconds / reference->median_cpu_seconds;
-  }
+  if (reference != nullptr) ReportRatios(state, figures, *reference, "_ratio");
 }
 
 }  // namespace tarnwick::bench

@@ -32,16 +32,18 @@ inline const std::filesystem::path& PreparedStore() {
 }
 
 // Starts launcher + a copy of `program` with `environment`, placed in a folder
-// of its own first, with a copy of the prepared store when `store` is given,
-// so each start is the same; true when the program reported its first paint
-// and exited cleanly.
+// of its own first, with a copy of the files of `seed` when it is given (the
+// prepared store, say), so each start is the same; true when the program
+// reported its first paint and exited cleanly.
 inline bool StartOnce(const std::vector<std::string>& launcher, const std::filesystem::path& program,
                       const std::vector<std::string>& environment, Start& start,
-                      const std::filesystem::path* store = nullptr) {
+                      const std::filesystem::path* seed = nullptr) {
   using Clock = std::chrono::steady_clock;
   testing::TempDir folder;
-  if (store) {
-    for (const char* name : {"memo.edb", "memo.EDT"}) std::filesystem::copy_file(*store / name, folder.path() / name);
+  if (seed) {
+    for (const auto& entry : std::filesystem::directory_iterator(*seed)) {
+      if (entry.is_regular_file()) std::filesystem::copy_file(entry.path(), folder.path() / entry.path().filename());
+    }
   }
   const std::filesystem::path copy = folder.path() / program.filename();
   // A hard link where it can be: a fresh copy of the binary would still be
