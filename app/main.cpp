@@ -41,7 +41,10 @@ QIcon ApplicationIcon() {
   const QDir hicolor(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
   QIcon icon;
   for (int size : {16, 24, 32, 48, 64, 128}) {
-    QImageReader reader(hicolor.filePath(QStringLiteral("%1x%1/apps/org.tarnwick.Tarnwick.png").arg(size)), "png");
+    // Opened here: a reader given a missing file warns on standard error.
+    QFile file(hicolor.filePath(QStringLiteral("%1x%1/apps/org.tarnwick.Tarnwick.png").arg(size)));
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    QImageReader reader(&file, "png");
     reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
     if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
