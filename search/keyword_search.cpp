@@ -65,6 +65,12 @@ const std::string& NoMatchHint() {
 KeywordSearch::KeywordSearch(MemoBook& book) : book_(book), c_(book.controls()) {
   MainWindowHandlers& h = book.main_window().handlers();
   h.SearchClicked = [this] { Search(); };
+  // Return in the keyword box searches, as a click on the search button does.
+  h.KeywordKeyPressed = [this](int key_code, int key_state) {
+    if (key_code != keys::kReturn || key_state != 0) return true;
+    Search();
+    return false;
+  };
   h.SearchResultGotFocus = [this] { Recount(); };
 }
 

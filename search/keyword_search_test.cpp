@@ -168,6 +168,22 @@ TEST_F(KeywordSearchTest, MatchesAreListedInTheListsTextOrderWithCaptionAndCount
   EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天");
 }
 
+TEST_F(KeywordSearchTest, ReturnInTheKeywordBoxSearchesAndTypesNothing) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  Start();
+  OpenSidePanels();
+  c().搜索内容编辑框.SetFocus();
+  windows().TypeText("ab");
+  windows().PressKey(keys::kReturn, kKeyStateShift);
+  Settle();
+  EXPECT_EQ(Results(), Strings{}) << "only a plain Return searches";
+  windows().PressKey(keys::kReturn);
+  Settle();
+  EXPECT_EQ(Results(), Strings{"2011年5月3日"});
+  EXPECT_EQ(SideStatus(), "包含该关键词的备忘共有1天");
+  EXPECT_EQ(c().搜索内容编辑框.text(), "ab");
+}
+
 TEST_F(KeywordSearchTest, NoMatchAStraddlingKeywordAndAnEmptyStoreListTheHintWithCountZero) {
   Seed({{EncodeDate(2011, 5, 3), "中文"}});
   Start();

@@ -113,6 +113,7 @@ int EventNumber(layout::Event event) {
     case layout::Event::kDoubleClicked: return event::kDoubleClick;
     case layout::Event::kRightButtonPressed: return event::kRightButtonDown;
     case layout::Event::kGotFocus: return event::kGotFocus;
+    case layout::Event::kKeyPressed: return event::kKeyDown;
     case layout::Event::kWheelScrolled: return event::kWheelScrolled;
     case layout::Event::kClicked: return 0;
     case layout::Event::kSelectionChanged: return ListBox::kSelectionChanged;
@@ -372,6 +373,10 @@ void MainWindow::BuildEntryPoints() {
       {"ClearAllRecords", pointer(h.ClearAllRecords)},
       {"MonthListSelectionChanged", plain(h.MonthListSelectionChanged)},
       {"MonthListGotFocus", plain(h.MonthListGotFocus)},
+      {"KeywordKeyPressed",
+       [&h](const EventArgs& a) {
+         return h.KeywordKeyPressed ? h.KeywordKeyPressed(ArgInt(a, 0), ArgInt(a, 1)) : true;
+       }},
       {"SearchClicked", plain(h.SearchClicked)},
       {"SearchResultSelectionChanged", plain(h.SearchResultSelectionChanged)},
       {"SearchResultGotFocus", plain(h.SearchResultGotFocus)},

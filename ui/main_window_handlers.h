@@ -97,6 +97,8 @@ class MainWindowHandlers {
   HandlerSlot<void(int x, int y, int key_state)> ClearAllRecords{every_slot_, "ClearAllRecords"};
   HandlerSlot<void()> MonthListSelectionChanged{every_slot_, "MonthListSelectionChanged"};  // 本月备忘列表框
   HandlerSlot<void()> MonthListGotFocus{every_slot_, "MonthListGotFocus"};
+  // 搜索内容编辑框, a key pressed: false eats the key and its character.
+  HandlerSlot<bool(int key_code, int key_state)> KeywordKeyPressed{every_slot_, "KeywordKeyPressed"};
   HandlerSlot<void()> SearchClicked{every_slot_, "SearchClicked"};  // 搜索按钮
   HandlerSlot<void()> SearchResultSelectionChanged{every_slot_, "SearchResultSelectionChanged"};  // 搜索结果列表框
   HandlerSlot<void()> SearchResultGotFocus{every_slot_, "SearchResultGotFocus"};

@@ -317,6 +317,7 @@ TEST_F(MainWindowHeadlessTest, WhichBindingsExist) {
       {"主面板状态栏标签", -3, "ClearAllRecords"},
       {"本月备忘列表框", 0, "MonthListSelectionChanged"},
       {"本月备忘列表框", -7, "MonthListGotFocus"},
+      {"搜索内容编辑框", -9, "KeywordKeyPressed"},
       {"搜索按钮", 0, "SearchClicked"},
       {"搜索结果列表框", 0, "SearchResultSelectionChanged"},
       {"搜索结果列表框", -7, "SearchResultGotFocus"},

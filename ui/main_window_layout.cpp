@@ -307,6 +307,7 @@ const std::vector<Binding>& Bindings() {
       {"主面板状态栏标签", Event::kDoubleClicked, "ClearAllRecords"},
       {"本月备忘列表框", Event::kSelectionChanged, "MonthListSelectionChanged"},
       {"本月备忘列表框", Event::kGotFocus, "MonthListGotFocus"},
+      {"搜索内容编辑框", Event::kKeyPressed, "KeywordKeyPressed"},
       {"搜索按钮", Event::kClicked, "SearchClicked"},
       {"搜索结果列表框", Event::kSelectionChanged, "SearchResultSelectionChanged"},
       {"搜索结果列表框", Event::kGotFocus, "SearchResultGotFocus"},

@@ -150,6 +150,7 @@ enum class Event {
   kDoubleClicked,       // common -3
   kRightButtonPressed,  // common -4
   kGotFocus,            // common -7
+  kKeyPressed,          // common -9
   kWheelScrolled,       // common -12
   kClicked,             // own event 0 of buttons, check box; "被单击"
   kSelectionChanged,    // list box event 0
