@@ -26,7 +26,10 @@ Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
   h.ComeBackFromDockStrip = [this](int, int, int) { ComeBackFromDockStrip(); };
   book.store().engine().SetPasswordPromptHook(
       [this](const PasswordPromptRequest& request) { return AskPassword(request.retry_line); });
+  book.platform().loop().SetSaveRequestHandler([this] { SaveBeforeTheSystemEnds(); });
 }
+
+Lifecycle::~Lifecycle() { book_.platform().loop().SetSaveRequestHandler({}); }
 
 void Lifecycle::StartUp() {
   MemoStore& store = book_.store();
@@ -170,6 +173,13 @@ bool Lifecycle::QueryShutDown() {
   c_.DockStrip.Close();
   book_.store().CloseMemoDatabase();
   return true;
+}
+
+// The session or the system ends, or the program was told to end: what is
+// being edited is saved at once, without the question a close asks, as no
+// one may be there to answer it.
+void Lifecycle::SaveBeforeTheSystemEnds() {
+  if (book_.Editing()) book_.SaveCurrentMemo();
 }
 
 // Ends the program before its loop has run: the main window closes without

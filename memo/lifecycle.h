@@ -16,6 +16,9 @@ namespace tarnwick {
 class Lifecycle {
  public:
   explicit Lifecycle(MemoBook& book);
+  ~Lifecycle();
+  Lifecycle(const Lifecycle&) = delete;
+  Lifecycle& operator=(const Lifecycle&) = delete;
 
   // The locked size and caption, and 超级按钮1 offering the unlock.
   void EnterLockMode();
@@ -28,6 +31,7 @@ class Lifecycle {
   void OpenExistingStore();
   void CreateMissingStore();
   bool QueryShutDown();
+  void SaveBeforeTheSystemEnds();
   void HideIntoDockStrip();
   void ComeBackFromDockStrip();
   void EndProcess();

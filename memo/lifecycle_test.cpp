@@ -267,6 +267,22 @@ TEST_F(LifecycleTest, ClosingWhileEditingSavesWithANotice) {
   EXPECT_EQ(EditorText(), "未保存的字");
 }
 
+// The session ends, or a termination signal comes: the memo being edited is
+// saved at once, with no question that no one may be there to answer.
+TEST_F(LifecycleTest, TheSystemEndingSavesTheEditWithoutAQuestion) {
+  StartWithNewStore();
+  const std::size_t shown = dialogs().shown().size();
+  loop().RequestSave();
+  EXPECT_EQ(book().store().MemoCount(), 0) << "nothing edited, nothing written";
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("关机前写的"));
+  loop().RequestSave();
+  EXPECT_EQ(dialogs().shown().size(), shown);
+  EXPECT_FALSE(book().Editing());
+  ASSERT_TRUE(book().store().FindMemoRecord(book().currentDate));
+  EXPECT_EQ(Utf8(book().store().ReadMemoText()), "关机前写的");
+}
+
 TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
   StartWithNewStore();
   SitIdle();  // the day's backup written: the write that fails is the save's

@@ -53,6 +53,14 @@ class EventLoop {
   // Makes Run return exit_code once the current handler has returned.
   virtual void Quit(int exit_code) = 0;
 
+  // Sets what runs, from the loop, when the system needs the program's
+  // unsaved work saved now, without asking the user: the session or the
+  // system is ending, or (Linux) a termination signal arrived (SIGTERM,
+  // SIGHUP, SIGINT). The process may end as soon as the handler returns;
+  // after a termination signal the backend ends it, with exit code 0. An
+  // empty handler saves nothing.
+  virtual void SetSaveRequestHandler(std::function<void()> handler) = 0;
+
   // Milliseconds since an arbitrary start, wrapping at 2^32.
   virtual std::uint32_t TickCount() const = 0;
   // Blocks the thread for milliseconds (events are not processed).

@@ -2,6 +2,7 @@
 // started in an empty folder, its main window found, photographed and read by
 // pixels; the pointer and keys driven with xdotool; every wait bounded.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QImage>
 #include <algorithm>
@@ -269,8 +270,24 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
   QImage again = ShotWhen("memo_restarted", [&](const QImage& image) { return editor(image) == editor(saved); });
   EXPECT_TRUE(editor(again) == editor(saved)) << "see memo_restarted.png beside memo_saved.png";
 
-  // A second copy started meanwhile finds the store taken: it says so and
-  // changes nothing in either file.
+  // Told to end (a shut-down, a logout, kill) while editing: the edit is
+  // saved before the program goes.
+  ClickAt(8 + 40, kBarTop + 14 + 30);
+  ASSERT_TRUE(session_.Focus(window_));
+  ASSERT_TRUE(session_.Key("ctrl+End"));
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", " 2"}).exit_code, 0);
+  ShotWhen("memo_edited", [&](const QImage& image) { return editor(image) != editor(again); });
+  ASSERT_EQ(::kill(child_.pid(), SIGTERM), 0);
+  auto code = child_.Wait(15s);
+  ASSERT_TRUE(code.has_value()) << "the program did not end on SIGTERM";
+  EXPECT_EQ(*code, 0);
+  dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
+  EXPECT_NE(dump.output.find("\"备忘\": \"memo 1 中文备忘 2\""), std::string::npos) << dump.output;
+
+  // Started once more, it is there for a second copy to find the store taken:
+  // the copy says so and changes nothing in either file.
+  StartProgram();
+  FindMainWindow();
   auto bytes = [&](const char* name) { return FileBytes(folder_.path() / name); };
   const std::string edb = bytes("memo.edb"), edt = bytes("memo.EDT");
   Child second = Child::Start({program_.string()}, folder_.path(),

@@ -34,6 +34,7 @@ class HeadlessEventLoop : public EventLoop {
   // queue ran dry without a Quit (the test drives what happens next).
   int Run() override;
   void Quit(int exit_code) override;
+  void SetSaveRequestHandler(std::function<void()> handler) override { save_request_ = std::move(handler); }
   std::uint32_t TickCount() const override;
   // Advances the clock without processing events; timers falling due meanwhile
   // fire once at the next ProcessPendingEvents.
@@ -57,6 +58,11 @@ class HeadlessEventLoop : public EventLoop {
   void AdvanceTime(int milliseconds);
   void SetScreenSize(Size size);  // default 1280 x 1024
   void SetCursorPosition(Point screen_position);
+  // The session ends, or a termination signal came: the handler runs (a
+  // real backend would then end the process).
+  void RequestSave() {
+    if (save_request_) save_request_();
+  }
   std::size_t pending_tasks() const { return tasks_.size(); }
   std::size_t running_timers() const { return schedules_.size(); }
   // The exit code given to Quit, if it was called.
@@ -83,6 +89,7 @@ class HeadlessEventLoop : public EventLoop {
   Point cursor_{0, 0};
   std::optional<int> quit_code_;
   std::function<bool()> paint_hook_;
+  std::function<void()> save_request_;
 };
 
 }  // namespace tarnwick

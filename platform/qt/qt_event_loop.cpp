@@ -1,9 +1,14 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCursor>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSessionManager>
 #include <QThread>
 #include <QTimer>
 
@@ -33,6 +38,15 @@ class TaskReceiver : public QObject {
     return true;
   }
 };
+
+// A termination signal is only noted here, by a byte into a pipe that the
+// loop watches: its handler may run between any two instructions.
+int signal_pipe[2] = {-1, -1};
+
+void NoteTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
+}
 
 }  // namespace
 
@@ -80,6 +94,29 @@ void QtEventLoop::Quit(int exit_code) {
   quit_requested_ = true;
   exit_code_ = exit_code;
   QCoreApplication::exit(exit_code);
+}
+
+void QtEventLoop::SetSaveRequestHandler(std::function<void()> handler) {
+  save_request_ = std::move(handler);
+  if (signal_notifier_ != nullptr || pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  // Modal loops watch the pipe too: a signal while a dialog is up is heard.
+  signal_notifier_ = std::make_unique<QSocketNotifier>(signal_pipe[0], QSocketNotifier::Read);
+  QObject::connect(signal_notifier_.get(), &QSocketNotifier::activated, receiver_.get(), [this] {
+    char bytes[16];
+    while (read(signal_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    if (save_request_) save_request_();
+    _exit(0);
+  });
+  struct sigaction action {};
+  action.sa_handler = NoteTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
+  // Logging out of a desktop with a session manager: the display goes next.
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, receiver_.get(), [this](QSessionManager&) {
+    if (save_request_) save_request_();
+  });
 }
 
 std::uint32_t QtEventLoop::TickCount() const {

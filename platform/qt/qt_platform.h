@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -33,6 +34,7 @@ class QtEventLoop : public EventLoop {
   void ProcessPendingEvents() override;
   int Run() override;
   void Quit(int exit_code) override;
+  void SetSaveRequestHandler(std::function<void()> handler) override;
   std::uint32_t TickCount() const override;
   void Sleep(int milliseconds) override;
   DateTime LocalNow() const override;
@@ -41,6 +43,8 @@ class QtEventLoop : public EventLoop {
 
  private:
   std::unique_ptr<QObject> receiver_;  // posted tasks are delivered to it
+  std::function<void()> save_request_;
+  std::unique_ptr<QSocketNotifier> signal_notifier_;
   TimerTable timers_;
   std::map<TimerId, QTimer*> native_timers_;
   bool quit_requested_ = false;

@@ -3,6 +3,7 @@
 // Win32WindowSystem. Each answers nullptr when the system cannot make it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -14,8 +15,10 @@ namespace tarnwick::win32 {
 // process; surfaces register theirs when the first is made).
 void RegisterWindowClasses();
 
+// session_ending runs when the window hears that the session ends
+// (WM_ENDSESSION); the system ends the process once it returns.
 std::unique_ptr<NativeWindow> MakeTopLevelWindow(const WindowStyle& style, const Rect& outer, std::string_view caption,
-                                                 WindowListener& listener);
+                                                 WindowListener& listener, std::function<void()> session_ending);
 std::unique_ptr<NativeSurface> MakeSurface(NativeParent& parent, const Rect& rect, ControlListener& listener);
 std::unique_ptr<NativeButton> MakeButton(NativeParent& parent, const Rect& rect, ControlListener& listener);
 std::unique_ptr<NativeCheckBox> MakeCheckBox(NativeParent& parent, const Rect& rect, ControlListener& listener);

@@ -40,6 +40,11 @@ class Win32EventLoop : public EventLoop {
   void ProcessPendingEvents() override;
   int Run() override;
   void Quit(int exit_code) override;
+  void SetSaveRequestHandler(std::function<void()> handler) override { save_request_ = std::move(handler); }
+  // A top-level window heard that the session ends (WM_ENDSESSION).
+  void RequestSave() {
+    if (save_request_) save_request_();
+  }
   std::uint32_t TickCount() const override;
   void Sleep(int milliseconds) override;
   DateTime LocalNow() const override;
@@ -55,6 +60,7 @@ class Win32EventLoop : public EventLoop {
   std::deque<std::function<void()>> tasks_;
   TimerTable timers_;
   PreDispatchHook pre_dispatch_;
+  std::function<void()> save_request_;
   bool quit_requested_ = false;
   int exit_code_ = 0;
 };

@@ -24,9 +24,11 @@ HWND HiddenOwner() {
 
 class Win32Window : public NativeWindow, public Win32Node {
  public:
-  Win32Window(const WindowStyle& style, std::string_view caption, WindowListener& listener)
+  Win32Window(const WindowStyle& style, std::string_view caption, WindowListener& listener,
+              std::function<void()> session_ending)
       : Win32Node(listener),
         window_listener_(listener),
+        session_ending_(std::move(session_ending)),
         style_(style),
         parts_(DescribeFrame(style, caption)),
         insets_(ProgramFrameInsets(parts_)) {
@@ -143,6 +145,9 @@ class Win32Window : public NativeWindow, public Win32Node {
         // The listener decides; the window goes only when its object is destroyed.
         window_listener_.OnCloseRequested();
         return 0;
+      case WM_ENDSESSION:
+        if (wparam && session_ending_) session_ending_();
+        return 0;
       case WM_ACTIVATE: {
         bool active = LOWORD(wparam) != WA_INACTIVE;
         bool handled = false;
@@ -216,6 +221,7 @@ class Win32Window : public NativeWindow, public Win32Node {
   }
 
   WindowListener& window_listener_;
+  std::function<void()> session_ending_;
   WindowStyle style_;
   FrameParts parts_;
   FrameInsets insets_;  // the program's, around the client area
@@ -252,9 +258,9 @@ void RegisterWindowClasses() {
 }
 
 std::unique_ptr<NativeWindow> MakeTopLevelWindow(const WindowStyle& style, const Rect& outer, std::string_view caption,
-                                                 WindowListener& listener) {
+                                                 WindowListener& listener, std::function<void()> session_ending) {
   RegisterWindowClasses();
-  auto window = std::make_unique<Win32Window>(style, caption, listener);
+  auto window = std::make_unique<Win32Window>(style, caption, listener, std::move(session_ending));
   if (!window->Create(outer, caption)) return nullptr;
   return window;
 }

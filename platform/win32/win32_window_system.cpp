@@ -20,7 +20,7 @@ Win32WindowSystem::~Win32WindowSystem() { loop_.SetPreDispatchHook(nullptr); }
 std::unique_ptr<NativeWindow> Win32WindowSystem::CreateTopLevelWindow(const WindowStyle& style, const Rect& outer,
                                                                       std::string_view caption,
                                                                       WindowListener& listener) {
-  return MakeTopLevelWindow(style, outer, caption, listener);
+  return MakeTopLevelWindow(style, outer, caption, listener, [this] { loop_.RequestSave(); });
 }
 
 std::unique_ptr<NativeSurface> Win32WindowSystem::CreateSurface(NativeParent& parent, const Rect& rect,

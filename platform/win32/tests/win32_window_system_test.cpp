@@ -110,6 +110,16 @@ TEST_F(WindowTest, ActivationChangesReachTheListenerSayingWhetherTheyLeftTheProg
   EXPECT_EQ(window_listener_.trace, "inactive active inactive(other) inactive(other) ");
 }
 
+TEST_F(WindowTest, AnEndingSessionAsksTheLoopToSaveAndACancelledEndDoesNot) {
+  int saves = 0;
+  Shared().loop->SetSaveRequestHandler([&saves] { ++saves; });
+  SendMessageW(Handle(*window_), WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(saves, 0);
+  SendMessageW(Handle(*window_), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(saves, 1);
+  Shared().loop->SetSaveRequestHandler({});
+}
+
 TEST_F(WindowTest, AltKeysGoToTheWindowBeforeAnyControl) {
   Recorder button_listener;
   auto button = windows_->CreateButton(*window_, {8, 14, 80, 60}, button_listener);
