@@ -187,6 +187,14 @@ TEST_F(ControlsContractTest, TypingIsHeardAndASingleLineEditorTakesNoLineBreak) 
   line->SetMasked(true);
   driver().TypeText("a");
   EXPECT_EQ(line->Text(), Gbk("中a")) << "masked, still read as typed";
+  // Return reaches the edit's listener, which may eat it, and types nothing.
+  line_listener.record_keys = true;
+  line_listener.key_answer = false;
+  trace_.clear();
+  driver().PressKey(keys::kReturn);
+  EXPECT_EQ(trace_, "line:down13 ");
+  EXPECT_EQ(line->Text(), Gbk("中a"));
+  line_listener.record_keys = false;
 
   rich->SetText(Gbk("备忘"));
   rich->SetFocus();

@@ -58,6 +58,28 @@ class Win32Edit : public ControlBase<NativeEdit> {
   }
   void SetReadOnly(bool read_only) override { SendMessageW(hwnd_, EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
 
+ protected:
+  LRESULT Process(UINT message, WPARAM wparam, LPARAM lparam) override {
+    if (message == WM_GETDLGCODE) {
+      // Return comes to the edit and its listener: the dialog navigation
+      // would only look for a default button, which no window here has.
+      LRESULT code = Default(message, wparam, lparam);
+      auto* queued = reinterpret_cast<MSG*>(lparam);
+      if (queued != nullptr && (queued->message == WM_KEYDOWN || queued->message == WM_CHAR) &&
+          queued->wParam == VK_RETURN) {
+        code |= DLGC_WANTMESSAGE;
+      }
+      return code;
+    }
+    if (message == WM_CHAR && (wparam == L'\r' || wparam == L'\n')) {
+      // The line takes no break, and the system's edit would beep at it.
+      LRESULT ignored = 0;
+      HandleInput(message, wparam, lparam, ignored);
+      return 0;
+    }
+    return Win32Node::Process(message, wparam, lparam);
+  }
+
  private:
   void Replace(std::string_view text) {
     programmatic_ = true;
