@@ -1,5 +1,8 @@
 #include "memo/lifecycle.h"
 
+#include <cstdint>
+#include <cstdio>
+
 #include "base/secret.h"
 #include "base/text.h"
 #include "memo/idle_work.h"
@@ -29,7 +32,10 @@ Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
   book.platform().loop().SetSaveRequestHandler([this] { SaveBeforeTheSystemEnds(); });
 }
 
-Lifecycle::~Lifecycle() { book_.platform().loop().SetSaveRequestHandler({}); }
+Lifecycle::~Lifecycle() {
+  book_.platform().loop().SetSaveRequestHandler({});
+  if (listening_) book_.platform().shell().ListenForLaterCopies(CopyCallName(), {});
+}
 
 void Lifecycle::StartUp() {
   MemoStore& store = book_.store();
@@ -78,14 +84,41 @@ void Lifecycle::OpenExistingStore() {
   }
   book_.status().ShowDatabaseCount();
   book_.ShowMemoOf(book_.Now());
-  book_.idle_work().Begin();
+  BeginHoldingTheStore();
 }
 
 // Another running copy holds the store: this one would show an empty memo
 // book whose saves all fail, so it says where the memos are and ends.
 void Lifecycle::EndAsSecondCopy() {
   ShowMessage(book_.platform(), Gbk("备忘录已经在另一个窗口中打开了，请在那个窗口中继续使用。本程序将自动退出"));
+  // Then "that window" comes forward, even from its strip.
+  book_.platform().shell().CallListeningCopy(CopyCallName());
   EndProcess();
+}
+
+std::string Lifecycle::CopyCallName() const {
+  std::uint64_t hash = 14695981039346656037u;  // FNV-1a of the store's folder
+  for (unsigned char byte : book_.store().folder()) hash = (hash ^ byte) * 1099511628211u;
+  char name[17];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+// The store is open: its idle work begins, and later copies that find it
+// taken call this copy.
+void Lifecycle::BeginHoldingTheStore() {
+  book_.idle_work().Begin();
+  listening_ = book_.platform().shell().ListenForLaterCopies(CopyCallName(), [this] { ComeForwardForALaterCopy(); });
+}
+
+// A later copy found the store taken and told its user to go on here.
+void Lifecycle::ComeForwardForALaterCopy() {
+  if (c_.DockStrip.visible()) {
+    ComeBackFromDockStrip();
+  } else {
+    c_.主窗口.SetVisible(true);
+  }
+  c_.主窗口.Activate();
 }
 
 void Lifecycle::CreateMissingStore() {
@@ -105,7 +138,7 @@ void Lifecycle::CreateMissingStore() {
   }
   book_.status().ShowDatabaseCount();
   book_.ShowMemoOf(book_.Now());
-  book_.idle_work().Begin();
+  BeginHoldingTheStore();
 }
 
 void Lifecycle::EnterLockMode() {
@@ -141,7 +174,7 @@ bool Lifecycle::UnlockProgram() {
   c_.DockStrip.SetVisible(false);
   c_.主窗口.SetVisible(true);
   if (!book_.ShowMemoOf(book_.Now())) book_.status().SetBackground(kSilver);
-  book_.idle_work().Begin();
+  BeginHoldingTheStore();
   return true;
 }
 

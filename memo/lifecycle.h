@@ -34,6 +34,10 @@ class Lifecycle {
   void SaveBeforeTheSystemEnds();
   void HideIntoDockStrip();
   void ComeBackFromDockStrip();
+  void BeginHoldingTheStore();
+  void ComeForwardForALaterCopy();
+  // The name this copy listens under for later copies on the same store.
+  std::string CopyCallName() const;
   void EndProcess();
   void EndAsSecondCopy();
   // The program's password dialog: the typed text, or nullopt on cancel.
@@ -42,6 +46,7 @@ class Lifecycle {
   MemoBook& book_;
   const MainWindowControls& c_;
   bool ending_ = false;
+  bool listening_ = false;  // for later copies
   // A close was refused after its save failed, at this count of the book's
   // EditingChanges; a further close before the next edit or save ends.
   std::optional<uint64_t> close_refused_at_;

@@ -95,9 +95,15 @@ TEST_F(LifecycleTest, ASecondRunningCopySaysWhereTheMemoBookIsOpenAndEnds) {
   };
   Seed({{EncodeDate(2011, 5, 17), "今天的备忘"}});
   Start();
+  windows().ActivateOtherApplication();  // the first window goes into its strip
+  Settle();
+  ASSERT_FALSE(native_main().IsVisible());
   start_second_copy();
   EXPECT_EQ(loop().quit_code(), 0);
   EXPECT_EQ(book().store().MemoCount(), 1) << "the first copy keeps its store";
+  EXPECT_TRUE(native_main().IsVisible()) << "the window the message sends the user to comes forward";
+  EXPECT_TRUE(native_main().IsActive());
+  EXPECT_FALSE(NativeOf(c().DockStrip).IsVisible());
   Close();
 
   SeedProtectedStore("pw");

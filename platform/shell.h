@@ -1,6 +1,8 @@
-// The desktop shell: the clipboard and opening links.
+// The desktop shell: the clipboard, opening links, and the call from one
+// running copy of the program to another.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,16 @@ class Shell {
   // Starts a program from a command line, not waiting for it. Answers
   // whether it started.
   virtual bool RunCommandLine(std::string_view command_line) = 0;
+
+  // Copies of the program, this user's: the copy that holds a memo store
+  // listens under a name of that store, and `called` runs from its loop
+  // whenever a later copy calls that name. One name per process: listening
+  // again only replaces the handler; an empty handler stops listening.
+  // Answers whether it listens.
+  virtual bool ListenForLaterCopies(std::string_view name, std::function<void()> called) = 0;
+  // Calls the copy listening under `name`, letting it take the foreground;
+  // answers whether one was there to call.
+  virtual bool CallListeningCopy(std::string_view name) = 0;
 };
 
 }  // namespace tarnwick

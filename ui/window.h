@@ -93,6 +93,8 @@ class Window : public Control, public WindowListener {
   // Moves the window in the window order without activating it, moving it
   // or sizing it.
   void SetWindowOrder(WindowOrder order = WindowOrder::kTop);
+  // Makes the window the active window and brings it to the front.
+  void Activate() { native_->Activate(); }
 
   const std::string& caption() const { return caption_; }
   void SetCaption(std::string caption);

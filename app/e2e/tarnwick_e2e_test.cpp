@@ -285,18 +285,34 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
   EXPECT_NE(dump.output.find("\"备忘\": \"memo 1 中文备忘 2\""), std::string::npos) << dump.output;
 
   // Started once more, it is there for a second copy to find the store taken:
-  // the copy says so and changes nothing in either file.
+  // the copy says so, changes nothing in either file, and once its message
+  // is answered the first copy's window is on the screen, even though the
+  // message had sent it into its strip.
   StartProgram();
   FindMainWindow();
+  ASSERT_TRUE(session_.Focus(window_));
   auto bytes = [&](const char* name) { return FileBytes(folder_.path() / name); };
   const std::string edb = bytes("memo.edb"), edt = bytes("memo.EDT");
   Child second = Child::Start({program_.string()}, folder_.path(),
                               {"DISPLAY=" + session_.display(), "QT_QPA_PLATFORM=xcb"});
   unsigned long refusal = session_.WaitForWindow("^信息：$", 30s);
-  EXPECT_NE(refusal, 0u) << "the second copy did not say that it cannot open the store";
-  second.Kill();
+  ASSERT_NE(refusal, 0u) << "the second copy did not say that it cannot open the store";
+  ASSERT_TRUE(session_.Focus(refusal));
+  bool hidden = false;
+  for (auto deadline = std::chrono::steady_clock::now() + 10s; !hidden && std::chrono::steady_clock::now() < deadline;) {
+    hidden = session_.WaitForWindow("^Tarnwick V2\\.8", 0ms) == 0;
+    if (!hidden) std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_TRUE(hidden) << "the other program's message sends the parked window into its strip";
+  ASSERT_TRUE(session_.Key("Return"));
+  code = second.Wait(15s);
+  EXPECT_EQ(code, std::optional<int>(0)) << "the second copy ends once its message is answered";
   EXPECT_EQ(bytes("memo.edb"), edb);
   EXPECT_EQ(bytes("memo.EDT"), edt);
+  QImage forward = ShotWhen("first_copy_forward", [&](const QImage& image) {
+    return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue;
+  });
+  EXPECT_EQ(Region(forward, 0, kHeaderTop, 365, 20), kBarBlue) << "see first_copy_forward.png";
   CloseProgram();
 }
 

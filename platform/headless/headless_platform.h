@@ -13,7 +13,7 @@ namespace tarnwick {
 
 class HeadlessPlatform : public Platform {
  public:
-  HeadlessPlatform() : window_system_(loop_, shell_) {
+  HeadlessPlatform() : shell_(loop_), window_system_(loop_, shell_) {
     loop_.SetPaintHook([this] { return window_system_.PaintInvalidSurfaces(); });
     dialogs_.SetWindowSystem(&window_system_);
   }

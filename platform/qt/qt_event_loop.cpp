@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSessionManager>
 #include <QThread>
 #include <QTimer>
 
@@ -113,10 +112,6 @@ void QtEventLoop::SetSaveRequestHandler(std::function<void()> handler) {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
-  // Logging out of a desktop with a session manager: the display goes next.
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, receiver_.get(), [this](QSessionManager&) {
-    if (save_request_) save_request_();
-  });
 }
 
 std::uint32_t QtEventLoop::TickCount() const {

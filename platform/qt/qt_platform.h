@@ -61,11 +61,27 @@ class QtDialogs : public Dialogs {
 
 class QtShell : public Shell {
  public:
+  QtShell() = default;
+  ~QtShell() override;
+  QtShell(const QtShell&) = delete;
+  QtShell& operator=(const QtShell&) = delete;
+
   std::string ClipboardText() const override;
   void SetClipboardText(std::string_view text) override;
   bool OpenWithShell(std::string_view target) override;
   std::string HtmlOpenCommand() const override;
   bool RunCommandLine(std::string_view command_line) override;
+  bool ListenForLaterCopies(std::string_view name, std::function<void()> called) override;
+  bool CallListeningCopy(std::string_view name) override;
+
+ private:
+  void StopListening();
+
+  // A socket of the user's in the abstract namespace: nothing to leave
+  // behind on the disk.
+  int listening_socket_ = -1;
+  std::unique_ptr<QSocketNotifier> caller_notifier_;
+  std::function<void()> called_;
 };
 
 class QtPlatform : public Platform {

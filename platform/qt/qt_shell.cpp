@@ -1,14 +1,36 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
 
 namespace tarnwick::qt {
+namespace {
+
+// The address of `name` among this user's copies, in the abstract namespace.
+socklen_t CopyAddress(std::string_view name, sockaddr_un* address) {
+  *address = {};
+  address->sun_family = AF_UNIX;
+  std::string path = "tarnwick-" + std::to_string(getuid()) + "-" + std::string(name);
+  path.resize(std::min(path.size(), sizeof(address->sun_path) - 1));
+  std::memcpy(address->sun_path + 1, path.data(), path.size());  // sun_path[0] == 0: abstract
+  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+}
+
+}  // namespace
+
+QtShell::~QtShell() { StopListening(); }
 
 std::string QtShell::ClipboardText() const {
   QClipboard* clipboard = QGuiApplication::clipboard();
@@ -41,6 +63,49 @@ bool QtShell::RunCommandLine(std::string_view command_line) {
   if (parts.isEmpty()) return false;
   QString program = parts.takeFirst();
   return QProcess::startDetached(program, parts);
+}
+
+bool QtShell::ListenForLaterCopies(std::string_view name, std::function<void()> called) {
+  called_ = std::move(called);
+  if (!called_) {
+    StopListening();
+    return false;
+  }
+  if (listening_socket_ >= 0) return true;
+  sockaddr_un address;
+  const socklen_t length = CopyAddress(name, &address);
+  const int listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (listening < 0) return false;
+  if (bind(listening, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listening, 4) != 0) {
+    close(listening);
+    return false;
+  }
+  listening_socket_ = listening;
+  caller_notifier_ = std::make_unique<QSocketNotifier>(listening, QSocketNotifier::Read);
+  QObject::connect(caller_notifier_.get(), &QSocketNotifier::activated, caller_notifier_.get(), [this] {
+    // Each connection is one call; nothing is read from it.
+    for (int caller; (caller = accept4(listening_socket_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+      close(caller);
+      if (called_) called_();
+    }
+  });
+  return true;
+}
+
+bool QtShell::CallListeningCopy(std::string_view name) {
+  sockaddr_un address;
+  const socklen_t length = CopyAddress(name, &address);
+  const int calling = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (calling < 0) return false;
+  const bool heard = ::connect(calling, reinterpret_cast<sockaddr*>(&address), length) == 0;
+  close(calling);
+  return heard;
+}
+
+void QtShell::StopListening() {
+  caller_notifier_.reset();
+  if (listening_socket_ >= 0) close(listening_socket_);
+  listening_socket_ = -1;
 }
 
 }  // namespace tarnwick::qt

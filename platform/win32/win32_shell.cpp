@@ -118,4 +118,54 @@ bool Win32Shell::RunCommandLine(std::string_view command_line) {
   return true;
 }
 
+constexpr wchar_t kCallClass[] = L"TarnwickCopyCall";
+constexpr UINT kCalled = WM_APP + 1;
+
+Win32Shell::~Win32Shell() {
+  if (listener_ != nullptr) DestroyWindow(listener_);
+}
+
+LRESULT CALLBACK Win32Shell::CallProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kCalled) {
+    auto* shell = reinterpret_cast<Win32Shell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (shell != nullptr && shell->called_) shell->called_();
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+bool Win32Shell::ListenForLaterCopies(std::string_view name, std::function<void()> called) {
+  called_ = std::move(called);
+  if (!called_) {
+    if (listener_ != nullptr) DestroyWindow(listener_);
+    listener_ = nullptr;
+    return false;
+  }
+  if (listener_ != nullptr) return true;
+  static const bool registered = [] {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = CallProcedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = kCallClass;
+    return RegisterClassW(&window_class) != 0;
+  }();
+  if (!registered) return false;
+  listener_ = CreateWindowExW(0, kCallClass, WideText(name).c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  if (listener_ == nullptr) return false;
+  SetWindowLongPtrW(listener_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  return true;
+}
+
+bool Win32Shell::CallListeningCopy(std::string_view name) {
+  HWND listener = FindWindowExW(HWND_MESSAGE, nullptr, kCallClass, WideText(name).c_str());
+  if (listener == nullptr) return false;
+  // The caller has the foreground (the user started it); the called copy may
+  // take it over.
+  DWORD process = 0;
+  GetWindowThreadProcessId(listener, &process);
+  AllowSetForegroundWindow(process);
+  return PostMessageW(listener, kCalled, 0, 0) != FALSE;
+}
+
 }  // namespace tarnwick::win32
