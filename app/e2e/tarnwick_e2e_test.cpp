@@ -75,6 +75,15 @@ class ProgramOnScreen : public ::testing::Test {
     EXPECT_EQ(*code, 0);
   }
 
+  // Whether the main window leaves the screen (for its strip) within 10 s.
+  bool MainWindowHides() const {
+    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
+      if (session_.WaitForWindow("^Tarnwick V2\\.8", 0ms) == 0) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+
   void ClickAt(int left, int top) {
     ASSERT_TRUE(session_.MovePointer(client_.x + left, client_.y + top));
     ASSERT_TRUE(session_.Click(1));
@@ -298,12 +307,7 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
   unsigned long refusal = session_.WaitForWindow("^信息：$", 30s);
   ASSERT_NE(refusal, 0u) << "the second copy did not say that it cannot open the store";
   ASSERT_TRUE(session_.Focus(refusal));
-  bool hidden = false;
-  for (auto deadline = std::chrono::steady_clock::now() + 10s; !hidden && std::chrono::steady_clock::now() < deadline;) {
-    hidden = session_.WaitForWindow("^Tarnwick V2\\.8", 0ms) == 0;
-    if (!hidden) std::this_thread::sleep_for(100ms);
-  }
-  ASSERT_TRUE(hidden) << "the other program's message sends the parked window into its strip";
+  ASSERT_TRUE(MainWindowHides()) << "the other program's message sends the parked window into its strip";
   ASSERT_TRUE(session_.Key("Return"));
   code = second.Wait(15s);
   EXPECT_EQ(code, std::optional<int>(0)) << "the second copy ends once its message is answered";
@@ -356,12 +360,7 @@ TEST_F(ProgramOnScreen, TypingOverTheCalendarAndTheProgramsOwnQuestionKeepTheWin
   unsigned long other_window = session_.WaitForWindow("^xmessage$", 10s);
   ASSERT_NE(other_window, 0u);
   ASSERT_TRUE(session_.Focus(other_window));
-  bool hidden = false;
-  for (auto deadline = std::chrono::steady_clock::now() + 10s; !hidden && std::chrono::steady_clock::now() < deadline;) {
-    hidden = session_.WaitForWindow("^Tarnwick V2\\.8", 0ms) == 0;
-    if (!hidden) std::this_thread::sleep_for(100ms);
-  }
-  EXPECT_TRUE(hidden) << "turning to another program hides the parked window";
+  EXPECT_TRUE(MainWindowHides()) << "turning to another program hides the parked window";
   other.Kill();
 
   // Back from the strip and closed: the typed text was saved whole.
