@@ -40,7 +40,6 @@ Lifecycle::~Lifecycle() {
 void Lifecycle::StartUp() {
   MemoStore& store = book_.store();
   const CivilDateTime today = DecodeDateTime(book_.Now());
-  book_.wheelMonth = today.month;
   const bool protected_store = store.IsDatabaseProtected();
   if (store.HeldByAnotherProcess()) {
     EndAsSecondCopy();

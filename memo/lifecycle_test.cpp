@@ -42,7 +42,6 @@ TEST_F(LifecycleTest, FirstRunCreatesTheStoreWhenTheUserAgrees) {
   EXPECT_EQ(StatusBackground(), Rgb(0, 128, 128));
   EXPECT_EQ(EditorText(), kNoMemoHint);
   EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 17}));
-  EXPECT_EQ(book().wheelMonth, 5);
   EXPECT_FALSE(NativeOf(c().DockStrip).IsVisible());
   EXPECT_TRUE(native_main().IsVisible());
   EXPECT_FALSE(loop().quit_code().has_value());

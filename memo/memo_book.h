@@ -1,5 +1,5 @@
 // The memo book: the one object that owns the program's shared state (the
-// open store, currentDate, wheelMonth) and binds the main window's entry
+// open store, currentDate) and binds the main window's entry
 // points to its three parts: the life cycle (start-up, lock, unlock, the
 // top-edge strip, shut-down), the day view (editor, Edit and Save, the
 // status line) and the month overview (month list, jumps, wheel, go to
@@ -44,9 +44,6 @@ class MemoBook {
 
   // The date whose memo the editor shows and a save writes.
   DateTime currentDate = 0;
-  // The month the last wheel step or go to today showed (1..12); the wheel
-  // itself steps from the calendar's month.
-  int wheelMonth = 1;
 
   Platform& platform() { return main_window_.window().platform(); }
   MainWindow& main_window() { return main_window_; }
@@ -85,8 +82,7 @@ class MemoBook {
   bool ShowMemoOf(DateTime d);
   // Month overview.
   void RebuildMonthList();
-  // Moves the calendar to today and sets wheelMonth (after the unlock when
-  // 超级按钮1 offers it).
+  // Moves the calendar to today (after the unlock when 超级按钮1 offers it).
   void GoToToday();
 
  private:

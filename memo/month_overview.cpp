@@ -81,7 +81,6 @@ void MonthOverview::WheelScrolled(int notches) {
   const int month = std::clamp(shown.month - notches, 1, 12);
   if (notches == 0 || month == shown.month) return;
   c_.日历.calendar().SetDate(shown.year, month, 15);
-  book_.wheelMonth = month;
 }
 
 // The calendar takes the keyboard on hover so that its keys work at once,
@@ -96,7 +95,6 @@ void MonthOverview::GoToToday() {
   if (book_.Locked()) book_.UnlockProgram();
   const CivilDateTime today = DecodeDateTime(book_.Now());
   c_.日历.calendar().SetDate(today.year, today.month, today.day);
-  book_.wheelMonth = today.month;
 }
 
 void MonthOverview::AlignWindow() {
