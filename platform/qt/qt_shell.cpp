@@ -95,7 +95,8 @@ bool QtShell::ListenForLaterCopies(std::string_view name, std::function<void()> 
 bool QtShell::CallListeningCopy(std::string_view name) {
   sockaddr_un address;
   const socklen_t length = CopyAddress(name, &address);
-  const int calling = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Not blocking: a copy that has stopped taking calls must not hang this one.
+  const int calling = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (calling < 0) return false;
   const bool heard = ::connect(calling, reinterpret_cast<sockaddr*>(&address), length) == 0;
   close(calling);
