@@ -118,8 +118,12 @@ bool Win32Shell::RunCommandLine(std::string_view command_line) {
   return true;
 }
 
+namespace {
+
 constexpr wchar_t kCallClass[] = L"TarnwickCopyCall";
 constexpr UINT kCalled = WM_APP + 1;
+
+}  // namespace
 
 Win32Shell::~Win32Shell() {
   if (listener_ != nullptr) DestroyWindow(listener_);
