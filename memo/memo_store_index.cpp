@@ -1,8 +1,6 @@
 #include "memo/memo_store_index.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -59,10 +57,20 @@ std::vector<int> MemoDateIndex::RecordsBetween(DateTime low, DateTime high) cons
 }
 
 int MemoDateIndex::FirstRecordOf(DateTime date, int from) const {
-  // The records of one date come in file order.
-  const std::vector<int> dated = RecordsBetween(date, std::nextafter(date, std::numeric_limits<DateTime>::infinity()));
-  const auto found = std::lower_bound(dated.begin(), dated.end(), from);
-  return found != dated.end() ? *found : -1;
+  from = std::max(from, 0);
+  if (by_date_.empty()) {
+    // In date order the records of one date lie together, in file order.
+    if (from >= records()) return -1;
+    const auto found = std::lower_bound(dates_.begin() + from, dates_.end(), date);
+    return found != dates_.end() && *found == date ? static_cast<int>(found - dates_.begin()) : -1;
+  }
+  const auto first = std::lower_bound(by_date_.begin(), by_date_.end(), date,
+                                      [this](int record, DateTime d) { return dates_[record] < d; });
+  const auto last = std::upper_bound(first, by_date_.end(), date,
+                                     [this](DateTime d, int record) { return d < dates_[record]; });
+  // Among equal dates the records come in file order.
+  const auto found = std::lower_bound(first, last, from);
+  return found != last ? *found : -1;
 }
 
 std::vector<DateTime> MemoDateIndex::DatesInMonth(int year, int month) const {
