@@ -11,6 +11,10 @@ FileStatus FileSystem::ListFolder(const std::string&, std::vector<std::string>* 
 
 FileStatus FileSystem::RemoveFolder(const std::string&) { return error::kUnknown; }
 
+FileStatus FileSystem::RemoveFolderWithFiles(const std::string&, const std::vector<std::string>&) {
+  return error::kUnknown;
+}
+
 FileStatus FileSystem::Rename(const std::string&, const std::string&) { return error::kUnknown; }
 
 }  // namespace tarnwick

@@ -91,6 +91,14 @@ class FileSystem {
   virtual FileStatus ListFolder(const std::string& path, std::vector<std::string>* names);
   // Deletes an empty folder.
   virtual FileStatus RemoveFolder(const std::string& path);
+  // Deletes the files named in file_names inside folder (names not there are
+  // skipped), then folder itself, never following a link: a folder, or the
+  // folder holding it, that is a link or no folder at all is refused with
+  // kAccessDenied and nothing is deleted; a named entry that is a link goes
+  // itself, its target untouched. Anything else found in the folder stays,
+  // and so does the folder (kAccessDenied). Folders handed over from
+  // elsewhere may hold links; this is how the store's own leftovers go.
+  virtual FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names);
   // Renames a file or folder, replacing a file at `to`; the new name has
   // reached stable storage when it reports success.
   virtual FileStatus Rename(const std::string& from, const std::string& to);

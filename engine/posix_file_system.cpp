@@ -51,6 +51,42 @@ bool HasHighBytes(const std::string& text) {
 std::string ToSystemPath(const std::string& gbk) { return HasHighBytes(gbk) ? GbkToUtf8(gbk) : gbk; }
 std::string FromSystemPath(const std::string& utf8) { return HasHighBytes(utf8) ? Utf8ToGbk(utf8) : utf8; }
 
+// A descriptor closed when it goes out of scope.
+class ScopedDescriptor {
+ public:
+  explicit ScopedDescriptor(int fd) : fd_(fd) {}
+  ~ScopedDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  ScopedDescriptor(const ScopedDescriptor&) = delete;
+  ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The folder part of a system path ("." for a bare name) and its last name.
+void SplitSystemPath(const std::string& path, std::string* folder, std::string* name) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const size_t slash = trimmed.rfind('/');
+  *folder = slash == std::string::npos ? "." : trimmed.substr(0, slash == 0 ? 1 : slash);
+  *name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+// Opens a folder without following a link at its last name; a link or a
+// non-folder there is refused as access denied.
+FileStatus OpenRealFolder(int at, const std::string& name, int* fd) {
+  *fd = openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (*fd >= 0) return 0;
+  return errno == ELOOP || errno == ENOTDIR ? error::kAccessDenied : StatusFromErrno(errno);
+}
+
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 int OfdLock(int fd, short type, uint64_t offset, uint64_t length, int command) {
   struct flock lock {};
   lock.l_type = type;
@@ -237,6 +273,32 @@ class PosixFileSystem final : public FileSystem {
     if (path.empty()) return error::kFileNotFound;
     if (rmdir(ToSystemPath(path).c_str()) != 0) return StatusFromErrno(errno);
     return 0;
+  }
+
+  FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names) override {
+    if (folder.empty()) return error::kFileNotFound;
+    std::string parent_path;
+    std::string name;
+    SplitSystemPath(ToSystemPath(folder), &parent_path, &name);
+    if (!IsPlainName(name)) return error::kInvalidPath;
+    int fd = -1;
+    if (FileStatus status = OpenRealFolder(AT_FDCWD, parent_path, &fd); status != 0) return status;
+    const ScopedDescriptor parent(fd);
+    if (FileStatus status = OpenRealFolder(parent.get(), name, &fd); status != 0) return status;
+    const ScopedDescriptor doomed(fd);
+    // Names go relative to the folder opened, so a link swapped in for it
+    // meanwhile leads nowhere; unlinkat never follows a link it removes.
+    for (const std::string& file_name : file_names) {
+      const std::string system_name = ToSystemPath(file_name);
+      if (!IsPlainName(system_name)) return error::kInvalidPath;
+      if (unlinkat(doomed.get(), system_name.c_str(), 0) != 0 && errno != ENOENT) {
+        return errno == EISDIR ? error::kAccessDenied : StatusFromErrno(errno);
+      }
+    }
+    if (unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR) != 0) {
+      return errno == ENOTEMPTY || errno == EEXIST || errno == ENOTDIR ? error::kAccessDenied : StatusFromErrno(errno);
+    }
+    return fsync(parent.get()) == 0 ? 0 : StatusFromErrno(errno);
   }
 
   FileStatus Rename(const std::string& from, const std::string& to) override {

@@ -267,6 +267,13 @@ DWORD ShareFlags(ShareMode share) {
   return FILE_SHARE_READ | FILE_SHARE_WRITE;
 }
 
+// A folder that is one, not a link or junction to one.
+bool IsRealFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 class WindowsFileSystem final : public FileSystem {
  public:
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override {
@@ -327,6 +334,50 @@ class WindowsFileSystem final : public FileSystem {
   FileStatus RemoveFolder(const std::string& path) override {
     if (path.empty()) return error::kFileNotFound;
     if (!RemoveDirectoryW(ToSystemPath(path).c_str())) return LastStatus();
+    return 0;
+  }
+
+  // The folder is held open while its files go, without sharing deletion,
+  // so it cannot be renamed or replaced by a link meanwhile.
+  FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names) override {
+    if (folder.empty()) return error::kFileNotFound;
+    std::wstring path = ToSystemPath(folder);
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 0 && path[slash - 1] != L':' && !IsRealFolder(path.substr(0, slash))) {
+      return error::kAccessDenied;
+    }
+    {
+      HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      if (handle == INVALID_HANDLE_VALUE) return LastStatus();
+      BY_HANDLE_FILE_INFORMATION info {};
+      const bool real_folder = GetFileInformationByHandle(handle, &info) &&
+                               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                               (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+      FileStatus status = real_folder ? 0 : error::kAccessDenied;
+      for (size_t i = 0; status == 0 && i < file_names.size(); ++i) {
+        const std::wstring name = ToSystemPath(file_names[i]);
+        if (name.empty() || name == L"." || name == L".." || name.find_first_of(L"\\/:") != std::wstring::npos) {
+          status = error::kInvalidPath;
+          break;
+        }
+        const std::wstring file = path + L'\\' + name;
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        // A file link goes itself; a folder or a folder link is not the store's.
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+          status = error::kAccessDenied;
+        } else if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+          status = LastStatus();
+        }
+      }
+      CloseHandle(handle);
+      if (status != 0) return status;
+    }
+    if (!RemoveDirectoryW(path.c_str())) {
+      return GetLastError() == ERROR_DIR_NOT_EMPTY ? error::kAccessDenied : LastStatus();
+    }
     return 0;
   }
 

@@ -60,14 +60,10 @@ FileStatus CopyPath(FileSystem& files, const std::string& source_path, const std
   return CopyFile(files, *source, target);
 }
 
-// Removes a folder of files.
+// Removes a backup's or a restore's folder: only the store's own file names,
+// never through a link (a folder copied from elsewhere may hold any).
 FileStatus RemoveFolderOfFiles(FileSystem& files, const std::string& folder) {
-  std::vector<std::string> names;
-  if (FileStatus status = files.ListFolder(folder, &names); status != 0) return status;
-  for (const std::string& name : names) {
-    if (FileStatus status = files.Remove(folder + kPathSeparator + name); status != 0) return status;
-  }
-  return files.RemoveFolder(folder);
+  return files.RemoveFolderWithFiles(folder, {kMainFile, kMemoFile});
 }
 
 // The record count of a plain main file; -1 for an enciphered or unreadable one.

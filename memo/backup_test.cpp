@@ -270,6 +270,31 @@ TEST_F(BackupTest, OneDailyBackupPerDayAndOnlyTheNewestAreKept) {
   EXPECT_EQ(FolderEntries().size(), 17u);
 }
 
+#ifndef _WIN32
+// A data folder handed over from elsewhere may hold links where leftovers
+// lie: removing them must reach nothing outside the store's own folder.
+TEST_F(BackupTest, LeftoversRemovedNeverThroughALink) {
+  namespace fs = std::filesystem;
+  const fs::path outside = dir_.path() / "outside";
+  fs::create_directories(outside);
+  std::ofstream(outside / "thesis.txt") << "thesis";
+  std::ofstream(outside / "memo.edb") << "not ours";
+  const fs::path backups = dir_.path() / "backups";
+  fs::create_directories(backups / "20110516-100000-daily-1.partial");
+  fs::create_symlink(outside / "memo.edb", backups / "20110516-100000-daily-1.partial" / "memo.edb");
+  fs::create_directory_symlink(outside, backups / "20110515-100000-daily-1.partial");
+  Seed({{EncodeDate(2011, 5, 3), "三号"}});
+  StartOn(17);
+  SitIdle();
+  EXPECT_EQ(Bytes(outside / "thesis.txt"), "thesis");
+  EXPECT_EQ(Bytes(outside / "memo.edb"), "not ours");
+  EXPECT_TRUE(fs::is_symlink(backups / "20110515-100000-daily-1.partial")) << "a link is not the store's to remove";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(backups / "20110516-100000-daily-1.partial")))
+      << "a real leftover goes, with the link in it";
+  EXPECT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-1"});
+}
+#endif
+
 TEST(BackupNames, OnlyFinishedBackupsReadAsBackups) {
   BackupInfo info;
   ASSERT_TRUE(ParseBackupName("20110517-093005-password-12.3", &info));

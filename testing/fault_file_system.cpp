@@ -138,6 +138,18 @@ FileStatus FaultFileSystem::RemoveFolder(const std::string& path) {
   return status;
 }
 
+FileStatus FaultFileSystem::RemoveFolderWithFiles(const std::string& folder,
+                                                  const std::vector<std::string>& file_names) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
+  FileStatus status = base_->RemoveFolderWithFiles(folder, file_names);
+  if (status == 0) {
+    for (const std::string& name : file_names) unflushed_.erase(folder + kPathSeparator + name);
+    Logged({Operation::kRemove, folder, 0, {}});
+  }
+  return status;
+}
+
 FileStatus FaultFileSystem::Rename(const std::string& from, const std::string& to) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;

@@ -87,6 +87,8 @@ class FaultFileSystem final : public FileSystem {
   FileStatus CreateFolder(const std::string& path) override;
   FileStatus ListFolder(const std::string& path, std::vector<std::string>* names) override;
   FileStatus RemoveFolder(const std::string& path) override;
+  // One removal, as the folder goes with its files in one call.
+  FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names) override;
   FileStatus Rename(const std::string& from, const std::string& to) override;
   std::string AbsolutePath(const std::string& path) override { return base_->AbsolutePath(path); }
   std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
