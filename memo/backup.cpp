@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "engine/database_format.h"
 #include "engine/file_system.h"
 #include "engine/rekey_record.h"
+#include "tools/edbtool/engine_files.h"
 
 namespace tarnwick {
 namespace {
@@ -21,6 +23,8 @@ constexpr char kMemoFile[] = "memo.EDT";
 // A backup being written, and a restore being put together.
 constexpr std::string_view kPartial = ".partial";
 constexpr char kRestoring[] = "restoring.partial";
+// Beside a backup's files: the findings count of the store it was taken of.
+constexpr char kDamageMark[] = "damaged";
 
 constexpr BackupReason kReasons[] = {BackupReason::kDaily, BackupReason::kClearAll, BackupReason::kPassword,
                                      BackupReason::kRestore};
@@ -113,7 +117,7 @@ bool ParseBackupName(const std::string& name, BackupInfo* info) {
   int sequence = 1;
   if (const size_t dot = base.find('.'); dot != std::string::npos) {
     const std::string suffix = base.substr(dot + 1);
-    if (!AllDigits(suffix) || suffix.size() > 6) return false;  // ".partial" and any stranger
+    if (!AllDigits(suffix) || suffix.size() > 9) return false;  // ".partial" and any stranger
     sequence = std::stoi(suffix);
     base.resize(dot);
   }
@@ -124,7 +128,8 @@ bool ParseBackupName(const std::string& name, BackupInfo* info) {
     if (dash == std::string::npos) break;
     start = dash + 1;
   }
-  if (parts.size() < 3 || parts.size() > 4 || parts[0].size() != 8 || parts[1].size() != 6 ||
+  // The date grows a digit past the year 9999.
+  if (parts.size() < 3 || parts.size() > 4 || parts[0].size() < 8 || parts[0].size() > 12 || parts[1].size() != 6 ||
       !AllDigits(parts[0]) || !AllDigits(parts[1])) {
     return false;
   }
@@ -132,10 +137,11 @@ bool ParseBackupName(const std::string& name, BackupInfo* info) {
                                             [&](BackupReason r) { return parts[2] == BackupReasonName(r); });
   if (reason == std::end(kReasons)) return false;
   if (parts.size() == 4 && (!AllDigits(parts[3]) || parts[3].size() > 9)) return false;
-  const int date = std::stoi(parts[0]);
+  const long long date = std::stoll(parts[0]);
   const int time = std::stoi(parts[1]);
   info->name = name;
-  info->taken = CivilDateTime{date / 10000, date / 100 % 100, date % 100, time / 10000, time / 100 % 100, time % 100};
+  info->taken = CivilDateTime{static_cast<int>(date / 10000), static_cast<int>(date / 100 % 100),
+                              static_cast<int>(date % 100), time / 10000, time / 100 % 100, time % 100};
   info->reason = *reason;
   info->records = parts.size() == 4 ? std::stoi(parts[3]) : -1;
   info->sequence = sequence;
@@ -157,9 +163,11 @@ std::vector<BackupInfo> StoreBackups::List() {
     BackupInfo info;
     if (ParseBackupName(name, &info)) backups.push_back(info);
   }
+  // Backups named before the order was kept in the names all have 1; their
+  // clock orders them.
   const auto key = [](const BackupInfo& b) {
     const CivilDateTime& t = b.taken;
-    return std::make_tuple(t.year, t.month, t.day, t.hour, t.minute, t.second, b.sequence, b.name);
+    return std::make_tuple(b.sequence, t.year, t.month, t.day, t.hour, t.minute, t.second, b.name);
   };
   std::sort(backups.begin(), backups.end(), [&](const BackupInfo& a, const BackupInfo& b) { return key(a) < key(b); });
   return backups;
@@ -175,20 +183,10 @@ bool StoreBackups::HasDailyBackupOn(int year, int month, int day) {
   return false;
 }
 
-// A second backup in the same second is numbered after every other of that
-// second, so the names keep the order in which they were taken.
+// The next in the order of taking.
 std::string StoreBackups::UniqueName(const std::string& name) {
-  BackupInfo wanted;
-  ParseBackupName(name, &wanted);
   int last = 0;
-  for (const BackupInfo& backup : List()) {
-    const CivilDateTime& a = backup.taken;
-    const CivilDateTime& b = wanted.taken;
-    if (std::tie(a.year, a.month, a.day, a.hour, a.minute, a.second) ==
-        std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second)) {
-      last = std::max(last, backup.sequence);
-    }
-  }
+  for (const BackupInfo& backup : List()) last = std::max(last, backup.sequence);
   return last == 0 ? name : name + "." + std::to_string(last + 1);
 }
 
@@ -297,18 +295,24 @@ FileStatus StoreBackups::RemoveBackup(const std::string& name) {
 }
 
 void StoreBackups::ApplyRetention(const std::string& keep) {
-  // The new backup counts first, whatever the clock said when it was taken.
-  int daily = 0;
-  int change = 0;
   const std::vector<BackupInfo> backups = List();
-  for (const BackupInfo& backup : backups) {
-    if (backup.name == keep) ++(backup.reason == BackupReason::kDaily ? daily : change);
-  }
+  std::set<std::string> kept{keep, restoring_};
+  std::set<BackupReason> reasons_seen;
+  struct Counts {
+    int all = 0;
+    int sound = 0;
+  } daily, change;
   for (auto it = backups.rbegin(); it != backups.rend(); ++it) {
-    if (it->name == keep) continue;
-    const bool kept = it->reason == BackupReason::kDaily ? ++daily <= kDailyBackupsKept
-                                                         : ++change <= kChangeBackupsKept;
-    if (!kept) RemoveBackup(it->name);
+    const bool damaged = DamageMark(it->name).has_value();
+    if (!damaged && reasons_seen.insert(it->reason).second) kept.insert(it->name);
+    const bool is_daily = it->reason == BackupReason::kDaily;
+    Counts& newer = is_daily ? daily : change;
+    const int limit = is_daily ? kDailyBackupsKept : kChangeBackupsKept;
+    // A damaged copy never stands in for a sound one; it goes once as many
+    // of any kind are newer.
+    if ((damaged ? newer.all : newer.sound) >= limit && kept.count(it->name) == 0) RemoveBackup(it->name);
+    ++newer.all;
+    if (!damaged) ++newer.sound;
   }
 }
 
@@ -320,6 +324,60 @@ void StoreBackups::RemoveLeftovers() {
   for (const std::string& name : names) {
     if (EndsWith(name, kPartial)) RemoveFolderOfFiles(files_, backups_folder_ + kPathSeparator + name);
   }
+}
+
+BackupCheck StoreBackups::Check(const std::string& name, const std::string& password) {
+  BackupCheck result;
+  edbtool::CheckOptions options;
+  options.max_findings = 0;
+  edbtool::CheckReport report;
+  result.status = edbtool::CheckStoreFiles(files_, PathIn(name, kMainFile), PathIn(name, kMemoFile), password,
+                                           options, &report);
+  if (result.status == error::kWrongPassword) {
+    result.verdict = BackupCheck::Verdict::kWrongPassword;
+  } else if (result.status != 0) {
+    result.verdict = BackupCheck::Verdict::kUnreadable;
+  } else {
+    result.verdict = report.sound() ? BackupCheck::Verdict::kSound : BackupCheck::Verdict::kDamaged;
+    result.findings = report.finding_count;
+    result.records = report.records;
+  }
+  return result;
+}
+
+std::optional<BackupInfo> StoreBackups::NewestSoundBackup(const std::string& password) {
+  const std::vector<BackupInfo> backups = List();
+  for (auto it = backups.rbegin(); it != backups.rend(); ++it) {
+    if (!DamageMark(it->name) && Check(it->name, password).sound()) return *it;
+  }
+  return std::nullopt;
+}
+
+FileStatus StoreBackups::MarkDamaged(const std::string& name, std::size_t findings) {
+  std::unique_ptr<File> mark;
+  FileOpenMode mode;
+  mode.access = FileAccess::kReadWrite;
+  mode.create = true;
+  if (FileStatus status = files_.Open(PathIn(name, kDamageMark), mode, &mark); status != 0) return status;
+  const std::string count = std::to_string(findings) + "\n";
+  if (FileStatus status = mark->WriteAt(0, count.data(), count.size()); status != 0) return status;
+  return mark->Flush();
+}
+
+std::optional<std::size_t> StoreBackups::DamageMark(const std::string& name) {
+  std::unique_ptr<File> mark;
+  if (files_.Open(PathIn(name, kDamageMark), FileOpenMode{}, &mark) != 0) return std::nullopt;
+  char text[24] = {};
+  size_t got = 0;
+  mark->ReadAt(0, text, sizeof text - 1, &got);
+  // A mark whose count cannot be read still marks.
+  return static_cast<std::size_t>(std::strtoull(text, nullptr, 10));
+}
+
+std::string StoreBackups::RestoreCommand(const std::string& name) const {
+  const std::string folder =
+      data_folder_.find(' ') == std::string::npos ? data_folder_ : "\"" + data_folder_ + "\"";
+  return "edbtool restore " + folder + " " + name;
 }
 
 StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool keep_newer,

@@ -8,19 +8,25 @@
 //   for byte into a folder under a temporary name, flushed, and the folder
 //   is then renamed. A copy of an enciphered store stays enciphered and
 //   opens with the password the store had when it was taken.
-// - Each backup is a subfolder named by when it was taken, why, and how many
-//   records it holds: 20110517-100000-daily-12 (".2" and on added when two
-//   fall in one second).
+// - Each backup is a subfolder named by when it was taken, why, how many
+//   records it holds, and its place in the order of taking:
+//   20110517-100000-daily-12.5 (the first ever has no ".n"). The order, not
+//   the clock, says which is newer: a clock set wrong cannot push out the
+//   real backups.
 // - Once a new backup is complete, the newest 7 daily ones and the newest 10
-//   taken before a change are kept and older ones removed; the new one is
-//   never removed. Leftovers of an interrupted backup go before a new one is
-//   written, so at most one lies about.
+//   taken before a change are kept and older ones removed, counting only
+//   backups not marked damaged (the damaged ones go once as many backups of
+//   their kind are newer). Never removed: the new one, the newest sound one
+//   of each reason, and one the caller is restoring. Leftovers of an
+//   interrupted backup go before a new one is written.
 // - Restoring takes a backup of the store as it is first, and changes
 //   nothing while another process holds the store's whole-file lock.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +49,22 @@ struct BackupInfo {
   CivilDateTime taken;
   BackupReason reason = BackupReason::kDaily;
   int records = -1;  // -1: not known
-  int sequence = 1;  // n of a ".n" added to a name already taken in that second
+  int sequence = 1;  // n of its ".n": the order of taking, 1 for none
+};
+
+// What the structure check finds in a backup.
+struct BackupCheck {
+  enum class Verdict {
+    kSound,
+    kDamaged,        // findings: the check's count
+    kWrongPassword,  // enciphered, and the password given is not its own
+    kUnreadable,     // a file of it cannot be opened or read (status says why)
+  };
+  Verdict verdict = Verdict::kUnreadable;
+  std::size_t findings = 0;
+  int64_t records = 0;
+  FileStatus status = 0;
+  bool sound() const { return verdict == Verdict::kSound; }
 };
 
 // A backup's name, and the name read back; false for a name of no backup.
@@ -106,8 +127,25 @@ class StoreBackups {
   // A file of a backup: folder / name / file_name.
   std::string PathIn(const std::string& name, const std::string& file_name) const;
 
-  // The complete backups, oldest first; empty when there are none.
+  // The complete backups, oldest first (in the order they were taken); empty
+  // when there are none.
   std::vector<BackupInfo> List();
+  // Runs the structure check over a backup's files, deciphered with password
+  // (GBK; empty for a plain backup).
+  BackupCheck Check(const std::string& name, const std::string& password);
+  // The newest backup that the check finds sound, with password deciphering
+  // the enciphered ones (one the password does not open is passed over), and
+  // leaving out those marked damaged; none when there is none.
+  std::optional<BackupInfo> NewestSoundBackup(const std::string& password);
+  // Marks a backup as a copy of a damaged store (the check's findings count),
+  // for whoever checked the store it was taken of: the mark is shown beside
+  // it and keeps it from counting as a sound copy. 0 or the file-layer code.
+  FileStatus MarkDamaged(const std::string& name, std::size_t findings);
+  // The findings count a backup was marked with; none for an unmarked one.
+  std::optional<std::size_t> DamageMark(const std::string& name);
+  // The command that puts a backup back (GBK), for messages:
+  // edbtool restore <data folder> <name>, the folder quoted when it holds a blank.
+  std::string RestoreCommand(const std::string& name) const;
   // Whether a daily backup was taken on that date.
   bool HasDailyBackupOn(int year, int month, int day);
 
@@ -154,6 +192,7 @@ class StoreBackups {
   FileSystem& files_;
   std::string data_folder_;
   std::string backups_folder_;
+  std::string restoring_;  // the backup a restore under way puts back
 };
 
 }  // namespace tarnwick

@@ -107,7 +107,7 @@ TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
       backups_.Restore("20110517-100000-clear-2.2", true, "", {2011, 5, 17, 11, 0, 0});
   EXPECT_EQ(restored.outcome, StoreBackups::RestoreOutcome::kRestored);
   EXPECT_EQ(restored.carried_over, 1);
-  EXPECT_EQ(restored.backup_of_current, "20110517-110000-restore-1");
+  EXPECT_EQ(restored.backup_of_current, "20110517-110000-restore-1.3");
   EXPECT_EQ(StoredMemos(), (std::vector<std::string>{"3 三号", "17 今天", "20 清空之后写的"}));
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "backups" / "restoring.partial"));
 
@@ -116,7 +116,7 @@ TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
   EXPECT_EQ(backups_.Restore("20110517-100000-clear-2.2", false, "", {2011, 5, 17, 12, 0, 0}).outcome,
             StoreBackups::RestoreOutcome::kRestored);
   EXPECT_EQ(StoredMemos(), (std::vector<std::string>{"3 三号", "17 今天"}));
-  EXPECT_EQ(Names(BackupReason::kRestore).back(), "20110517-120000-restore-3");
+  EXPECT_EQ(Names(BackupReason::kRestore).back(), "20110517-120000-restore-3.4");
   EXPECT_EQ(backups_.Restore("no-such", false, "", {2011, 5, 17, 12, 0, 0}).outcome,
             StoreBackups::RestoreOutcome::kNoSuchBackup);
 
@@ -257,15 +257,16 @@ TEST_F(BackupTest, OneDailyBackupPerDayAndOnlyTheNewestAreKept) {
   SitIdle();
   const std::vector<std::string> daily = Names(BackupReason::kDaily);
   ASSERT_EQ(daily.size(), 7u);
-  EXPECT_EQ(daily.front(), "20110504-100000-daily-1");
-  EXPECT_EQ(daily.back(), "20110510-100000-daily-1");
+  EXPECT_EQ(daily.front(), "20110504-100000-daily-1.4");
+  EXPECT_EQ(daily.back(), "20110510-100000-daily-1.10");
 
-  // Clears within one second get names of their own; the newest ten stay.
+  // Clears within one second get names of their own, in the order taken; the
+  // newest ten stay.
   for (int i = 0; i < 12; ++i) ClearAll();
   const std::vector<std::string> change = Names(BackupReason::kClearAll);
   ASSERT_EQ(change.size(), 10u);
-  EXPECT_EQ(change.front(), "20110510-100000-clear-0.4");
-  EXPECT_EQ(change.back(), "20110510-100000-clear-0.13");
+  EXPECT_EQ(change.front(), "20110510-100000-clear-0.13");
+  EXPECT_EQ(change.back(), "20110510-100000-clear-0.22");
   EXPECT_EQ(Names(BackupReason::kDaily), daily) << "the two kinds are counted apart";
   EXPECT_EQ(FolderEntries().size(), 17u);
 }

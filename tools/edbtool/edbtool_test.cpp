@@ -69,7 +69,25 @@ class EdbtoolTest : public ::testing::Test {
     file.write(bytes, 4);
   }
 
+  // A backup as the program takes it, through handles under the whole-file lock.
+  std::string TakeBackup(tarnwick::BackupReason reason, const tarnwick::CivilDateTime& now) {
+    tarnwick::FileSystem& files = *tarnwick::DefaultFileSystem();
+    std::unique_ptr<tarnwick::File> main, memo;
+    std::string name;
+    EXPECT_EQ(files.Open(db_, {tarnwick::FileAccess::kReadWrite}, &main), 0);
+    EXPECT_EQ(main->Lock(0, tarnwick::kWholeFileLength), 0);
+    EXPECT_EQ(files.Open(memo_file_, {}, &memo), 0);
+    EXPECT_EQ(backups_.Take(*main, memo.get(), reason, -1, now, &name), 0);
+    return name;
+  }
+  std::vector<std::string> BackupNames() {
+    std::vector<std::string> names;
+    for (const tarnwick::BackupInfo& backup : backups_.List()) names.push_back(backup.name);
+    return names;
+  }
+
   tarnwick::testing::TempDir dir_;
+  tarnwick::StoreBackups backups_{*tarnwick::DefaultFileSystem(), tarnwick::Utf8ToGbk(dir_.path().string())};
   const std::string db_ = dir_.File("memo.edb");
   const std::string memo_file_ = dir_.File("memo.EDT");
 };
@@ -405,7 +423,7 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   ASSERT_EQ(listed.size(), 3u);
   EXPECT_EQ(listed[2].reason, tarnwick::BackupReason::kRestore);
   outcome = Run({"backups", dir_.path().string()});
-  EXPECT_NE(outcome.out.find("before a restore, ? records, enciphered (opens with the password of that time)"),
+  EXPECT_NE(outcome.out.find("before a restore, ? records, enciphered\n"),
             std::string::npos)
       << outcome.out;
   EXPECT_EQ(Run({"check", dir_.File("backups/" + listed[2].name + "/memo.edb"), "--password", "口令"}).exit_code, 0);
@@ -415,6 +433,61 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   EXPECT_NE(outcome.err.find("no backup 'nothing-such'"), std::string::npos) << outcome.err;
   EXPECT_EQ(Run({"restore", dir_.path().string()}).exit_code, 2);
   EXPECT_EQ(Run({"backups", dir_.path().string(), "--keep-newer"}).exit_code, 2);
+}
+
+// Which backups are kept goes by the order they were taken, never by the
+// clock, and a damaged copy never pushes out a sound one.
+TEST_F(EdbtoolTest, BackupsAreKeptInTheOrderTakenAndDamagedOnesAreMarked) {
+  Outcome outcome = Run({"backups", dir_.File("nowhere")});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find("no folder " + dir_.File("nowhere")), std::string::npos) << outcome.err;
+  CreateMemoBook();
+  Append({"2011年5月3日", "三号"});
+
+  // A week with the clock ahead, then three days with the right one.
+  for (int day = 24; day <= 30; ++day) TakeBackup(tarnwick::BackupReason::kDaily, {2011, 5, day, 10, 0, 0});
+  for (int day = 18; day <= 20; ++day) TakeBackup(tarnwick::BackupReason::kDaily, {2011, 5, day, 10, 0, 0});
+  EXPECT_EQ(BackupNames(), (std::vector<std::string>{"20110527-100000-daily.4", "20110528-100000-daily.5",
+                                                     "20110529-100000-daily.6", "20110530-100000-daily.7",
+                                                     "20110518-100000-daily.8", "20110519-100000-daily.9",
+                                                     "20110520-100000-daily.10"}));
+  // Past the year 9999 a backup is still listed, newest, and kept to the count.
+  TakeBackup(tarnwick::BackupReason::kDaily, {10000, 1, 1, 0, 0, 0});
+  EXPECT_EQ(BackupNames().back(), "100000101-000000-daily.11");
+  EXPECT_EQ(BackupNames().size(), 7u);
+
+  // Twelve copies of a damaged store after one sound copy: the sound one stays.
+  const std::string sound = TakeBackup(tarnwick::BackupReason::kClearAll, {2011, 5, 21, 9, 0, 0});
+  for (int minute = 1; minute <= 12; ++minute) {
+    const std::string name = TakeBackup(tarnwick::BackupReason::kClearAll, {2011, 5, 21, 9, minute, 0});
+    ASSERT_EQ(backups_.MarkDamaged(name, 3), 0);
+  }
+  std::vector<std::string> clear;
+  for (const tarnwick::BackupInfo& backup : backups_.List()) {
+    if (backup.reason == tarnwick::BackupReason::kClearAll) clear.push_back(backup.name);
+  }
+  ASSERT_EQ(clear.size(), 11u);
+  EXPECT_EQ(clear[0], sound);
+  EXPECT_EQ(clear[1], "20110521-090300-clear.15");
+  ASSERT_TRUE(backups_.NewestSoundBackup(""));
+  EXPECT_EQ(backups_.NewestSoundBackup("")->name, sound);
+  EXPECT_EQ(backups_.RestoreCommand(sound), "edbtool restore " + tarnwick::Utf8ToGbk(dir_.path().string()) + " " + sound);
+
+  // A copy found damaged by the check is marked so too, unmarked.
+  Patch32(dir_.File("backups/" + sound + "/memo.edb"), tarnwick::kCountOffset, 5);
+  ASSERT_TRUE(backups_.NewestSoundBackup(""));
+  EXPECT_EQ(backups_.NewestSoundBackup("")->name, "100000101-000000-daily.11");
+  outcome = Run({"backups", dir_.path().string()});
+  EXPECT_NE(outcome.out.find(sound + "  2011-05-21 09:00:00  before clear all, ? records, plain, DAMAGED ("),
+            std::string::npos)
+      << outcome.out;
+  EXPECT_NE(outcome.out.find("20110521-091200-clear.24  2011-05-21 09:12:00  before clear all, ? records, plain, "
+                             "DAMAGED (3 findings)\n"),
+            std::string::npos)
+      << outcome.out;
+  EXPECT_NE(outcome.out.find("100000101-000000-daily.11  10000-01-01 00:00:00  daily, ? records, plain\n"),
+            std::string::npos)
+      << outcome.out;
 }
 
 }  // namespace

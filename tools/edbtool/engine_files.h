@@ -28,4 +28,12 @@ class EngineFileBytes : public FileBytes {
   std::unique_ptr<CipherFile> file_;
 };
 
+// Checks the store made of main_path and memo_path (ignored when no such
+// file exists) with password (GBK, empty for none). The password follows the
+// rule of opening: a protected file needs its own, a plain one takes none;
+// otherwise error::kWrongPassword, and nothing is checked. 0 once *report is
+// filled; a file-layer code when a file cannot be opened or read.
+FileStatus CheckStoreFiles(FileSystem& file_system, const std::string& main_path, const std::string& memo_path,
+                           const std::string& password, const CheckOptions& options, CheckReport* report);
+
 }  // namespace tarnwick::edbtool

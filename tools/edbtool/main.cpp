@@ -269,15 +269,16 @@ int Check(const CommandLine& command) {
   }
   std::string password = GbkPassword(command);
   WipeOnExit wipe_password(password);
-  std::unique_ptr<EngineFileBytes> main;
-  if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, "", &main); status != 0) {
-    return EngineFailure(status, ErrorMessage(status));
+  std::string magic(4, '\0');
+  {
+    std::unique_ptr<EngineFileBytes> main;
+    if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, "", &main); status != 0) {
+      return EngineFailure(status, ErrorMessage(status));
+    }
+    if (!main->Read(0, 4, magic)) return EngineFailure(error::kUnknown, ErrorMessage(error::kUnknown));
   }
-  std::string magic;
-  if (!main->Read(0, 4, magic)) return EngineFailure(error::kUnknown, ErrorMessage(error::kUnknown));
-  const bool protected_file = magic == "WCDB";
   if (password == "?") {
-    if (!protected_file) {
+    if (magic != "WCDB") {
       password.clear();
     } else if (const auto answer = PromptOnTerminal({Gbk("密码输入"), Gbk("请输入数据库访问密码："), {}, {}, {}, 0})) {
       password.assign(answer->view());
@@ -285,33 +286,12 @@ int Check(const CommandLine& command) {
       password.clear();
     }
   }
-  // The same password rule as opening: a protected file needs its password,
-  // a plain one must not be given any.
-  if (protected_file == password.empty() && (protected_file || magic == "WEDB")) {
-    return EngineFailure(error::kWrongPassword, ErrorMessage(error::kWrongPassword));
+  CheckReport report;
+  if (const FileStatus status = CheckStoreFiles(file_system, main_path, paths.memo, password, {}, &report);
+      status != 0) {
+    return EngineFailure(status, ErrorMessage(status));
   }
-  CheckOptions options;
-  if (protected_file) {
-    options.expected_check_text = CheckText(password);
-    if (const FileStatus status = EngineFileBytes::Open(file_system, main_path, password, &main); status != 0) {
-      return EngineFailure(status, ErrorMessage(status));
-    }
-    // A wrong password deciphers everything into noise: refuse it as opening does.
-    std::string check_block;
-    if (!main->Read(kCheckBlockOffset, kCheckBlockSize, check_block) || check_block.size() < kCheckBlockSize ||
-        !CheckBlockMatches(reinterpret_cast<const std::uint8_t*>(check_block.data()), options.expected_check_text)) {
-      return EngineFailure(error::kWrongPassword, ErrorMessage(error::kWrongPassword));
-    }
-  }
-
-  std::unique_ptr<EngineFileBytes> memo;
-  const std::string& memo_path = paths.memo;
-  if (file_system.Exists(memo_path)) {
-    if (const FileStatus status = EngineFileBytes::Open(file_system, memo_path, password, &memo); status != 0) {
-      return EngineFailure(status, ErrorMessage(status));
-    }
-  }
-  const CheckReport report = CheckDatabase(*main, memo.get(), options);
+  const bool memo = file_system.Exists(paths.memo);
   for (const std::string& finding : report.findings) std::cout << finding << "\n";
   if (report.finding_count > report.findings.size()) {
     std::cout << "... and " << report.finding_count - report.findings.size() << " more findings\n";
@@ -346,28 +326,38 @@ const char* ReasonText(BackupReason reason) {
   return "";
 }
 
+// Each backup with what it holds and what the structure check finds in it
+// (an enciphered one is checked only when it carries a mark).
 int Backups(const CommandLine& command) {
   FileSystem& file_system = *DefaultFileSystem();
-  StoreBackups backups(file_system, DataFolder(command));
+  const std::string folder = DataFolder(command);
+  std::vector<std::string> names;
+  if (const FileStatus status = file_system.ListFolder(folder, &names); status != 0) {
+    return Failure("no folder " + command.path + " (error " + std::to_string(status) + ": " +
+                   GbkToUtf8(ErrorMessage(status)) + ")");
+  }
+  StoreBackups backups(file_system, folder);
   const std::vector<BackupInfo> list = backups.List();
   if (list.empty()) {
     std::cout << "no backups in " << GbkToUtf8(backups.folder()) << "\n";
     return 0;
   }
   for (const BackupInfo& backup : list) {
-    char taken[32];
+    char taken[48];
     std::snprintf(taken, sizeof taken, "%04d-%02d-%02d %02d:%02d:%02d", backup.taken.year, backup.taken.month,
                   backup.taken.day, backup.taken.hour, backup.taken.minute, backup.taken.second);
-    std::unique_ptr<File> main;
-    std::string magic(4, '\0');
-    size_t got = 0;
-    if (file_system.Open(backups.PathIn(backup.name, "memo.edb"), FileOpenMode{}, &main) != 0 ||
-        main->ReadAt(0, magic.data(), magic.size(), &got) != 0) {
-      magic.clear();
-    }
+    const BackupCheck check = backups.Check(backup.name, "");
+    std::optional<std::size_t> findings = backups.DamageMark(backup.name);
+    if (check.verdict == BackupCheck::Verdict::kDamaged) findings = check.findings;
     std::cout << GbkToUtf8(backup.name) << "  " << taken << "  " << ReasonText(backup.reason) << ", "
               << (backup.records >= 0 ? std::to_string(backup.records) : std::string("?")) << " records, "
-              << (magic == "WCDB" ? "enciphered (opens with the password of that time)" : "plain") << "\n";
+              << (check.verdict == BackupCheck::Verdict::kWrongPassword ? "enciphered" : "plain");
+    if (findings) {
+      std::cout << ", DAMAGED (" << *findings << (*findings == 1 ? " finding" : " findings") << ")";
+    } else if (check.verdict == BackupCheck::Verdict::kUnreadable) {
+      std::cout << ", unreadable (error " << check.status << ": " << GbkToUtf8(ErrorMessage(check.status)) << ")";
+    }
+    std::cout << "\n";
   }
   return 0;
 }
