@@ -17,4 +17,6 @@ FileStatus FileSystem::RemoveFolderWithFiles(const std::string&, const std::vect
 
 FileStatus FileSystem::Rename(const std::string&, const std::string&) { return error::kUnknown; }
 
+FileStatus FileSystem::Identify(const std::string&, FileIdentity*) { return error::kUnknown; }
+
 }  // namespace tarnwick

@@ -52,6 +52,15 @@ inline constexpr uint64_t kShareLockBase = uint64_t{1} << 40;
 
 enum class FileAccess { kRead, kReadWrite };
 
+// Names one file or folder wherever it is reached from: two paths reaching
+// the same one (a hard or symbolic link, a linked folder, another spelling)
+// give equal identities.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 struct FileOpenMode {
   FileAccess access = FileAccess::kRead;
   ShareMode share = ShareMode::kDenyNone;
@@ -102,6 +111,9 @@ class FileSystem {
   // Renames a file or folder, replacing a file at `to`; the new name has
   // reached stable storage when it reports success.
   virtual FileStatus Rename(const std::string& from, const std::string& to);
+  // The identity of the file or folder path reaches, links followed. The
+  // default fails (kUnknown), for layers that cannot tell.
+  virtual FileStatus Identify(const std::string& path, FileIdentity* identity);
   // The path made absolute (no file-system access needed to exist).
   virtual std::string AbsolutePath(const std::string& path) = 0;
   // The path itself when it exists; otherwise the path with its file name

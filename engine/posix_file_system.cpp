@@ -315,6 +315,14 @@ class PosixFileSystem final : public FileSystem {
     return synced == 0 ? 0 : StatusFromErrno(code);
   }
 
+  FileStatus Identify(const std::string& path, FileIdentity* identity) override {
+    struct stat info {};
+    if (path.empty()) return error::kFileNotFound;
+    if (stat(ToSystemPath(path).c_str(), &info) != 0) return StatusFromErrno(errno);
+    *identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return 0;
+  }
+
   std::string AbsolutePath(const std::string& path) override {
     std::filesystem::path system_path(ToSystemPath(path));
     std::error_code ignored;

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "search/export_target.h"
 #include "search/keyword_search.h"
 #include "ui/message_box.h"
 
@@ -47,9 +48,9 @@ std::unique_ptr<ExportFile> TextExport::ChooseFile() {
     return nullptr;
   }
   const std::string path = dialog.file_name();
-  // Writing the export over the store would empty it: every memo lost.
-  if (book_.store().IsStoreFile(path)) {
-    ShowMessage(book_.platform(), Gbk("备忘数据库文件（memo.edb、memo.EDT）不能用作导出文件，请另选一个文件名！"),
+  if (WouldOverwriteTheStore(book_.store(), path)) {
+    ShowMessage(book_.platform(),
+                Gbk("此文件属于备忘数据库（memo.edb、memo.EDT）或其备份，不能用作导出文件，请另选一个文件名：\r\n") + path,
                 ErrorTitle());
     return nullptr;
   }

@@ -11,7 +11,8 @@
 //   keeps its place even when a handler moves the store's current record
 //   meanwhile. No export starts inside another (the click is refused), and
 //   a search asked for meanwhile waits for the export's end.
-// - The store's own files are never chosen as the export file.
+// - The store's own files and its backups' are never chosen as the export
+//   file, by whatever name they are reached.
 // - A file that cannot be opened or written, or a memo left out because it
 //   could not be read, is reported, naming the file, instead of the
 //   completion message.

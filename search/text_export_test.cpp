@@ -139,17 +139,32 @@ TEST_F(TextExportTest, AListOfHintsOnlyCountsAsEmptyAndOpensNoDialog) {
   EXPECT_EQ(dialogs().shown().size(), 0u) << "no save dialog, no message";
 }
 
-// Writing over memo.edb or memo.EDT would empty the store.
-TEST_F(TextExportTest, TheStoresOwnFilesAreRefusedAndLeftAsTheyWere) {
+// Writing over memo.edb or memo.EDT would empty the store, and over a
+// backup's file destroy that backup: refused by whatever name they are
+// reached, and the message names the file.
+TEST_F(TextExportTest, TheStoresOwnFilesAndBackupsAreRefusedByAnyNameAndLeftAsTheyWere) {
   Seed({{EncodeDate(2011, 5, 3), "abc"}});
+  namespace fs = std::filesystem;
+  const fs::path backup = dir_.path() / "backups" / "20110503-100000-daily-1";
+  fs::create_directories(backup);
+  fs::copy_file(dir_.path() / "memo.EDT", backup / "memo.EDT");
+  fs::create_directory(dir_.path() / "out");
+  fs::create_symlink(dir_.path() / "memo.EDT", dir_.path() / "out" / "links.txt");
+  fs::create_hard_link(dir_.path() / "memo.edb", dir_.path() / "out" / "hard.txt");
+  fs::create_directory_symlink(dir_.path(), dir_.path() / "out" / "data");
+  fs::create_directory_symlink(backup, dir_.path() / "out" / "kept");
   Start();
   OpenSidePanels();
   SearchFor("abc");
   const std::string edb = FileBytes("memo.edb"), edt = FileBytes("memo.EDT");
-  for (const char* name : {"memo.edb", "memo.EDT", "MEMO.edt", "sub/../memo.edb"}) {
+  const std::string kept = FileBytes("backups/20110503-100000-daily-1/memo.EDT");
+  for (const char* name : {"memo.edb", "memo.EDT", "MEMO.edt", "sub/../memo.edb", "out/links.txt", "out/hard.txt",
+                           "out/data/memo.EDT", "backups/20110503-100000-daily-1/memo.EDT", "out/kept/memo.EDT",
+                           "out/kept/new.txt", "backups/new.txt"}) {
     for (SuperBtn* button : {&c().导出全库按钮, &c().导出以上按钮}) {
       dialogs().ExpectFileDialog(Path(name));
-      ExpectMessage("备忘数据库文件（memo.edb、memo.EDT）不能用作导出文件，请另选一个文件名！");
+      ExpectMessage("此文件属于备忘数据库（memo.edb、memo.EDT）或其备份，不能用作导出文件，请另选一个文件名：\r\n" +
+                    dir_.File(name));
       ClickCentre(*button);
       Settle();
       EXPECT_EQ(dialogs().shown().back().title, Gbk("出现错误：")) << name;
@@ -157,13 +172,15 @@ TEST_F(TextExportTest, TheStoresOwnFilesAreRefusedAndLeftAsTheyWere) {
   }
   EXPECT_EQ(FileBytes("memo.edb"), edb);
   EXPECT_EQ(FileBytes("memo.EDT"), edt);
-  std::size_t files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) files += entry.is_regular_file();
-  EXPECT_EQ(files, 2u) << "nothing written beside the store's two files";
+  EXPECT_EQ(FileBytes("backups/20110503-100000-daily-1/memo.EDT"), kept);
+  EXPECT_FALSE(Exists("out/kept/new.txt"));
+  EXPECT_FALSE(Exists("backups/new.txt"));
   ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2011, 5, 3)));
   EXPECT_EQ(book().store().ReadMemoText(), "abc");
   ExportAll("memo.edb.txt");
   EXPECT_TRUE(Exists("memo.edb.txt")) << "a name that only starts like the store's is fine";
+  ExportAll("out/data/memos.txt");
+  EXPECT_TRUE(Exists("memos.txt")) << "a new file in the linked data folder is fine";
 }
 
 // A listed date whose memo is no longer there leaves the export incomplete,

@@ -90,6 +90,9 @@ class FaultFileSystem final : public FileSystem {
   // One removal, as the folder goes with its files in one call.
   FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names) override;
   FileStatus Rename(const std::string& from, const std::string& to) override;
+  FileStatus Identify(const std::string& path, FileIdentity* identity) override {
+    return base_->Identify(path, identity);
+  }
   std::string AbsolutePath(const std::string& path) override { return base_->AbsolutePath(path); }
   std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
   uint32_t TickCount() override { return base_->TickCount(); }
