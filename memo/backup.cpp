@@ -67,7 +67,7 @@ FileStatus CopyPath(FileSystem& files, const std::string& source_path, const std
 // Removes a backup's or a restore's folder: only the store's own file names,
 // never through a link (a folder copied from elsewhere may hold any).
 FileStatus RemoveFolderOfFiles(FileSystem& files, const std::string& folder) {
-  return files.RemoveFolderWithFiles(folder, {kMainFile, kMemoFile});
+  return files.RemoveFolderWithFiles(folder, {kMainFile, kMemoFile, kDamageMark});
 }
 
 // The record count of a plain main file; -1 for an enciphered or unreadable one.
