@@ -217,9 +217,34 @@ TEST_F(DamageTest, DamagedHeadersAndDescriptorsAreRefused) {
   WriteBytes(main_path_, main_before);
   Resize(memo_path_, 20);
   EXPECT_EQ(OpenError(), error::kMemoFileReadFailed) << "short memo header";
-  std::filesystem::remove(memo_path_);
-  EXPECT_EQ(OpenError(), error::kMemoFileReadFailed) << "no memo file";
   EXPECT_EQ(ReadBytes(main_path_), main_before);
+}
+
+// A kill between the creation's two files leaves a main file of nothing but
+// its header: the open finishes the creation. Records without their memo
+// file are damage, and the open leaves the main file as it found it.
+TEST_F(DamageTest, AMissingMemoFileIsMadeForAnEmptyMainFileAndIsDamageBesideRecords) {
+  const Bytes created = ReadBytes(memo_path_);
+  std::filesystem::remove(memo_path_);
+  EXPECT_FALSE(engine_.OpenDatabase(main_path_, {.read_only = true}));
+  EXPECT_FALSE(std::filesystem::exists(memo_path_)) << "a read-only open writes nothing";
+  Open();
+  EXPECT_EQ(ReadBytes(memo_path_), created) << "the memo file the creation would have made";
+  ASSERT_TRUE(Append(1, "saved after"));
+  engine_.CloseDatabase();
+  const Bytes with_record = ReadBytes(main_path_);
+  std::filesystem::remove(memo_path_);
+  for (const Bytes& main : {with_record, Concat({with_record, Bytes(3, 'x')})}) {
+    WriteBytes(main_path_, main);
+    EXPECT_EQ(OpenError(), error::kMemoFileReadFailed);
+    EXPECT_EQ(ReadBytes(main_path_), main) << "nothing repaired";
+    EXPECT_FALSE(std::filesystem::exists(memo_path_)) << "no empty memo file made beside records";
+  }
+  // The count says no record, yet one was written: an append cut short or damage.
+  WriteBytes(main_path_, with_record);
+  Patch(main_path_, 16, Int32Bytes(0));
+  EXPECT_EQ(OpenError(), error::kMemoFileReadFailed);
+  EXPECT_FALSE(std::filesystem::exists(memo_path_));
 }
 
 TEST_F(DamageTest, FieldsStoredInAnotherOrderStillOpen) {

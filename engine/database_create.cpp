@@ -72,19 +72,42 @@ bool DatabaseEngine::CreateDatabase(std::string_view path, const std::vector<Fie
     if (durable_writes_ && file->Flush() != 0) return Fail(error::kCreateFailed);
   }
   if (needs_memo) {
-    uint8_t memo_header[kMemoBlockSize] = {};
-    std::memcpy(memo_header, kMemoMagic, 4);
-    PutInt32(memo_header + 4, static_cast<int32_t>(kFormatVersion));
-    PutDouble(memo_header + 8, now);
-    PutInt32(memo_header + 16, 1);
-    std::unique_ptr<File> file;
-    if (file_system_->Open(ResolveMemoPath(*file_system_, main_path), create_mode, &file) != 0) {
-      return Fail(error::kCreateMemoFileFailed);
+    if (int result = CreateMemoFile(*file_system_, ResolveMemoPath(*file_system_, main_path), now, durable_writes_);
+        result != 0) {
+      return Fail(result);
     }
-    if (file->WriteAt(0, memo_header, sizeof memo_header) != 0) return Fail(error::kCreateMemoFileFailed);
-    if (durable_writes_ && file->Flush() != 0) return Fail(error::kCreateMemoFileFailed);
   }
   return Succeed();
+}
+
+int CreateMemoFile(FileSystem& file_system, const std::string& memo_path, double created, bool durable) {
+  uint8_t memo_header[kMemoBlockSize] = {};
+  std::memcpy(memo_header, kMemoMagic, 4);
+  PutInt32(memo_header + 4, static_cast<int32_t>(kFormatVersion));
+  PutDouble(memo_header + 8, created);
+  PutInt32(memo_header + 16, 1);
+  const FileOpenMode create_mode{FileAccess::kReadWrite, ShareMode::kExclusive, true};
+  std::unique_ptr<File> file;
+  if (file_system.Open(memo_path, create_mode, &file) != 0) return error::kCreateMemoFileFailed;
+  if (file->WriteAt(0, memo_header, sizeof memo_header) != 0) return error::kCreateMemoFileFailed;
+  if (durable && file->Flush() != 0) return error::kCreateMemoFileFailed;
+  return 0;
+}
+
+int CompleteCutShortCreation(FileSystem& file_system, const Database& db, bool durable) {
+  if (file_system.Exists(db.memo_path)) {
+    // Made, but power was lost before its first bytes reached the disk.
+    std::unique_ptr<File> memo;
+    uint64_t length = 0;
+    if (file_system.Open(db.memo_path, {}, &memo) != 0 || memo->Length(&length) != 0 || length != 0) return 0;
+  }
+  const FileHeader header = ParseFileHeader(db.header);
+  uint64_t length = 0;
+  if (db.read_only || !header.plain_magic || header.record_count != 0 || db.main->Length(&length) != 0 ||
+      length != db.record_start) {
+    return error::kMemoFileReadFailed;
+  }
+  return CreateMemoFile(file_system, db.memo_path, header.created, durable);
 }
 
 }  // namespace tarnwick

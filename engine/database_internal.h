@@ -162,6 +162,15 @@ class ScopedRangeLock {
 std::string ResolvePath(FileSystem& file_system, std::string_view path);
 // The memo file beside an absolute main-file path.
 std::string ResolveMemoPath(FileSystem& file_system, const std::string& main_path);
+// Writes the memo file of a new database, stamped created; 0 or kCreateMemoFileFailed.
+int CreateMemoFile(FileSystem& file_system, const std::string& memo_path, double created, bool durable);
+// A plain main file holding nothing beyond its header, whose memo file is
+// missing or empty, is a creation cut short between its two files (by a
+// kill, a failure or a power loss): the memo file is made as the creation
+// would have made it. Any other main file without its memo file is damage:
+// kMemoFileReadFailed, and nothing is changed. 0 when the memo file is there
+// with bytes in it.
+int CompleteCutShortCreation(FileSystem& file_system, const Database& db, bool durable);
 
 // Memo chains. Any damage (a loop, a block outside the file, a data length
 // above 500, a broken free list) gives error::kMemoFileAccessFailed.

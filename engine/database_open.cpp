@@ -52,10 +52,16 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   if (int result = open_file(db->path, kMainCacheBytes, &db->main, &open_lock); result != 0) return Fail(result);
   if (int result = ReadHeaderWithPassword(*db, &password, ask, prompt_hook_); result != 0) return Fail(result);
   if (int result = CheckHeaderAndFields(*db); result != 0) return Fail(result);
+  const bool has_memo_file =
+      std::any_of(db->fields.begin(), db->fields.end(), [](const Field& f) { return IsLongType(f.type); });
+  if (has_memo_file) {
+    db->memo_path = ResolveMemoPath(*file_system_, db->path);
+    // Before any repair: a main file whose memo file is gone stays as it is.
+    if (int result = CompleteCutShortCreation(*file_system_, *db, durable_writes_); result != 0) return Fail(result);
+  }
   if (int result = RepairRecordArea(*db); result != 0) return Fail(result);
 
-  if (std::any_of(db->fields.begin(), db->fields.end(), [](const Field& f) { return IsLongType(f.type); })) {
-    db->memo_path = ResolveMemoPath(*file_system_, db->path);
+  if (has_memo_file) {
     ScopedRangeLock memo_lock;
     if (int result = open_file(db->memo_path, memo_cache_limit_, &db->memo, &memo_lock); result != 0) {
       // A memo file that cannot be opened reads as missing; a lock conflict stays one.

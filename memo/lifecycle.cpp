@@ -5,7 +5,9 @@
 
 #include "base/secret.h"
 #include "base/text.h"
+#include "memo/backup.h"
 #include "memo/idle_work.h"
+#include "memo/lone_store_file.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -64,7 +66,7 @@ void Lifecycle::StartUp() {
   window.SetProperty(property::kLeft,
                      book_.platform().loop().ScreenSize().width - window.outer_rect().width - 300);
   c_.日历.SetFocus();
-  if (store.DatabaseFileExists()) {
+  if (store.DatabaseFileExists() && !HoldsNoBytes(store.engine().file_system(), store.DatabasePath())) {
     OpenExistingStore();
   } else {
     CreateMissingStore();
@@ -78,12 +80,32 @@ void Lifecycle::OpenExistingStore() {
       EndAsSecondCopy();
       return;
     }
-    ShowMessage(book_.platform(), OpenFailedAtStartUp());
+    const bool memo_file_missing = LastErrorCode() == error::kMemoFileReadFailed && MemoFileMissing();
+    ShowMessage(book_.platform(), memo_file_missing ? MemoFileMissingText() : OpenFailedAtStartUp());
     return;
   }
   book_.status().ShowDatabaseCount();
   book_.ShowMemoOf(book_.Now());
   BeginHoldingTheStore();
+}
+
+bool Lifecycle::MemoFileMissing() {
+  FileSystem& files = book_.store().engine().file_system();
+  return !files.Exists(files.MatchNameIgnoringCase(book_.store().folder() + kPathSeparator + "memo.EDT"));
+}
+
+// memo.edb holds records whose texts were in the memo file: the store is
+// damaged, and the engine left memo.edb as it was.
+std::string Lifecycle::MemoFileMissingText() {
+  const std::string& folder = book_.store().folder();
+  std::string text = Gbk("备忘数据库已损坏：备忘内容文件 memo.EDT 不见了，memo.edb 中的备忘都无法读取。memo.edb 已原样保留。"
+                         "\r\n请把 memo.EDT 放回数据文件夹：\r\n") +
+                     folder;
+  StoreBackups backups(book_.store().engine().file_system(), folder);
+  if (const std::optional<BackupInfo> newest = backups.NewestSoundBackup({})) {
+    text += Gbk("\r\n或者用最近的备份恢复：\r\n") + backups.RestoreCommand(newest->name);
+  }
+  return text;
 }
 
 // Another running copy holds the store: this one would show an empty memo
@@ -129,6 +151,7 @@ void Lifecycle::CreateMissingStore() {
     EndProcess();
     return;
   }
+  if (!SetAsideLoneFiles()) return;
   store.CreateMemoDatabase();
   c_.DockStrip.SetVisible(false);
   if (!store.OpenMemoDatabase()) {
@@ -138,6 +161,29 @@ void Lifecycle::CreateMissingStore() {
   book_.status().ShowDatabaseCount();
   book_.ShowMemoOf(book_.Now());
   BeginHoldingTheStore();
+}
+
+// A memo file (or a main file in another letter case) found where the new
+// store goes holds someone's memos: it is renamed aside, never written over,
+// and the user told where it went. False when it could not be: nothing is
+// created then.
+bool Lifecycle::SetAsideLoneFiles() {
+  std::vector<std::string> set_aside;
+  const FileStatus status = SetAsideLoneStoreFiles(book_.store().engine().file_system(), book_.store().folder(),
+                                                   DecodeDateTime(book_.Now()), &set_aside);
+  if (status != 0) {
+    ShowMessage(book_.platform(),
+                Gbk("数据文件夹中已有一个不成对的备忘数据库文件，它无法改名保存，为免覆盖其中的备忘，没有创建新的数据库。"),
+                Gbk("出现错误："));
+    return false;
+  }
+  if (!set_aside.empty()) {
+    std::string names;
+    for (const std::string& path : set_aside) names += "\r\n" + path;
+    ShowMessage(book_.platform(), Gbk("数据文件夹中已有一个不成对的备忘数据库文件，为免新数据库覆盖其中的备忘，已改名保存为：") +
+                                      names + Gbk("\r\n其中的备忘内容可以用 edbtool memos 命令列出。"));
+  }
+  return true;
 }
 
 void Lifecycle::EnterLockMode() {

@@ -29,7 +29,10 @@ class Lifecycle {
  private:
   void StartUp();
   void OpenExistingStore();
+  bool MemoFileMissing();
+  std::string MemoFileMissingText();
   void CreateMissingStore();
+  bool SetAsideLoneFiles();
   bool QueryShutDown();
   void SaveBeforeTheSystemEnds();
   void HideIntoDockStrip();

@@ -59,6 +59,58 @@ TEST_F(LifecycleTest, FirstRunDeclinedSaysFarewellAndEndsWithoutAFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("memo.edb")));
 }
 
+// A kill between the creation's two files leaves memo.edb alone; the next
+// start finishes the creation, and what is saved then is kept.
+TEST_F(LifecycleTest, AFirstRunCutShortIsFinishedByTheNextStart) {
+  Seed({});
+  std::filesystem::remove(dir_.path() / "memo.EDT");
+  Start();
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+  WriteMemo("第一条");
+  Restart();
+  EXPECT_EQ(EditorText(), "第一条");
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有1条记录");
+}
+
+// memo.edb with records but without its memo file is damage: said so, with
+// the newest backup to restore, and memo.edb is left exactly as it was.
+TEST_F(LifecycleTest, RecordsWithoutTheirMemoFileAreNamedAsDamageAndKept) {
+  Seed({{EncodeDate(2011, 5, 17), "今天"}});
+  Start();
+  SitIdle();
+  Close();
+  std::filesystem::remove(dir_.path() / "memo.EDT");
+  std::ifstream in(dir_.path() / "memo.edb", std::ios::binary);
+  const std::string before{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  in.close();
+  ExpectMessage("备忘数据库已损坏：备忘内容文件 memo.EDT 不见了，memo.edb 中的备忘都无法读取。memo.edb 已原样保留。"
+                "\r\n请把 memo.EDT 放回数据文件夹：\r\n" + dir_.path().string() +
+                "\r\n或者用最近的备份恢复：\r\nedbtool restore " + dir_.path().string() + " 20110517-100000-daily-1");
+  Start();
+  std::ifstream again(dir_.path() / "memo.edb", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), std::istreambuf_iterator<char>()), before);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "memo.EDT")) << "no empty memo file made beside the records";
+}
+
+// A memo file brought without its memo.edb: "create new" renames it aside,
+// says where, and the new store leaves it as it was.
+TEST_F(LifecycleTest, ALoneMemoFileIsRenamedAsideBeforeANewStoreIsCreated) {
+  Seed({{EncodeDate(2011, 5, 3), "留着的备忘"}});
+  std::filesystem::remove(dir_.path() / "memo.edb");
+  std::ifstream in(dir_.path() / "memo.EDT", std::ios::binary);
+  const std::string lone{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  in.close();
+  const std::string aside = dir_.File("memo-lone-20110517-100000.EDT");
+  ExpectMessage("数据库文件未找到！是否重新创建一个新的数据库？", MessageResult::kYes);
+  ExpectMessage("数据文件夹中已有一个不成对的备忘数据库文件，为免新数据库覆盖其中的备忘，已改名保存为：\r\n" + aside +
+                "\r\n其中的备忘内容可以用 edbtool memos 命令列出。");
+  Start();
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+  std::ifstream kept(aside, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()), lone);
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() / "memo.EDT")) << "the new store's own memo file";
+}
+
 TEST_F(LifecycleTest, StartUpWithAStoreShowsTodayDockedAtTheTopEdge) {
   Seed({{EncodeDate(2011, 5, 16), "昨天"}, {EncodeDate(2011, 5, 17), "今天的备忘"}});
   Start();
