@@ -18,6 +18,7 @@ const char kUsageText[] =
     "  edbtool restore FOLDER [--keep-newer] [--password P] BACKUP\n"
     "                 (backs the store in FOLDER up, then puts BACKUP in its place; --keep-newer carries\n"
     "                 over the memos of dates BACKUP lacks; P opens whichever of the two is enciphered)\n"
+    "  edbtool memos  MEMOFILE [--password P]        (the texts of a memo file without its main file)\n"
     "values: numbers in decimal; date-times as days since 1899-12-30 or a date text such as 2011年5月3日;\n"
     "booleans true or false; byte strings as 0x followed by hex digits; texts as they are.\n"
     "Put -- before values that begin with --.\n";
@@ -45,6 +46,7 @@ constexpr CommandInfo kCommands[] = {
     {"check", CommandKind::kCheck, 0, 0, true},
     {"backups", CommandKind::kBackups, 0, 0, false},
     {"restore", CommandKind::kRestore, 1, 1, true, true},
+    {"memos", CommandKind::kMemos, 0, 0, true},
 };
 
 ParseResult Fail(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }

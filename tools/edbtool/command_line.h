@@ -10,11 +10,11 @@
 
 namespace tarnwick::edbtool {
 
-enum class CommandKind { kCreate, kAppend, kWrite, kClear, kPasswd, kDump, kCheck, kBackups, kRestore };
+enum class CommandKind { kCreate, kAppend, kWrite, kClear, kPasswd, kDump, kCheck, kBackups, kRestore, kMemos };
 
 struct CommandLine {
   CommandKind kind = CommandKind::kDump;
-  std::string path;                     // as given, UTF-8 (backups, restore: the data folder)
+  std::string path;                     // as given, UTF-8 (backups, restore: the data folder; memos: the memo file)
   std::optional<std::string> password;  // --password, UTF-8
   bool keep_newer = false;              // restore --keep-newer
   // create: NAME:TYPE[:WIDTH] definitions; append: the values; write: INDEX

@@ -126,6 +126,33 @@ TEST_F(EdbtoolTest, CreateAppendWriteDump) {
   EXPECT_EQ(outcome.out, "sound: 4 records; memo file 5 blocks (3 used, 1 free)\n");
 }
 
+// A memo file that came without its main file: its texts are listed so that
+// they can be copied back; a freed block is no text.
+TEST_F(EdbtoolTest, MemosListsTheTextsOfAMemoFileWithoutItsMainFile) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "甲"});
+  Append({"2011年5月4日", std::string(1000, 'x') + "尾"});
+  Append({"2011年5月5日", "乙"});
+  ASSERT_EQ(Run({"write", db_, "0", "备忘", ""}).exit_code, 0);  // frees block 1
+  std::filesystem::remove(db_);
+  Outcome outcome = Run({"memos", memo_file_});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "{\"block\": 2, \"text\": \"" + std::string(1000, 'x') + "尾\"}\n"
+                         "{\"block\": 5, \"text\": \"乙\"}\n");
+  // A chain running out of the file is listed up to there and said to be
+  // broken; the block it lost is listed on its own.
+  Patch32(memo_file_, 3 * 512 + 4, 99);
+  outcome = Run({"memos", memo_file_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.out, "{\"block\": 2, \"text\": \"" + std::string(1000, 'x') + "\", \"whole\": false}\n"
+                         "{\"block\": 4, \"text\": \"尾\"}\n"
+                         "{\"block\": 5, \"text\": \"乙\"}\n");
+  WriteAll(db_, "WEDB not a memo file");
+  outcome = Run({"memos", db_});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err, "edbtool: " + db_ + ": not a memo file\n");
+}
+
 TEST_F(EdbtoolTest, EveryFieldType) {
   ASSERT_EQ(Run({"create", db_, "b:1", "s:2", "i:3", "l:4", "f:5", "d:6", "ok:7", "t:8", "r:9", "名字:10:6",
                  "raw:11", "m:12"})

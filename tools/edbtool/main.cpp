@@ -19,6 +19,7 @@
 #include "tools/edbtool/engine_files.h"
 #include "tools/edbtool/field_value.h"
 #include "tools/edbtool/json_text.h"
+#include "tools/edbtool/lone_memo_file.h"
 #include "tools/edbtool/structure_check.h"
 #include "tools/edbtool/terminal.h"
 
@@ -309,6 +310,31 @@ int Check(const CommandLine& command) {
   return kFailure;
 }
 
+// The texts of a memo file that lost its main file, one JSON line each, so
+// that they can be copied back by hand. Fails when a chain is broken.
+int Memos(const CommandLine& command) {
+  std::string password = GbkPassword(command);
+  WipeOnExit wipe_password(password);
+  std::unique_ptr<EngineFileBytes> memo;
+  if (const FileStatus status = EngineFileBytes::Open(*DefaultFileSystem(), Utf8ToGbk(command.path), password, &memo);
+      status != 0) {
+    return EngineFailure(status, ErrorMessage(status));
+  }
+  std::vector<LoneMemoText> texts;
+  if (!ReadLoneMemoTexts(*memo, &texts)) {
+    return Failure(command.path + ": not a memo file" + (password.empty() ? "" : ", or not with this password"));
+  }
+  bool all_whole = true;
+  for (const LoneMemoText& found : texts) {
+    all_whole = all_whole && found.whole;
+    const std::string line = "{\"block\": " + std::to_string(found.first_block) +
+                             ", \"text\": " + JsonString(GbkToUtf8(found.text)) +
+                             (found.whole ? "" : ", \"whole\": false") + "}\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+  return all_whole ? 0 : kFailure;
+}
+
 // The memo book's data folder, absolute, without a trailing separator.
 std::string DataFolder(const CommandLine& command) {
   std::string folder = DefaultFileSystem()->AbsolutePath(Utf8ToGbk(command.path));
@@ -418,6 +444,7 @@ int main(int argc, char** argv) {
     case CommandKind::kCheck: return Check(command);
     case CommandKind::kBackups: return Backups(command);
     case CommandKind::kRestore: return Restore(command);
+    case CommandKind::kMemos: return Memos(command);
   }
   return kUsage;
 }
