@@ -1,5 +1,6 @@
 // Opening, selecting and closing databases.
 
+#include "base/text.h"
 #include "engine/cipher_file.h"
 #include "engine/database_internal.h"
 #include "engine/errors.h"
@@ -8,6 +9,22 @@
 #include "engine/rekey_record.h"
 
 namespace tarnwick {
+
+namespace {
+
+bool FailWithText(int code, std::string_view utf8_text) {
+  SetLastErrorWithText(code, utf8_text);
+  return false;
+}
+
+// An open's failure; a link or special file found where one of the store's
+// files should be is named, so the user can see what was refused.
+bool FailOpen(int code, const std::string& gbk_path) {
+  if (code != error::kInvalidFile || gbk_path.empty()) return Fail(code);
+  return FailWithText(code, "“" + GbkToUtf8(gbk_path) + "”是链接或特殊文件，不是数据库的文件；未作任何改动");
+}
+
+}  // namespace
 
 bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& options) {
   if (path.empty()) return Fail(error::kFileNotFound);
@@ -44,12 +61,23 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   };
 
   // A password change cut short by a kill, a power cut or a failure is
-  // settled first: finished when it was past its point of no return, else dropped.
-  if (int result = FinishInterruptedRekey(*file_system_, lock_wait_ms_, db->path, durable_writes_); result != 0) {
-    return Fail(result);
+  // settled first: finished when it was past its point of no return, else
+  // dropped. Only a read-write open settles; a read-only one writes nothing.
+  std::string refused;
+  if (options.read_only) {
+    const int result = CheckForInterruptedRekey(*file_system_, lock_wait_ms_, db->path, &refused);
+    if (result == error::kRekeyFailed) {
+      return FailWithText(result, "上次修改访问密码时被中断，只读打开不能完成它；请用本程序以读写方式打开一次，即可完成修改");
+    }
+    if (result != 0) return FailOpen(result, refused);
+  } else if (int result = FinishInterruptedRekey(*file_system_, lock_wait_ms_, db->path, durable_writes_, &refused);
+             result != 0) {
+    return FailOpen(result, refused);
   }
   ScopedRangeLock open_lock;
-  if (int result = open_file(db->path, kMainCacheBytes, &db->main, &open_lock); result != 0) return Fail(result);
+  if (int result = open_file(db->path, kMainCacheBytes, &db->main, &open_lock); result != 0) {
+    return FailOpen(result, db->path);
+  }
   if (int result = ReadHeaderWithPassword(*db, &password, ask, prompt_hook_); result != 0) return Fail(result);
   if (int result = CheckHeaderAndFields(*db); result != 0) return Fail(result);
   const bool has_memo_file =
@@ -64,6 +92,7 @@ bool DatabaseEngine::OpenDatabase(std::string_view path, const OpenOptions& opti
   if (has_memo_file) {
     ScopedRangeLock memo_lock;
     if (int result = open_file(db->memo_path, memo_cache_limit_, &db->memo, &memo_lock); result != 0) {
+      if (result == error::kInvalidFile) return FailOpen(result, db->memo_path);
       // A memo file that cannot be opened reads as missing; a lock conflict stays one.
       return Fail(result == error::kLockFailed ? error::kLockFailed : error::kMemoFileReadFailed);
     }

@@ -2,6 +2,10 @@
 
 namespace tarnwick {
 
+FileStatus File::Identity(FileIdentity*) { return error::kUnknown; }
+
+FileStatus FileSystem::IdentityAt(const std::string&, FileIdentity*) { return error::kUnknown; }
+
 FileStatus FileSystem::CreateFolder(const std::string&) { return error::kUnknown; }
 
 FileStatus FileSystem::ListFolder(const std::string&, std::vector<std::string>* names) {

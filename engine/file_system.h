@@ -61,10 +61,14 @@ struct FileIdentity {
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// Every open refuses a link, a folder or a special file at the path itself
+// (kInvalidFile for a link or special file), without waiting on it: the
+// files the engine opens lie in folders that may come from elsewhere.
 struct FileOpenMode {
   FileAccess access = FileAccess::kRead;
   ShareMode share = ShareMode::kDenyNone;
-  bool create = false;  // create when missing, truncate when present
+  bool create = false;       // create when missing, truncate when present
+  bool must_be_new = false;  // with create: a name already taken is kAccessDenied
 };
 
 class File {
@@ -82,19 +86,26 @@ class File {
   // Exclusive lock of [offset, offset + length); kLockViolation on conflict.
   virtual FileStatus Lock(uint64_t offset, uint64_t length) = 0;
   virtual FileStatus Unlock(uint64_t offset, uint64_t length) = 0;
+  // The open file's identity; the default knows none (kUnknown).
+  virtual FileStatus Identity(FileIdentity* identity);
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   virtual FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) = 0;
+  // Whether anything has that name (a link too, whatever it leads to).
   virtual bool Exists(const std::string& path) = 0;
+  // The identity of the file named path itself, a link not followed; the
+  // default knows none (kUnknown). Compared with File::Identity, it tells
+  // whether a file held open is still the one at its name.
+  virtual FileStatus IdentityAt(const std::string& path, FileIdentity* identity);
   // Deletes a file (not a folder). A file that is not there is an error.
   virtual FileStatus Remove(const std::string& path) = 0;
   // Folders and renames, for copies kept beside the store. The defaults fail
   // (kUnknown), for layers that hold no folders.
   // Creates one folder, readable by its owner alone where the system allows;
-  // a folder already there is success.
+  // a folder already there is success, a link to one is not.
   virtual FileStatus CreateFolder(const std::string& path);
   // The names in a folder (no "." or ".."), in no particular order.
   virtual FileStatus ListFolder(const std::string& path, std::vector<std::string>* names);

@@ -173,6 +173,13 @@ class PosixFile final : public File {
     return StatusFromErrno(errno);
   }
 
+  FileStatus Identity(FileIdentity* identity) override {
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) return StatusFromErrno(errno);
+    *identity = FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return 0;
+  }
+
  private:
   int fd_;
   bool writable_;     // opened for writing by the caller
@@ -210,19 +217,27 @@ class PosixFileSystem final : public FileSystem {
     if (path.empty()) return error::kFileNotFound;
     const std::string system_path = ToSystemPath(path);
     const bool writable = mode.access == FileAccess::kReadWrite;
-    int flags = O_RDWR | O_CLOEXEC | (mode.create ? O_CREAT : 0);
+    // No link followed, and no wait on a FIFO or a device: what is found is
+    // checked to be a plain file before anything is read or written.
+    constexpr int kSafe = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int flags = O_RDWR | kSafe;
+    if (mode.create) flags |= O_CREAT | (mode.must_be_new ? O_EXCL : 0);
     int fd = open(system_path.c_str(), flags, 0666);
     bool fd_writable = true;
     if (fd < 0 && !writable && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-      fd = open(system_path.c_str(), O_RDONLY | O_CLOEXEC);
+      fd = open(system_path.c_str(), O_RDONLY | kSafe);
       fd_writable = false;
     }
-    if (fd < 0) return StatusFromErrno(errno);
+    if (fd < 0) {
+      if (errno == ELOOP) return error::kInvalidFile;
+      return errno == EEXIST ? error::kAccessDenied : StatusFromErrno(errno);
+    }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
       close(fd);
-      return error::kAccessDenied;
+      return error::kInvalidFile;
     }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (FileStatus status = AdvertiseShareMode(fd, mode); status != 0) {
       close(fd);
       return status;
@@ -239,7 +254,15 @@ class PosixFileSystem final : public FileSystem {
 
   bool Exists(const std::string& path) override {
     struct stat info {};
-    return !path.empty() && stat(ToSystemPath(path).c_str(), &info) == 0;
+    return !path.empty() && lstat(ToSystemPath(path).c_str(), &info) == 0;
+  }
+
+  FileStatus IdentityAt(const std::string& path, FileIdentity* identity) override {
+    struct stat info {};
+    if (path.empty()) return error::kFileNotFound;
+    if (lstat(ToSystemPath(path).c_str(), &info) != 0) return StatusFromErrno(errno);
+    *identity = FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return 0;
   }
 
   FileStatus Remove(const std::string& path) override {
@@ -253,7 +276,8 @@ class PosixFileSystem final : public FileSystem {
     if (mkdir(ToSystemPath(path).c_str(), 0700) == 0) return 0;
     const int code = errno;
     struct stat info {};
-    if (code == EEXIST && stat(ToSystemPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
+    // A link in its place is not the folder asked for.
+    if (code == EEXIST && lstat(ToSystemPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
     return StatusFromErrno(code);
   }
 

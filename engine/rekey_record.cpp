@@ -43,7 +43,7 @@ constexpr uint64_t kLargestPiece = uint64_t{16} << 20;
 std::atomic<uint64_t> piece_bytes{uint64_t{64} << 10};  // few system calls, little memory
 
 const FileOpenMode kExclusiveReadWrite{FileAccess::kReadWrite, ShareMode::kExclusive, false};
-const FileOpenMode kExclusiveCreate{FileAccess::kReadWrite, ShareMode::kExclusive, true};
+const FileOpenMode kExclusiveNew{FileAccess::kReadWrite, ShareMode::kExclusive, true, true};
 
 void PutUint32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -216,26 +216,54 @@ FileStatus CopyMatches(File& copy, uint64_t length, uint64_t piece_size, const s
   return 0;
 }
 
-// Voids the record: emptied and flushed, or removed when it cannot be emptied.
-// Closes it either way.
+// Voids the record: emptied and flushed, and still held; or closed and
+// removed when it cannot be emptied.
 FileStatus VoidRecord(FileSystem& file_system, const std::string& path, std::unique_ptr<File>& record, bool durable) {
   FileStatus status = record->Truncate(0);
   if (status == 0) status = Flush(*record, durable);
-  record.reset();
   if (status == 0) return 0;
+  record.reset();
   return file_system.Remove(path);
 }
 
 // Removes what a void record leaves: the copies, then the record itself (an
 // empty record left behind by a failed removal is removed by the next open).
-void RemoveVoidRecord(FileSystem& file_system, const std::string& main_path) {
+// The record is removed while it is still held where the system allows it,
+// so a change starting meanwhile cannot have its new record taken away: its
+// exclusive creation fails while the name stands.
+void RemoveVoidRecord(FileSystem& file_system, const std::string& main_path, std::unique_ptr<File> held) {
   bool copies_gone = true;
   for (int i = 0; i < 2; ++i) {
     const std::string copy = RekeyCopyPath(main_path, i);
     if (file_system.Exists(copy) && file_system.Remove(copy) != 0) copies_gone = false;
   }
   const std::string record = RekeyRecordPath(main_path);
-  if (copies_gone && file_system.Exists(record)) file_system.Remove(record);
+  if (!copies_gone || !file_system.Exists(record)) return;
+  if (held != nullptr && file_system.Remove(record) == 0) return;
+  held.reset();  // Windows removes no open file; there, creation and exclusion are one step
+  file_system.Remove(record);
+}
+
+// Whether file, held open, is the one named path (not one removed and
+// replaced meanwhile).
+bool IsFileAt(FileSystem& file_system, File& file, const std::string& path) {
+  FileIdentity held;
+  FileIdentity named;
+  return file.Identity(&held) == 0 && file_system.IdentityAt(path, &named) == 0 && held == named;
+}
+
+// Whether a file starts with one of the store's own magics: the main file's
+// (plain or enciphered) or the memo file's. The first four bytes are never
+// enciphered.
+FileStatus HasStoreMagic(File& file, int index, bool* has) {
+  char magic[4] = {};
+  size_t got = 0;
+  *has = false;
+  if (FileStatus status = file.ReadAt(0, magic, sizeof magic, &got); status != 0) return status;
+  if (got < sizeof magic) return 0;
+  *has = index == 0 ? std::memcmp(magic, kPlainMagic, 4) == 0 || std::memcmp(magic, kProtectedMagic, 4) == 0
+                    : std::memcmp(magic, kMemoMagic, 4) == 0;
+  return 0;
 }
 
 // Writes the copy of one file under the new key: every byte from offset 4 on
@@ -284,10 +312,12 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
                            bool durable, bool* record_left) {
   *record_left = false;
   const std::string record_path = RekeyRecordPath(main_path);
-  // A record already there belongs to a change this connection knows nothing of.
-  if (file_system.Exists(record_path)) return error::kAccessDenied;
+  // A record already there belongs to a change this connection knows nothing
+  // of: creation refuses it. Once held, the record must still be the one at
+  // its name: an open that found it empty in between may have removed it.
   std::unique_ptr<File> record;
-  if (FileStatus status = file_system.Open(record_path, kExclusiveCreate, &record); status != 0) return status;
+  if (FileStatus status = file_system.Open(record_path, kExclusiveNew, &record); status != 0) return status;
+  if (!IsFileAt(file_system, *record, record_path)) return error::kSharingViolation;
 
   File* targets[2] = {files.main, files.memo};
   const int file_count = files.memo != nullptr ? 2 : 1;
@@ -307,7 +337,10 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
   FileStatus status = files.main->ReadAt(0, old_header, sizeof old_header, &header_got);
   if (status == 0 && header_got < sizeof old_header) status = error::kNotDatabaseFile;
   for (int i = 0; i < file_count && status == 0; ++i) {
-    status = file_system.Open(RekeyCopyPath(main_path, i), kExclusiveCreate, &copies[i]);
+    // Made new: whatever lay under the name before (a leftover, a link) goes itself.
+    const std::string copy_path = RekeyCopyPath(main_path, i);
+    if (file_system.Exists(copy_path)) status = file_system.Remove(copy_path);
+    if (status == 0) status = file_system.Open(copy_path, kExclusiveNew, &copies[i]);
     if (status == 0) {
       status = WriteCopy(*targets[i], *copies[i], i, old_key.get(), new_key.get(), piece, durable,
                          &contents.lengths[i], &contents.digests[i]);
@@ -326,7 +359,7 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
       *record_left = true;
       return status;
     }
-    RemoveVoidRecord(file_system, main_path);
+    RemoveVoidRecord(file_system, main_path, std::move(record));
     return status;
   }
 
@@ -369,18 +402,23 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
     }
   }
   for (auto& copy : copies) copy.reset();
-  record.reset();
-  RemoveVoidRecord(file_system, main_path);
+  RemoveVoidRecord(file_system, main_path, std::move(record));
   return status;
 }
 
-int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path, bool durable) {
+int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path, bool durable,
+                           std::string* refused) {
   const std::string record_path = RekeyRecordPath(main_path);
   if (!file_system.Exists(record_path)) return 0;
+  // Names the file a status of kInvalidFile is about.
+  const auto opened = [&](FileStatus status, const std::string& path) {
+    if (status == error::kInvalidFile && refused != nullptr) *refused = path;
+    return status;
+  };
   std::unique_ptr<File> record;
   FileStatus status = RetryOnConflict(file_system, lock_wait_ms,
                                       [&] { return file_system.Open(record_path, kExclusiveReadWrite, &record); });
-  if (status != 0) return status;
+  if (status != 0) return opened(status, record_path);
 
   Record contents;
   RecordState state = RecordState::kVoid;
@@ -388,20 +426,28 @@ int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std:
   if (state == RecordState::kOldLayout) return error::kNotDatabaseFile;
   if (state == RecordState::kVoid) {
     // Never whole, so the files were never touched; or voided at the end.
-    record.reset();
-    RemoveVoidRecord(file_system, main_path);
+    RemoveVoidRecord(file_system, main_path, std::move(record));
     return 0;
   }
 
+  // A record and copies found beside a store are trusted to overwrite only
+  // the store's own files with the store's own kind of file.
   std::vector<uint8_t> piece;
   std::unique_ptr<File> copies[2], targets[2];
   for (int i = 0; i < contents.file_count; ++i) {
     const std::string target_path = i == 0 ? main_path : ResolveMemoPath(file_system, main_path);
-    status = RetryOnConflict(file_system, lock_wait_ms,
-                             [&] { return file_system.Open(target_path, kExclusiveReadWrite, &targets[i]); });
-    if (status == 0) status = file_system.Open(RekeyCopyPath(main_path, i), kExclusiveReadWrite, &copies[i]);
+    const std::string copy_path = RekeyCopyPath(main_path, i);
+    status = opened(RetryOnConflict(file_system, lock_wait_ms,
+                                    [&] { return file_system.Open(target_path, kExclusiveReadWrite, &targets[i]); }),
+                    target_path);
+    if (status == 0) status = opened(file_system.Open(copy_path, kExclusiveReadWrite, &copies[i]), copy_path);
     if (status == error::kFileNotFound) return error::kNotDatabaseFile;  // a copy taken away: nothing to finish with
     if (status != 0) return status;
+    bool target_is_store = false;
+    bool copy_is_store = false;
+    if ((status = HasStoreMagic(*targets[i], i, &target_is_store)) != 0) return status;
+    if ((status = HasStoreMagic(*copies[i], i, &copy_is_store)) != 0) return status;
+    if (!target_is_store || !copy_is_store) return error::kNotDatabaseFile;
     bool matches = false;
     status = CopyMatches(*copies[i], contents.lengths[i], contents.piece, contents.digests[i], piece, &matches);
     if (status != 0) return status;
@@ -414,8 +460,26 @@ int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std:
   WipeMemory(piece.data(), piece.size());
   for (auto& copy : copies) copy.reset();
   if (status = VoidRecord(file_system, record_path, record, durable); status != 0) return status;
-  RemoveVoidRecord(file_system, main_path);
+  RemoveVoidRecord(file_system, main_path, std::move(record));
   return 0;
+}
+
+int CheckForInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path,
+                             std::string* refused) {
+  const std::string record_path = RekeyRecordPath(main_path);
+  if (!file_system.Exists(record_path)) return 0;
+  std::unique_ptr<File> record;
+  // Held exclusively by a change under way; a reader waits for it as for a lock.
+  FileStatus status =
+      RetryOnConflict(file_system, lock_wait_ms, [&] { return file_system.Open(record_path, FileOpenMode{}, &record); });
+  if (status == error::kInvalidFile && refused != nullptr) *refused = record_path;
+  if (status == error::kSharingViolation) return error::kLockFailed;
+  if (status != 0) return status;
+  Record contents;
+  RecordState state = RecordState::kVoid;
+  if (status = ReadRecord(*record, &contents, &state); status != 0) return status;
+  if (state == RecordState::kOldLayout) return error::kNotDatabaseFile;
+  return state == RecordState::kWhole ? error::kRekeyFailed : 0;
 }
 
 }  // namespace tarnwick

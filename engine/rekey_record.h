@@ -72,9 +72,20 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
                            const std::shared_ptr<CipherKey>& old_key, const std::shared_ptr<CipherKey>& new_key,
                            bool durable, bool* record_left);
 
-// Called by an open before it reads anything: settles a change that a kill or
-// a power cut left beside main_path (see above). Returns 0, or an error when
-// the files cannot be settled (the record then stays).
-int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path, bool durable);
+// Called by a read-write open before it reads anything: settles a change
+// that a kill or a power cut left beside main_path (see above). A whole
+// record is applied only when the files it would overwrite and its copies all
+// start with the store's own magic. Returns 0, or an error when the files
+// cannot be settled (the record then stays); with kInvalidFile, *refused (when
+// given) names the link or special file found where a file was expected.
+int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path, bool durable,
+                           std::string* refused = nullptr);
+
+// Called instead by a read-only open, which writes nothing: 0 when the files
+// read as they are (no record, or a void one), kRekeyFailed when a whole
+// record says a change was cut short after its point of no return (only a
+// read-write open can finish it), kLockFailed while a change is under way.
+int CheckForInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path,
+                             std::string* refused = nullptr);
 
 }  // namespace tarnwick

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -631,6 +632,117 @@ TEST_F(RekeyTest, ARecordLeftBySomeoneElseStopsAChange) {
   EXPECT_EQ(ReadBytes(main_path_), main);
   EXPECT_EQ(ReadBytes(memo_path_), memo);
 }
+
+#ifndef _WIN32
+// A folder handed over from elsewhere holds a whole record and copies that
+// match it (the record's digest is no secret): they may overwrite only the
+// store's own files, only through a read-write open, never through a link.
+TEST_F(RekeyTest, ARecordFromElsewhereWritesOnlyTheStoresOwnFiles) {
+  SetRekeyPieceBytes(8192);
+  Build(20, 3000);
+  KeepEachSide();
+  const std::string victim = dir_.File("thesis.txt");
+  const Bytes precious = Concat({Hex("57 45 44 42"), Bytes(40000, 'p')});  // even with the store's magic
+  const auto link_main_to_victim = [&] {
+    WriteBytes(victim, precious);
+    std::filesystem::rename(main_path_, dir_.File("memo.edb.real"));
+    std::filesystem::create_symlink(victim, main_path_);
+  };
+  DieAtWrite({"alpha", "beta"}, WritesUpToTheRecord({"alpha", "beta"}) + 2);
+  ASSERT_TRUE(RecordFileExists());
+  link_main_to_victim();
+  const Bytes record = ReadBytes(record_path_);
+  for (bool read_only : {true, false}) {
+    DatabaseEngine engine;
+    EXPECT_FALSE(engine.OpenDatabase(main_path_, OpenOptions{"", read_only, ShareMode::kDenyNone, "beta"}));
+    EXPECT_EQ(LastErrorCode(), read_only ? error::kRekeyFailed : error::kInvalidFile);
+    if (!read_only) EXPECT_NE(LastErrorMessage().find(main_path_), std::string::npos) << "the link is named";
+    EXPECT_EQ(ReadBytes(victim), precious);
+    EXPECT_EQ(ReadBytes(record_path_), record) << "nothing of the change is touched";
+    EXPECT_TRUE(CopiesExist());
+  }
+
+  // A plain file in the store's place that is not the store's kind.
+  std::filesystem::remove(main_path_);
+  WriteBytes(main_path_, Bytes(40000, 'p'));
+  DatabaseEngine engine;
+  EXPECT_FALSE(engine.OpenDatabase(main_path_, OpenOptions{"", false, ShareMode::kDenyNone, "beta"}));
+  EXPECT_EQ(LastErrorCode(), error::kNotDatabaseFile);
+  EXPECT_EQ(ReadBytes(main_path_), Bytes(40000, 'p'));
+
+  // The store back in place: a look that only reads says the change was cut
+  // short and writes nothing; a read-write open finishes it.
+  std::filesystem::rename(dir_.File("memo.edb.real"), main_path_);
+  const Bytes half_changed = ReadBytes(main_path_);
+  EXPECT_FALSE(engine.OpenDatabase(main_path_, OpenOptions{"", true, ShareMode::kDenyNone, "beta"}));
+  EXPECT_EQ(LastErrorCode(), error::kRekeyFailed);
+  EXPECT_EQ(ReadBytes(main_path_), half_changed);
+  EXPECT_TRUE(RecordFileExists());
+  EXPECT_TRUE(OpensAndReadsAll("beta"));
+  EXPECT_TRUE(FilesAre("beta"));
+
+  // Before its point of no return, a read-only look reads the store as it was
+  // and leaves the void record and the copies for a read-write open.
+  DieAtWrite({"beta", ""}, WritesUpToTheRecord({"beta", ""}) - 1);
+  ASSERT_TRUE(CopiesExist());
+  {
+    DatabaseEngine reader;
+    ASSERT_TRUE(reader.OpenDatabase(main_path_, OpenOptions{"", true, ShareMode::kDenyNone, "beta"}));
+    EXPECT_TRUE(AllRecordsRead(reader));
+  }
+  EXPECT_TRUE(RecordFileExists() && CopiesExist());
+
+  // A copy's name taken by a link: the change makes its copy anew beside it.
+  EXPECT_TRUE(OpensAndReadsAll("beta"));
+  ASSERT_FALSE(RecordFileExists() || CopiesExist());
+  WriteBytes(victim, precious);
+  std::filesystem::create_symlink(victim, RekeyCopyPath(main_path_, 0));
+  ASSERT_TRUE(engine.OpenDatabase(main_path_, OpenOptions{"", false, ShareMode::kDenyNone, "beta"}));
+  EXPECT_TRUE(engine.SetPassword(""));
+  engine.CloseDatabase();
+  EXPECT_EQ(ReadBytes(victim), precious);
+  EXPECT_TRUE(FilesAre(""));
+}
+
+// Another process's open that found a new record still empty and removed it
+// (as a void record is removed) must stop the change before it touches the
+// files: a record no longer at its name protects nothing from a kill.
+TEST_F(RekeyTest, AChangeWhoseRecordIsTakenAwayStopsBeforeTouchingTheFiles) {
+  class RemovingTheNewRecord final : public FileSystem {
+   public:
+    explicit RemovingTheNewRecord(std::string record) : record_(std::move(record)) {}
+    FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override {
+      FileStatus status = base_->Open(path, mode, file);
+      if (status == 0 && path == record_ && mode.create) base_->Remove(path);
+      return status;
+    }
+    bool Exists(const std::string& path) override { return base_->Exists(path); }
+    FileStatus IdentityAt(const std::string& path, FileIdentity* identity) override {
+      return base_->IdentityAt(path, identity);
+    }
+    FileStatus Remove(const std::string& path) override { return base_->Remove(path); }
+    std::string AbsolutePath(const std::string& path) override { return base_->AbsolutePath(path); }
+    std::string MatchNameIgnoringCase(const std::string& path) override { return base_->MatchNameIgnoringCase(path); }
+    uint32_t TickCount() override { return base_->TickCount(); }
+    void SleepMilliseconds(int milliseconds) override { base_->SleepMilliseconds(milliseconds); }
+    CivilDateTime LocalDateTime() override { return base_->LocalDateTime(); }
+
+   private:
+    FileSystem* base_ = DefaultFileSystem();
+    std::string record_;
+  } files(record_path_);
+  Build(10, 2000);
+  const Bytes main = ReadBytes(main_path_), memo = ReadBytes(memo_path_);
+  DatabaseEngine engine(&files);
+  ASSERT_TRUE(engine.OpenDatabase(main_path_));
+  EXPECT_FALSE(engine.SetPassword("alpha"));
+  EXPECT_TRUE(AllRecordsRead(engine));
+  engine.CloseDatabase();
+  EXPECT_EQ(ReadBytes(main_path_), main);
+  EXPECT_EQ(ReadBytes(memo_path_), memo);
+  EXPECT_FALSE(RecordFileExists() || CopiesExist());
+}
+#endif
 
 TEST_F(RekeyTest, CreatingADatabaseInPlaceOfOneWithARecordDropsTheRecord) {
   Build(10, 2000);

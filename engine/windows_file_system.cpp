@@ -109,6 +109,14 @@ class WindowsFile final : public File {
   WindowsFile(HANDLE handle, bool writable) : handle_(handle), writable_(writable) {}
   ~WindowsFile() override { CloseHandle(handle_); }
 
+  FileStatus Identity(FileIdentity* identity) override {
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (!GetFileInformationByHandle(handle_, &info)) return LastStatus();
+    *identity = FileIdentity{info.dwVolumeSerialNumber,
+                             static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+    return 0;
+  }
+
   FileStatus ReadAt(uint64_t offset, void* buffer, size_t count, size_t* read_count) override {
     *read_count = 0;
     auto* out = static_cast<char*>(buffer);
@@ -281,13 +289,19 @@ class WindowsFileSystem final : public FileSystem {
     if (path.empty()) return error::kFileNotFound;
     const bool writable = mode.access == FileAccess::kReadWrite || mode.create;
     // An existing file is truncated only once the share check let the open through.
+    // A reparse point (a link or junction) is opened itself, then refused.
+    const DWORD disposition = !mode.create ? OPEN_EXISTING : mode.must_be_new ? CREATE_NEW : CREATE_ALWAYS;
     HANDLE handle = CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ | (writable ? GENERIC_WRITE : 0),
-                                ShareFlags(mode.share), nullptr, mode.create ? CREATE_ALWAYS : OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return LastStatus();
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
+                                ShareFlags(mode.share), nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      return GetLastError() == ERROR_FILE_EXISTS ? error::kAccessDenied : LastStatus();
+    }
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       CloseHandle(handle);
-      return error::kAccessDenied;
+      return error::kInvalidFile;
     }
     *file = std::make_unique<WindowsFile>(handle, writable);
     return 0;
@@ -295,6 +309,16 @@ class WindowsFileSystem final : public FileSystem {
 
   bool Exists(const std::string& path) override {
     return !path.empty() && GetFileAttributesW(ToSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  FileStatus IdentityAt(const std::string& path, FileIdentity* identity) override {
+    if (path.empty()) return error::kFileNotFound;
+    HANDLE handle = CreateFileW(ToSystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastStatus();
+    WindowsFile file(handle, false);
+    return file.Identity(identity);
   }
 
   FileStatus Remove(const std::string& path) override {

@@ -9,6 +9,8 @@ class FaultFile final : public File {
   FaultFile(std::unique_ptr<File> base, FaultFileSystem* faults, std::string path)
       : base_(std::move(base)), faults_(faults), path_(std::move(path)) {}
 
+  FileStatus Identity(FileIdentity* identity) override { return base_->Identity(identity); }
+
   FileStatus ReadAt(uint64_t offset, void* buffer, size_t count, size_t* read_count) override {
     bool torn = false;
     if (FileStatus status = faults_->Check(FaultFileSystem::Operation::kRead, &torn); status != 0) {

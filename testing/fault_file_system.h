@@ -81,6 +81,9 @@ class FaultFileSystem final : public FileSystem {
 
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
   bool Exists(const std::string& path) override { return base_->Exists(path); }
+  FileStatus IdentityAt(const std::string& path, FileIdentity* identity) override {
+    return base_->IdentityAt(path, identity);
+  }
   FileStatus Remove(const std::string& path) override;
   // Making a folder and renaming count as writes, listing as a read,
   // removing a folder as a removal.

@@ -50,6 +50,11 @@ class MemoryFile final : public File {
     return !(writes && denies_write_) && !denies_read_ && !denies_read && !(denies_write && writes_);
   }
 
+  FileStatus Identity(FileIdentity* identity) override {
+    *identity = FileIdentity{0, reinterpret_cast<uintptr_t>(node_.get())};
+    return 0;
+  }
+
   FileStatus ReadAt(uint64_t offset, void* buffer, size_t count, size_t* read_count) override {
     *read_count = 0;
     const std::string& bytes = node_->bytes;
@@ -147,6 +152,7 @@ FileStatus MemoryFileSystem::Open(const std::string& path, const FileOpenMode& m
   if (path.empty()) return error::kFileNotFound;
   const std::string absolute = AbsolutePath(path);
   auto it = files_.find(absolute);
+  if (it != files_.end() && mode.create && mode.must_be_new) return error::kAccessDenied;
   if (it == files_.end()) {
     if (!mode.create) return error::kFileNotFound;
     it = files_.emplace(absolute, std::make_shared<Node>()).first;
@@ -160,6 +166,13 @@ FileStatus MemoryFileSystem::Open(const std::string& path, const FileOpenMode& m
   }
   if (mode.create) node->bytes.clear();
   *file = std::make_unique<MemoryFile>(node, mode);
+  return 0;
+}
+
+FileStatus MemoryFileSystem::IdentityAt(const std::string& path, FileIdentity* identity) {
+  auto it = files_.find(AbsolutePath(path));
+  if (path.empty() || it == files_.end()) return error::kFileNotFound;
+  *identity = FileIdentity{0, reinterpret_cast<uintptr_t>(it->second.get())};
   return 0;
 }
 

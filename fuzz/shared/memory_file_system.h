@@ -30,6 +30,7 @@ class MemoryFileSystem final : public FileSystem {
 
   FileStatus Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) override;
   bool Exists(const std::string& path) override;
+  FileStatus IdentityAt(const std::string& path, FileIdentity* identity) override;
   FileStatus Remove(const std::string& path) override;
   std::string AbsolutePath(const std::string& path) override;
   std::string MatchNameIgnoringCase(const std::string& path) override;
