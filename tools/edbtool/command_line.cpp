@@ -13,7 +13,8 @@ const char kUsageText[] =
     "  edbtool clear  PATH [--password P]\n"
     "  edbtool passwd PATH [--password OLD] NEW       (an empty NEW removes the password)\n"
     "  edbtool dump   PATH [--password P]\n"
-    "  edbtool check  PATH [--password P]\n"
+    "  edbtool check  PATH [--repair] [--password P]  (--repair: opens it for writing first, which finishes\n"
+    "                 a password change cut short and mends what an open mends)\n"
     "  edbtool backups FOLDER                         (the memo book's backups in FOLDER/backups)\n"
     "  edbtool restore FOLDER [--keep-newer] [--password P] BACKUP\n"
     "                 (backs the store in FOLDER up, then puts BACKUP in its place; --keep-newer carries\n"
@@ -32,6 +33,7 @@ struct CommandInfo {
   std::size_t max_arguments;  // SIZE_MAX: no limit
   bool takes_password;
   bool takes_keep_newer = false;
+  bool takes_repair = false;
 };
 
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
@@ -43,7 +45,7 @@ constexpr CommandInfo kCommands[] = {
     {"clear", CommandKind::kClear, 0, 0, true},
     {"passwd", CommandKind::kPasswd, 1, 1, true},
     {"dump", CommandKind::kDump, 0, 0, true},
-    {"check", CommandKind::kCheck, 0, 0, true},
+    {"check", CommandKind::kCheck, 0, 0, true, false, true},
     {"backups", CommandKind::kBackups, 0, 0, false},
     {"restore", CommandKind::kRestore, 1, 1, true, true},
     {"memos", CommandKind::kMemos, 0, 0, true},
@@ -89,6 +91,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (!options_ended && argument == "--keep-newer" && info->takes_keep_newer) {
       command.keep_newer = true;
+      continue;
+    }
+    if (!options_ended && argument == "--repair" && info->takes_repair) {
+      command.repair = true;
       continue;
     }
     // A lone "-" or a negative number is a value; any other "--x" is a mistyped option.

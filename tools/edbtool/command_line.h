@@ -17,6 +17,7 @@ struct CommandLine {
   std::string path;                     // as given, UTF-8 (backups, restore: the data folder; memos: the memo file)
   std::optional<std::string> password;  // --password, UTF-8
   bool keep_newer = false;              // restore --keep-newer
+  bool repair = false;                  // check --repair
   // create: NAME:TYPE[:WIDTH] definitions; append: the values; write: INDEX
   // FIELD VALUE; passwd: NEW; restore: BACKUP. All UTF-8, as given.
   std::vector<std::string> arguments;

@@ -235,11 +235,15 @@ TEST_F(EdbtoolTest, CheckNamesAnUnsettledPasswordChange) {
   Outcome outcome = Run({"check", db_});
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_EQ(outcome.out.rfind("unsettled password change: " + record, 0), 0u) << outcome.out;
+  // A look that only reads leaves it; a repair settles it.
   outcome = Run({"dump", db_});
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(outcome.out, dump);
+  EXPECT_TRUE(std::filesystem::exists(record));
+  outcome = Run({"check", db_, "--repair"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.out << outcome.err;
   EXPECT_FALSE(std::filesystem::exists(record));
-  EXPECT_EQ(Run({"check", db_}).exit_code, 0);
+  EXPECT_EQ(Run({"dump", db_}).out, dump);
 }
 
 TEST_F(EdbtoolTest, ClearKeepsTheIdSequence) {

@@ -260,11 +260,18 @@ int Check(const CommandLine& command) {
   FileSystem& file_system = *DefaultFileSystem();
   const DatabasePaths paths = ResolveDatabasePaths(Utf8ToGbk(command.path));
   const std::string& main_path = paths.main;
+  // An open for writing settles a cut-short password change and mends what
+  // an open mends; then the files are walked as they were left.
+  if (command.repair) {
+    if (!Open(command, false)) return EngineFailure();
+    CloseDatabase();
+  }
   // A password change cut short may leave the files half copied over from
   // its copies until an open settles it; walking them now would report noise.
   if (const std::string record = RekeyRecordPath(main_path); file_system.Exists(record)) {
     std::cout << "unsettled password change: " << GbkToUtf8(record)
-              << " lies beside the files; the next open settles it (finishes the change or drops it)\n"
+              << " lies beside the files; edbtool check --repair or the memo book's next start settles it"
+                 " (finishes the change or drops it)\n"
               << "1 finding\n";
     return kFailure;
   }
