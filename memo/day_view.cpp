@@ -103,7 +103,9 @@ void DayView::ClearAllRecords() {
     book_.status().ShowDatabaseCount();
     return;
   }
-  c_.备忘编辑框.SetContent(NoMemoHint());
+  // What is being typed stays, and Save writes it as a new memo: the hint
+  // in a writable editor would be saved as the user's memo.
+  if (!book_.Editing()) c_.备忘编辑框.SetContent(NoMemoHint());
   book_.status().ShowDatabaseCount();
 }
 

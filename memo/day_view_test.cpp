@@ -155,17 +155,26 @@ TEST_F(DayViewTest, ClearAllAsksThenEmptiesTheStoreInEitherMode) {
   EXPECT_EQ(book().store().MemoCount(), 2);
   EXPECT_EQ(EditorText(), "b");
 
+  // While editing, what is typed stays and the next save writes it anew.
   ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("留下"));
   ExpectMessage("真的清空所有记录？", MessageResult::kYes);
   DoubleClick(c().主面板状态栏标签);
   Settle();
   EXPECT_EQ(book().store().MemoCount(), 0);
-  EXPECT_EQ(EditorText(), kNoMemoHint);
+  EXPECT_EQ(EditorText(), "留下b");
   EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
   EXPECT_FALSE(c().保存按钮.disabled()) << "the mode stays";
   ClickCentre(c().保存按钮);
   Settle();
-  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), kNoMemoHint) << "the hint is what was in the editor";
+  EXPECT_EQ(book().store().MemoCount(), 1);
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), "留下b");
+
+  // Viewing, the cleared day shows the hint.
+  ExpectMessage("真的清空所有记录？", MessageResult::kYes);
+  DoubleClick(c().主面板状态栏标签);
+  Settle();
+  EXPECT_EQ(EditorText(), kNoMemoHint);
 }
 
 TEST_F(DayViewTest, SaveWithoutAStoreFailsAndKeepsTheText) {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <stdexcept>
 
 #include "base/secret.h"
 #include "base/text.h"
@@ -17,9 +19,16 @@ std::string OpenFailedAtStartUp() {
   return Gbk("数据库打开失败，请检查数据库文件是否存在？或者重启计算机后再试一次");
 }
 
+Control& ControlNamed(MainWindow& window, std::string_view name) {
+  Control* control = window.Find(name);
+  if (control == nullptr) throw std::logic_error("the main window has no control " + std::string(name));
+  return *control;
+}
+
 }  // namespace
 
-Lifecycle::Lifecycle(MemoBook& book) : book_(book), c_(book.controls()) {
+Lifecycle::Lifecycle(MemoBook& book)
+    : book_(book), c_(book.controls()), side_panel_toggle_(ControlNamed(book.main_window(), "搜索面板按钮")) {
   MainWindowHandlers& h = book.main_window().handlers();
   h.StartUp = [this] { StartUp(); };
   h.QueryShutDown = [this] { return QueryShutDown(); };
@@ -192,6 +201,24 @@ void Lifecycle::EnterLockMode() {
   window.SetProperty(property::kHeight, MainWindow::kLockedHeight);
   window.SetCaption(Gbk(MainWindow::kLockedCaption));
   c_.超级按钮1.SetCaption(Gbk(MainWindow::kUnlockCaption));
+  HoldControlsWhileLocked();
+}
+
+void Lifecycle::HoldControlsWhileLocked() {
+  if (!held_.empty()) return;
+  const std::initializer_list<Control*> inputs = {
+      &c_.备忘编辑框, &c_.编辑按钮, &c_.保存按钮, &c_.主面板状态栏标签, &side_panel_toggle_, &c_.本月备忘列表框,
+      &c_.搜索内容编辑框, &c_.搜索按钮, &c_.搜索结果列表框, &c_.导出以上按钮, &c_.导出全库按钮};
+  for (Control* control : inputs) {
+    if (control->disabled()) continue;
+    control->SetDisabled(true);
+    held_.push_back(control);
+  }
+}
+
+void Lifecycle::ReleaseControlsAfterUnlock() {
+  for (Control* control : held_) control->SetDisabled(false);
+  held_.clear();
 }
 
 void Lifecycle::RestoreWindowSize() {
@@ -214,6 +241,7 @@ bool Lifecycle::UnlockProgram() {
     ShowMessage(book_.platform(), Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
     return false;
   }
+  ReleaseControlsAfterUnlock();
   book_.status().ShowCurrentCount();
   RestoreWindowSize();
   c_.DockStrip.SetVisible(false);

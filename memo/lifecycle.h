@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/secret.h"
 #include "memo/memo_book.h"
@@ -43,13 +44,20 @@ class Lifecycle {
   std::string CopyCallName() const;
   void EndProcess();
   void EndAsSecondCopy();
+  // While locked only the calendar, the unlock and the password box take
+  // input: every other control of the window is disabled, so no mnemonic,
+  // Tab or click reaches the editor, the buttons or the side panels.
+  void HoldControlsWhileLocked();
+  void ReleaseControlsAfterUnlock();
   // The program's password dialog: the typed text, or nullopt on cancel.
   std::optional<SecretText> AskPassword(const std::string& retry_line);
 
   MemoBook& book_;
   const MainWindowControls& c_;
+  Control& side_panel_toggle_;  // 搜索面板按钮
   bool ending_ = false;
   bool listening_ = false;  // for later copies
+  std::vector<Control*> held_;  // disabled by the lock, enabled again by the unlock
   // A close was refused after its save failed, at this count of the book's
   // EditingChanges; a further close before the next edit or save ends.
   std::optional<uint64_t> close_refused_at_;

@@ -197,6 +197,41 @@ TEST_F(LifecycleTest, AProtectedStoreStartsLocked) {
   EXPECT_EQ(Utf8(main_window().caption()), "Tarnwick V2.8 beta 加密状态，请先解锁程序") << "locked height";
 }
 
+// Locked means locked: no key, click or wheel reaches the editor, the
+// buttons or the side panels; the unlock then leaves the window viewing.
+TEST_F(LifecycleTest, WhileLockedOnlyTheUnlockActsAndItLeavesTheWindowViewing) {
+  SeedProtectedStore("pw");
+  Start();
+  windows().PressKey('W', kKeyStateAlt);
+  windows().PressKey('F', kKeyStateAlt);
+  windows().PressKey('S', kKeyStateAlt);
+  DoubleClick(c().主面板状态栏标签);  // clear all would ask
+  windows().TurnWheel(-120);
+  Settle();
+  EXPECT_FALSE(book().Editing());
+  EXPECT_TRUE(c().备忘编辑框.read_only());
+  EXPECT_EQ(main_window().outer_rect().width, 371) << "the side panels stay shut";
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 17})) << "the wheel did nothing";
+
+  dialogs().ExpectInputBox({}, "pw");
+  ClickToday();
+  EXPECT_FALSE(book().Editing());
+  EXPECT_TRUE(c().备忘编辑框.read_only());
+  EXPECT_TRUE(c().保存按钮.disabled());
+  EXPECT_FALSE(c().编辑按钮.disabled());
+  EXPECT_EQ(EditorText(), kNoMemoHint);
+  windows().PressKey('S', kKeyStateAlt);
+  Close();
+  DatabaseEngine engine;
+  MemoStore store(engine, folder_);
+  ASSERT_TRUE(store.OpenMemoDatabase("pw"));
+  EXPECT_EQ(store.MemoCount(), 1) << "nothing was saved, the hint least of all";
+  store.CloseMemoDatabase();
+  Start();
+  windows().PressKey('W', kKeyStateAlt);
+  EXPECT_FALSE(book().Editing()) << "a restart comes up locked again";
+}
+
 TEST_F(LifecycleTest, UnlockCancelledOrWrongStaysLockedAndMayBeTriedAgain) {
   SeedProtectedStore("pw");
   Start();

@@ -77,6 +77,7 @@ void MonthOverview::JumpToSelectedDate(ListBox& list) {
 // user the next, from the month shown and within its year, on the 15th.
 // The year is never stepped: past January or December nothing moves.
 void MonthOverview::WheelScrolled(int notches) {
+  if (book_.Locked()) return;  // only the unlock acts while locked
   const GregorianDate shown = c_.日历.calendar().selected();
   const int month = std::clamp(shown.month - notches, 1, 12);
   if (notches == 0 || month == shown.month) return;

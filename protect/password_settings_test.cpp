@@ -46,10 +46,15 @@ class PasswordSettingsTest : public testing::MemoBookTest {
   void Expect(const char* prompt, std::optional<std::string> answer) {
     dialogs().ExpectInputBox(Gbk(prompt), std::move(answer));
   }
-  // The user reaches the check box with Tab from the last export button
-  // and presses Space.
+  // The user reaches the check box with Tab from the last export button (or,
+  // while locked, from the unlock button: nothing between takes input) and
+  // presses Space.
   void ClickPasswordBox() {
-    c().导出全库按钮.SetFocus();
+    if (book().Locked()) {
+      c().超级按钮1.SetFocus();
+    } else {
+      c().导出全库按钮.SetFocus();
+    }
     windows().PressKey(keys::kTab);
     ASSERT_TRUE(c().密码设置选择框.HasFocus());
     windows().PressKey(keys::kSpace);
