@@ -184,5 +184,8 @@ int ReadMemoChain(Database& db, int32_t first_block, std::string* value);
 using PointRecord = std::function<int(int32_t first_block)>;
 int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value, const PointRecord& point_record,
                    int32_t* new_first_block);
+// Gives back a chain that nothing points at any more (a record that failed
+// to be written); trailing free blocks are cut off the file.
+int FreeMemoChain(Database& db, int32_t first_block);
 
 }  // namespace tarnwick

@@ -153,6 +153,7 @@ bool DatabaseEngine::WriteField(const FieldSelector& selector, const FieldValue&
     if (position >= length) return Fail(error::kNoCurrentRecord);
 
     std::vector<uint8_t> bytes(field->size, 0);
+    int32_t orphan_if_unwritten = 0;
     if (IsLongType(field->type)) {
       if (!db->HasMemoFile()) return Fail(error::kWriteFieldFailed);
       uint8_t old_bytes[4];
@@ -166,16 +167,22 @@ bool DatabaseEngine::WriteField(const FieldSelector& selector, const FieldValue&
         return db->main->Write(position, pointer, sizeof pointer);
       };
       int32_t new_first = 0;
-      if (int status = WriteMemoChain(*db, GetInt32(old_bytes), LongValueBytes(field->type, value), point_record,
-                                      &new_first);
+      const int32_t old_first = GetInt32(old_bytes);
+      if (int status = WriteMemoChain(*db, old_first, LongValueBytes(field->type, value), point_record, &new_first);
           status != 0) {
         return Fail(status);
       }
+      // A first value's chain is the record's only once the record points
+      // at it: should that fail, the chain is given back.
+      if (old_first == 0) orphan_if_unwritten = new_first;
       PutInt32(bytes.data(), new_first);
     } else {
       EncodeScalar(*field, value, bytes.data());
     }
-    if (FileStatus status = db->main->Write(position, bytes.data(), bytes.size()); status != 0) return Fail(status);
+    if (FileStatus status = db->main->Write(position, bytes.data(), bytes.size()); status != 0) {
+      FreeMemoChain(*db, orphan_if_unwritten);
+      return Fail(status);
+    }
     if (db->searching && db->examined.size() >= field->offset + bytes.size()) {
       std::memcpy(db->examined.data() + field->offset, bytes.data(), bytes.size());
     }
@@ -205,22 +212,33 @@ bool DatabaseEngine::AppendRecord(const std::vector<FieldValue>& values) {
 
     std::vector<uint8_t> record(db->record_length, 0);
     PutInt32(record.data(), next_id);
+    // A failed append leaves both files as they were: the chains written
+    // for it are given back and the main file cut to its old end, so that
+    // the next save, once there is room again, finds them sound.
+    std::vector<int32_t> chains;
+    const auto undo = [&](int status) {
+      for (int32_t first : chains) FreeMemoChain(*db, first);
+      uint64_t length = 0;
+      if (db->main->Length(&length) == 0 && length > position) db->main->Truncate(position);
+      return Fail(status);
+    };
     for (size_t i = 0; i < db->fields.size() && i < values.size(); ++i) {
       const Field& field = db->fields[i];
       if (IsLongType(field.type)) {
-        if (!db->HasMemoFile()) return Fail(error::kWriteFieldFailed);
+        if (!db->HasMemoFile()) return undo(error::kWriteFieldFailed);
         int32_t first = 0;
         if (int status = WriteMemoChain(*db, 0, LongValueBytes(field.type, values[i]), {}, &first); status != 0) {
-          return Fail(status);
+          return undo(status);
         }
+        chains.push_back(first);
         PutInt32(record.data() + field.offset, first);
       } else {
         EncodeScalar(field, values[i], record.data() + field.offset);
       }
     }
-    if (FileStatus status = db->main->Write(position, record.data(), record.size()); status != 0) return Fail(status);
+    if (FileStatus status = db->main->Write(position, record.data(), record.size()); status != 0) return undo(status);
     // The record reaches the disk before the count that makes it part of the file.
-    if (FileStatus status = db->FlushAll(); status != 0) return Fail(status);
+    if (FileStatus status = db->FlushAll(); status != 0) return undo(status);
     uint8_t counts[8];
     PutInt32(counts, count + 1);
     PutInt32(counts + 4, next_id + 1);
@@ -231,7 +249,7 @@ bool DatabaseEngine::AppendRecord(const std::vector<FieldValue>& values) {
       PutInt32(counts, count);
       PutInt32(counts + 4, next_id);
       db->main->Write(kCountOffset, counts, sizeof counts);
-      return Fail(status);
+      return undo(status);
     }
     db->current = count;
     return Succeed();

@@ -50,15 +50,34 @@ struct MemoHeader {
   int32_t block_count = 0;
   int32_t free_count = 0;
   int32_t first_free = 0;
+  friend bool operator==(const MemoHeader&, const MemoHeader&) = default;
 };
 
 class ChainWriter {
  public:
   explicit ChainWriter(Database& db) : db_(db), file_(*db.memo) {}
 
+  // A write that fails before anything points at its new blocks is undone:
+  // the file is left as it was (see Undo).
   int Write(int32_t old_first, std::string_view value, const PointRecord& point_record, int32_t* new_first);
+  // Gives the chain from first back (a chain that nothing points at).
+  int Free(int32_t first);
 
  private:
+  int WriteChain(int32_t old_first, std::string_view value, const PointRecord& point_record, int32_t* new_first);
+  // Points the record at a chain; from then on the write is not undone.
+  int Point(const PointRecord& point_record, int32_t first) {
+    pointed_ = true;
+    return point_record(first);
+  }
+  // Blocks taken from the end of the file count in the header only once
+  // they are written, so a write cut short (a full disk) never leaves the
+  // header promising blocks the file does not hold.
+  int CommitGrowth();
+  // Puts back the header, the free blocks taken and the file's length as
+  // they were before this write; each of these rewrites bytes in place, so
+  // a full disk does not stop it.
+  void Undo();
   // Writes the chunks of value into blocks, from the last block back to
   // blocks[from]; see Write for why backwards.
   int WriteBlocks(const std::vector<int32_t>& blocks, std::string_view value, size_t from);
@@ -73,7 +92,8 @@ class ChainWriter {
   int Settle(CachedFile& file) { return db_.engine->DurableWrites() ? file.Flush() : 0; }
   int LockHeader();
   int ReadHeader();
-  int WriteHeader();
+  int WriteHeader() { return WriteHeader(header_); }
+  int WriteHeader(const MemoHeader& header);
   int ReadBlockHeader(int32_t block, MemoBlockHeader* header);
   int WriteBlockHeader(int32_t block, const MemoBlockHeader& header);
   bool InFile(int32_t block) const { return block > 0 && block < header_.block_count; }
@@ -86,6 +106,14 @@ class ChainWriter {
   ScopedByteLock header_lock_;
   bool header_read_ = false;
   MemoHeader header_;
+  // As read from the file: to undo to, and the block count the file's
+  // header holds now.
+  MemoHeader original_;
+  uint64_t original_length_ = 0;
+  int32_t counted_blocks_ = 0;
+  // Free blocks taken, with their headers as they were.
+  std::vector<std::pair<int32_t, MemoBlockHeader>> taken_free_;
+  bool pointed_ = false;
 };
 
 int ChainWriter::LockHeader() {
@@ -110,15 +138,39 @@ int ChainWriter::ReadHeader() {
     return kDamaged;
   }
   header_read_ = true;
+  original_ = header_;
+  original_length_ = length;
+  counted_blocks_ = header_.block_count;
   return 0;
 }
 
-int ChainWriter::WriteHeader() {
+int ChainWriter::WriteHeader(const MemoHeader& header) {
   uint8_t bytes[12];
-  PutInt32(bytes, header_.block_count);
-  PutInt32(bytes + 4, header_.free_count);
-  PutInt32(bytes + 8, header_.first_free);
+  PutInt32(bytes, header.block_count);
+  PutInt32(bytes + 4, header.free_count);
+  PutInt32(bytes + 8, header.first_free);
   return file_.Write(kBlockCountOffset, bytes, sizeof bytes);
+}
+
+int ChainWriter::CommitGrowth() {
+  if (header_.block_count == counted_blocks_) return 0;
+  uint8_t bytes[4];
+  PutInt32(bytes, header_.block_count);
+  if (int status = file_.Write(kBlockCountOffset, bytes, sizeof bytes); status != 0) return status;
+  counted_blocks_ = header_.block_count;
+  return 0;
+}
+
+// Block headers first: a process killed halfway leaves free blocks off the
+// list (lost space), never a used block on it.
+void ChainWriter::Undo() {
+  if (!header_read_) return;
+  for (const auto& [block, header] : taken_free_) WriteBlockHeader(block, header);
+  if (header_ != original_ || counted_blocks_ != original_.block_count) WriteHeader(original_);
+  uint64_t length = 0;
+  if (file_.Length(&length) == 0 && length > original_length_) file_.Truncate(original_length_);
+  header_ = original_;
+  counted_blocks_ = original_.block_count;
 }
 
 int ChainWriter::ReadBlockHeader(int32_t block, MemoBlockHeader* header) {
@@ -138,9 +190,10 @@ int ChainWriter::WriteBlockHeader(int32_t block, const MemoBlockHeader& header) 
 }
 
 // Blocks for the chunks the old chain cannot hold: the free list first, then
-// new blocks at the end. The header is written before any of them is used, so
-// a later failure can only leave blocks unused, never on the free list and in
-// a chain at once.
+// new blocks at the end. The free list's change is written before any of its
+// blocks is used, so a later failure can only leave blocks unused, never on
+// the free list and in a chain at once; the new blocks at the end are counted
+// once written (CommitGrowth).
 int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const SeenBlocks& old_chain) {
   if (int status = ReadHeader(); status != 0) return status;
   SeenBlocks taken;
@@ -151,6 +204,7 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
     MemoBlockHeader free_block;
     if (int status = ReadBlockHeader(block, &free_block); status != 0) return status;
     if (free_block.length != 0) return kDamaged;  // a used block on the free list
+    taken_free_.emplace_back(block, free_block);
     blocks->push_back(block);
     updated.first_free = free_block.next;
     updated.free_count = std::max(0, updated.free_count - 1);
@@ -168,11 +222,16 @@ int ChainWriter::TakeBlocks(size_t needed, std::vector<int32_t>* blocks, const S
     MemoBlockHeader next_free;
     if (int status = ReadBlockHeader(updated.first_free, &next_free); status != 0) return status;
     if (next_free.length != 0) return kDamaged;
+    taken_free_.emplace_back(updated.first_free, next_free);
     next_free.previous = 0;
     if (int status = WriteBlockHeader(updated.first_free, next_free); status != 0) return status;
   }
+  const bool list_changed = updated.first_free != header_.first_free || updated.free_count != header_.free_count;
   header_ = updated;
-  return WriteHeader();
+  if (!list_changed) return 0;
+  MemoHeader counted = header_;
+  counted.block_count = counted_blocks_;
+  return WriteHeader(counted);
 }
 
 // The surplus of the old chain joins the front of the free list. The
@@ -259,6 +318,28 @@ int ChainWriter::TrimTail() {
 
 int ChainWriter::Write(int32_t old_first, std::string_view value, const PointRecord& point_record,
                        int32_t* new_first) {
+  const int status = WriteChain(old_first, value, point_record, new_first);
+  if (status != 0 && !pointed_) Undo();
+  return status;
+}
+
+int ChainWriter::Free(int32_t first) {
+  if (int status = ReadHeader(); status != 0) return status;
+  std::vector<int32_t> chain;
+  SeenBlocks seen;
+  for (int32_t block = first; block > 0;) {
+    if (!InFile(block) || !seen.Insert(block)) return kDamaged;
+    MemoBlockHeader header;
+    if (int status = ReadBlockHeader(block, &header); status != 0) return status;
+    if (header.length == 0) break;
+    chain.push_back(block);
+    block = header.next;
+  }
+  return chain.empty() ? 0 : Release(chain);
+}
+
+int ChainWriter::WriteChain(int32_t old_first, std::string_view value, const PointRecord& point_record,
+                            int32_t* new_first) {
   // The old chain, checked whole before any byte is written.
   std::vector<int32_t> old_chain;
   SeenBlocks old_seen;
@@ -297,10 +378,14 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, const PointRec
   }
   if (!blocks.empty() && blocks[0] == old_first && chunks > 1) {
     if (int status = WriteBlocks(blocks, value, 1); status != 0) return status;
+    if (int status = CommitGrowth(); status != 0) return status;
     if (int status = Settle(file_); status != 0) return status;
+    // The first block's write turns the record to the new value.
+    pointed_ = true;
     if (int status = WriteBlocks(blocks, value, 0); status != 0) return status;
-  } else if (int status = WriteBlocks(blocks, value, 0); status != 0) {
-    return status;
+  } else {
+    if (int status = WriteBlocks(blocks, value, 0); status != 0) return status;
+    if (int status = CommitGrowth(); status != 0) return status;
   }
   *new_first = chunks == 0 ? 0 : blocks[0];
   // A new chain reaches the disk before the record is pointed at it.
@@ -312,7 +397,7 @@ int ChainWriter::Write(int32_t old_first, std::string_view value, const PointRec
     if (chunks == 0) {
       // The record lets go of its chain before the chain is freed, or a kill
       // in between would leave it on blocks the next value may be given.
-      if (int status = point_record(0); status != 0) return status;
+      if (int status = Point(point_record, 0); status != 0) return status;
       if (int status = Settle(*db_.main); status != 0) return status;
     }
     if (int status = Release(std::vector<int32_t>(old_chain.begin() + chunks, old_chain.end())); status != 0) {
@@ -362,13 +447,17 @@ int ChainWriter::Replace(const std::vector<int32_t>& old_chain, const SeenBlocks
   std::vector<int32_t> scratch;
   if (int status = TakeBlocks(chunks, &scratch, old_seen); status != 0) return status;
   if (int status = WriteBlocks(scratch, value, 0); status != 0) return status;
+  // The scratch chain lies past the new blocks of the record's own chain, so
+  // the file now holds both, and the count covers both before the record
+  // points at either.
+  if (int status = CommitGrowth(); status != 0) return status;
   if (int status = Settle(file_); status != 0) return status;
-  if (int status = point_record(scratch[0]); status != 0) return status;
+  if (int status = Point(point_record, scratch[0]); status != 0) return status;
   if (int status = Settle(*db_.main); status != 0) return status;
 
   if (int status = WriteBlocks(blocks, value, 0); status != 0) return status;
   if (int status = Settle(file_); status != 0) return status;
-  if (int status = point_record(blocks[0]); status != 0) return status;
+  if (int status = Point(point_record, blocks[0]); status != 0) return status;
   if (int status = Settle(*db_.main); status != 0) return status;
   *new_first = blocks[0];
 
@@ -435,6 +524,12 @@ int WriteMemoChain(Database& db, int32_t old_first_block, std::string_view value
                    int32_t* new_first_block) {
   ChainWriter writer(db);
   return writer.Write(old_first_block, value, point_record, new_first_block);
+}
+
+int FreeMemoChain(Database& db, int32_t first_block) {
+  if (first_block <= 0) return 0;
+  ChainWriter writer(db);
+  return writer.Free(first_block);
 }
 
 }  // namespace tarnwick

@@ -4,6 +4,9 @@ namespace tarnwick::testing {
 
 namespace {
 
+// The file layer's status for a full disk.
+constexpr FileStatus kDiskFullStatus = -14;
+
 class FaultFile final : public File {
  public:
   FaultFile(std::unique_ptr<File> base, FaultFileSystem* faults, std::string path)
@@ -30,10 +33,12 @@ class FaultFile final : public File {
       }
       return status;
     }
-    faults_->BeforeChange(path_, *base_);
-    FileStatus status = base_->WriteAt(offset, data, count);
-    if (status == 0) faults_->Changed(path_, FaultFileSystem::Operation::kWrite, offset, data, count);
-    return status;
+    uint64_t length = 0;
+    if (faults_->disk_full() && base_->Length(&length) == 0 && offset + count > length) {
+      if (offset < length) WriteThrough(offset, data, static_cast<size_t>(length - offset));
+      return kDiskFullStatus;
+    }
+    return WriteThrough(offset, data, count);
   }
   FileStatus Length(uint64_t* length) override {
     if (faults_->dead()) return -11;
@@ -63,6 +68,12 @@ class FaultFile final : public File {
   FileStatus Unlock(uint64_t offset, uint64_t length) override { return base_->Unlock(offset, length); }
 
  private:
+  FileStatus WriteThrough(uint64_t offset, const void* data, size_t count) {
+    faults_->BeforeChange(path_, *base_);
+    FileStatus status = base_->WriteAt(offset, data, count);
+    if (status == 0) faults_->Changed(path_, FaultFileSystem::Operation::kWrite, offset, data, count);
+    return status;
+  }
 
   std::unique_ptr<File> base_;
   FaultFileSystem* faults_;

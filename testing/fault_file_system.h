@@ -33,6 +33,11 @@ class FaultFileSystem final : public FileSystem {
   // file removals included) until Disarm: the files stay as a kill at that
   // moment leaves them.
   void DieAtNth(Operation operation, int n, bool torn = false);
+  // A full disk: while set, a write that reaches past the end of its file
+  // writes what lies before the end and fails with the disk-full status;
+  // writes inside a file go through. Clearing it frees the space.
+  void SetDiskFull(bool full) { disk_full_ = full; }
+  bool disk_full() const { return disk_full_; }
   // Whether a DieAtNth has happened.
   bool dead() const { return dead_; }
   void Disarm() {
@@ -111,6 +116,7 @@ class FaultFileSystem final : public FileSystem {
   bool torn_ = false;
   bool dying_ = false;  // armed by DieAtNth
   bool dead_ = false;
+  bool disk_full_ = false;
   Operation operation_ = Operation::kWrite;
   int remaining_ = 0;
   FileStatus status_ = 0;
