@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "memo/backup_taker.h"
+#include "memo/failure_cause.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -69,25 +70,29 @@ void DayView::SetEditing(bool editing) {
 }
 
 bool DayView::SaveCurrentMemo() {
+  const std::optional<std::string> failure = WriteCurrentMemo();
+  if (failure) ShowMessage(book_.platform(), *failure);
+  return !failure;
+}
+
+std::optional<std::string> DayView::WriteCurrentMemo() {
   MemoStore& store = book_.store();
   const std::string text = c_.备忘编辑框.content();
+  const auto failed = [&](const char* what) {
+    const int code = LastErrorCode();
+    return SaveFailedText(Gbk(what), CauseOf(code, store.DatabaseFileExists()), code);
+  };
   if (store.FindMemoRecord(book_.currentDate)) {
-    if (!store.WriteMemoText(text)) {
-      ShowMessage(book_.platform(), Gbk("保存当前编辑信息失败，请检查数据库文件是否存在。"));
-      return false;
-    }
+    if (!store.WriteMemoText(text)) return failed("保存当前编辑信息失败");
     book_.status().ShowSaved();
     SetEditing(false);
-    return true;
+    return std::nullopt;
   }
-  if (!store.AppendMemo(book_.currentDate, text)) {
-    ShowMessage(book_.platform(), Gbk("增加记录失败，请检查数据库文件是否存在。"));
-    return false;
-  }
+  if (!store.AppendMemo(book_.currentDate, text)) return failed("增加记录失败");
   SetEditing(false);
   book_.status().ShowSaved();
   book_.RebuildMonthList();
-  return true;
+  return std::nullopt;
 }
 
 void DayView::ClearAllRecords() {

@@ -6,6 +6,7 @@
 // status text.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "memo/memo_book.h"
@@ -26,6 +27,9 @@ class DayView {
   // Writes the editor's text as currentDate's memo and returns to Viewing;
   // on failure says so, stays in Editing with the text kept and returns false.
   bool SaveCurrentMemo();
+  // The same without a message box: nullopt when saved, else the message
+  // that names the cause (GBK).
+  std::optional<std::string> WriteCurrentMemo();
 
  private:
   void DayClicked();

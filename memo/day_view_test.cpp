@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "testing/memo_book_fixture.h"
+#include "testing/store_check.h"
 
 namespace tarnwick {
 namespace {
@@ -13,6 +18,10 @@ using testing::kNoMemoHint;
 
 class DayViewTest : public testing::MemoBookTest {
  protected:
+  static std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
   std::string StoredMemo(DateTime d) {
     return book().store().FindMemoRecord(d) ? Utf8(book().store().ReadMemoText()) : "<none>";
   }
@@ -198,8 +207,8 @@ TEST_F(DayViewTest, AFailedRewriteSaysSoAndTheNextSaveSucceeds) {
   ClickCentre(c().编辑按钮);
   c().备忘编辑框.Select(0, -1);
   windows().TypeText(Gbk("新的"));
-  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
-  ExpectMessage("保存当前编辑信息失败，请检查数据库文件是否存在。");
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kHardwareFault);
+  ExpectMessage("保存当前编辑信息失败：读写数据库文件时出错（错误代码 -11）。\r\n当前编辑的内容仍在编辑框中。请稍后再点击<保存>按钮。");
   ClickCentre(c().保存按钮);
   Settle();
   EXPECT_EQ(EditorText(), "新的");
@@ -208,6 +217,51 @@ TEST_F(DayViewTest, AFailedRewriteSaysSoAndTheNextSaveSucceeds) {
   ClickCentre(c().保存按钮);
   Settle();
   EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), "新的");
+}
+
+// A full disk: the save says so, the store's files stay byte for byte as
+// they were (no header ahead of its data), and once there is room again the
+// same session saves, both a new memo and a longer rewrite.
+TEST_F(DayViewTest, AFullDiskLeavesTheStoreAsItWasAndSavingWorksOnceThereIsRoom) {
+  Seed({{EncodeDate(2011, 5, 17), "旧的"}});
+  Start();
+  SitIdle();
+  const auto bytes = [&] { return ReadFile(dir_.File("memo.edb")) + ReadFile(dir_.File("memo.EDT")); };
+  const std::string before = bytes();
+  const std::string long_text(1200, 'x');  // three blocks of the memo file
+
+  ClickDay(2011, 5, 18);
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(long_text);
+  faults_.SetDiskFull(true);
+  ExpectMessage("增加记录失败：磁盘空间已满。\r\n当前编辑的内容仍在编辑框中。请删除一些文件腾出空间后，再点击<保存>按钮。");
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_TRUE(bytes() == before) << "a failed append leaves the store as it was";
+  EXPECT_FALSE(c().保存按钮.disabled());
+
+  faults_.SetDiskFull(false);
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 18)), long_text);
+
+  ClickDay(2011, 5, 17);
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(long_text);
+  const std::string after_append = bytes();
+  faults_.SetDiskFull(true);
+  ExpectMessage("保存当前编辑信息失败：磁盘空间已满。\r\n当前编辑的内容仍在编辑框中。请删除一些文件腾出空间后，再点击<保存>按钮。");
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_TRUE(bytes() == after_append) << "a failed rewrite leaves the store as it was";
+  faults_.SetDiskFull(false);
+  ClickCentre(c().保存按钮);
+  Settle();
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), long_text + "旧的");
+  Close();
+  const testing::StoreCheck check = testing::CheckStore(folder_, std::nullopt);
+  EXPECT_TRUE(check.damage.empty()) << check.damage.front();
+  EXPECT_EQ(check.lost_blocks, 0);
 }
 
 TEST_F(DayViewTest, TheSidePanelButtonShowsTheRecordCount) {

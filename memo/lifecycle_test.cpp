@@ -15,6 +15,9 @@ namespace {
 
 using testing::kNoMemoHint;
 
+constexpr std::string_view kAppendFailedDiskFull =
+    "增加记录失败：磁盘空间已满。\r\n当前编辑的内容仍在编辑框中。请删除一些文件腾出空间后，再点击<保存>按钮。";
+
 class LifecycleTest : public testing::MemoBookTest {
  protected:
   // A store protected by password, holding a memo of 2011-05-16.
@@ -380,16 +383,16 @@ TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
   SitIdle();  // the day's backup written: the write that fails is the save's
   ClickCentre(c().编辑按钮);
   windows().TypeText(Gbk("写不进去"));
-  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
   ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
-  ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+  ExpectMessage(kAppendFailedDiskFull);
   Close();
   EXPECT_FALSE(loop().quit_code().has_value());
   EXPECT_TRUE(native_main().IsVisible());
   EXPECT_EQ(EditorText(), "写不进去");
-  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
   ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
-  ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+  ExpectMessage(kAppendFailedDiskFull);
   Close();
   EXPECT_EQ(loop().quit_code(), 0);
 }
@@ -400,9 +403,9 @@ TEST_F(LifecycleTest, AFailedSaveAtCloseIsRefusedAgainAfterASaveAndANewEdit) {
   StartWithNewStore();
   SitIdle();
   auto close_with_failing_save = [&] {
-    faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1);
+    faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
     ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
-    ExpectMessage("增加记录失败，请检查数据库文件是否存在。");
+    ExpectMessage(kAppendFailedDiskFull);
     Close();
   };
   ClickCentre(c().编辑按钮);
