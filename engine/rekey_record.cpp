@@ -482,4 +482,59 @@ int CheckForInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const st
   return state == RecordState::kWhole ? error::kRekeyFailed : 0;
 }
 
+FileStatus ReplaceWithRecord(FileSystem& file_system, const std::string& main_path, const RekeyTargets& targets,
+                             const RekeyTargets& sources, bool durable, bool* record_left) {
+  *record_left = false;
+  const std::string record_path = RekeyRecordPath(main_path);
+  std::unique_ptr<File> record;
+  if (FileStatus status = file_system.Open(record_path, kExclusiveNew, &record); status != 0) return status;
+  if (!IsFileAt(file_system, *record, record_path)) return error::kSharingViolation;
+
+  File* from[2] = {sources.main, sources.memo};
+  File* to[2] = {targets.main, targets.memo};
+  Record contents;
+  contents.file_count = sources.memo != nullptr && targets.memo != nullptr ? 2 : 1;
+  contents.piece = RekeyPieceBytes();
+  std::vector<uint8_t> piece(static_cast<size_t>(contents.piece));
+  std::unique_ptr<File> copies[2];
+  FileStatus status = 0;
+  for (int i = 0; i < contents.file_count && status == 0; ++i) {
+    status = file_system.Open(RekeyCopyPath(main_path, i), kExclusiveNew, &copies[i]);
+    if (status == 0) status = from[i]->Length(&contents.lengths[i]);
+    CopyDigest hashes;
+    if (status == 0) {
+      status = CopyOver(*from[i], *copies[i], contents.lengths[i], piece, durable,
+                        [&](uint64_t, uint8_t* data, size_t count) { hashes.Add(data, count); });
+    }
+    contents.digests[i] = hashes.Finish();
+  }
+  uint8_t record_bytes[kRecordBytes];
+  contents.Encode(record_bytes);
+  if (status == 0) {
+    status = record->WriteAt(0, record_bytes, sizeof record_bytes);
+    if (status == 0) status = Flush(*record, durable);
+  }
+  if (status != 0) {
+    for (auto& copy : copies) copy.reset();
+    if (VoidRecord(file_system, record_path, record, durable) != 0) {
+      *record_left = true;
+      return status;
+    }
+    RemoveVoidRecord(file_system, main_path, std::move(record));
+    return status;
+  }
+  // Past the point of no return: what fails now is finished by the next open.
+  for (int i = 0; i < contents.file_count && status == 0; ++i) {
+    status = CopyOver(*copies[i], *to[i], contents.lengths[i], piece, durable, [](uint64_t, uint8_t*, size_t) {});
+  }
+  if (status == 0) status = VoidRecord(file_system, record_path, record, durable);
+  if (status != 0) {
+    *record_left = true;
+    return status;
+  }
+  for (auto& copy : copies) copy.reset();
+  RemoveVoidRecord(file_system, main_path, std::move(record));
+  return 0;
+}
+
 }  // namespace tarnwick

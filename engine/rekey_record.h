@@ -88,4 +88,14 @@ int FinishInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std:
 int CheckForInterruptedRekey(FileSystem& file_system, int lock_wait_ms, const std::string& main_path,
                              std::string* refused = nullptr);
 
+// Replaces both files with whole other ones (a backup put back) through the
+// same copies and record, so that the next open finishes a replacement cut
+// short once the record is whole, and drops it before: never a main file of
+// one store beside the memo file of another. sources.main and sources.memo
+// are read to their ends (sources.memo null: targets.memo is left as it is).
+// On a failure before the record is whole the files are untouched; after it,
+// *record_left is set and the next open finishes the replacement.
+FileStatus ReplaceWithRecord(FileSystem& file_system, const std::string& main_path, const RekeyTargets& targets,
+                             const RekeyTargets& sources, bool durable, bool* record_left);
+
 }  // namespace tarnwick

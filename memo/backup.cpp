@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -190,7 +191,7 @@ std::string StoreBackups::UniqueName(const std::string& name) {
   return last == 0 ? name : name + "." + std::to_string(last + 1);
 }
 
-FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
+FileStatus StoreBackups::Take(File* main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
                               std::string* name) {
   FileStatus status = 0;
   std::unique_ptr<BackupWriter> writer = Begin(main, memo, reason, records, now, &status);
@@ -200,7 +201,7 @@ FileStatus StoreBackups::Take(File& main, File* memo, BackupReason reason, int r
   return writer->status();
 }
 
-std::unique_ptr<BackupWriter> StoreBackups::Begin(File& main, File* memo, BackupReason reason, int records,
+std::unique_ptr<BackupWriter> StoreBackups::Begin(File* main, File* memo, BackupReason reason, int records,
                                                   const CivilDateTime& now, FileStatus* status) {
   if ((*status = files_.CreateFolder(backups_folder_)) != 0) return nullptr;
   RemoveLeftovers();
@@ -210,7 +211,8 @@ std::unique_ptr<BackupWriter> StoreBackups::Begin(File& main, File* memo, Backup
   std::string final_name = UniqueName(BackupName(now, reason, records));
   std::string partial = backups_folder_ + kPathSeparator + final_name + std::string(kPartial);
   if ((*status = files_.CreateFolder(partial)) != 0) return nullptr;
-  std::vector<BackupWriter::Source> sources{{&main, partial + kPathSeparator + kMainFile}};
+  std::vector<BackupWriter::Source> sources;
+  if (main != nullptr) sources.push_back({main, partial + kPathSeparator + kMainFile});
   if (memo != nullptr) sources.push_back({memo, partial + kPathSeparator + kMemoFile});
   return std::unique_ptr<BackupWriter>(
       new BackupWriter(*this, std::move(sources), std::move(final_name), std::move(partial)));
@@ -322,7 +324,9 @@ void StoreBackups::RemoveLeftovers() {
   std::vector<std::string> names;
   if (files_.ListFolder(backups_folder_, &names) != 0) return;
   for (const std::string& name : names) {
-    if (EndsWith(name, kPartial)) RemoveFolderOfFiles(files_, backups_folder_ + kPathSeparator + name);
+    // The staging of the restore under way is the restore's own.
+    if (!EndsWith(name, kPartial) || (!restoring_.empty() && name == kRestoring)) continue;
+    RemoveFolderOfFiles(files_, backups_folder_ + kPathSeparator + name);
   }
 }
 
@@ -380,106 +384,147 @@ std::string StoreBackups::RestoreCommand(const std::string& name) const {
   return "edbtool restore " + folder + " " + name;
 }
 
+// The store as it is, and the backup, fill the staged copy: every memo of
+// the store stays as it is; the backup adds the dates the store lacks.
+StoreBackups::RestoreOutcome StoreBackups::MergeKeepingNewer(const std::string& staged_main,
+                                                              const std::string& backup_main,
+                                                              const std::string& password, RestoreResult* result) {
+  DatabaseEngine from(&files_);
+  DatabaseEngine to(&files_);
+  if (!OpenStore(from, backup_main, password, true) || !OpenStore(to, staged_main, password, false)) {
+    result->status = LastErrorCode();
+    return RestoreOutcome::kWrongPassword;
+  }
+  std::map<DateTime, std::string> held;
+  const int count = to.RecordCount();
+  to.GoFirst();
+  for (int i = 0; i < count; ++i) {
+    held.emplace(ClampDateTime(to.ReadField(1).AsDateTime()), to.ReadField(2).AsText());
+    if (i + 1 < count && !to.Skip()) return RestoreOutcome::kFailed;
+  }
+  const int backup_count = from.RecordCount();
+  from.GoFirst();
+  for (int i = 0; i < backup_count; ++i) {
+    const DateTime date = ClampDateTime(from.ReadField(1).AsDateTime());
+    const std::string text = from.ReadField(2).AsText();
+    if (const auto found = held.find(date); found == held.end()) {
+      if (!to.AppendRecord({FieldValue::DateTime(date), FieldValue::Text(text)})) return RestoreOutcome::kFailed;
+      held.emplace(date, text);
+      ++result->filled;
+    } else if (found->second != text) {
+      result->differing.push_back(date);
+    }
+    if (i + 1 < backup_count && !from.Skip()) return RestoreOutcome::kFailed;
+  }
+  to.CloseDatabase();
+  return RestoreOutcome::kRestored;
+}
+
 StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool keep_newer,
                                                   const std::string& password, const CivilDateTime& now) {
   RestoreResult result;
-  const std::vector<BackupInfo> backups = List();
-  if (std::none_of(backups.begin(), backups.end(), [&](const BackupInfo& b) { return b.name == name; })) {
-    result.outcome = RestoreOutcome::kNoSuchBackup;
-    return result;
-  }
-  DatabaseEngine engine(&files_);
-  const DatabasePaths store = engine.ResolvePaths(data_folder_ + kPathSeparator + kMainFile);
-  if (files_.Exists(RekeyRecordPath(store.main))) {
-    result.outcome = RestoreOutcome::kUnsettledChange;
-    return result;
-  }
-
-  // The store as it is: locked whole, so a running program says so, then
-  // backed up through the handles that hold the lock.
-  std::unique_ptr<File> main;
-  std::unique_ptr<File> memo;
-  if (files_.Exists(store.main)) {
-    FileOpenMode mode;
-    mode.access = FileAccess::kReadWrite;
-    if (FileStatus status = files_.Open(store.main, mode, &main); status != 0) {
-      result.outcome = status == error::kSharingViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kBackupFailed;
-      result.status = status;
-      return result;
-    }
-    if (FileStatus status = main->Lock(0, kWholeFileLength); status != 0) {
-      result.outcome = status == error::kLockViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kBackupFailed;
-      result.status = status;
-      return result;
-    }
-    if (files_.Exists(store.memo) && (result.status = files_.Open(store.memo, FileOpenMode{}, &memo)) != 0) {
-      result.outcome = RestoreOutcome::kBackupFailed;
-      return result;
-    }
-    result.status = Take(*main, memo.get(), BackupReason::kRestore, PlainRecordCount(*main), now,
-                         &result.backup_of_current);
-    if (result.status != 0) {
-      result.outcome = RestoreOutcome::kBackupFailed;
-      return result;
-    }
-  }
-
-  // The chosen backup, put together beside the store under temporary names.
-  const std::string staging = backups_folder_ + kPathSeparator + kRestoring;
-  if (files_.Exists(staging)) RemoveFolderOfFiles(files_, staging);
-  const std::string staged_main = staging + kPathSeparator + kMainFile;
-  const std::string staged_memo = staging + kPathSeparator + kMemoFile;
-  const bool has_memo = files_.Exists(PathIn(name, kMemoFile));
-  auto fail = [&](RestoreOutcome outcome, FileStatus status) {
-    RemoveFolderOfFiles(files_, staging);
+  auto refuse = [&](RestoreOutcome outcome, FileStatus status = 0) {
     result.outcome = outcome;
     result.status = status;
     return result;
   };
-  FileStatus status = files_.CreateFolder(staging);
-  if (status == 0) status = CopyPath(files_, PathIn(name, kMainFile), staged_main);
-  if (status == 0 && has_memo) status = CopyPath(files_, PathIn(name, kMemoFile), staged_memo);
-  if (status != 0) return fail(RestoreOutcome::kFailed, status);
-
-  if (keep_newer && !result.backup_of_current.empty()) {
-    DatabaseEngine from(&files_);
-    DatabaseEngine to(&files_);
-    if (!OpenStore(from, PathIn(result.backup_of_current, kMainFile), password, true) ||
-        !OpenStore(to, staged_main, password, false)) {
-      return fail(RestoreOutcome::kWrongPassword, LastErrorCode());
-    }
-    std::set<DateTime> dates;
-    const int held = to.RecordCount();
-    to.GoFirst();
-    for (int i = 0; i < held; ++i) {
-      dates.insert(ClampDateTime(to.ReadField(1).AsDateTime()));
-      if (i + 1 < held && !to.Skip()) return fail(RestoreOutcome::kFailed, LastErrorCode());
-    }
-    const int count = from.RecordCount();
-    from.GoFirst();
-    for (int i = 0; i < count; ++i) {
-      const DateTime date = ClampDateTime(from.ReadField(1).AsDateTime());
-      if (dates.insert(date).second) {
-        if (!to.AppendRecord({FieldValue::DateTime(date), FieldValue::Text(from.ReadField(2).AsText())})) {
-          return fail(RestoreOutcome::kFailed, LastErrorCode());
-        }
-        ++result.carried_over;
-      }
-      if (i + 1 < count && !from.Skip()) return fail(RestoreOutcome::kFailed, LastErrorCode());
-    }
-    from.CloseDatabase();
-    to.CloseDatabase();
+  // Everything that can refuse is asked before anything is written.
+  const std::vector<BackupInfo> backups = List();
+  if (std::none_of(backups.begin(), backups.end(), [&](const BackupInfo& b) { return b.name == name; })) {
+    return refuse(RestoreOutcome::kNoSuchBackup);
+  }
+  DatabaseEngine engine(&files_);
+  const DatabasePaths store = engine.ResolvePaths(data_folder_ + kPathSeparator + kMainFile);
+  if (files_.Exists(RekeyRecordPath(store.main))) return refuse(RestoreOutcome::kUnsettledChange);
+  const std::string backup_main = PathIn(name, kMainFile);
+  const BackupCheck check = Check(name, engine.IsPasswordProtected(backup_main) ? password : "");
+  if (check.verdict == BackupCheck::Verdict::kWrongPassword) return refuse(RestoreOutcome::kWrongPassword);
+  if (check.verdict == BackupCheck::Verdict::kUnreadable) return refuse(RestoreOutcome::kFailed, check.status);
+  if (check.verdict == BackupCheck::Verdict::kDamaged) {
+    result.findings = check.findings;
+    return refuse(RestoreOutcome::kDamagedBackup);
   }
 
-  // Into place: the lock goes first (Windows renames no open file). A stop
-  // between the two renames leaves a mixed pair; the backup of the store as
-  // it was and the chosen one both still hold everything.
-  memo.reset();
-  main.reset();
-  const std::string memo_target = files_.Exists(store.memo) ? store.memo : MemoPathOf(store.main);
-  if (has_memo && (status = files_.Rename(staged_memo, memo_target)) != 0) return fail(RestoreOutcome::kFailed, status);
-  if ((status = files_.Rename(staged_main, store.main)) != 0) return fail(RestoreOutcome::kFailed, status);
-  files_.RemoveFolder(staging);
+  // The store as it is, locked whole, so a running program says so; a memo
+  // file without its main file is kept all the same.
+  FileOpenMode read_write;
+  read_write.access = FileAccess::kReadWrite;
+  std::unique_ptr<File> main;
+  std::unique_ptr<File> memo;
+  const std::string memo_path = files_.Exists(store.memo) ? store.memo : MemoPathOf(store.main);
+  if (files_.Exists(store.main)) {
+    if (FileStatus status = files_.Open(store.main, read_write, &main); status != 0) {
+      return refuse(status == error::kSharingViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kFailed, status);
+    }
+    if (FileStatus status = main->Lock(0, kWholeFileLength); status != 0) {
+      return refuse(status == error::kLockViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kFailed, status);
+    }
+  }
+  if (files_.Exists(memo_path)) {
+    if (FileStatus status = files_.Open(memo_path, read_write, &memo); status != 0) {
+      return refuse(status == error::kSharingViolation ? RestoreOutcome::kStoreInUse : RestoreOutcome::kFailed, status);
+    }
+  }
+
+  // What goes in place, put together beside the store: the backup as it is,
+  // or with --keep-newer the store as it is with the backup's other dates.
+  const std::string staging = backups_folder_ + kPathSeparator + kRestoring;
+  if (FileStatus status = files_.CreateFolder(backups_folder_); status != 0) return refuse(RestoreOutcome::kFailed, status);
+  if (files_.Exists(staging)) RemoveFolderOfFiles(files_, staging);
+  const std::string staged_main = staging + kPathSeparator + kMainFile;
+  const std::string staged_memo = staging + kPathSeparator + kMemoFile;
+  auto fail = [&](RestoreOutcome outcome, FileStatus status) {
+    RemoveFolderOfFiles(files_, staging);
+    return refuse(outcome, status);
+  };
+  const bool merge = keep_newer && main != nullptr;
+  FileStatus status = files_.CreateFolder(staging);
+  if (status == 0) status = merge ? CopyFile(files_, *main, staged_main) : CopyPath(files_, backup_main, staged_main);
+  const bool has_memo = merge ? memo != nullptr : files_.Exists(PathIn(name, kMemoFile));
+  if (status == 0 && has_memo) {
+    status = merge ? CopyFile(files_, *memo, staged_memo) : CopyPath(files_, PathIn(name, kMemoFile), staged_memo);
+  }
+  if (status != 0) return fail(RestoreOutcome::kFailed, status);
+  if (merge) {
+    if (RestoreOutcome outcome = MergeKeepingNewer(staged_main, backup_main, password, &result);
+        outcome != RestoreOutcome::kRestored) {
+      return fail(outcome, result.status != 0 ? result.status : LastErrorCode());
+    }
+  }
+
+  // Only now the store as it was is backed up; the retention this runs
+  // keeps the backup being restored.
+  if (main != nullptr || memo != nullptr) {
+    restoring_ = name;
+    std::unique_ptr<BackupWriter> writer = Begin(main.get(), memo.get(), BackupReason::kRestore,
+                                                 main != nullptr ? PlainRecordCount(*main) : -1, now, &status);
+    if (writer != nullptr) {
+      writer->Finish();
+      status = writer->status();
+      if (status == 0) result.backup_of_current = writer->name();
+    }
+    restoring_.clear();
+    if (status != 0) return fail(RestoreOutcome::kBackupFailed, status);
+  }
+
+  // Into place as one change: whole copies and a record, finished by the
+  // next open if this is cut short, never a main file of one store beside
+  // the memo file of another.
+  std::unique_ptr<File> staged[2];
+  FileOpenMode create = read_write;
+  create.create = true;
+  status = files_.Open(staged_main, FileOpenMode{}, &staged[0]);
+  if (status == 0 && has_memo) status = files_.Open(staged_memo, FileOpenMode{}, &staged[1]);
+  if (status == 0 && main == nullptr) status = files_.Open(store.main, create, &main);
+  if (status == 0 && has_memo && memo == nullptr) status = files_.Open(memo_path, create, &memo);
+  if (status != 0) return fail(RestoreOutcome::kFailed, status);
+  bool record_left = false;
+  status = ReplaceWithRecord(files_, store.main, {main.get(), has_memo ? memo.get() : nullptr},
+                             {staged[0].get(), staged[1].get()}, true, &record_left);
+  staged[0].reset();
+  staged[1].reset();
+  if (status != 0) return fail(record_left ? RestoreOutcome::kLeftForNextOpen : RestoreOutcome::kFailed, status);
+  RemoveFolderOfFiles(files_, staging);
   result.outcome = RestoreOutcome::kRestored;
   return result;
 }

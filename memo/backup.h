@@ -19,8 +19,8 @@
 //   their kind are newer). Never removed: the new one, the newest sound one
 //   of each reason, and one the caller is restoring. Leftovers of an
 //   interrupted backup go before a new one is written.
-// - Restoring takes a backup of the store as it is first, and changes
-//   nothing while another process holds the store's whole-file lock.
+// - Restoring checks first and changes nothing when refused; it then backs
+//   the store up as it is and puts the backup in place as one change.
 #pragma once
 
 #include <cstddef>
@@ -150,35 +150,44 @@ class StoreBackups {
   bool HasDailyBackupOn(int year, int month, int day);
 
   // Copies the store's files into a new backup: main (memo.edb) and memo
-  // (memo.EDT, when not null), both read as they lie through handles the
+  // (memo.EDT), each when not null, read as they lie through handles the
   // caller holds under the whole-file lock. records names the count (-1:
   // not known). Then applies the retention rule. Returns 0 or the failing
   // file-layer code; nothing half-written is left listed.
-  FileStatus Take(File& main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
+  FileStatus Take(File* main, File* memo, BackupReason reason, int records, const CivilDateTime& now,
                   std::string* name = nullptr);
   // The same backup, to be written by the caller's steps; nullptr when its
   // folder cannot be made (*status then says why).
-  std::unique_ptr<BackupWriter> Begin(File& main, File* memo, BackupReason reason, int records,
+  std::unique_ptr<BackupWriter> Begin(File* main, File* memo, BackupReason reason, int records,
                                       const CivilDateTime& now, FileStatus* status);
 
   enum class RestoreOutcome {
     kRestored,
     kNoSuchBackup,
-    kStoreInUse,        // another process holds the whole-file lock
+    kStoreInUse,        // another process holds the store
     kUnsettledChange,   // a cut-short password change waits to be settled by an open
-    kBackupFailed,      // the store as it was could not be backed up: nothing changed
-    kWrongPassword,     // --keep-newer could not open one of the two stores
-    kFailed,            // copying or renaming failed; the store may be either one (its backup holds it)
+    kDamagedBackup,     // the structure check finds the backup damaged (findings)
+    kWrongPassword,     // the password does not open an enciphered backup, or the store it merges into
+    kBackupFailed,      // the store as it was could not be backed up
+    kFailed,            // reading or writing failed before the store was touched
+    kLeftForNextOpen,   // cut short while the store was replaced: the next open finishes it
   };
   struct RestoreResult {
     RestoreOutcome outcome = RestoreOutcome::kFailed;
     std::string backup_of_current;  // the backup taken of the store as it was
-    int carried_over = 0;           // memos of dates the backup lacked
+    int filled = 0;                 // keep_newer: memos of dates only the backup held
+    std::vector<DateTime> differing;  // keep_newer: dates both held with different texts
+    std::size_t findings = 0;       // kDamagedBackup: the check's count
     FileStatus status = 0;          // the file-layer code of a failure
   };
-  // Puts backup `name` in place of the store. With keep_newer, the memos of
-  // dates the backup holds no record for are carried over from the store as
-  // it was; password (GBK) opens whichever of the two is enciphered.
+  // Puts backup `name` in place of the store, as one change that the next
+  // open finishes if it is cut short. Refused (nothing changed, no backup
+  // taken) when the backup is not there or not sound, the password does not
+  // open what it must, or another process holds the store; only then is the
+  // store as it was backed up. A memo file found without its main file is
+  // backed up too. With keep_newer every memo of the store stays as it is
+  // and the backup fills only the dates the store lacks; the result keeps
+  // the store's password. password (GBK) opens whichever is enciphered.
   RestoreResult Restore(const std::string& name, bool keep_newer, const std::string& password,
                         const CivilDateTime& now);
 
@@ -186,6 +195,8 @@ class StoreBackups {
   friend class BackupWriter;
   FileStatus RemoveBackup(const std::string& name);
   void ApplyRetention(const std::string& keep);
+  RestoreOutcome MergeKeepingNewer(const std::string& staged_main, const std::string& backup_main,
+                                   const std::string& password, RestoreResult* result);
   void RemoveLeftovers();
   std::string UniqueName(const std::string& name);
 

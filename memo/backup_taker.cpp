@@ -22,7 +22,7 @@ FileStatus BackupTaker::Take(BackupReason reason) {
   MemoStore& store = book_.store();
   const DatabaseEngine::StoredFiles files = store.engine().CurrentStoredFiles();
   if (files.main == nullptr) return error::kDatabaseNotOpen;
-  return backups_.Take(*files.main, files.memo, reason, store.MemoCount(), DecodeDateTime(book_.Now()));
+  return backups_.Take(files.main, files.memo, reason, store.MemoCount(), DecodeDateTime(book_.Now()));
 }
 
 bool BackupTaker::BeforeChange(BackupReason reason) {
@@ -45,7 +45,7 @@ void BackupTaker::BeginDailyIfDue() {
   const DatabaseEngine::StoredFiles files = store.engine().CurrentStoredFiles();
   if (files.main == nullptr) return;
   FileStatus status = 0;
-  daily_ = backups_.Begin(*files.main, files.memo, BackupReason::kDaily, store.MemoCount(), today, &status);
+  daily_ = backups_.Begin(files.main, files.memo, BackupReason::kDaily, store.MemoCount(), today, &status);
   if (daily_ == nullptr) DailyEnded();
 }
 

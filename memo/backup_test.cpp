@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/database_format.h"
+#include "engine/rekey_record.h"
 #include "memo/backup.h"
 #include "memo/idle_work.h"
 #include "memo/memo_store.h"
@@ -106,9 +108,9 @@ TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
   StoreBackups::RestoreResult restored =
       backups_.Restore("20110517-100000-clear-2.2", true, "", {2011, 5, 17, 11, 0, 0});
   EXPECT_EQ(restored.outcome, StoreBackups::RestoreOutcome::kRestored);
-  EXPECT_EQ(restored.carried_over, 1);
+  EXPECT_EQ(restored.filled, 2);
   EXPECT_EQ(restored.backup_of_current, "20110517-110000-restore-1.3");
-  EXPECT_EQ(StoredMemos(), (std::vector<std::string>{"3 三号", "17 今天", "20 清空之后写的"}));
+  EXPECT_EQ(StoredMemos(), (std::vector<std::string>{"20 清空之后写的", "3 三号", "17 今天"}));
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "backups" / "restoring.partial"));
 
   // Without --keep-newer the backup comes back as it was; the store it
@@ -295,6 +297,54 @@ TEST_F(BackupTest, LeftoversRemovedNeverThroughALink) {
   EXPECT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-1"});
 }
 #endif
+
+// A restore cut short by a failed write at any step leaves, once the store
+// is next opened, the store as it was or the backup, never a mix of both.
+TEST_F(BackupTest, ARestoreCutShortAnywhereLeavesOneStoreOrTheOther) {
+  Seed({{EncodeDate(2011, 5, 3), "备份里的"}});
+  std::string name;
+  {
+    std::unique_ptr<File> main, memo;
+    FileOpenMode read_write;
+    read_write.access = FileAccess::kReadWrite;
+    ASSERT_EQ(faults_.Open(folder_ + kPathSeparator + "memo.edb", read_write, &main), 0);
+    ASSERT_EQ(main->Lock(0, kWholeFileLength), 0);
+    ASSERT_EQ(faults_.Open(folder_ + kPathSeparator + "memo.EDT", FileOpenMode{}, &memo), 0);
+    ASSERT_EQ(backups_.Take(main.get(), memo.get(), BackupReason::kClearAll, 1, {2011, 5, 17, 9, 0, 0}, &name), 0);
+  }
+  {
+    DatabaseEngine engine;
+    ASSERT_TRUE(engine.OpenDatabase(folder_ + kPathSeparator + "memo.edb"));
+    ASSERT_TRUE(engine.WriteField(2, FieldValue::Text(std::string(3000, 'y'))));
+  }
+  Seed({{EncodeDate(2011, 5, 17), std::string(20000, 'x')}, {EncodeDate(2011, 5, 20), "后来的"}});
+  const std::vector<std::string> as_was = StoredMemos();
+  const std::vector<std::string> backup{"3 备份里的"};
+  const std::string main_was = Bytes(dir_.path() / "memo.edb");
+  const std::string memo_was = Bytes(dir_.path() / "memo.EDT");
+  SetRekeyPieceBytes(4096);
+  int restored = 0;
+  for (int n = 1;; ++n) {
+    SCOPED_TRACE(n);
+    faults_.FailNth(Operation::kWrite, n, error::kDiskFull, true);
+    const StoreBackups::RestoreOutcome outcome = backups_.Restore(name, false, "", {2011, 5, 18, 9, 0, n % 60}).outcome;
+    const bool fired = faults_.fired();
+    faults_.Disarm();
+    if (!fired) {
+      EXPECT_EQ(outcome, StoreBackups::RestoreOutcome::kRestored);
+      EXPECT_EQ(StoredMemos(), backup);
+      break;
+    }
+    EXPECT_NE(outcome, StoreBackups::RestoreOutcome::kRestored);
+    const std::vector<std::string> now = StoredMemos();
+    ASSERT_TRUE(now == as_was || now == backup) << ::testing::PrintToString(now);
+    restored += now == backup;
+    std::ofstream(dir_.path() / "memo.edb", std::ios::binary | std::ios::trunc) << main_was;
+    std::ofstream(dir_.path() / "memo.EDT", std::ios::binary | std::ios::trunc) << memo_was;
+  }
+  EXPECT_GT(restored, 0) << "some failures came after the point of no return";
+  SetRekeyPieceBytes(64 << 10);
+}
 
 TEST(BackupNames, OnlyFinishedBackupsReadAsBackups) {
   BackupInfo info;

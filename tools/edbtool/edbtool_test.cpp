@@ -2,6 +2,7 @@
 // its output, its exit code and the bytes of the files it leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -77,7 +78,7 @@ class EdbtoolTest : public ::testing::Test {
     EXPECT_EQ(files.Open(db_, {tarnwick::FileAccess::kReadWrite}, &main), 0);
     EXPECT_EQ(main->Lock(0, tarnwick::kWholeFileLength), 0);
     EXPECT_EQ(files.Open(memo_file_, {}, &memo), 0);
-    EXPECT_EQ(backups_.Take(*main, memo.get(), reason, -1, now, &name), 0);
+    EXPECT_EQ(backups_.Take(main.get(), memo.get(), reason, -1, now, &name), 0);
     return name;
   }
   std::vector<std::string> BackupNames() {
@@ -395,31 +396,23 @@ TEST_F(EdbtoolTest, BadInputIsRefusedClearly) {
 }
 
 // The memo book's backups from the command line: listed with what they
-// hold, put back only while nobody holds the store, never losing a memo.
+// hold, put back only while nobody holds the store, never losing a memo
+// written since, and never leaving an enciphered store's memos in plain.
 TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   CreateMemoBook();
   Append({"2011年5月3日", "三号"});
   Append({"2011年5月4日", "四号"});
   EXPECT_EQ(Run({"backups", dir_.path().string()}).out,
             "no backups in " + dir_.File("backups") + "\n");
-  // A backup as the program takes it, through handles under the whole-file lock.
-  tarnwick::FileSystem& files = *tarnwick::DefaultFileSystem();
-  tarnwick::StoreBackups backups(files, tarnwick::Utf8ToGbk(dir_.path().string()));
-  {
-    std::unique_ptr<tarnwick::File> main, memo;
-    ASSERT_EQ(files.Open(db_, {tarnwick::FileAccess::kReadWrite}, &main), 0);
-    ASSERT_EQ(main->Lock(0, tarnwick::kWholeFileLength), 0);
-    ASSERT_EQ(files.Open(memo_file_, {}, &memo), 0);
-    ASSERT_EQ(backups.Take(*main, memo.get(), tarnwick::BackupReason::kClearAll, 2, {2011, 5, 17, 9, 30, 5}), 0);
-  }
+  const std::string taken = TakeBackup(tarnwick::BackupReason::kClearAll, {2011, 5, 17, 9, 30, 5});
+  ASSERT_EQ(taken, "20110517-093005-clear");
   ASSERT_EQ(Run({"clear", db_}).exit_code, 0);
   Append({"2011年5月20日", "清空后"});
+  Append({"2011年5月3日", "清空后又写的三号"});
   ASSERT_EQ(Run({"passwd", db_, "口令"}).exit_code, 0);
 
   Outcome outcome = Run({"backups", dir_.path().string()});
-  EXPECT_EQ(outcome.out, "20110517-093005-clear-2  2011-05-17 09:30:05  before clear all, 2 records, plain\n");
-  EXPECT_EQ(Run({"check", dir_.File("backups/20110517-093005-clear-2/memo.edb")}).out,
-            "sound: 2 records; memo file 3 blocks (2 used, 0 free)\n");
+  EXPECT_EQ(outcome.out, "20110517-093005-clear  2011-05-17 09:30:05  before clear all, ? records, plain\n");
 
   // A running program holds the whole-file lock: nothing is touched.
   {
@@ -427,43 +420,85 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
     tarnwick::OpenOptions options;
     options.password = tarnwick::Utf8ToGbk("口令");
     ASSERT_TRUE(engine.OpenDatabase(db_, options) && engine.LockDatabase());
-    outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", "20110517-093005-clear-2"});
+    outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", taken});
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_NE(outcome.err.find("running"), std::string::npos) << outcome.err;
   }
-  EXPECT_EQ(backups.List().size(), 1u);
-
-  outcome = Run({"restore", dir_.path().string(), "--keep-newer", "20110517-093005-clear-2"});
+  outcome = Run({"restore", dir_.path().string(), "--keep-newer", taken});
   EXPECT_EQ(outcome.exit_code, 1);
-  EXPECT_NE(outcome.err.find("needs --password"), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("needs its password"), std::string::npos) << outcome.err;
+  EXPECT_EQ(BackupNames(), std::vector<std::string>{taken}) << "a refused restore takes no backup";
   EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB") << "unchanged";
 
-  outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", "20110517-093005-clear-2"});
+  outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", taken});
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
-  EXPECT_NE(outcome.out.find("1 newer memos carried over"), std::string::npos) << outcome.out;
-  outcome = Run({"dump", db_});
-  EXPECT_EQ(outcome.out,
-            "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"三号\"}}\n"
-            "{\"id\": 2, \"fields\": {\"日期\": 40667, \"备忘\": \"四号\"}}\n"
-            "{\"id\": 3, \"fields\": {\"日期\": 40683, \"备忘\": \"清空后\"}}\n");
-  EXPECT_EQ(Run({"check", db_}).exit_code, 0);
-
-  // The enciphered store it replaced was backed up first, still enciphered
-  // (the refused attempt took such a backup too).
-  const std::vector<tarnwick::BackupInfo> listed = backups.List();
-  ASSERT_EQ(listed.size(), 3u);
-  EXPECT_EQ(listed[2].reason, tarnwick::BackupReason::kRestore);
-  outcome = Run({"backups", dir_.path().string()});
-  EXPECT_NE(outcome.out.find("before a restore, ? records, enciphered\n"),
+  EXPECT_NE(outcome.out.find("; 1 memos of dates it lacked came from the backup\n"
+                             "the backup holds another text for these dates; the store's text was kept, the "
+                             "backup's stays in backup " + taken + ":\n  2011-05-03\n"),
             std::string::npos)
       << outcome.out;
-  EXPECT_EQ(Run({"check", dir_.File("backups/" + listed[2].name + "/memo.edb"), "--password", "口令"}).exit_code, 0);
+  // Still enciphered with the store's password, holding what was written
+  // since as it is, and the backup's other date.
+  EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB");
+  EXPECT_EQ(ReadAll(db_).find("四号"), std::string::npos);
+  outcome = Run({"dump", db_, "--password", "口令"});
+  for (const char* memo : {"\"日期\": 40683, \"备忘\": \"清空后\"", "\"日期\": 40666, \"备忘\": \"清空后又写的三号\"",
+                           "\"日期\": 40667, \"备忘\": \"四号\""}) {
+    EXPECT_NE(outcome.out.find(memo), std::string::npos) << outcome.out;
+  }
+  EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 3) << outcome.out;
+  EXPECT_EQ(Run({"check", db_, "--password", "口令"}).exit_code, 0);
+
+  // The enciphered store it replaced was backed up first, still enciphered.
+  const std::vector<tarnwick::BackupInfo> listed = backups_.List();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[1].reason, tarnwick::BackupReason::kRestore);
+  outcome = Run({"backups", dir_.path().string()});
+  EXPECT_NE(outcome.out.find("before a restore, ? records, enciphered\n"), std::string::npos) << outcome.out;
+  EXPECT_EQ(Run({"check", dir_.File("backups/" + listed[1].name + "/memo.edb"), "--password", "口令"}).exit_code, 0);
 
   outcome = Run({"restore", dir_.path().string(), "nothing-such"});
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_NE(outcome.err.find("no backup 'nothing-such'"), std::string::npos) << outcome.err;
   EXPECT_EQ(Run({"restore", dir_.path().string()}).exit_code, 2);
   EXPECT_EQ(Run({"backups", dir_.path().string(), "--keep-newer"}).exit_code, 2);
+}
+
+// A restore asks everything first: refused, it changes nothing and takes no
+// backup, so trying again and again never pushes out the copy wanted; and
+// the backup being restored is never the one retention removes.
+TEST_F(EdbtoolTest, ARestoreChecksFirstAndKeepsTheBackupItRestores) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "最早的"});
+  std::vector<std::string> taken;
+  for (int minute = 0; minute < 10; ++minute) {
+    taken.push_back(TakeBackup(tarnwick::BackupReason::kPassword, {2011, 5, 17, 9, minute, 0}));
+    if (minute == 0) ASSERT_EQ(Run({"write", db_, "0", "备忘", "后来的"}).exit_code, 0);
+  }
+  ASSERT_EQ(Run({"passwd", db_, "口令"}).exit_code, 0);
+  const std::string store_before = ReadAll(db_);
+
+  Patch32(dir_.File("backups/" + taken[1] + "/memo.edb"), tarnwick::kCountOffset, 7);
+  Outcome outcome = Run({"restore", dir_.path().string(), taken[1]});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.err.find("backup " + taken[1] + " is damaged ("), std::string::npos) << outcome.err;
+  for (int attempt = 0; attempt < 12; ++attempt) {
+    outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "错的", taken[0]});
+    EXPECT_EQ(outcome.exit_code, 1);
+  }
+  EXPECT_NE(outcome.err.find("Nothing was changed."), std::string::npos) << outcome.err;
+  EXPECT_EQ(BackupNames(), taken);
+  EXPECT_EQ(ReadAll(db_), store_before);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("backups/restoring.partial")));
+
+  // The oldest of ten: the "restore" backup makes eleven, one too many
+  // until the next backup, as the oldest is being restored.
+  outcome = Run({"restore", dir_.path().string(), taken[0]});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  const std::vector<std::string> names = BackupNames();
+  EXPECT_EQ(names.size(), 11u);
+  EXPECT_EQ(names.front(), taken[0]);
+  EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"最早的\"}}\n");
 }
 
 // Which backups are kept goes by the order they were taken, never by the

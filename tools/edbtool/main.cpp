@@ -407,27 +407,52 @@ int Restore(const CommandLine& command) {
                                                     GbkToUtf8(ErrorMessage(result.status)) + ")"
                                               : "";
   using Outcome = StoreBackups::RestoreOutcome;
+  const std::string unchanged = ". Nothing was changed.";
   switch (result.outcome) {
     case Outcome::kRestored:
-      std::cout << "restored " << command.arguments[0] << "; the store as it was is backup "
-                << GbkToUtf8(result.backup_of_current);
-      if (command.keep_newer) std::cout << "; " << result.carried_over << " newer memos carried over";
+      std::cout << "restored " << command.arguments[0];
+      if (!result.backup_of_current.empty()) {
+        std::cout << "; the store as it was is backup " << GbkToUtf8(result.backup_of_current);
+      }
       std::cout << "\n";
+      if (command.keep_newer) {
+        std::cout << "every memo of the store was kept as it was; " << result.filled
+                  << " memos of dates it lacked came from the backup\n";
+        if (!result.differing.empty()) {
+          std::cout << "the backup holds another text for these dates; the store's text was kept, the backup's"
+                       " stays in backup "
+                    << command.arguments[0] << ":\n";
+          for (const DateTime date : result.differing) {
+            const CivilDateTime day = DecodeDateTime(date);
+            char text[32];
+            std::snprintf(text, sizeof text, "  %04d-%02d-%02d\n", day.year, day.month, day.day);
+            std::cout << text;
+          }
+        }
+      }
       return 0;
     case Outcome::kNoSuchBackup:
       return Failure("no backup '" + command.arguments[0] + "' in " + GbkToUtf8(backups.folder()) +
                      " (edbtool backups lists them)");
     case Outcome::kStoreInUse:
-      return Failure("the memo book is running on this store; close it first. Nothing was changed.");
+      return Failure("the memo book is running on this store; close it first" + unchanged);
     case Outcome::kUnsettledChange:
-      return Failure("a password change was cut short; start the memo book once to settle it. Nothing was changed.");
-    case Outcome::kBackupFailed:
-      return Failure("the store as it is could not be backed up" + code + ". Nothing was changed.");
+      return Failure("a password change was cut short; start the memo book once to settle it" + unchanged);
+    case Outcome::kDamagedBackup:
+      return Failure("backup " + command.arguments[0] + " is damaged (" + std::to_string(result.findings) +
+                     (result.findings == 1 ? " finding" : " findings") + "; edbtool check " +
+                     GbkToUtf8(backups.PathIn(name, "memo.edb")) + " lists them)" + unchanged);
     case Outcome::kWrongPassword:
-      return Failure("--keep-newer: an enciphered store needs --password (the same for both)" + code +
-                     ". The store is unchanged; its backup is " + GbkToUtf8(result.backup_of_current) + ".");
+      return Failure("an enciphered backup or store needs its password (--password; the same for both)" + code +
+                     unchanged);
+    case Outcome::kBackupFailed:
+      return Failure("the store as it is could not be backed up" + code + unchanged);
     case Outcome::kFailed:
-      return Failure("putting the backup in place failed" + code + "; the store as it was is backup " +
+      return Failure("the restore failed" + code + unchanged);
+    case Outcome::kLeftForNextOpen:
+      return Failure("putting the backup in place was cut short" + code +
+                     "; the next open of the store (the memo book, or edbtool check --repair) finishes it. The store as it"
+                     " was is backup " +
                      GbkToUtf8(result.backup_of_current) + ".");
   }
   return kFailure;
