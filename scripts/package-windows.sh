@@ -79,8 +79,8 @@ To get one back, close the program and, in a command window in this folder:
     edbtool restore . --keep-newer NAME
 
 restore backs up the memo book as it is first; --keep-newer also keeps the
-memos of the dates the backup lacks (add --password P when a memo book is
-enciphered). By hand: close the program, keep a copy of memo.edb and
+memos of the dates the backup lacks (it asks for the password when a memo
+book is enciphered). By hand: close the program, keep a copy of memo.edb and
 memo.EDT, and copy the two files of the chosen backup folder beside
 tarnwick.exe.
 

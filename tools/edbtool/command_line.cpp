@@ -8,21 +8,30 @@ namespace tarnwick::edbtool {
 const char kUsageText[] =
     "usage:\n"
     "  edbtool create PATH NAME:TYPE[:WIDTH] ...      (TYPE 1 to 12; WIDTH for type 10 only)\n"
-    "  edbtool append PATH [--password P] VALUE ...   (one value per field, trailing ones optional)\n"
-    "  edbtool write  PATH [--password P] INDEX FIELD VALUE   (INDEX from 0; FIELD a name or a number from 1)\n"
-    "  edbtool clear  PATH [--password P]\n"
-    "  edbtool passwd PATH [--password OLD] NEW       (an empty NEW removes the password)\n"
-    "  edbtool dump   PATH [--password P]\n"
-    "  edbtool check  PATH [--repair] [--password P]  (--repair: opens it for writing first, which finishes\n"
+    "  edbtool append PATH VALUE ...                  (one value per field, trailing ones optional)\n"
+    "  edbtool write  PATH INDEX FIELD VALUE          (INDEX from 0; FIELD a name or a number from 1)\n"
+    "  edbtool clear  PATH\n"
+    "  edbtool passwd PATH                            (asks for the new password; an empty one removes it)\n"
+    "  edbtool dump   PATH\n"
+    "  edbtool check  PATH [--repair]                 (--repair: opens it for writing first, which finishes\n"
     "                 a password change cut short and mends what an open mends)\n"
     "  edbtool backups FOLDER                         (the memo book's backups in FOLDER/backups)\n"
-    "  edbtool restore FOLDER [--keep-newer] [--password P] BACKUP\n"
+    "  edbtool restore FOLDER [--keep-newer] BACKUP\n"
     "                 (backs the store in FOLDER up, then puts BACKUP in its place; --keep-newer carries\n"
-    "                 over the memos of dates BACKUP lacks; P opens whichever of the two is enciphered)\n"
-    "  edbtool memos  MEMOFILE [--password P]        (the texts of a memo file without its main file)\n"
+    "                 over the memos of dates BACKUP lacks)\n"
+    "  edbtool memos  MEMOFILE                        (the texts of a memo file without its main file)\n"
     "values: numbers in decimal; date-times as days since 1899-12-30 or a date text such as 2011年5月3日;\n"
     "booleans true or false; byte strings as 0x followed by hex digits; texts as they are.\n"
-    "Put -- before values that begin with --.\n";
+    "Put -- before values that begin with --.\n"
+    "passwords: never on the command line. A command that opens an enciphered store asks for its\n"
+    "password on the terminal without echo (passwd asks for the new one twice); when standard input\n"
+    "is not a terminal, each password is read from it as one line, e.g.\n"
+    "  printf '%s\\n' \"$OLD\" \"$NEW\" | edbtool passwd PATH\n";
+
+const char kPasswordArgumentRefused[] =
+    "passwords are not taken on the command line, where other users can read them in the process list: "
+    "edbtool asks for one when the store needs it (on the terminal without echo, or one line per password "
+    "from standard input when it is not a terminal)";
 
 namespace {
 
@@ -31,7 +40,6 @@ struct CommandInfo {
   CommandKind kind;
   std::size_t min_arguments;
   std::size_t max_arguments;  // SIZE_MAX: no limit
-  bool takes_password;
   bool takes_keep_newer = false;
   bool takes_repair = false;
 };
@@ -39,16 +47,16 @@ struct CommandInfo {
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
 constexpr CommandInfo kCommands[] = {
-    {"create", CommandKind::kCreate, 1, kNoLimit, false},
-    {"append", CommandKind::kAppend, 0, kNoLimit, true},
-    {"write", CommandKind::kWrite, 3, 3, true},
-    {"clear", CommandKind::kClear, 0, 0, true},
-    {"passwd", CommandKind::kPasswd, 1, 1, true},
-    {"dump", CommandKind::kDump, 0, 0, true},
-    {"check", CommandKind::kCheck, 0, 0, true, false, true},
-    {"backups", CommandKind::kBackups, 0, 0, false},
-    {"restore", CommandKind::kRestore, 1, 1, true, true},
-    {"memos", CommandKind::kMemos, 0, 0, true},
+    {"create", CommandKind::kCreate, 1, kNoLimit},
+    {"append", CommandKind::kAppend, 0, kNoLimit},
+    {"write", CommandKind::kWrite, 3, 3},
+    {"clear", CommandKind::kClear, 0, 0},
+    {"passwd", CommandKind::kPasswd, 0, 0},
+    {"dump", CommandKind::kDump, 0, 0},
+    {"check", CommandKind::kCheck, 0, 0, false, true},
+    {"backups", CommandKind::kBackups, 0, 0},
+    {"restore", CommandKind::kRestore, 1, 1, true},
+    {"memos", CommandKind::kMemos, 0, 0},
 };
 
 ParseResult Fail(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }
@@ -76,19 +84,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
       options_ended = true;
       continue;
     }
-    if (!options_ended && argument.rfind("--password", 0) == 0) {
-      if (!info->takes_password) return Fail(std::string(info->name) + " takes no password");
-      if (command.password) return Fail("--password given twice");
-      if (argument == "--password") {
-        if (i + 1 >= arguments.size()) return Fail("--password needs a value");
-        command.password = arguments[++i];
-      } else if (argument[10] == '=') {
-        command.password = argument.substr(11);
-      } else {
-        return Fail("unknown option '" + argument + "'");
-      }
-      continue;
-    }
+    if (!options_ended && argument.rfind("--password", 0) == 0) return Fail(kPasswordArgumentRefused);
     if (!options_ended && argument == "--keep-newer" && info->takes_keep_newer) {
       command.keep_newer = true;
       continue;
@@ -110,7 +106,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     switch (info->kind) {
       case CommandKind::kCreate: expected = "at least one field definition NAME:TYPE[:WIDTH]"; break;
       case CommandKind::kWrite: expected = "INDEX FIELD VALUE"; break;
-      case CommandKind::kPasswd: expected = "the new password (\"\" removes it)"; break;
+      case CommandKind::kPasswd:
+        return Fail(std::string("passwd: the new password is asked for, not given: ") + kPasswordArgumentRefused);
       case CommandKind::kRestore: expected = "the name of one backup (edbtool backups lists them)"; break;
       default: expected = "no further arguments"; break;
     }

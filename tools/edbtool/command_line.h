@@ -15,11 +15,11 @@ enum class CommandKind { kCreate, kAppend, kWrite, kClear, kPasswd, kDump, kChec
 struct CommandLine {
   CommandKind kind = CommandKind::kDump;
   std::string path;                     // as given, UTF-8 (backups, restore: the data folder; memos: the memo file)
-  std::optional<std::string> password;  // --password, UTF-8
   bool keep_newer = false;              // restore --keep-newer
   bool repair = false;                  // check --repair
   // create: NAME:TYPE[:WIDTH] definitions; append: the values; write: INDEX
-  // FIELD VALUE; passwd: NEW; restore: BACKUP. All UTF-8, as given.
+  // FIELD VALUE; restore: BACKUP. All UTF-8, as given. Passwords are never
+  // among them: they are asked for (see password_input.h).
   std::vector<std::string> arguments;
 };
 

@@ -10,6 +10,16 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+#include <chrono>
+#include <thread>
+
 #include "base/text.h"
 #include "engine/database.h"
 #include "engine/database_format.h"
@@ -178,52 +188,124 @@ TEST_F(EdbtoolTest, PasswordOnAndOff) {
   Append({"2011年5月3日", "秘密的备忘"});
   const std::string plain_dump = Run({"dump", db_}).out;
 
-  Outcome outcome = Run({"passwd", db_, "口令"});
+  // Standard input is no terminal here: one line per password.
+  Outcome outcome = Run({"passwd", db_}, "口令\n");
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB");
   EXPECT_EQ(ReadAll(memo_file_).substr(0, 4), "WEDT");
   EXPECT_EQ(ReadAll(memo_file_).find("\x4D\xD8"), std::string::npos);  // 秘 no longer readable as GBK
 
-  for (const std::vector<std::string>& refused :
-       {std::vector<std::string>{"dump", db_}, {"dump", db_, "--password", "口"}, {"check", db_},
-        {"check", db_, "--password", "wrong"}, {"append", db_, "--password", "x", "1"}}) {
-    outcome = Run(refused);
-    EXPECT_EQ(outcome.exit_code, 1) << refused[0];
+  for (const auto& [refused, input] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"dump", db_}, ""}, {{"dump", db_}, "口\n口\n口\n口令\n"}, {{"check", db_}, ""},
+           {{"check", db_}, "wrong\n"}, {{"append", db_, "1"}, "x\n"}}) {
+    outcome = Run(refused, input);
+    EXPECT_EQ(outcome.exit_code, 1) << refused[0] << " " << input;
     EXPECT_NE(outcome.err.find(kWrongPasswordMessage), std::string::npos) << outcome.err;
   }
+  outcome = Run({"dump", db_}, "口\n口令\n");
+  EXPECT_EQ(outcome.exit_code, 0) << "a wrong line, then the right one" << outcome.err;
 
-  outcome = Run({"dump", db_, "--password", "口令"});
+  outcome = Run({"dump", db_}, "口令\n");
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(outcome.out, plain_dump);
-  outcome = Run({"check", db_, "--password", "口令"});
+  outcome = Run({"check", db_}, "口令\n");
   EXPECT_EQ(outcome.exit_code, 0) << outcome.out << outcome.err;
   EXPECT_EQ(outcome.out, "sound: 1 records; memo file 2 blocks (1 used, 0 free)\n");
   // A damaged copy: the memo file's block count is only right when deciphered.
   WriteAll(dir_.File("copy.EDB"), ReadAll(db_));
   WriteAll(dir_.File("copy.EDT"), ReadAll(memo_file_).substr(0, 600));
-  outcome = Run({"check", dir_.File("copy"), "--password", "口令"});
+  outcome = Run({"check", dir_.File("copy")}, "口令\n");
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_NE(outcome.out.find("memo file: holds 1 whole blocks, the header counts 2 (truncated)"), std::string::npos)
       << outcome.out;
-  // "?" asks on standard input.
-  outcome = Run({"dump", db_, "--password", "?"}, "口令\n");
-  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
-  EXPECT_EQ(outcome.out, plain_dump);
-
-  outcome = Run({"passwd", db_, "--password", "口令", "?"});
+  outcome = Run({"passwd", db_}, "口令\n?\n");
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_NE(outcome.err.find("error -80: 无效的密码文本"), std::string::npos) << outcome.err;
 
-  outcome = Run({"passwd", db_, "--password", "口令", ""});
+  outcome = Run({"passwd", db_}, "口令\n\n");
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   const std::string header = ReadAll(db_);
   EXPECT_EQ(header.substr(0, 4), "WEDB");
   EXPECT_EQ(header.substr(28, 36), std::string(36, '\0'));
   EXPECT_EQ(Run({"dump", db_}).out, plain_dump);
-  outcome = Run({"dump", db_, "--password", "口令"});
-  EXPECT_EQ(outcome.exit_code, 1);
-  EXPECT_NE(outcome.err.find(kWrongPasswordMessage), std::string::npos);
 }
+
+#ifndef _WIN32
+// While passwd waits for the new password, the process list (what any user
+// of the machine can read) shows neither password.
+TEST_F(EdbtoolTest, PasswordsNeverReachTheProcessList) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "备忘"});
+  ASSERT_EQ(Run({"passwd", db_}, "旧的口令\n").exit_code, 0);
+  int input[2];
+  ASSERT_EQ(pipe(input), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(input[0], 0);
+    close(input[1]);
+    execl(EDBTOOL_BINARY, EDBTOOL_BINARY, "passwd", db_.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(input[0]);
+  const std::string old_line = "旧的口令\n";
+  ASSERT_EQ(write(input[1], old_line.data(), old_line.size()), static_cast<ssize_t>(old_line.size()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string listed = ReadAll("/proc/" + std::to_string(child) + "/cmdline");
+  EXPECT_NE(listed.find("passwd"), std::string::npos) << "still running, at the prompt";
+  const std::string new_line = "新的口令\n";
+  ASSERT_EQ(write(input[1], new_line.data(), new_line.size()), static_cast<ssize_t>(new_line.size()));
+  close(input[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(listed.find("口令"), std::string::npos) << listed;
+  EXPECT_EQ(Run({"dump", db_}, "新的口令\n").exit_code, 0);
+}
+
+// Ctrl+C at a prompt without echo gives the terminal its echo back.
+TEST_F(EdbtoolTest, InterruptedAtAPromptTheTerminalEchoesAgain) {
+  CreateMemoBook();
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string terminal = ptsname(master);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setsid();  // the terminal opened next becomes this session's own
+    const int slave = open(terminal.c_str(), O_RDWR);
+    if (slave < 0) _exit(126);
+    dup2(slave, 0);
+    dup2(slave, 1);
+    dup2(slave, 2);
+    execl(EDBTOOL_BINARY, EDBTOOL_BINARY, "passwd", db_.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[256];
+  for (int i = 0; i < 100 && shown.find("新的访问密码") == std::string::npos; ++i) {
+    pollfd ready{master, POLLIN, 0};
+    if (poll(&ready, 1, 100) == 1) {
+      const ssize_t got = read(master, buffer, sizeof buffer);
+      if (got > 0) shown.append(buffer, static_cast<size_t>(got));
+    }
+  }
+  ASSERT_NE(shown.find("新的访问密码"), std::string::npos) << shown;
+  ASSERT_EQ(write(master, "\x03", 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  const int slave = open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios mode {};
+  ASSERT_EQ(tcgetattr(slave, &mode), 0);
+  EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo left off";
+  close(slave);
+  close(master);
+}
+#endif
 
 // A password change cut short: check names the recovery record rather than
 // walk half-changed files; any command that opens the database settles it.
@@ -409,7 +491,7 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   ASSERT_EQ(Run({"clear", db_}).exit_code, 0);
   Append({"2011年5月20日", "清空后"});
   Append({"2011年5月3日", "清空后又写的三号"});
-  ASSERT_EQ(Run({"passwd", db_, "口令"}).exit_code, 0);
+  ASSERT_EQ(Run({"passwd", db_}, "口令\n").exit_code, 0);
 
   Outcome outcome = Run({"backups", dir_.path().string()});
   EXPECT_EQ(outcome.out, "20110517-093005-clear  2011-05-17 09:30:05  before clear all, ? records, plain\n");
@@ -420,7 +502,7 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
     tarnwick::OpenOptions options;
     options.password = tarnwick::Utf8ToGbk("口令");
     ASSERT_TRUE(engine.OpenDatabase(db_, options) && engine.LockDatabase());
-    outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", taken});
+    outcome = Run({"restore", dir_.path().string(), "--keep-newer", taken}, "口令\n");
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_NE(outcome.err.find("running"), std::string::npos) << outcome.err;
   }
@@ -430,7 +512,7 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   EXPECT_EQ(BackupNames(), std::vector<std::string>{taken}) << "a refused restore takes no backup";
   EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB") << "unchanged";
 
-  outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "口令", taken});
+  outcome = Run({"restore", dir_.path().string(), "--keep-newer", taken}, "口令\n");
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("; 1 memos of dates it lacked came from the backup\n"
                              "the backup holds another text for these dates; the store's text was kept, the "
@@ -441,13 +523,13 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   // since as it is, and the backup's other date.
   EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB");
   EXPECT_EQ(ReadAll(db_).find("四号"), std::string::npos);
-  outcome = Run({"dump", db_, "--password", "口令"});
+  outcome = Run({"dump", db_}, "口令\n");
   for (const char* memo : {"\"日期\": 40683, \"备忘\": \"清空后\"", "\"日期\": 40666, \"备忘\": \"清空后又写的三号\"",
                            "\"日期\": 40667, \"备忘\": \"四号\""}) {
     EXPECT_NE(outcome.out.find(memo), std::string::npos) << outcome.out;
   }
   EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 3) << outcome.out;
-  EXPECT_EQ(Run({"check", db_, "--password", "口令"}).exit_code, 0);
+  EXPECT_EQ(Run({"check", db_}, "口令\n").exit_code, 0);
 
   // The enciphered store it replaced was backed up first, still enciphered.
   const std::vector<tarnwick::BackupInfo> listed = backups_.List();
@@ -455,7 +537,7 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   EXPECT_EQ(listed[1].reason, tarnwick::BackupReason::kRestore);
   outcome = Run({"backups", dir_.path().string()});
   EXPECT_NE(outcome.out.find("before a restore, ? records, enciphered\n"), std::string::npos) << outcome.out;
-  EXPECT_EQ(Run({"check", dir_.File("backups/" + listed[1].name + "/memo.edb"), "--password", "口令"}).exit_code, 0);
+  EXPECT_EQ(Run({"check", dir_.File("backups/" + listed[1].name + "/memo.edb")}, "口令\n").exit_code, 0);
 
   outcome = Run({"restore", dir_.path().string(), "nothing-such"});
   EXPECT_EQ(outcome.exit_code, 1);
@@ -475,7 +557,7 @@ TEST_F(EdbtoolTest, ARestoreChecksFirstAndKeepsTheBackupItRestores) {
     taken.push_back(TakeBackup(tarnwick::BackupReason::kPassword, {2011, 5, 17, 9, minute, 0}));
     if (minute == 0) ASSERT_EQ(Run({"write", db_, "0", "备忘", "后来的"}).exit_code, 0);
   }
-  ASSERT_EQ(Run({"passwd", db_, "口令"}).exit_code, 0);
+  ASSERT_EQ(Run({"passwd", db_}, "口令\n").exit_code, 0);
   const std::string store_before = ReadAll(db_);
 
   Patch32(dir_.File("backups/" + taken[1] + "/memo.edb"), tarnwick::kCountOffset, 7);
@@ -483,7 +565,7 @@ TEST_F(EdbtoolTest, ARestoreChecksFirstAndKeepsTheBackupItRestores) {
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_NE(outcome.err.find("backup " + taken[1] + " is damaged ("), std::string::npos) << outcome.err;
   for (int attempt = 0; attempt < 12; ++attempt) {
-    outcome = Run({"restore", dir_.path().string(), "--keep-newer", "--password", "错的", taken[0]});
+    outcome = Run({"restore", dir_.path().string(), "--keep-newer", taken[0]}, "错的\n");
     EXPECT_EQ(outcome.exit_code, 1);
   }
   EXPECT_NE(outcome.err.find("Nothing was changed."), std::string::npos) << outcome.err;

@@ -19,6 +19,7 @@
 #include "tools/edbtool/engine_files.h"
 #include "tools/edbtool/field_value.h"
 #include "tools/edbtool/json_text.h"
+#include "tools/edbtool/password_input.h"
 #include "tools/edbtool/lone_memo_file.h"
 #include "tools/edbtool/structure_check.h"
 #include "tools/edbtool/terminal.h"
@@ -47,34 +48,19 @@ int EngineFailure(int code, const std::string& gbk_message) {
 
 int EngineFailure() { return EngineFailure(LastErrorCode(), LastErrorMessage()); }
 
-// The "?" password: ask on the terminal, echo off.
-std::optional<SecretText> PromptOnTerminal(const PasswordPromptRequest& request) {
-  if (!request.retry_line.empty()) std::cerr << GbkToUtf8(request.retry_line) << "\n";
-  std::cerr << GbkToUtf8(request.title) << " - " << GbkToUtf8(request.prompt) << std::flush;
-  std::string line;
-  bool answered = false;
-  {
-    TerminalEchoOff echo_off;
-    answered = static_cast<bool>(std::getline(std::cin, line));
-  }
-  std::cerr << "\n";
-  if (!answered) return std::nullopt;
-  std::string password = Utf8ToGbk(line);
-  WipeText(line);
-  return SecretText::Take(password);
-}
-
-// The password given on the command line, in GBK; the caller wipes it.
-std::string GbkPassword(const CommandLine& command) {
-  return command.password ? Utf8ToGbk(*command.password) : std::string();
-}
-
+// The "?" password: the engine asks only when the store is enciphered.
 bool Open(const CommandLine& command, bool read_only) {
   SetLockWaitTime(kLockWaitMilliseconds);
-  SetPasswordPromptHook(PromptOnTerminal);
-  std::string password = GbkPassword(command);
-  WipeOnExit wipe_password(password);
-  return OpenDatabase(Utf8ToGbk(command.path), {}, read_only, ShareMode::kDenyNone, password);
+  SetPasswordPromptHook(AnswerPasswordPrompt);
+  return OpenDatabase(Utf8ToGbk(command.path), {}, read_only, ShareMode::kDenyNone, "?");
+}
+
+// A password asked for as the engine's own prompt asks (GBK; empty when
+// standard input has ended); the caller wipes it.
+std::string AskPassword() {
+  const std::optional<SecretText> answer =
+      AnswerPasswordPrompt({Gbk("密码输入"), Gbk("请输入数据库访问密码："), {}, {}, {}, 0});
+  return answer ? std::string(answer->view()) : std::string();
 }
 
 FieldValue ToFieldValue(int type, const ArgumentValue& value) {
@@ -200,7 +186,9 @@ int Clear(const CommandLine& command) {
 
 int Passwd(const CommandLine& command) {
   if (!Open(command, false)) return EngineFailure();
-  if (!SetPassword(Utf8ToGbk(command.arguments[0]))) return EngineFailure();
+  const std::optional<SecretText> fresh = ReadNewPassword();
+  if (!fresh) return Failure("no new password read (on a terminal it is typed twice, alike). Nothing was changed.");
+  if (!SetPassword(fresh->view())) return EngineFailure();
   CloseDatabase();
   return 0;
 }
@@ -275,7 +263,7 @@ int Check(const CommandLine& command) {
               << "1 finding\n";
     return kFailure;
   }
-  std::string password = GbkPassword(command);
+  std::string password;
   WipeOnExit wipe_password(password);
   std::string magic(4, '\0');
   {
@@ -285,15 +273,7 @@ int Check(const CommandLine& command) {
     }
     if (!main->Read(0, 4, magic)) return EngineFailure(error::kUnknown, ErrorMessage(error::kUnknown));
   }
-  if (password == "?") {
-    if (magic != "WCDB") {
-      password.clear();
-    } else if (const auto answer = PromptOnTerminal({Gbk("密码输入"), Gbk("请输入数据库访问密码："), {}, {}, {}, 0})) {
-      password.assign(answer->view());
-    } else {
-      password.clear();
-    }
-  }
+  if (magic == "WCDB") password = AskPassword();
   CheckReport report;
   if (const FileStatus status = CheckStoreFiles(file_system, main_path, paths.memo, password, {}, &report);
       status != 0) {
@@ -320,8 +300,12 @@ int Check(const CommandLine& command) {
 // The texts of a memo file that lost its main file, one JSON line each, so
 // that they can be copied back by hand. Fails when a chain is broken.
 int Memos(const CommandLine& command) {
-  std::string password = GbkPassword(command);
+  // A memo file does not say whether it is enciphered: asked every time.
+  std::string password;
   WipeOnExit wipe_password(password);
+  if (const std::optional<SecretText> answer = ReadPassword("请输入数据库访问密码（没有则直接回车）：")) {
+    password.assign(answer->view());
+  }
   std::unique_ptr<EngineFileBytes> memo;
   if (const FileStatus status = EngineFileBytes::Open(*DefaultFileSystem(), Utf8ToGbk(command.path), password, &memo);
       status != 0) {
@@ -399,8 +383,14 @@ int Restore(const CommandLine& command) {
   FileSystem& file_system = *DefaultFileSystem();
   StoreBackups backups(file_system, DataFolder(command));
   const std::string name = Utf8ToGbk(command.arguments[0]);
-  std::string password = GbkPassword(command);
+  // An enciphered backup is checked before it is put back, and carrying
+  // memos over opens the store too: one password opens whichever is enciphered.
+  std::string password;
   WipeOnExit wipe_password(password);
+  if (IsPasswordProtected(backups.PathIn(name, "memo.edb")) ||
+      (command.keep_newer && IsPasswordProtected(DataFolder(command) + kPathSeparator + "memo.edb"))) {
+    password = AskPassword();
+  }
   const StoreBackups::RestoreResult result =
       backups.Restore(name, command.keep_newer, password, file_system.LocalDateTime());
   const std::string code = result.status != 0 ? " (error " + std::to_string(result.status) + ": " +
@@ -443,7 +433,7 @@ int Restore(const CommandLine& command) {
                      (result.findings == 1 ? " finding" : " findings") + "; edbtool check " +
                      GbkToUtf8(backups.PathIn(name, "memo.edb")) + " lists them)" + unchanged);
     case Outcome::kWrongPassword:
-      return Failure("an enciphered backup or store needs its password (--password; the same for both)" + code +
+      return Failure("an enciphered backup or store needs its password (the same for both)" + code +
                      unchanged);
     case Outcome::kBackupFailed:
       return Failure("the store as it is could not be backed up" + code + unchanged);

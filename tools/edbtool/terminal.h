@@ -12,8 +12,16 @@ namespace tarnwick::edbtool {
 // standard output and error set up to show UTF-8 (lines ending in LF).
 std::vector<std::string> StartUtf8Process(int argc, char** argv);
 
+// Whether standard input is a terminal (rather than a pipe or a file).
+bool InputIsTerminal();
+
+// One byte of standard input, unbuffered (so nothing read is left lying in a
+// buffer); false at its end or on an error.
+bool ReadInputByte(char* byte);
+
 // While it lives, what is typed on the terminal is not shown; nothing happens
-// when standard input is not a terminal.
+// when standard input is not a terminal. An interrupt (Ctrl+C) or a signal
+// that ends the process meanwhile gives the terminal its echo back first.
 class TerminalEchoOff {
  public:
   TerminalEchoOff();

@@ -26,6 +26,15 @@ std::string ToUtf8(const wchar_t* wide) {
   return utf8;
 }
 
+// The console mode to give back when Ctrl+C or a closed console ends the
+// process at a prompt.
+DWORD mode_to_restore = 0;
+
+BOOL WINAPI RestoreAndEnd(DWORD) {
+  SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), mode_to_restore);
+  return FALSE;  // the next handler, by default the one that ends the process
+}
+
 }  // namespace
 
 struct TerminalEchoOff::Saved {
@@ -46,14 +55,25 @@ std::vector<std::string> StartUtf8Process(int argc, char** argv) {
   return arguments;
 }
 
+bool InputIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+bool ReadInputByte(char* byte) { return _read(0, byte, 1) == 1; }
+
 TerminalEchoOff::TerminalEchoOff() : saved_(std::make_unique<Saved>()) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &saved_->mode)) return;
+  mode_to_restore = saved_->mode;
   changed_ = SetConsoleMode(input, saved_->mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+  if (changed_) SetConsoleCtrlHandler(RestoreAndEnd, TRUE);
 }
 
 TerminalEchoOff::~TerminalEchoOff() {
-  if (changed_) SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), saved_->mode);
+  if (!changed_) return;
+  SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), saved_->mode);
+  SetConsoleCtrlHandler(RestoreAndEnd, FALSE);
 }
 
 }  // namespace tarnwick::edbtool
