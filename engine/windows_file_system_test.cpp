@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "engine/database.h"
@@ -165,6 +166,42 @@ TEST_F(WindowsFileSystemTest, ReadWriteLengthAndTruncate) {
   ASSERT_EQ(file->Length(&length), 0);
   EXPECT_EQ(length, 10u);
   EXPECT_EQ(test_util::ReadBytes(path_), test_util::Bytes(10, 7));
+}
+
+// What the export compares to keep off the store's files: the same file by
+// a hard link, a symbolic link or a linked folder, never another file.
+TEST_F(WindowsFileSystemTest, IdentityIsTheFilesWhateverNameReachesIt) {
+  namespace fs = std::filesystem;
+  FileIdentity file, other;
+  ASSERT_EQ(files_.Identify(path_, &file), 0);
+  test_util::WriteBytes(dir_.File("other.bin"), test_util::Bytes(16, 1));
+  ASSERT_EQ(files_.Identify(dir_.File("other.bin"), &other), 0);
+  EXPECT_NE(file, other);
+  EXPECT_EQ(files_.Identify(dir_.File("missing.bin"), &other), error::kFileNotFound);
+  const fs::path linked = dir_.path() / "linked";
+  ASSERT_TRUE(fs::create_directory(linked));
+  ASSERT_TRUE(CreateHardLinkW((linked / "hard.txt").wstring().c_str(), fs::path(path_).wstring().c_str(), nullptr));
+  std::vector<fs::path> names = {linked / "hard.txt"};
+  // Symbolic links where the system makes them (Wine reports success and
+  // makes none; links made on the Linux side are followed there, and are
+  // tested by the export under Wine).
+  const bool soft = CreateSymbolicLinkW((linked / "soft.txt").wstring().c_str(), fs::path(path_).wstring().c_str(),
+                                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+                    CreateSymbolicLinkW((linked / "folder").wstring().c_str(), dir_.path().wstring().c_str(),
+                                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+                    fs::exists(linked / "soft.txt") && fs::exists(linked / "folder");
+  if (soft) names.insert(names.end(), {linked / "soft.txt", linked / "folder" / "data.bin"});
+  for (const fs::path& name : names) {
+    FileIdentity reached;
+    ASSERT_EQ(files_.Identify(name.string(), &reached), 0) << name;
+    EXPECT_EQ(reached, file) << name;
+  }
+  FileIdentity folder, through_link;
+  ASSERT_EQ(files_.Identify(dir_.path().string(), &folder), 0) << "a folder has an identity too";
+  EXPECT_NE(folder, file);
+  if (!soft) return;
+  ASSERT_EQ(files_.Identify((linked / "folder").string(), &through_link), 0);
+  EXPECT_EQ(through_link, folder);
 }
 
 TEST_F(WindowsFileSystemTest, GbkPathsReachTheirWindowsNames) {

@@ -170,6 +170,29 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
             Gbk("日期：[2011年10月1日]\r\n备忘内容：\r\nLIGHT house\r\n第二行\r\n") + separator +
                 Gbk("日期：[2011年5月3日]\r\n备忘内容：\r\n灯塔 light\r\n") + separator);
 
+  // A link to the memo file, and the store's own file reached through a
+  // linked data folder: the dialog asks before replacing them, and the
+  // program refuses both, naming the file, with the store left as it was.
+  const testing::TempDir other;
+  const fs::path elsewhere = other.path();
+  fs::create_symlink(folder_.path() / "memo.EDT", elsewhere / "links.txt");
+  fs::create_directory_symlink(folder_.path(), elsewhere / "data");
+  const std::string memo_file = FileBytes(folder_.path() / "memo.EDT");
+  for (const fs::path& target : {elsewhere / "links.txt", elsewhere / "data" / "memo.EDT"}) {
+    Keys({"space"});
+    save_dialog = session_.WaitForWindow("^另存为$", 30s);
+    ASSERT_NE(save_dialog, 0u) << "the save dialog did not appear for " << target;
+    ASSERT_TRUE(session_.Focus(save_dialog));
+    Keys({"ctrl+a"});
+    Type(target.string());
+    Keys({"Return"});
+    EXPECT_EQ(session_.WaitForWindow("^出现错误：$", 2s), 0u) << target << " was taken without asking";
+    Keys({"alt+y"});
+    Answer("^出现错误：$");
+  }
+  Shot("search_link_refused");
+  EXPECT_EQ(FileBytes(folder_.path() / "memo.EDT"), memo_file) << "the memo file was written over";
+
   // From the export button, Tab passes the other one and reaches the
   // password check box, which the space bar clicks.
   Keys({"Tab", "Tab", "space"});
