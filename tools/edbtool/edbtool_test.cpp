@@ -187,13 +187,15 @@ TEST_F(EdbtoolTest, PasswordOnAndOff) {
   CreateMemoBook();
   Append({"2011年5月3日", "秘密的备忘"});
   const std::string plain_dump = Run({"dump", db_}).out;
+  const std::string secret = "\xC3\xD8\xC3\xDC\xB5\xC4\xB1\xB8\xCD\xFC";  // 秘密的备忘 in GBK
+  ASSERT_NE(ReadAll(memo_file_).find(secret), std::string::npos) << "a plain memo file holds the text as it is";
 
   // Standard input is no terminal here: one line per password.
   Outcome outcome = Run({"passwd", db_}, "口令\n");
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(ReadAll(db_).substr(0, 4), "WCDB");
   EXPECT_EQ(ReadAll(memo_file_).substr(0, 4), "WEDT");
-  EXPECT_EQ(ReadAll(memo_file_).find("\x4D\xD8"), std::string::npos);  // 秘 no longer readable as GBK
+  EXPECT_EQ(ReadAll(memo_file_).find(secret), std::string::npos) << "the text is still readable";
 
   for (const auto& [refused, input] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"dump", db_}, ""}, {{"dump", db_}, "口\n口\n口\n口令\n"}, {{"check", db_}, ""},
