@@ -41,10 +41,12 @@ Lifecycle::Lifecycle(MemoBook& book)
   book.store().engine().SetPasswordPromptHook(
       [this](const PasswordPromptRequest& request) { return AskPassword(request.retry_line); });
   book.platform().loop().SetSaveRequestHandler([this] { SaveBeforeTheSystemEnds(); });
+  book.platform().loop().SetDisplayLostHandler([this] { DisplayLost(); });
 }
 
 Lifecycle::~Lifecycle() {
   book_.platform().loop().SetSaveRequestHandler({});
+  book_.platform().loop().SetDisplayLostHandler({});
   if (listening_) book_.platform().shell().ListenForLaterCopies(CopyCallName(), {});
 }
 
@@ -56,6 +58,7 @@ void Lifecycle::StartUp() {
     EndAsSecondCopy();
     return;
   }
+  TellOfRescueFiles();
   if (protected_store) {
     book_.EnterLockMode();
     c_.DockStrip.Load();
@@ -266,26 +269,53 @@ bool Lifecycle::QueryShutDown() {
   if (ending_) return true;
   if (book_.Editing()) {
     ShowMessage(book_.platform(), Gbk("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了"), Gbk("注意："));
-    // A failed save keeps the window, and the text, once per edit; a second
-    // close of the same edit ends.
-    if (!book_.SaveCurrentMemo() && close_refused_at_ != book_.EditingChanges()) {
-      close_refused_at_ = book_.EditingChanges();
-      // The edit is still there to be saved: the window must be too.
-      c_.DockStrip.SetVisible(false);
-      c_.主窗口.SetVisible(true);
-      return false;
-    }
+    if (!book_.SaveCurrentMemo() && !MayEndAfterAFailedSave()) return false;
   }
   c_.DockStrip.Close();
   book_.store().CloseMemoDatabase();
   return true;
 }
 
+// The text goes to the rescue file and the close goes on once the user knows
+// where. When even that cannot be written the window stays, with the text,
+// once per edit: a second close of the same edit ends.
+bool Lifecycle::MayEndAfterAFailedSave() {
+  if (const std::optional<std::string> path = KeepInRescueFile()) {
+    ShowMessage(book_.platform(), Gbk("当前编辑的备忘已另存到文件：\r\n") + *path +
+                                      Gbk("\r\n下次启动时会提醒您把它复制回备忘录。"));
+    return true;
+  }
+  if (close_refused_at_ == book_.EditingChanges()) return true;
+  close_refused_at_ = book_.EditingChanges();
+  ShowMessage(book_.platform(), Gbk("当前编辑的备忘也无法另存到文件。\r\n请先把编辑框中的文字复制到别处保存，再次关闭程序时将不再保存。"));
+  c_.DockStrip.SetVisible(false);
+  c_.主窗口.SetVisible(true);
+  return false;
+}
+
+std::optional<std::string> Lifecycle::KeepInRescueFile() {
+  return book_.rescue().Keep(book_.currentDate, book_.Now(), c_.备忘编辑框.content());
+}
+
+void Lifecycle::TellOfRescueFiles() {
+  const std::vector<std::string> files = book_.rescue().Existing();
+  if (files.empty()) return;
+  std::string text = Gbk("上次未能保存的备忘保存在文件：");
+  for (const std::string& path : files) text += "\r\n" + path;
+  ShowMessage(book_.platform(), text + Gbk("\r\n请打开它，把需要的文字复制回备忘录后，删除该文件。"));
+}
+
 // The session or the system ends, or the program was told to end: what is
-// being edited is saved at once, without the question a close asks, as no
-// one may be there to answer it.
+// being edited is saved at once, without the question a close asks and
+// without any message, as no one may be there to answer it; an edit that
+// cannot be saved goes to the rescue file.
 void Lifecycle::SaveBeforeTheSystemEnds() {
-  if (book_.Editing()) book_.SaveCurrentMemo();
+  if (book_.Editing() && book_.WriteCurrentMemo()) KeepInRescueFile();
+}
+
+// No window is left to save through: the text goes to the rescue file.
+void Lifecycle::DisplayLost() {
+  if (book_.Editing()) KeepInRescueFile();
 }
 
 // Ends the program before its loop has run: the main window closes without

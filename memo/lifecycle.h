@@ -35,7 +35,15 @@ class Lifecycle {
   void CreateMissingStore();
   bool SetAsideLoneFiles();
   bool QueryShutDown();
+  // The save at closing failed and said why: true when the text was kept in
+  // the rescue file (the user is told where) or the close was refused once
+  // already for this edit.
+  bool MayEndAfterAFailedSave();
   void SaveBeforeTheSystemEnds();
+  void DisplayLost();
+  // The editor's text in the rescue file; its path, or nullopt.
+  std::optional<std::string> KeepInRescueFile();
+  void TellOfRescueFiles();
   void HideIntoDockStrip();
   void ComeBackFromDockStrip();
   void BeginHoldingTheStore();

@@ -29,6 +29,11 @@ class LifecycleTest : public testing::MemoBookTest {
     ASSERT_TRUE(store.SetDatabasePassword(password));
     store.CloseMemoDatabase();
   }
+  // The rescue file in the data folder, in UTF-8.
+  std::string ReadRescueFile() {
+    std::ifstream in(dir_.File("memo-rescued.txt"), std::ios::binary);
+    return Utf8(std::string(std::istreambuf_iterator<char>(in), {}));
+  }
   void ClickToday() {
     ClickCentre(c().超级按钮1);
     Settle();
@@ -376,42 +381,70 @@ TEST_F(LifecycleTest, TheSystemEndingSavesTheEditWithoutAQuestion) {
   EXPECT_FALSE(book().Editing());
   ASSERT_TRUE(book().store().FindMemoRecord(book().currentDate));
   EXPECT_EQ(Utf8(book().store().ReadMemoText()), "关机前写的");
+
+  // A save that fails says nothing either: the edit goes to the rescue file.
+  ClickDay(2011, 5, 18);
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("存不进"));
+  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
+  loop().RequestSave();
+  EXPECT_EQ(dialogs().shown().size(), shown);
+  EXPECT_EQ(ReadRescueFile(), "===== 2011年5月18日的备忘（2011年5月17日10时未能保存到数据库，保存在这里）=====\r\n存不进\r\n\r\n");
 }
 
-TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheWindowOnceThenEnds) {
+// The display goes away while a memo is edited: it goes to the rescue file,
+// and nothing touches a window.
+TEST_F(LifecycleTest, ALostDisplayKeepsTheEditInTheRescueFile) {
+  StartWithNewStore();
+  loop().LoseDisplay();
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("memo-rescued.txt"))) << "viewing: nothing to keep";
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("断线前"));
+  loop().LoseDisplay();
+  EXPECT_EQ(ReadRescueFile(), "===== 2011年5月17日的备忘（2011年5月17日10时未能保存到数据库，保存在这里）=====\r\n断线前\r\n\r\n");
+}
+
+// A save at closing that fails keeps the text in the rescue file, says
+// where, and ends; the next start says the file is there.
+TEST_F(LifecycleTest, AFailedSaveAtCloseKeepsTheTextInARescueFileAndEnds) {
   StartWithNewStore();
   SitIdle();  // the day's backup written: the write that fails is the save's
   ClickCentre(c().编辑按钮);
   windows().TypeText(Gbk("写不进去"));
   faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
+  const std::string rescue = folder_ + kPathSeparator + "memo-rescued.txt";
   ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
   ExpectMessage(kAppendFailedDiskFull);
-  Close();
-  EXPECT_FALSE(loop().quit_code().has_value());
-  EXPECT_TRUE(native_main().IsVisible());
-  EXPECT_EQ(EditorText(), "写不进去");
-  faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
-  ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
-  ExpectMessage(kAppendFailedDiskFull);
+  ExpectMessage("当前编辑的备忘已另存到文件：\r\n" + rescue + "\r\n下次启动时会提醒您把它复制回备忘录。");
   Close();
   EXPECT_EQ(loop().quit_code(), 0);
+  EXPECT_EQ(ReadRescueFile(), "===== 2011年5月17日的备忘（2011年5月17日10时未能保存到数据库，保存在这里）=====\r\n写不进去\r\n\r\n");
+
+  ExpectMessage("上次未能保存的备忘保存在文件：\r\n" + rescue + "\r\n请打开它，把需要的文字复制回备忘录后，删除该文件。");
+  Start();
+  EXPECT_EQ(EditorText(), kNoMemoHint);
 }
 
-// The refusal holds once per edit: after a successful save and a new edit,
-// a failing close keeps the window again.
-TEST_F(LifecycleTest, AFailedSaveAtCloseIsRefusedAgainAfterASaveAndANewEdit) {
+// Nothing can be written at all: the window stays, with the text, once per
+// edit; after a successful save and a new edit it stays once again.
+TEST_F(LifecycleTest, WhenNothingCanBeWrittenTheCloseIsRefusedOncePerEdit) {
   StartWithNewStore();
   SitIdle();
-  auto close_with_failing_save = [&] {
-    faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 1, error::kDiskFull);
+  auto close_on_a_full_disk = [&] {
+    faults_.SetDiskFull(true);
     ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
     ExpectMessage(kAppendFailedDiskFull);
+    ExpectMessage("当前编辑的备忘也无法另存到文件。\r\n请先把编辑框中的文字复制到别处保存，再次关闭程序时将不再保存。");
     Close();
+    faults_.SetDiskFull(false);
   };
   ClickCentre(c().编辑按钮);
   windows().TypeText(Gbk("第一次"));
-  close_with_failing_save();
+  close_on_a_full_disk();
   ASSERT_FALSE(loop().quit_code().has_value());
+  EXPECT_TRUE(native_main().IsVisible());
+  EXPECT_EQ(EditorText(), "第一次");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("memo-rescued.txt"))) << "no empty rescue file is left";
   ClickCentre(c().保存按钮);
   Settle();
   ASSERT_EQ(StatusText(), "当前编辑内容已保存");
@@ -419,10 +452,14 @@ TEST_F(LifecycleTest, AFailedSaveAtCloseIsRefusedAgainAfterASaveAndANewEdit) {
   ClickDay(2011, 5, 18);
   ClickCentre(c().编辑按钮);
   windows().TypeText(Gbk("第二次"));
-  close_with_failing_save();
+  close_on_a_full_disk();
   EXPECT_FALSE(loop().quit_code().has_value()) << "the second edit is kept too";
-  EXPECT_TRUE(native_main().IsVisible());
   EXPECT_EQ(EditorText(), "第二次");
+  faults_.SetDiskFull(true);
+  ExpectMessage("关闭程序前请主动保存当前备忘。\r\n本次程序已为您自动保存了");
+  ExpectMessage(kAppendFailedDiskFull);
+  Close();
+  EXPECT_EQ(loop().quit_code(), 0) << "a second close of the same edit ends";
 }
 
 // A store whose fields have the right types but other names would open and

@@ -10,7 +10,8 @@ namespace tarnwick {
 
 MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string folder)
     : main_window_(main_window),
-      store_(engine, std::move(folder)),
+      store_(engine, folder),
+      rescue_(engine.file_system(), std::move(folder)),
       status_(main_window.controls().主面板状态栏标签, store_),
       backups_(std::make_unique<BackupTaker>(*this)),
       idle_work_(std::make_unique<IdleWork>(*this)),
@@ -42,6 +43,7 @@ bool MemoBook::UnlockProgram() {
 
 void MemoBook::RestoreWindowSize() { lifecycle_->RestoreWindowSize(); }
 bool MemoBook::SaveCurrentMemo() { return day_view_->SaveCurrentMemo(); }
+std::optional<std::string> MemoBook::WriteCurrentMemo() { return day_view_->WriteCurrentMemo(); }
 void MemoBook::ShowDayMemo() { day_view_->ShowMemoOf(currentDate); }
 bool MemoBook::ShowMemoOf(DateTime d) { return day_view_->ShowMemoOf(d); }
 void MemoBook::RebuildMonthList() { month_overview_->RebuildMonthList(); }

@@ -17,11 +17,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/datetime.h"
 #include "engine/database.h"
 #include "memo/memo_store.h"
+#include "memo/rescue_file.h"
 #include "memo/status_line.h"
 #include "ui/main_window.h"
 
@@ -54,6 +56,8 @@ class MemoBook {
   // The day's backup and the filling of the store's copy of the memos,
   // done while the user does nothing.
   IdleWork& idle_work() { return *idle_work_; }
+  // Where an edit that cannot be saved is kept.
+  RescueFile& rescue() { return rescue_; }
 
   // A memo is being edited: entered by Edit, left by a successful save.
   bool Editing() const { return editing_; }
@@ -75,6 +79,9 @@ class MemoBook {
   // Day view.
   // False when the save failed (it said so; the text stays in the editor).
   bool SaveCurrentMemo();
+  // The save without a message box: nullopt when saved, else the message
+  // naming the cause (GBK).
+  std::optional<std::string> WriteCurrentMemo();
   // currentDate's memo, or the hint, in the editor.
   void ShowDayMemo();
   // The memo of d, or the hint, in the editor; the mode stays. Answers
@@ -93,6 +100,7 @@ class MemoBook {
   uint64_t editing_changes_ = 0;
   bool locked_ = false;
   MemoStore store_;
+  RescueFile rescue_;
   StatusLine status_;
   std::unique_ptr<BackupTaker> backups_;
   std::unique_ptr<IdleWork> idle_work_;

@@ -60,6 +60,11 @@ class EventLoop {
   // after a termination signal the backend ends it, with exit code 0. An
   // empty handler saves nothing.
   virtual void SetSaveRequestHandler(std::function<void()> handler) = 0;
+  // Sets what runs when the connection to the display is lost and the
+  // process is about to end (Linux: the X server went away). The handler
+  // must not touch any window: there is none any more. A backend whose
+  // display cannot go away never calls it.
+  virtual void SetDisplayLostHandler(std::function<void()> handler) = 0;
 
   // Milliseconds since an arbitrary start, wrapping at 2^32.
   virtual std::uint32_t TickCount() const = 0;

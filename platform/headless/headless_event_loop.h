@@ -35,6 +35,7 @@ class HeadlessEventLoop : public EventLoop {
   int Run() override;
   void Quit(int exit_code) override;
   void SetSaveRequestHandler(std::function<void()> handler) override { save_request_ = std::move(handler); }
+  void SetDisplayLostHandler(std::function<void()> handler) override { display_lost_ = std::move(handler); }
   std::uint32_t TickCount() const override;
   // Advances the clock without processing events; timers falling due meanwhile
   // fire once at the next ProcessPendingEvents.
@@ -63,6 +64,10 @@ class HeadlessEventLoop : public EventLoop {
   void RequestSave() {
     if (save_request_) save_request_();
   }
+  // The display went away: the handler runs, then the process would end.
+  void LoseDisplay() {
+    if (display_lost_) display_lost_();
+  }
   std::size_t pending_tasks() const { return tasks_.size(); }
   std::size_t running_timers() const { return schedules_.size(); }
   // The exit code given to Quit, if it was called.
@@ -89,6 +94,7 @@ class HeadlessEventLoop : public EventLoop {
   Point cursor_{0, 0};
   std::optional<int> quit_code_;
   std::function<bool()> paint_hook_;
+  std::function<void()> display_lost_;
   std::function<void()> save_request_;
 };
 

@@ -2,6 +2,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <functional>
+
 #include <QCursor>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -47,11 +50,29 @@ void NoteTerminationSignal(int) {
   [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
 }
 
+// When its X connection breaks, Qt ends the process with exit() from inside
+// the loop; the program's own ends return from main (clearing the handler
+// first) or call _exit. So a handler still set at exit means the display
+// went away.
+std::function<void()>& DisplayLostHandler() {
+  static std::function<void()> handler;
+  return handler;
+}
+
+void RunDisplayLostHandler() {
+  if (std::function<void()> handler = std::move(DisplayLostHandler())) handler();
+}
+
+// However the save after a termination signal goes, the process ends
+// within this many seconds (SIGALRM's default action ends it).
+constexpr unsigned kSecondsToEndAfterASignal = 2;
+
 }  // namespace
 
 QtEventLoop::QtEventLoop() : receiver_(std::make_unique<TaskReceiver>()) {}
 
 QtEventLoop::~QtEventLoop() {
+  DisplayLostHandler() = nullptr;
   for (auto& [id, timer] : native_timers_) delete timer;
 }
 
@@ -104,6 +125,8 @@ void QtEventLoop::SetSaveRequestHandler(std::function<void()> handler) {
     char bytes[16];
     while (read(signal_pipe[0], bytes, sizeof bytes) > 0) {
     }
+    alarm(kSecondsToEndAfterASignal);
+    DisplayLostHandler() = nullptr;
     if (save_request_) save_request_();
     _exit(0);
   });
@@ -112,6 +135,12 @@ void QtEventLoop::SetSaveRequestHandler(std::function<void()> handler) {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
+}
+
+void QtEventLoop::SetDisplayLostHandler(std::function<void()> handler) {
+  // The handler is made first, so that it is destroyed after the exit hook ran.
+  static const bool registered = (DisplayLostHandler(), std::atexit(RunDisplayLostHandler) == 0);
+  if (registered) DisplayLostHandler() = std::move(handler);
 }
 
 std::uint32_t QtEventLoop::TickCount() const {

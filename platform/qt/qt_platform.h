@@ -35,6 +35,7 @@ class QtEventLoop : public EventLoop {
   int Run() override;
   void Quit(int exit_code) override;
   void SetSaveRequestHandler(std::function<void()> handler) override;
+  void SetDisplayLostHandler(std::function<void()> handler) override;
   std::uint32_t TickCount() const override;
   void Sleep(int milliseconds) override;
   DateTime LocalNow() const override;

@@ -41,6 +41,8 @@ class Win32EventLoop : public EventLoop {
   int Run() override;
   void Quit(int exit_code) override;
   void SetSaveRequestHandler(std::function<void()> handler) override { save_request_ = std::move(handler); }
+  // The window station outlives the process: the display is never lost.
+  void SetDisplayLostHandler(std::function<void()>) override {}
   // A top-level window heard that the session ends (WM_ENDSESSION).
   void RequestSave() {
     if (save_request_) save_request_();
