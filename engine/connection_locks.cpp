@@ -1,5 +1,9 @@
 // The locking rules of one connection: counted byte locks, the whole-file
 // lock and the exclusive hold, and the caching they allow.
+#include <cstring>
+
+#include "engine/cipher_file.h"
+#include "engine/database_format.h"
 #include "engine/database_internal.h"
 
 namespace tarnwick {
@@ -27,10 +31,36 @@ void Database::UpdateCaching() {
   if (memo) memo->SetCaching(stable);
 }
 
+// A password change holds the whole main file while it rewrites both files,
+// so a connection that takes a lock of its own afterwards sees the new
+// header: one that still holds the old key must neither read nor write.
+// Checked each time a lock is taken from the system, on the file's own bytes
+// (the cache may hold the header as it was).
+int Database::CheckKeyInForce() {
+  uint8_t header[kCheckBlockOffset + kCheckBlockSize] = {};
+  size_t got = 0;
+  FileStatus status = main->cipher().file().ReadAt(0, header, sizeof header, &got);
+  if (status == 0 && got < sizeof header) status = error::kNotDatabaseFile;
+  CipherKey* key = main->cipher().key().get();
+  if (status == 0 && std::memcmp(header, key != nullptr ? kProtectedMagic : kPlainMagic, 4) != 0) {
+    status = error::kWrongPassword;
+  }
+  if (status == 0 && key != nullptr) {
+    ApplyCipher(key, kCheckBlockOffset, header + kCheckBlockOffset, kCheckBlockSize);
+    if (!CheckBlockMatches(header + kCheckBlockOffset, KeyCheckText(key))) status = error::kWrongPassword;
+  }
+  WipeMemory(header, sizeof header);
+  return status;
+}
+
 int Database::LockByte(CachedFile& file, LockTable& table, uint64_t offset, int wait_ms) {
   if (!table.Holds(offset) && !LocksCovered()) {
     FileStatus status = RetryOnConflict(engine->file_system(), wait_ms, [&] { return file.Lock(offset, 1); });
     if (status != 0) return error::kLockFailed;
+    if (int stale = CheckKeyInForce(); stale != 0) {
+      file.Unlock(offset, 1);
+      return stale;
+    }
   }
   table.Add(offset);
   return 0;
@@ -70,6 +100,10 @@ int Database::LockWholeFile() {
     FileStatus status = RetryOnConflict(engine->file_system(), engine->LockWaitTime(),
                                         [&] { return main->Lock(0, kWholeFileLength); });
     if (status != 0) return error::kLockFailed;
+    if (int stale = CheckKeyInForce(); stale != 0) {
+      ReleaseCoverage();
+      return stale;
+    }
   }
   ++whole_file_depth;
   UpdateCaching();
@@ -94,6 +128,10 @@ int Database::BeginHold() {
         return error::kLockFailed;
       }
       taken.emplace_back(from, length);
+    }
+    if (int stale = CheckKeyInForce(); stale != 0) {
+      for (const auto& [undo_from, undo_length] : taken) main->Unlock(undo_from, undo_length);
+      return stale;
     }
   }
   ++hold_depth;

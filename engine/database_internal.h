@@ -88,6 +88,9 @@ struct Database {
 
  private:
   int LockByte(CachedFile& file, LockTable& table, uint64_t offset, int wait_ms);
+  // Whether the main file still carries this connection's key: 0, or
+  // error::kWrongPassword once another connection has changed the password.
+  int CheckKeyInForce();
   int UnlockByte(CachedFile& file, LockTable& table, uint64_t offset);
   // Unlocks what the whole-file lock or the hold covered, keeping the counted bytes.
   void ReleaseCoverage();

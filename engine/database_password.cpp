@@ -20,7 +20,10 @@ bool DatabaseEngine::SetPassword(std::string_view new_password) {
   FileStatus status = 0;
   {
     ScopedHold hold;
-    if (int held = hold.Acquire(*db); held != 0) return Fail(held);
+    // A lock conflict or a stale key says so; an I/O error is a change that failed.
+    if (int held = hold.Acquire(*db); held != 0) {
+      return Fail(held == error::kLockFailed || held == error::kWrongPassword ? held : error::kRekeyFailed);
+    }
     if (SameKey(old_key.get(), new_key.get())) {
       // Nothing to rewrite; the header is written as for any change.
       uint8_t check_block[kCheckBlockSize] = {};

@@ -203,5 +203,31 @@ TEST_F(PasswordTest, ChangingThePasswordKeepsEverything) {
   ExpectRecords(memos);
 }
 
+// Two connections to one store: after one changes the password, the other,
+// still holding the old key, must neither write nor read with it (its writes
+// would scramble what it writes: a date read back as nonsense).
+TEST_F(PasswordTest, AConnectionWithTheOldKeyNeverWritesAfterAChange) {
+  for (const auto& [before, after] : std::vector<std::pair<std::string, std::string>>{{"", "one"}, {"one", "two"}, {"two", ""}}) {
+    SCOPED_TRACE(before + " -> " + after);
+    ASSERT_TRUE(Open(before)) << LastErrorCode();
+    if (engine_.RecordCount() == 0) ASSERT_TRUE(Append(40000.0, "first"));
+    DatabaseEngine stale;
+    OpenOptions options;
+    options.password = before;
+    ASSERT_TRUE(stale.OpenDatabase(main_path_, options));
+    ASSERT_TRUE(engine_.SetPassword(after));
+
+    stale.GoFirst();
+    EXPECT_FALSE(stale.WriteField(1, FieldValue::DateTime(40001.0)));
+    EXPECT_FALSE(stale.AppendRecord({FieldValue::DateTime(40002.0), FieldValue::Text("stale")}));
+    EXPECT_FALSE(stale.LockDatabase());
+    stale.CloseDatabase();
+    engine_.CloseDatabase();
+    ASSERT_TRUE(Open(after));
+    ExpectRecords({"first"});
+    engine_.CloseDatabase();
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick
