@@ -89,6 +89,31 @@ TEST_F(MonthOverviewTest, AJumpWhileEditingMovesTheCalendarButSavesToTheEditedDa
   EXPECT_EQ(Utf8(book().store().ReadMemoText()), "三号");
 }
 
+TEST_F(MonthOverviewTest, TheDayGridByKeyboardShowsTheDaysMemoAndSaysNotSavedWhileEditing) {
+  Seed({{EncodeDate(2011, 3, 16), "三月"}, {EncodeDate(2011, 5, 17), "今天"}});
+  Start();
+  c().日历.SetFocus();
+  windows().PressKey(keys::kPageUp);
+  windows().PressKey(keys::kPageUp);
+  windows().PressKey(keys::kLeft);
+  Settle();
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 3, 16}));
+  EXPECT_EQ(EditorText(), "三月");
+  EXPECT_EQ(MonthListItems(), std::vector<std::string>{"2011年3月16日"});
+
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("改"));
+  c().日历.SetFocus();
+  windows().PressKey(keys::kRight);
+  Settle();
+  EXPECT_EQ(StatusText(), "还没保存呢");
+  EXPECT_EQ(EditorText(), "改三月");
+  ClickCentre(c().保存按钮);
+  Settle();
+  ASSERT_TRUE(book().store().FindMemoRecord(EncodeDate(2011, 3, 16)));
+  EXPECT_EQ(Utf8(book().store().ReadMemoText()), "改三月");
+}
+
 // The calendar shows 1901-02-19 to 2048-12-31; a memo outside (written by
 // another tool) is listed and found, but a jump to it goes nowhere: the
 // editor keeps its memo, and a save still writes that memo's date.

@@ -119,7 +119,8 @@ class NativeControl {
   virtual void SetFocus() = 0;
   virtual bool HasFocus() const = 0;
   // Whether Tab reaches it. Tab and Shift+Tab move the focus between the
-  // controls of a window that take it, in the order of their creation.
+  // controls of a window that take it, in the order of their creation; the
+  // controls inside a surface come before the surface itself.
   virtual void SetTabStop(bool tab_stop) = 0;
   // Text shown in a tooltip while the pointer rests on the control; empty
   // for none.

@@ -133,8 +133,8 @@ TEST_F(WindowSystemContractTest, TheWheelGoesToTheFocusOrFromAnEntryToTheControl
   EXPECT_TRUE(edit->HasFocus());
 }
 
-// Tab moves the focus in the order of creation, into group frames, skipping
-// what is no tab stop; Alt+key goes to the window before any control.
+// Tab moves the focus in the order of creation, into group frames, a
+// surface's controls before the surface, skipping what is no tab stop; Alt+key goes to the window before any control.
 TEST_F(WindowSystemContractTest, TabOrderAndMnemonicKeys) {
   TraceRecorder a_listener("a", trace_), b_listener("b", trace_), c_listener("c", trace_);
   auto group = windows().CreateGroupFrame(window(), {0, 0, 200, 200}, a_listener);
@@ -150,6 +150,22 @@ TEST_F(WindowSystemContractTest, TabOrderAndMnemonicKeys) {
   EXPECT_TRUE(a->HasFocus()) << "b is no tab stop; the order wraps around";
   driver().PressKey(keys::kTab, kKeyStateShift);
   EXPECT_TRUE(c->HasFocus());
+
+  // A surface comes after the controls inside it.
+  TraceRecorder d_listener("d", trace_);
+  auto surface = windows().CreateSurface(window(), {0, 300, 100, 60}, d_listener);
+  surface->SetTakesFocus(true);
+  auto inside = windows().CreateDropDownList(*surface, {2, 2, 60, 22}, d_listener);
+  c->SetFocus();
+  driver().Settle();
+  driver().PressKey(keys::kTab);
+  EXPECT_TRUE(inside->HasFocus());
+  driver().PressKey(keys::kTab);
+  EXPECT_TRUE(surface->HasFocus());
+  driver().PressKey(keys::kTab, kKeyStateShift);
+  EXPECT_TRUE(inside->HasFocus());
+  c->SetFocus();
+  driver().Settle();
 
   // Not taken by the window, the key goes on to the control, and types
   // nothing (Alt+key makes no character).

@@ -170,7 +170,22 @@ void HeadlessWindowSystem::MoveFocusByTab(bool backwards) {
     }
   }
   if (order.empty()) return;
-  std::sort(order.begin(), order.end(), [](HeadlessNode* a, HeadlessNode* b) { return a->serial() < b->serial(); });
+  // Creation order, but a control's own controls come before it (a surface's
+  // keys act on what its lists have set up): its place is its last one's.
+  auto place = [](HeadlessNode* node) {
+    int last = node->serial();
+    std::vector<HeadlessNode*> inside(node->child_nodes().begin(), node->child_nodes().end());
+    while (!inside.empty()) {
+      HeadlessNode* child = inside.back();
+      inside.pop_back();
+      last = std::max(last, child->serial());
+      inside.insert(inside.end(), child->child_nodes().begin(), child->child_nodes().end());
+    }
+    return last;
+  };
+  std::sort(order.begin(), order.end(), [&](HeadlessNode* a, HeadlessNode* b) {
+    return std::pair(place(a), -a->serial()) < std::pair(place(b), -b->serial());
+  });
   auto current = std::find(order.begin(), order.end(), active_->focus_);
   std::size_t index;
   if (current == order.end()) {

@@ -29,6 +29,9 @@ namespace tarnwick::qt {
 
 // The dynamic property that leads from a widget to the bridge of its control.
 inline constexpr char kBridgeProperty[] = "tarnwickInputBridge";
+// Marks the widget of an owner-drawn surface, which its own controls precede
+// in Tab order.
+inline constexpr char kSurfaceProperty[] = "tarnwickSurface";
 
 inline Qt::CursorShape ToQtCursor(CursorShape shape) {
   switch (shape) {
@@ -164,6 +167,8 @@ class QtControl : public Interface {
       : widget_(widget), bridge_(std::make_unique<InputBridge>(widget, listener)) {
     widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
     widget->show();
+    QWidget* holder = widget->parentWidget();
+    if (holder != nullptr && holder->property(kSurfaceProperty).toBool()) QWidget::setTabOrder(widget, holder);
   }
 
   ~QtControl() override {

@@ -15,6 +15,7 @@ class SurfaceWidget : public QWidget {
     setAttribute(Qt::WA_OpaquePaintEvent);  // the buffer covers every pixel
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::TabFocus);
+    setProperty(kSurfaceProperty, true);
   }
 
   void Invalidate(const QRect& rect) {

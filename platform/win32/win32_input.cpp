@@ -69,7 +69,8 @@ bool IsTextEntry(HWND hwnd) {
 }
 
 // The tab stops under parent in Tab order: creation order (control
-// identifiers count up), each control's own children after it. The window
+// identifiers count up), each control's own children before it (a surface's
+// keys act on what its lists have set up). The window
 // order that dialog navigation follows would move a control raised above
 // its siblings to the front.
 void CollectTabStops(HWND parent, std::vector<HWND>& order) {
@@ -81,8 +82,8 @@ void CollectTabStops(HWND parent, std::vector<HWND>& order) {
             [](HWND a, HWND b) { return GetDlgCtrlID(a) < GetDlgCtrlID(b); });
   for (HWND child : children) {
     if (!IsWindowVisible(child) || !IsWindowEnabled(child)) continue;  // nor anything inside it
-    if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
     CollectTabStops(child, order);
+    if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "ui/calendar/cn_month_calendar.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tarnwick {
@@ -12,6 +13,7 @@ constexpr int kMonthListWidth = 61;
 constexpr int kListHeight = 22;
 constexpr int kTextInset = 3;    // cell texts keep off the cell's top and bottom edges
 constexpr int kFooterInset = 5;  // footer texts keep off the left and right edges
+constexpr int kFocusInset = 2;   // the keyboard's day: a focus rectangle inside the cell's lines
 constexpr double kLastSecondOfDay = 86399.0 / 86400.0;
 
 // Both cell texts and the header use the default GUI font.
@@ -23,6 +25,20 @@ const Font& CellFont() {
 GregorianDate Today(Platform& platform) {
   CivilDateTime now = DecodeDateTime(platform.loop().LocalNow());
   return {now.year, now.month, now.day};
+}
+
+GregorianDate DaysLater(const GregorianDate& date, int days) {
+  CivilDateTime later = DecodeDateTime(EncodeDate(date.year, date.month, date.day) + days);
+  return {later.year, later.month, later.day};
+}
+
+// The same day number months later, or that month's last day when it is
+// shorter.
+GregorianDate MonthsLater(const GregorianDate& date, int months) {
+  int index = date.year * 12 + (date.month - 1) + months;
+  int year = index / 12;
+  int month = index % 12 + 1;
+  return {year, month, std::min(date.day, DaysInMonth(year, month))};
 }
 
 }  // namespace
@@ -51,12 +67,15 @@ class CnMonthCalendar::GridListener : public ControlListener {
   bool OnWheel(const WheelEvent& event) override {
     return calendar_.input_ ? calendar_.input_->OnWheel(event) : true;
   }
-  // The grid has no keyboard handling of its own.
-  bool OnKey(const KeyEvent& event) override { return calendar_.input_ ? calendar_.input_->OnKey(event) : true; }
+  bool OnKey(const KeyEvent& event) override {
+    if (calendar_.input_ && !calendar_.input_->OnKey(event)) return false;
+    return !(event.down && calendar_.KeyPressed(event.key_code, event.key_state));
+  }
   bool OnCharacter(std::uint32_t code) override {
     return calendar_.input_ ? calendar_.input_->OnCharacter(code) : true;
   }
   void OnFocusChanged(bool has_focus) override {
+    calendar_.FocusChanged();
     if (calendar_.input_) calendar_.input_->OnFocusChanged(has_focus);
   }
   void OnPaint(Canvas& canvas, const Rect& dirty) override { calendar_.Paint(canvas, dirty); }
@@ -336,6 +355,49 @@ void CnMonthCalendar::MouseMoved(Point point) {
 
 void CnMonthCalendar::MouseLeft() { SetHovered(-1); }
 
+// The keys move the selection as a click does, without the click's
+// DayClicked: a move is a change of date like any other. Moving off the
+// shown month turns the page.
+bool CnMonthCalendar::KeyPressed(int key_code, int key_state) {
+  if (key_state & (kKeyStateCtrl | kKeyStateAlt)) return false;
+  const GregorianDate& from = model_.selected_date();
+  const MonthGrid& grid = model_.grid();
+  GregorianDate to;
+  switch (key_code) {
+    case keys::kLeft: to = DaysLater(from, -1); break;
+    case keys::kRight: to = DaysLater(from, 1); break;
+    case keys::kUp: to = DaysLater(from, -kGridColumns); break;
+    case keys::kDown: to = DaysLater(from, kGridColumns); break;
+    case keys::kPageUp: to = MonthsLater(from, -1); break;
+    case keys::kPageDown: to = MonthsLater(from, 1); break;
+    case keys::kHome:
+    case keys::kEnd: {
+      auto in_month = [](const CalendarCell& cell) { return cell.in_shown_month; };
+      if (key_code == keys::kHome) {
+        to = std::find_if(grid.cells.begin(), grid.cells.end(), in_month)->date;
+      } else {
+        to = std::find_if(grid.cells.rbegin(), grid.cells.rend(), in_month)->date;
+      }
+      break;
+    }
+    default: return false;
+  }
+  // A day the calendar cannot show leaves the selection where it is.
+  SetDate(to.year, to.month, to.day);
+  return true;
+}
+
+int CnMonthCalendar::KeyboardCell() const {
+  if (!surface_->HasFocus()) return -1;
+  int index = model_.grid().CellIndexOf(model_.selected_date());
+  return index >= 0 && model_.grid().cells[index].in_shown_month ? index : -1;
+}
+
+void CnMonthCalendar::FocusChanged() {
+  int index = model_.grid().CellIndexOf(model_.selected_date());
+  if (index >= 0) surface_->Invalidate(CellRect(index));
+}
+
 void CnMonthCalendar::LeftReleased(Point point) {
   int index = CellAt(point);
   if (index < 0 || !model_.grid().cells[index].in_shown_month) return;
@@ -383,6 +445,8 @@ void CnMonthCalendar::Paint(Canvas& canvas, const Rect& dirty) {
                     text_flags::kRight | text_flags::kVerticalCenter | text_flags::kSingleLine);
   }
   if (hovered_ >= 0) DrawCell(canvas, hovered_, true);
+  int keyboard_cell = KeyboardCell();
+  if (keyboard_cell >= 0) canvas.DrawFocusRect(CellRect(keyboard_cell).Inset(kFocusInset));
   canvas.ResetClip();
 }
 

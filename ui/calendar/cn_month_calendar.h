@@ -15,6 +15,11 @@
 // - Choosing from the year or month list selects that month with
 //   notification (DateChanged), as every other selection does; a choice
 //   the calendar cannot show puts the lists back and raises nothing.
+// - While the grid has the keyboard focus, the selected day carries a focus
+//   rectangle and the keys move it: Left/Right a day, Up/Down a week, Page
+//   Up/Page Down a month (the same day number, or that month's last day),
+//   Home/End the first and last day of the shown month. A move selects with
+//   notification (DateChanged, no DayClicked).
 // - A wheel turn while the calendar or one of its lists has the focus reaches
 //   the owner's input once (the common wheel event); the lists never step
 //   their own selection by the wheel.
@@ -122,6 +127,9 @@ class CnMonthCalendar {
   const GregorianDate& selected() const { return model_.selected_date(); }
   const MonthGrid& grid() const { return model_.grid(); }
   int hovered_cell() const { return hovered_; }
+  // The cell carrying the keyboard's focus rectangle: the selected day's
+  // while the grid has the focus, else -1.
+  int KeyboardCell() const;
   const std::string& footer_left_text() const { return model_.grid().footer_text; }
   const std::string& footer_right_text() const { return hover_text_; }
 
@@ -154,6 +162,10 @@ class CnMonthCalendar {
   void MonthChosen();
   void MouseMoved(Point point);
   void MouseLeft();
+  // A key went down on the grid; true when it moved (or tried to move) the
+  // selection.
+  bool KeyPressed(int key_code, int key_state);
+  void FocusChanged();
   void LeftReleased(Point point);
   void RightReleased(Point point);
   void SetHovered(int index);

@@ -219,6 +219,34 @@ TEST_F(CnMonthCalendarTest, PointerOverDaysOfTheShownMonthOnly) {
   EXPECT_EQ(calendar_->footer_right_text(), "");
 }
 
+TEST_F(CnMonthCalendarTest, KeysMoveTheSelectionAndTurnThePage) {
+  Create(GregorianDate{2011, 5, 31});
+  Drain();
+  EXPECT_EQ(calendar_->KeyboardCell(), -1) << "no focus rectangle without the focus";
+  surface().SetFocus();
+  EXPECT_EQ(calendar_->KeyboardCell(), MayCell(31));
+  auto press = [&](int key) {
+    windows().PressKey(key, 0);
+    return Selected();
+  };
+  EXPECT_EQ(press(keys::kRight), "2011-6-1");
+  EXPECT_EQ(Drain(), std::vector<std::string>{"DateChanged"}) << "a move is a date change, not a click";
+  EXPECT_EQ(press(keys::kLeft), "2011-5-31");
+  EXPECT_EQ(press(keys::kUp), "2011-5-24");
+  EXPECT_EQ(press(keys::kDown), "2011-5-31");
+  EXPECT_EQ(press(keys::kPageDown), "2011-6-30") << "June has no 31st";
+  EXPECT_EQ(press(keys::kPageUp), "2011-5-30");
+  EXPECT_EQ(press(keys::kHome), "2011-5-1");
+  EXPECT_EQ(press(keys::kEnd), "2011-5-31");
+  EXPECT_EQ(calendar_->KeyboardCell(), MayCell(31));
+  windows().PressKey(keys::kLeft, kKeyStateCtrl);
+  EXPECT_EQ(Selected(), "2011-5-31") << "Ctrl+arrow is not a move";
+
+  // Nothing before the first day the calendar shows.
+  calendar_->SetDate(1901, 2, 19);
+  EXPECT_EQ(press(keys::kLeft), "1901-2-19");
+}
+
 TEST_F(CnMonthCalendarTest, RightClickReportsTheLunarDateWithoutSelecting) {
   Create(GregorianDate{2012, 5, 1});
   Drain();
