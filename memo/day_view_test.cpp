@@ -64,6 +64,26 @@ TEST_F(DayViewTest, EditAndSaveANewMemoThenFindItAfterARestart) {
   EXPECT_EQ(EditorText(), "买菜");
 }
 
+// While editing, Tab is part of the memo (a Space after it must not press
+// Save); Ctrl+Tab leaves the editor, and Tab moves on again once saved.
+TEST_F(DayViewTest, TabIsTypedIntoTheMemoWhileEditing) {
+  StartWithNewStore();
+  ClickCentre(c().编辑按钮);
+  windows().PressKey(keys::kTab);
+  windows().TypeText(Gbk(" 买菜"));
+  EXPECT_EQ(EditorText(), "\t 买菜");
+  EXPECT_TRUE(c().备忘编辑框.HasFocus());
+  EXPECT_FALSE(c().保存按钮.disabled()) << "not saved by the Space";
+  windows().PressKey(keys::kTab, kKeyStateCtrl);
+  EXPECT_TRUE(c().保存按钮.HasFocus());
+  ClickCentre(c().保存按钮);
+  Settle();
+  c().备忘编辑框.SetFocus();
+  windows().PressKey(keys::kTab);
+  EXPECT_FALSE(c().备忘编辑框.HasFocus()) << "viewing: Tab moves on";
+  EXPECT_EQ(StoredMemo(EncodeDate(2011, 5, 17)), "\t 买菜");
+}
+
 TEST_F(DayViewTest, SavingNothingKeepsAnEmptyMemoAndRewritingKeepsOneRecord) {
   StartWithNewStore();
   ClickDay(2011, 5, 20);

@@ -210,6 +210,45 @@ TEST_F(ControlsContractTest, TypingIsHeardAndASingleLineEditorTakesNoLineBreak) 
   rich->SetMultiLine(false);
   driver().PressKey(keys::kReturn);
   EXPECT_EQ(rich->Text(), Gbk("备忘!\r\n"));
+
+  // Tab types a tab into an editor that types tabs, Shift+Tab too; Ctrl+Tab
+  // leaves it. Otherwise Tab leaves.
+  rich->SetTypesTab(true);
+  driver().PressKey(keys::kTab);
+  driver().PressKey(keys::kTab, kKeyStateShift);
+  EXPECT_EQ(rich->Text(), Gbk("备忘!\r\n\t\t"));
+  EXPECT_TRUE(rich->HasFocus());
+  driver().PressKey(keys::kTab, kKeyStateCtrl);
+  EXPECT_TRUE(line->HasFocus());
+  rich->SetFocus();
+  driver().Settle();
+  driver().PressKey(keys::kTab, kKeyStateCtrl | kKeyStateShift);
+  EXPECT_TRUE(line->HasFocus());
+  rich->SetFocus();
+  driver().Settle();
+  rich->SetTypesTab(false);
+  driver().PressKey(keys::kTab);
+  EXPECT_TRUE(line->HasFocus());
+  EXPECT_EQ(rich->Text(), Gbk("备忘!\r\n\t\t"));
+
+  // The menu keys reach the listener; a menu for the caret opens below it.
+  rich->SetFocus();
+  driver().Settle();
+  rich->SetSelection(0, 0);
+  const Point first = rich->CaretPoint();
+  rich->SetSelection(9, 0);
+  const Point last = rich->CaretPoint();
+  EXPECT_GT(first.y, 0);
+  EXPECT_GT(last.y, first.y) << "the second line";
+  EXPECT_GT(last.x, first.x) << "after two tabs";
+  EXPECT_LT(last.y, 200);
+  rich_listener.record_keys = true;
+  rich_listener.key_answer = false;
+  trace_.clear();
+  driver().PressKey(keys::kApps);
+  driver().PressKey(keys::kF10, kKeyStateShift);
+  EXPECT_NE(trace_.find("rich:down93 "), std::string::npos) << trace_;
+  EXPECT_NE(trace_.find("rich:down121 "), std::string::npos) << trace_;
 }
 
 // A maximum length limits what the user puts in, typed or pasted, in whole

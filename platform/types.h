@@ -125,7 +125,9 @@ inline constexpr int kRight = 0x27;
 inline constexpr int kDown = 0x28;
 inline constexpr int kInsert = 0x2D;
 inline constexpr int kDelete = 0x2E;
+inline constexpr int kApps = 0x5D;  // the context-menu key
 inline constexpr int kF1 = 0x70;
+inline constexpr int kF10 = 0x79;
 }  // namespace keys
 
 enum class MouseButton { kNone, kLeft, kRight, kMiddle };

@@ -232,6 +232,10 @@ class NativeRichEdit : public NativeControl {
   virtual void SetBorder(ControlBorder border) = 0;
   // Whether Enter starts a new line.
   virtual void SetMultiLine(bool multi_line) = 0;
+  // Whether Tab types a tab character into the text; Ctrl+Tab and
+  // Ctrl+Shift+Tab then move the focus on and back as Tab does elsewhere.
+  // Otherwise Tab moves the focus.
+  virtual void SetTypesTab(bool types_tab) = 0;
   // Whether lines wrap at the right edge (else a horizontal scroll).
   virtual void SetWordWrap(bool word_wrap) = 0;
   // The selection is hidden while the control has no focus.
@@ -247,6 +251,9 @@ class NativeRichEdit : public NativeControl {
   virtual int SelectionStart() const = 0;
   virtual int SelectionLength() const = 0;
   virtual std::string SelectedText() const = 0;
+  // Where a menu for the caret opens: the bottom left of the caret, in the
+  // control's client coordinates (while the control has the focus).
+  virtual Point CaretPoint() const = 0;
   // The standard clipboard operations, as the user would do them: copy the
   // selection; cut it (not when read-only); paste the clipboard text at the
   // caret replacing the selection (not when read-only); delete the selection

@@ -24,6 +24,13 @@ EditorMenu::EditorMenu(MemoBook& book) : book_(book), c_(book.controls()) {
     PopUp();
     return false;  // the menu replaces the editor's own
   };
+  h.EditorKeyPressed = [this](int key_code, int key_state) {
+    if (!IsMenuKey(key_code, key_state)) return true;
+    const RichEdit& editor = c_.备忘编辑框;
+    const Point caret = editor.CaretPoint();
+    PopUp(Point{editor.left() + caret.x, editor.top() + caret.y});
+    return false;
+  };
   h.MenuCopy = [&editor] { editor.Copy(); };
   h.MenuPaste = [&editor] { editor.Paste(); };
   h.MenuCut = [&editor] { editor.Cut(); };
@@ -34,10 +41,19 @@ EditorMenu::EditorMenu(MemoBook& book) : book_(book), c_(book.controls()) {
   };
 }
 
-void EditorMenu::PopUp() {
+bool EditorMenu::IsMenuKey(int key_code, int key_state) {
+  const int modifiers = key_state & (kKeyStateCtrl | kKeyStateShift | kKeyStateAlt);
+  return (key_code == keys::kApps && modifiers == 0) || (key_code == keys::kF10 && modifiers == kKeyStateShift);
+}
+
+void EditorMenu::PopUp(std::optional<Point> at) {
   const bool nothing_selected = c_.备忘编辑框.selection_length() == 0;
   for (MenuItem* item : selection_items_) item->SetProperty(MenuItem::kDisabled, nothing_selected);
-  PopupMenu(c_.主窗口, book_.main_window().menu());
+  if (at) {
+    PopupMenu(c_.主窗口, book_.main_window().menu(), at->x, at->y);
+  } else {
+    PopupMenu(c_.主窗口, book_.main_window().menu());
+  }
 }
 
 }  // namespace tarnwick

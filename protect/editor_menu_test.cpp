@@ -47,6 +47,36 @@ TEST_F(EditorMenuTest, TheMenuOpensBelowRightOfThePointerWithItsItemsInOrder) {
   EXPECT_EQ(Greyed(), kNoSelection);
 }
 
+// The context-menu key and Shift+F10 open the same menu below the caret; the
+// key goes no further (F10 alone, or with Ctrl, is no menu key).
+TEST_F(EditorMenuTest, TheMenuKeyAndShiftF10OpenTheMenuAtTheCaret) {
+  StartWithNewStore();
+  ClickCentre(c().编辑按钮);
+  windows().TypeText(Gbk("第一行\r第二"));
+  const std::size_t shown_before = dialogs().shown().size();
+  dialogs().ExpectPopupMenu(Gbk("全选"));
+  windows().PressKey(keys::kApps);
+  Settle();
+  ASSERT_EQ(dialogs().shown().size(), shown_before + 1);
+  const auto& shown = dialogs().shown().back();
+  EXPECT_EQ(Utf8(shown.text), "复制|粘贴|剪切|删除|-|全选");
+  EXPECT_EQ(Greyed(), kNoSelection);
+  const Point origin = native_main().ClientOrigin();
+  const Point caret = editor().CaretPoint();
+  EXPECT_EQ(shown.position, (Point{origin.x + editor().left() + caret.x, origin.y + editor().top() + caret.y}));
+  EXPECT_GT(caret.y, HeadlessRichEdit::kLineHeight) << "below the second line";
+  EXPECT_EQ(editor().selection_length(), 12) << "select all was chosen";
+
+  dialogs().ExpectPopupMenu(Gbk("复制"));
+  windows().PressKey(keys::kF10, kKeyStateShift);
+  Settle();
+  EXPECT_EQ(Greyed(), kSelection);
+  EXPECT_EQ(Clipboard(), "第一行\r\n第二");
+  windows().PressKey(keys::kF10);
+  windows().PressKey(keys::kF10, kKeyStateCtrl | kKeyStateShift);
+  EXPECT_EQ(dialogs().shown().size(), shown_before + 2);
+}
+
 TEST_F(EditorMenuTest, SelectAllThenCopyWhileViewingAndTheItemsFollowTheSelection) {
   Seed({{EncodeDate(2011, 5, 17), "今天的备忘"}});
   Start();

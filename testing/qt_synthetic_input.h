@@ -52,6 +52,8 @@ inline Qt::Key QtKey(int key_code) {
     case keys::kInsert: return Qt::Key_Insert;
     case keys::kDelete: return Qt::Key_Delete;
     case keys::kF1: return Qt::Key_F1;
+    case keys::kF10: return Qt::Key_F10;
+    case keys::kApps: return Qt::Key_Menu;
     default: ADD_FAILURE() << "no Qt key for " << key_code; return Qt::Key_unknown;
   }
 }

@@ -358,6 +358,8 @@ void MainWindow::BuildEntryPoints() {
          return h.EditorRightButtonPressed ? h.EditorRightButtonPressed(ArgInt(a, 0), ArgInt(a, 1), ArgInt(a, 2))
                                            : true;
        }},
+      {"EditorKeyPressed",
+       [&h](const EventArgs& a) { return h.EditorKeyPressed ? h.EditorKeyPressed(ArgInt(a, 0), ArgInt(a, 1)) : true; }},
       {"EditClicked", plain(h.EditClicked)},
       {"SaveClicked", plain(h.SaveClicked)},
       {"ToggleOptionsPanel",

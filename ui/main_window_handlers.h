@@ -91,6 +91,8 @@ class MainWindowHandlers {
   // 备忘编辑框, right button pressed: false suppresses the editor's own
   // right-click handling.
   HandlerSlot<bool(int x, int y, int key_state)> EditorRightButtonPressed{every_slot_, "EditorRightButtonPressed"};
+  // 备忘编辑框, a key pressed: false eats the key.
+  HandlerSlot<bool(int key_code, int key_state)> EditorKeyPressed{every_slot_, "EditorKeyPressed"};
   HandlerSlot<void()> EditClicked{every_slot_, "EditClicked"};  // 编辑按钮
   HandlerSlot<void()> SaveClicked{every_slot_, "SaveClicked"};  // 保存按钮
   // 主面板状态栏标签, double-clicked.

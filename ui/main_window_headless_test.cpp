@@ -310,6 +310,7 @@ TEST_F(MainWindowHeadlessTest, WhichBindingsExist) {
       {"日历", -12, "CalendarWheelScrolled"},
       {"超级按钮1", 0, "GoToToday"},
       {"备忘编辑框", -4, "EditorRightButtonPressed"},
+      {"备忘编辑框", -9, "EditorKeyPressed"},
       {"编辑按钮", 0, "EditClicked"},
       {"保存按钮", 0, "SaveClicked"},
       {"选项面板按钮", 0, "ToggleOptionsPanel"},

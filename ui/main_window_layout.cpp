@@ -300,6 +300,7 @@ const std::vector<Binding>& Bindings() {
       {"日历", Event::kWheelScrolled, "CalendarWheelScrolled"},
       {"超级按钮1", Event::kClicked, "GoToToday"},
       {"备忘编辑框", Event::kRightButtonPressed, "EditorRightButtonPressed"},
+      {"备忘编辑框", Event::kKeyPressed, "EditorKeyPressed"},
       {"编辑按钮", Event::kClicked, "EditClicked"},
       {"保存按钮", Event::kClicked, "SaveClicked"},
       {"选项面板按钮", Event::kClicked, "ToggleOptionsPanel"},

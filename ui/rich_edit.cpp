@@ -16,6 +16,13 @@ RichEdit::RichEdit(Window& window, Control* parent, std::string name, const Rect
   edit_->SetMultiLine(multi_line_);
   edit_->SetWordWrap(word_wrap_);
   edit_->SetHideSelection(hide_selection_);
+  ApplyTabTyping();
+}
+
+// What is written in a multi-line editor may hold tabs; while the text cannot
+// change, Tab moves on as everywhere else.
+void RichEdit::ApplyTabTyping() {
+  if (edit_) edit_->SetTypesTab(multi_line_ && !read_only_);
 }
 
 std::string RichEdit::content() const { return edit_ ? edit_->Text() : fallback_content_; }
@@ -28,10 +35,13 @@ void RichEdit::SetContent(std::string_view text) {
 void RichEdit::SetReadOnly(bool read_only) {
   read_only_ = read_only;
   if (edit_) edit_->SetReadOnly(read_only);
+  ApplyTabTyping();
 }
 
 int RichEdit::selection_start() const { return edit_ ? edit_->SelectionStart() : 0; }
 int RichEdit::selection_length() const { return edit_ ? edit_->SelectionLength() : 0; }
+
+Point RichEdit::CaretPoint() const { return edit_ ? edit_->CaretPoint() : Point{}; }
 
 void RichEdit::Select(int start, int length) {
   if (edit_) edit_->SetSelection(start, length);
@@ -110,6 +120,7 @@ bool RichEdit::SetProperty(int number, const Value& value) {
       if (number == kMultiLine) {
         multi_line_ = flag;
         if (edit_) edit_->SetMultiLine(flag);
+        ApplyTabTyping();
       }
       if (number == kWordWrap) {
         word_wrap_ = flag;

@@ -9,7 +9,8 @@
 // selection start (writing it collapses the selection there); 18
 // 被选择字符数 selection length (writing -1 selects from the start to the
 // end); 19 selected text (read); 20 changed by the user (read).
-// Positions and lengths count GBK bytes. Events: 0 content changed, 1
+// Positions and lengths count GBK bytes. A writable multi-line editor takes
+// Tab as a character (Ctrl+Tab moves the focus on). Events: 0 content changed, 1
 // selection changed (neither is used by the program).
 // Creation fails quietly when the system has no rich edit control: the
 // editor then holds its content but shows nothing.
@@ -53,6 +54,8 @@ class RichEdit : public Control {
   int selection_length() const;
   // Selects length bytes from start; -1 selects to the end.
   void Select(int start, int length);
+  // The bottom left of the caret in the editor's own coordinates.
+  Point CaretPoint() const;
 
   // The clipboard operations, as the standard edit messages do them.
   void Copy();
@@ -72,6 +75,8 @@ class RichEdit : public Control {
   int format_ = 0;
   int border_ = 1;
   std::optional<Color> background_;
+  void ApplyTabTyping();
+
   bool multi_line_ = true;
   bool word_wrap_ = true;
   bool read_only_ = false;

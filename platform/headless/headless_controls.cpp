@@ -197,6 +197,14 @@ void HeadlessRichEdit::SetSelection(int start, int length) {
 
 std::string HeadlessRichEdit::SelectedText() const { return text_.substr(selection_start_, selection_length_); }
 
+Point HeadlessRichEdit::CaretPoint() const {
+  std::string_view before = std::string_view(text_).substr(0, selection_start_ + selection_length_);
+  std::size_t line_start = before.rfind('\n');
+  int line = static_cast<int>(std::count(before.begin(), before.end(), '\n'));
+  int column = static_cast<int>(line_start == std::string_view::npos ? before.size() : before.size() - line_start - 1);
+  return {2 + column * kCharacterWidth, 2 + (line + 1) * kLineHeight};
+}
+
 void HeadlessRichEdit::Copy() {
   if (selection_length_ > 0) shell_.SetClipboardText(SelectedText());
 }

@@ -208,7 +208,12 @@ void HeadlessWindowSystem::KeyDown(int key_code, int key_state) {
   }
   bool go_on = target->listener() == nullptr || target->listener()->OnKey(event);
   if (go_on) {
-    if (key_code == keys::kTab && !(key_state & (kKeyStateCtrl | kKeyStateAlt))) {
+    bool types_tab =
+        target->kind() == HeadlessKind::kRichEdit && static_cast<HeadlessRichEdit*>(target)->types_tab_;
+    bool ctrl = key_state & kKeyStateCtrl;
+    if (key_code == keys::kTab && types_tab && !ctrl && !(key_state & kKeyStateAlt)) {
+      DeliverCharacter(*target, "\t");
+    } else if (key_code == keys::kTab && (!ctrl || types_tab) && !(key_state & kKeyStateAlt)) {
       MoveFocusByTab(key_state & kKeyStateShift);
     } else if (key_code == keys::kSpace && target->kind() == HeadlessKind::kButton) {
       static_cast<HeadlessButton*>(target)->pressed_ = true;

@@ -251,6 +251,7 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   void SetBackground(Color background) override { background_ = background; }
   void SetBorder(ControlBorder border) override { border_ = border; }
   void SetMultiLine(bool multi_line) override { multi_line_ = multi_line; }
+  void SetTypesTab(bool types_tab) override { types_tab_ = types_tab; }
   void SetWordWrap(bool word_wrap) override { word_wrap_ = word_wrap; }
   void SetHideSelection(bool hide) override { hide_selection_ = hide; }
   void SetMaxLength(int bytes) override { limit_.SetMaximum(bytes, text_); }
@@ -258,6 +259,9 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   int SelectionStart() const override { return selection_start_; }
   int SelectionLength() const override { return selection_length_; }
   std::string SelectedText() const override;
+  // Laid out in cells of kCharacterWidth per byte and kLineHeight per line,
+  // without wrapping.
+  Point CaretPoint() const override;
   void Copy() override;
   void Cut() override;
   void Paste() override;
@@ -269,6 +273,8 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   void TypeText(std::string_view text);
   Color background() const { return background_; }
   ControlBorder border() const { return border_; }
+  static constexpr int kCharacterWidth = 6;
+  static constexpr int kLineHeight = 12;
   bool multi_line() const { return multi_line_; }
   bool word_wrap() const { return word_wrap_; }
   bool hide_selection() const { return hide_selection_; }
@@ -289,6 +295,7 @@ class HeadlessRichEdit : public HeadlessControl<NativeRichEdit> {
   Color background_ = Rgb(255, 255, 255);
   ControlBorder border_ = ControlBorder::kSunken;
   bool multi_line_ = true;
+  bool types_tab_ = false;
   bool word_wrap_ = true;
   bool hide_selection_ = true;
   LengthLimit limit_;

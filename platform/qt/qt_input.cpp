@@ -38,6 +38,7 @@ int KeyCode(const QKeyEvent& event) {
     case Qt::Key_Down: return keys::kDown;
     case Qt::Key_Insert: return keys::kInsert;
     case Qt::Key_Delete: return keys::kDelete;
+    case Qt::Key_Menu: return keys::kApps;
     default: return 0;
   }
 }

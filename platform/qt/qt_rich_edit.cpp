@@ -54,13 +54,31 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   }
   void SetBorder(ControlBorder border) override { ApplyFrame(widget_.data(), border); }
   void SetMultiLine(bool multi_line) override { multi_line_ = multi_line; }
+  void SetTypesTab(bool types_tab) override {
+    types_tab_ = types_tab;
+    widget_->setTabChangesFocus(!types_tab);
+  }
 
  protected:
-  // A single-line editor takes no line break from the keyboard.
+  // A single-line editor takes no line break from the keyboard. An editor
+  // that types tabs types one for Shift+Tab too, and leaves by Ctrl+Tab.
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!multi_line_ && watched == widget_.data() && event->type() == QEvent::KeyPress) {
-      int key = static_cast<QKeyEvent*>(event)->key();
-      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    if (watched != widget_.data() || event->type() != QEvent::KeyPress) return false;
+    auto* key_event = static_cast<QKeyEvent*>(event);
+    int key = key_event->key();
+    if (!multi_line_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) return true;
+    if (types_tab_ && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
+      bool backwards = key == Qt::Key_Backtab || (key_event->modifiers() & Qt::ShiftModifier);
+      if (key_event->modifiers() & Qt::ControlModifier) {
+        MoveFocusOn(backwards);
+        return true;
+      }
+      if (key == Qt::Key_Backtab) {
+        // Typed as a plain Tab, so the listener hears it as every other key.
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+        QCoreApplication::sendEvent(widget_.data(), &tab);
+        return true;
+      }
     }
     return false;
   }
@@ -95,6 +113,24 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
            EditorToGbkPosition(Utf16Of(text), cursor.selectionStart());
   }
   std::string SelectedText() const override { return FromQtLines(widget_->textCursor().selectedText()); }
+  Point CaretPoint() const override {
+    QPoint below = widget_->viewport()->mapTo(widget_.data(), widget_->cursorRect().bottomLeft());
+    return {below.x(), below.y() + 1};
+  }
+
+  // To the next (previous) control of the window that Tab reaches.
+  void MoveFocusOn(bool backwards) {
+    QWidget* at = widget_.data();
+    for (;;) {
+      at = backwards ? at->previousInFocusChain() : at->nextInFocusChain();
+      if (at == nullptr || at == widget_.data()) return;
+      if (at->window() == widget_->window() && (at->focusPolicy() & Qt::TabFocus) && at->isVisible() &&
+          at->isEnabled()) {
+        at->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+        return;
+      }
+    }
+  }
   void Copy() override { widget_->copy(); }
   void Cut() override {
     if (!widget_->isReadOnly()) widget_->cut();
@@ -150,6 +186,7 @@ class QtRichEdit : public QObject, public QtControl<NativeRichEdit, QPlainTextEd
   bool programmatic_ = false;
   bool hide_selection_ = true;
   bool multi_line_ = true;
+  bool types_tab_ = false;
   LengthLimit limit_;
   bool user_changed_ = false;
 };

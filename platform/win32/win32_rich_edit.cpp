@@ -83,6 +83,7 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
   }
   void SetBorder(ControlBorder border) override { ApplyBorder(hwnd_, border); }
   void SetMultiLine(bool multi_line) override { multi_line_ = multi_line; }
+  void SetTypesTab(bool types_tab) override { types_tab_ = types_tab; }
   void SetWordWrap(bool word_wrap) override {
     // A null target device wraps at the window's width; 1 means no wrapping.
     SendMessageW(hwnd_, EM_SETTARGETDEVICE, 0, word_wrap ? 0 : 1);
@@ -122,6 +123,18 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
     auto to = static_cast<std::size_t>(std::clamp<LONG>(range.cpMax, static_cast<LONG>(from), static_cast<LONG>(text.size())));
     return FromEditorText(Units(text).substr(from, to - from));
   }
+  Point CaretPoint() const override {
+    POINT caret{};
+    GetCaretPos(&caret);
+    // The caret's line is as high as the text's font.
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    return {caret.x, caret.y + metrics.tmHeight};
+  }
   void Copy() override { SendMessageW(hwnd_, WM_COPY, 0, 0); }
   void Cut() override {
     if (!IsReadOnly()) SendMessageW(hwnd_, WM_CUT, 0, 0);
@@ -141,12 +154,18 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
         // Asked without the message, so the control never enters its dialog
         // mode (where Escape closes the parent window and Enter may go to a
         // default button). Tab and Escape are the dialog navigation's: Tab
-        // moves the focus on, Escape does nothing; reaching the editor by Tab
-        // does not select its whole text.
+        // moves the focus on (unless the editor types tabs, when Ctrl+Tab
+        // does), Escape does nothing; reaching the editor by Tab does not
+        // select its whole text.
         LRESULT code = Default(message, wparam, 0);
         code &= ~static_cast<LRESULT>(DLGC_HASSETSEL);
         auto* queued = reinterpret_cast<MSG*>(lparam);
-        if (queued != nullptr && (queued->message == WM_KEYDOWN || queued->message == WM_CHAR) &&
+        bool typed_tab = types_tab_ && queued != nullptr &&
+                         (queued->message == WM_KEYDOWN || queued->message == WM_CHAR) &&
+                         queued->wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0;
+        if (typed_tab) {
+          code |= DLGC_WANTTAB;
+        } else if (queued != nullptr && (queued->message == WM_KEYDOWN || queued->message == WM_CHAR) &&
             (queued->wParam == VK_TAB || queued->wParam == VK_ESCAPE)) {
           code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
         } else if (queued != nullptr && multi_line_) {
@@ -227,6 +246,7 @@ class Win32RichEdit : public ControlBase<NativeRichEdit> {
   bool version2_ = true;
   bool programmatic_ = false;
   bool multi_line_ = true;
+  bool types_tab_ = false;
   LengthLimit limit_;
 };
 
