@@ -26,6 +26,13 @@ constexpr std::string_view kPartial = ".partial";
 constexpr char kRestoring[] = "restoring.partial";
 // Beside a backup's files: the findings count of the store it was taken of.
 constexpr char kDamageMark[] = "damaged";
+// In the backups folder while a password change takes the backups along:
+// the names of those not yet under the new key, one a line.
+constexpr char kKeyChangeNote[] = "password-change";
+// What a re-key of a backup's files may leave beside them.
+constexpr char kRekeyRecord[] = "memo.edb-rekey";
+constexpr char kRekeyMain[] = "memo.edb-rekey-main";
+constexpr char kRekeyMemo[] = "memo.edb-rekey-memo";
 
 constexpr BackupReason kReasons[] = {BackupReason::kDaily, BackupReason::kClearAll, BackupReason::kPassword,
                                      BackupReason::kRestore};
@@ -68,7 +75,19 @@ FileStatus CopyPath(FileSystem& files, const std::string& source_path, const std
 // Removes a backup's or a restore's folder: only the store's own file names,
 // never through a link (a folder copied from elsewhere may hold any).
 FileStatus RemoveFolderOfFiles(FileSystem& files, const std::string& folder) {
-  return files.RemoveFolderWithFiles(folder, {kMainFile, kMemoFile, kDamageMark});
+  return files.RemoveFolderWithFiles(folder, {kMainFile, kMemoFile, kDamageMark, kRekeyRecord, kRekeyMain, kRekeyMemo});
+}
+
+// The header bytes that tell a file's key: the magic and the enciphered
+// check block. The keystream depends on the password and the position alone,
+// so two main files under one password hold the same bytes there.
+FileStatus KeyedHeader(File& main, std::string* bytes) {
+  bytes->assign(kCheckBlockOffset + kCheckBlockSize, '\0');
+  size_t got = 0;
+  if (FileStatus status = main.ReadAt(0, bytes->data(), bytes->size(), &got); status != 0) return status;
+  if (got < bytes->size()) return error::kNotDatabaseFile;
+  bytes->erase(4, kCheckBlockOffset - 4);
+  return 0;
 }
 
 // The record count of a plain main file; -1 for an enciphered or unreadable one.
@@ -376,6 +395,98 @@ std::optional<std::size_t> StoreBackups::DamageMark(const std::string& name) {
   mark->ReadAt(0, text, sizeof text - 1, &got);
   // A mark whose count cannot be read still marks.
   return static_cast<std::size_t>(std::strtoull(text, nullptr, 10));
+}
+
+std::vector<std::string> StoreBackups::PendingKeyChange() {
+  std::vector<std::string> names;
+  std::unique_ptr<File> note;
+  if (files_.Open(backups_folder_ + kPathSeparator + kKeyChangeNote, FileOpenMode{}, &note) != 0) return names;
+  uint64_t length = 0;
+  if (note->Length(&length) != 0) return names;
+  std::string text(static_cast<size_t>(std::min<uint64_t>(length, 1 << 20)), '\0');
+  size_t got = 0;
+  if (note->ReadAt(0, text.data(), text.size(), &got) != 0) return names;
+  text.resize(got);
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    if (end > start) names.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+FileStatus StoreBackups::WritePendingKeyChange(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += name + "\n";
+  std::unique_ptr<File> note;
+  FileOpenMode mode;
+  mode.access = FileAccess::kReadWrite;
+  mode.create = true;
+  if (FileStatus status = files_.Open(backups_folder_ + kPathSeparator + kKeyChangeNote, mode, &note); status != 0) {
+    return status;
+  }
+  if (FileStatus status = note->WriteAt(0, text.data(), text.size()); status != 0) return status;
+  if (FileStatus status = note->Truncate(text.size()); status != 0) return status;
+  return note->Flush();
+}
+
+FileStatus StoreBackups::BeginKeyChange(File& store_main) {
+  // One cut short before is settled first: its leftovers are not this one's.
+  std::vector<std::string> removed;
+  SettleKeyChange(store_main, &removed);
+  std::vector<std::string> names;
+  for (const BackupInfo& backup : List()) names.push_back(backup.name);
+  if (names.empty()) return 0;
+  return WritePendingKeyChange(names);
+}
+
+void StoreBackups::FinishKeyChange(const std::string& old_password, const std::string& new_password,
+                                   std::vector<std::string>* removed) {
+  std::vector<std::string> pending;
+  for (const BackupInfo& backup : List()) pending.push_back(backup.name);
+  bool noted = true;
+  while (!pending.empty()) {
+    const std::string name = pending.front();
+    DatabaseEngine engine(&files_);
+    // A plain one opens whatever the store had, and is taken along too:
+    // nothing of the store's may stay in plain beside it.
+    const bool converted =
+        OpenStore(engine, PathIn(name, kMainFile), old_password, false) && engine.SetPassword(new_password);
+    engine.CloseDatabase();
+    if (!converted && RemoveBackup(name) == 0) removed->push_back(name);
+    pending.erase(pending.begin());
+    // Should the note not follow, it names converted ones too: settled, they
+    // go as well, which loses no memo the store holds.
+    if (noted) noted = WritePendingKeyChange(pending) == 0;
+  }
+  files_.Remove(backups_folder_ + kPathSeparator + kKeyChangeNote);
+}
+
+void StoreBackups::AbandonKeyChange() {
+  if (files_.Exists(backups_folder_ + kPathSeparator + kKeyChangeNote)) {
+    files_.Remove(backups_folder_ + kPathSeparator + kKeyChangeNote);
+  }
+}
+
+void StoreBackups::SettleKeyChange(File& store_main, std::vector<std::string>* removed) {
+  const std::string note = backups_folder_ + kPathSeparator + kKeyChangeNote;
+  if (!files_.Exists(note)) return;
+  std::string store_key;
+  if (KeyedHeader(store_main, &store_key) != 0) return;  // settled at an open that can read the store
+  const std::vector<BackupInfo> backups = List();
+  for (const std::string& name : PendingKeyChange()) {
+    // Only a backup listed here: the note is no way to name anything else.
+    if (std::none_of(backups.begin(), backups.end(), [&](const BackupInfo& b) { return b.name == name; })) continue;
+    std::unique_ptr<File> main;
+    std::string key;
+    if (files_.Open(PathIn(name, kMainFile), FileOpenMode{}, &main) == 0 && KeyedHeader(*main, &key) == 0 &&
+        key == store_key) {
+      continue;
+    }
+    main.reset();
+    if (RemoveBackup(name) == 0) removed->push_back(name);
+  }
+  files_.Remove(note);
 }
 
 std::string StoreBackups::RestoreCommand(const std::string& name) const {

@@ -143,6 +143,22 @@ class StoreBackups {
   FileStatus MarkDamaged(const std::string& name, std::size_t findings);
   // The findings count a backup was marked with; none for an unmarked one.
   std::optional<std::size_t> DamageMark(const std::string& name);
+  // A password change of the store takes every backup along, so that none
+  // is less protected than the store or opens with a password it no longer
+  // has. BeginKeyChange, before the store is re-keyed, notes every backup as
+  // pending; FinishKeyChange then re-keys every backup that opens with
+  // old_password (or is plain) to new_password (GBK; empty: plain) and
+  // removes the others, naming them in *removed; AbandonKeyChange, when the store kept its key,
+  // drops the note. A change cut short leaves the note, and SettleKeyChange
+  // (at the next open, given the store's main file as it lies) removes the
+  // pending backups whose key differs from the store's: they would hold its
+  // memos in plain beside it, or under a password it no longer has.
+  FileStatus BeginKeyChange(File& store_main);
+  void FinishKeyChange(const std::string& old_password, const std::string& new_password,
+                       std::vector<std::string>* removed);
+  void AbandonKeyChange();
+  void SettleKeyChange(File& store_main, std::vector<std::string>* removed);
+
   // The command that puts a backup back (GBK), for messages:
   // edbtool restore <data folder> <name>, the folder quoted when it holds a blank.
   std::string RestoreCommand(const std::string& name) const;
@@ -199,6 +215,8 @@ class StoreBackups {
                                    const std::string& password, RestoreResult* result);
   void RemoveLeftovers();
   std::string UniqueName(const std::string& name);
+  std::vector<std::string> PendingKeyChange();
+  FileStatus WritePendingKeyChange(const std::vector<std::string>& names);
 
   FileSystem& files_;
   std::string data_folder_;

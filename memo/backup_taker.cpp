@@ -1,5 +1,6 @@
 #include "memo/backup_taker.h"
 
+#include "base/secret.h"
 #include "base/text.h"
 #include "memo/memo_book.h"
 #include "ui/message_box.h"
@@ -31,19 +32,47 @@ bool BackupTaker::BeforeChange(BackupReason reason) {
   if (book_.store().engine().CurrentStoredFiles().main == nullptr) return true;
   // The day's backup holds the store as it was before this change.
   FinishDaily();
-  if (Take(reason) == 0) return true;
   // No is the default: Return keeps the store as it is, unchanged.
-  return AskYesNoDefaultNo(book_.platform(), Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
-                           Gbk("备份失败：")) == MessageResult::kYes;
+  const bool go_on =
+      Take(reason) == 0 ||
+      AskYesNoDefaultNo(book_.platform(), Gbk("备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？"),
+                        Gbk("备份失败：")) == MessageResult::kYes;
+  if (go_on && reason == BackupReason::kPassword) {
+    backups_.BeginKeyChange(*book_.store().engine().CurrentStoredFiles().main);
+  }
+  return go_on;
 }
+
+void BackupTaker::PasswordChanged(std::string_view old_password, std::string_view new_password) {
+  std::vector<std::string> removed;
+  std::string old_text(old_password);
+  std::string new_text(new_password);
+  backups_.FinishKeyChange(old_text, new_text, &removed);
+  WipeText(old_text);
+  WipeText(new_text);
+  if (removed.empty()) return;
+  ShowMessage(book_.platform(),
+              Gbk("有" + std::to_string(removed.size()) + "个备份不能用原密码打开，无法改用新密码，已将其删除。"));
+}
+
+void BackupTaker::PasswordKept() { backups_.AbandonKeyChange(); }
 
 void BackupTaker::BeginDailyIfDue() {
   if (daily_ != nullptr) return;
-  const CivilDateTime today = DecodeDateTime(book_.Now());
-  if (backups_.HasDailyBackupOn(today.year, today.month, today.day)) return;
   MemoStore& store = book_.store();
+  if (store.engine().CurrentStoredFiles().main == nullptr) return;
+  // A password change cut short may have left backups under a key the
+  // store no longer has, or in plain beside a protected store.
+  std::vector<std::string> removed;
+  backups_.SettleKeyChange(*store.engine().CurrentStoredFiles().main, &removed);
+  if (!removed.empty()) {
+    ShowMessage(book_.platform(), Gbk("上次修改密码没有完成，未能改用新密码的" + std::to_string(removed.size()) +
+                                      "个备份已删除。"));
+  }
   const DatabaseEngine::StoredFiles files = store.engine().CurrentStoredFiles();
   if (files.main == nullptr) return;
+  const CivilDateTime today = DecodeDateTime(book_.Now());
+  if (backups_.HasDailyBackupOn(today.year, today.month, today.day)) return;
   FileStatus status = 0;
   daily_ = backups_.Begin(files.main, files.memo, BackupReason::kDaily, store.MemoCount(), today, &status);
   if (daily_ == nullptr) DailyEnded();

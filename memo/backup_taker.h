@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "memo/backup.h"
 
@@ -25,8 +26,14 @@ class BackupTaker {
   ~BackupTaker();
 
   // Backs the open store up before a change. True: go on with the change
-  // (it is backed up, or the user chose to go on without a backup).
+  // (it is backed up, or the user chose to go on without a backup). Before
+  // a password change the backups are noted as to be taken along.
   bool BeforeChange(BackupReason reason);
+  // After a password change: every backup is re-keyed to the store's new
+  // password (GBK; empty: none), those that cannot be are removed, and the
+  // user is told how many. PasswordKept: the store kept its password.
+  void PasswordChanged(std::string_view old_password, std::string_view new_password);
+  void PasswordKept();
   // Begins the day's backup of the open store when none was taken today.
   void BeginDailyIfDue();
   // Writes a step of the day's backup; true while more remains.

@@ -59,6 +59,9 @@ const char kEncipherFailed[] = "加密失败";
 const char kCreateQuestion[] = "数据库文件未找到！是否重新创建一个新的数据库？";
 // A fault that hits the backup before a change: going on without it.
 const char kBackupFailed[] = "备份数据库失败，可能磁盘已满或没有写入权限。\r\n不备份而继续吗？";
+// A fault that hits the re-key of a backup at a password change: it goes.
+const char kBackupRemoved[] = "有1个备份不能用原密码打开，无法改用新密码，已将其删除。";
+const char kBackupsRemoved[] = "有2个备份不能用原密码打开，无法改用新密码，已将其删除。";
 // A lock that cannot be taken is what another running copy causes.
 const char kHeldByAnotherCopy[] = "备忘录已经在另一个窗口中打开了，请在那个窗口中继续使用。本程序将自动退出";
 
@@ -501,7 +504,8 @@ TEST_F(FlowFaultsTest, SettingAPassword) {
   // The program locks at once and asks for the new password to unlock.
   flow.answers = {{"请输入新的密码：", "pw"}, {"请输入数据库访问密码：", "pw"}};
   // The unlock that follows may fail on its own: the password is set all the same.
-  flow.questions = {"数据库打开失败，请检查数据库文件是否存在？或者密码有误？", kBackupFailed, kHeldByAnotherCopy};
+  flow.questions = {"数据库打开失败，请检查数据库文件是否存在？或者密码有误？", kBackupFailed, kHeldByAnotherCopy,
+                    kBackupRemoved, kBackupsRemoved};
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，请检查数据库文件是否存在？"};
   flow.success_text = "加密成功，请重新输入密码进入软件";
   RunEverywhere(flow);
@@ -521,7 +525,7 @@ TEST_F(FlowFaultsTest, ChangingThePassword) {
                   {"请先输入原来的密码：", "pw"},
                   {"请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可", "new"},
                   {"请再次输入新密码：", "new"}};
-  flow.questions = {kBackupFailed};
+  flow.questions = {kBackupFailed, kBackupRemoved, kBackupsRemoved};
   // A read failing as the box looks at the store's magic takes it for a
   // plain store, whose open then fails with the setting's message.
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，可能密码有误，请重新输入",
@@ -543,7 +547,7 @@ TEST_F(FlowFaultsTest, RemovingThePassword) {
   flow.answers = {{"请输入数据库访问密码：", "pw"},
                   {"请先输入原来的密码：", "pw"},
                   {"请输入新密码：\r\n注意：如果您是想取消密码，\r\n请不要输入任何字符并直接回车即可", ""}};
-  flow.questions = {kBackupFailed};
+  flow.questions = {kBackupFailed, kBackupRemoved, kBackupsRemoved};
   // A read failing as the box looks at the store's magic takes it for a
   // plain store, whose open then fails with the setting's message.
   flow.failure_texts = {kEncipherFailed, "打开数据库失败，可能密码有误，请重新输入",

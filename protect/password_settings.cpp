@@ -45,10 +45,12 @@ void PasswordSettings::SetPassword() {
   }
   if (!book_.backups().BeforeChange(BackupReason::kPassword)) return;
   if (!store.SetDatabasePassword(password.view())) {
+    book_.backups().PasswordKept();
     Message(Gbk("加密失败"));
     KeepStoreOpen(std::nullopt);
     return;
   }
+  book_.backups().PasswordChanged({}, password.view());
   Message(Gbk("加密成功，请重新输入密码进入软件"));
   store.CloseMemoDatabase();
   c_.DockStrip.SetVisible(false);
@@ -80,12 +82,14 @@ void PasswordSettings::ChangeOrRemovePassword() {
   const bool set = replacement && store.SetDatabasePassword(replacement->view());
   if (!set) {
     if (replacement) {
+      book_.backups().PasswordKept();
       Message(Gbk("加密失败"));
       KeepStoreOpen(old_password.view());
     }
     if (locked) store.CloseMemoDatabase();
     return;
   }
+  book_.backups().PasswordChanged(old_password.view(), replacement->view());
   Message(Gbk("重置密码成功"));
   book_.status().SetTextColor(kBlack);
   book_.status().ShowCurrentCount();

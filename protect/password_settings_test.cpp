@@ -176,9 +176,10 @@ TEST_F(PasswordSettingsTest, TheQuestionMarkAndAFailedReKeyAreRefusedAndTheStore
   Expect(kNewPasswordPrompt, "pw");
   ExpectMessage("加密失败");
   // The re-key's first write fails, after the five of the backup before it
-  // (its two folders, the two files, the rename).
+  // (its two folders, the two files, the rename) and the note that the
+  // backups are to be taken along.
   dialogs().SetOnShow([&](const HeadlessDialogs::Shown& shown) {
-    if (shown.kind == HeadlessDialogs::Kind::kInputBox) faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 6);
+    if (shown.kind == HeadlessDialogs::Kind::kInputBox) faults_.FailNth(testing::FaultFileSystem::Operation::kWrite, 7);
   });
   ClickPasswordBox();
   EXPECT_TRUE(faults_.fired());
@@ -286,8 +287,9 @@ TEST_F(PasswordSettingsTest, AReKeyThatCannotBeUndoneLeavesTheStoreOpenOrTheProg
   SitIdle();  // the day's backup written: the writes counted are the change's
   auto die_at_the_replacement = [&](bool recover_at_the_message) {
     dialogs().SetOnShow([&, recover_at_the_message](const HeadlessDialogs::Shown& shown) {
-      // The re-key's first write, after the five of the backup before it.
-      if (shown.text == Gbk(kConfirmPrompt)) faults_.DieAtNth(testing::FaultFileSystem::Operation::kWrite, 6);
+      // The re-key's first write, after the five of the backup before it
+      // and the note that the backups are to be taken along.
+      if (shown.text == Gbk(kConfirmPrompt)) faults_.DieAtNth(testing::FaultFileSystem::Operation::kWrite, 7);
       if (shown.text == Gbk("加密失败") && recover_at_the_message) faults_.Disarm();
     });
   };
