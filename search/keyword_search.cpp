@@ -108,6 +108,9 @@ void KeywordSearch::Recount() {
     return;
   }
   recount_waiting_ = false;
+  // The list is reached by Tab while the panels are closed too; unseen, it
+  // gets no hint and the month's count line stays.
+  if (!book_.main_window().SidePanelsShown()) return;
   const int count = CountMatches(c_.搜索内容编辑框.text(), nullptr);
   ListBox& list = c_.搜索结果列表框;
   if (list.Count() == 0) list.AddItem(NoMatchHint());

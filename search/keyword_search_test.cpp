@@ -270,6 +270,29 @@ TEST_F(KeywordSearchTest, TheRecountReplacesAHintInTheStatusAndFillsAnEmptyList)
   EXPECT_EQ(Results(), Strings{"先保存数据，再搜索吧"});
 }
 
+// Tab reaches the results list behind the closed panels: nothing is written
+// there. Once the panels are open, the first Down picks the first result.
+TEST_F(KeywordSearchTest, TheClosedListGetsNoHintAndTheFirstDownPicksTheFirstResult) {
+  Seed({{EncodeDate(2011, 5, 3), "abc"}, {EncodeDate(2011, 5, 4), "abd"}});
+  Start();
+  const std::string month_count = SideStatus();
+  c().搜索结果列表框.SetFocus();
+  Settle();
+  EXPECT_EQ(Results(), Strings{});
+  EXPECT_EQ(SideStatus(), month_count);
+
+  OpenSidePanels();
+  SearchFor("ab");
+  c().搜索结果列表框.SetFocus();
+  windows().PressKey(keys::kDown);
+  Settle();
+  EXPECT_EQ(c().搜索结果列表框.selection(), 0);
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 3}));
+  windows().PressKey(keys::kDown);
+  Settle();
+  EXPECT_EQ(c().日历.calendar().selected(), (GregorianDate{2011, 5, 4}));
+}
+
 TEST_F(KeywordSearchTest, PickingAResultShowsThatDaysMemo) {
   Seed({{EncodeDate(2010, 12, 24), "平安夜 abc"}, {EncodeDate(2011, 5, 3), "abc"}});
   Start();

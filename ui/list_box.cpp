@@ -146,6 +146,18 @@ int ListBox::selection() const { return list_->Selection(); }
 
 void ListBox::SetSelection(int index) { list_->SetSelection(index); }
 
+// With nothing selected, the system's list steps from the first item (its
+// caret), so the first Down would select the second: the first arrow key
+// selects the first item instead.
+bool ListBox::OnKey(const KeyEvent& event) {
+  if (!Control::OnKey(event)) return false;
+  const bool arrow = event.key_code == keys::kDown || event.key_code == keys::kUp;
+  if (!event.down || !arrow || event.key_state != 0 || selection() != -1 || Count() == 0) return true;
+  SetSelection(0);
+  OnSelectionChanged();
+  return false;
+}
+
 void ListBox::HandleMouse(const MouseEvent& event) {
   if (event.action == MouseAction::kDoubleClick && event.button == MouseButton::kLeft && selection() >= 0) {
     Raise(kItemDoubleClicked);

@@ -66,6 +66,7 @@ class ListBox : public Control {
 
  protected:
   void OnSelectionChanged() override { Raise(kSelectionChanged); }
+  bool OnKey(const KeyEvent& event) override;
   void HandleMouse(const MouseEvent& event) override;
 
  private:

@@ -475,10 +475,11 @@ void MainWindow::ToggleOptionsPanel() {
   window_->SetProperty(property::kHeight, height < 600 ? kTallHeight : kNormalHeight);
 }
 
+bool MainWindow::SidePanelsShown() const { return window_->outer_rect().width >= 380; }
+
 void MainWindow::ToggleSidePanels() {
   Call(handlers_.SidePanelsToggling);
-  int width = window_->outer_rect().width;
-  if (width < 380) {
+  if (!SidePanelsShown()) {
     window_->SetProperty(property::kWidth, kWideWidth);
     controls_->搜索内容编辑框.SetFocus();
     controls_->本月备忘列表框.Clear();

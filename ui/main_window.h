@@ -92,6 +92,8 @@ class MainWindow {
   // Side panel toggle (搜索面板按钮): SidePanelsToggling first, then width 664 (focus to the keyword box, month list emptied and
   // refilled) when below 380, else 371.
   void ToggleSidePanels();
+  // Whether the window is wide enough to show the side panels.
+  bool SidePanelsShown() const;
 
   // The popup menu's top item "菜单" (never shown itself) with its items.
   MenuItem& menu() { return *menu_; }

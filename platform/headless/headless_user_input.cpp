@@ -219,6 +219,16 @@ void HeadlessWindowSystem::KeyDown(int key_code, int key_state) {
       static_cast<HeadlessButton*>(target)->pressed_ = true;
     } else if (key_code == keys::kSpace && target->kind() == HeadlessKind::kCheckBox) {
       static_cast<HeadlessCheckBox*>(target)->pressed_ = true;
+    } else if ((key_code == keys::kDown || key_code == keys::kUp) && target->kind() == HeadlessKind::kListBox) {
+      // As the system's list: the arrows step from the caret, which is on
+      // the first item while nothing is selected.
+      auto* list = static_cast<HeadlessListBox*>(target);
+      int caret = std::max(list->Selection(), 0);
+      int next = std::clamp(caret + (key_code == keys::kDown ? 1 : -1), 0, list->Count() - 1);
+      if (next >= 0 && next != list->Selection()) {
+        list->SetSelection(next);
+        list->listener()->OnSelectionChanged();
+      }
     } else if ((key_code == keys::kDown || key_code == keys::kUp) && target->kind() == HeadlessKind::kDropDownList) {
       auto* list = static_cast<HeadlessDropDownList*>(target);
       list->UserChoose(list->selection_ + (key_code == keys::kDown ? 1 : -1));
