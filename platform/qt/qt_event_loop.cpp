@@ -45,7 +45,13 @@ class TaskReceiver : public QObject {
 // loop watches: its handler may run between any two instructions.
 int signal_pipe[2] = {-1, -1};
 
+// However the save that follows goes (events queued before it, a slow
+// disk), the process ends this many seconds after the signal: SIGALRM's
+// default action ends it.
+constexpr unsigned kSecondsToEndAfterASignal = 2;
+
 void NoteTerminationSignal(int) {
+  alarm(kSecondsToEndAfterASignal);
   const char byte = 1;
   [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
 }
@@ -62,10 +68,6 @@ std::function<void()>& DisplayLostHandler() {
 void RunDisplayLostHandler() {
   if (std::function<void()> handler = std::move(DisplayLostHandler())) handler();
 }
-
-// However the save after a termination signal goes, the process ends
-// within this many seconds (SIGALRM's default action ends it).
-constexpr unsigned kSecondsToEndAfterASignal = 2;
 
 }  // namespace
 
@@ -125,7 +127,6 @@ void QtEventLoop::SetSaveRequestHandler(std::function<void()> handler) {
     char bytes[16];
     while (read(signal_pipe[0], bytes, sizeof bytes) > 0) {
     }
-    alarm(kSecondsToEndAfterASignal);
     DisplayLostHandler() = nullptr;
     if (save_request_) save_request_();
     _exit(0);
