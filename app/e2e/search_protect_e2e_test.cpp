@@ -205,10 +205,16 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
 
   // Restarted: locked until the password is given to 超级按钮1, which Tab
   // reaches after the calendar and its two drop-downs.
+  // While locked no key reaches Edit, Save or the side panels; the unlock
+  // leaves the window viewing, so Save after it writes nothing.
+  const std::string locked_store = FileBytes(folder_.path() / "memo.edb");
   StartProgram("^Tarnwick V2\\.8 beta 加密状态");
-  Keys({"Tab", "Tab", "Tab", "space"});
+  Keys({"alt+w", "alt+f", "Tab", "Tab", "Tab", "space"});
   Answer("^密码输入$", "pw");
   EXPECT_TRUE(WaitForTitle("Tarnwick V2.8 Beta")) << "the program did not unlock";
+  Keys({"alt+s"});
+  EXPECT_EQ(session_.WindowGeometry(window_)->width, 365) << "the side panels opened while locked";
+  EXPECT_TRUE(FileBytes(folder_.path() / "memo.edb") == locked_store) << "something was saved after the unlock";
   Shot("search_unlocked");
 
   // The editor's right-button menu copies what the mouse selected of the

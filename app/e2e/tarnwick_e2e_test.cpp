@@ -317,7 +317,19 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
     return Region(image, 0, kHeaderTop, 365, 20) == kBarBlue;
   });
   EXPECT_EQ(Region(forward, 0, kHeaderTop, 365, 20), kBarBlue) << "see first_copy_forward.png";
-  CloseProgram();
+
+  // The display goes away while a memo is edited: the program ends, and
+  // what was typed is in the rescue file beside the store.
+  ClickAt(8 + 40, kBarTop + 14 + 30);
+  ASSERT_TRUE(session_.Focus(window_));
+  ASSERT_TRUE(session_.Key("ctrl+End"));
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", " 3"}).exit_code, 0);
+  ShotWhen("memo_edited_again", [&](const QImage& image) { return editor(image) != editor(forward); });
+  session_.Stop();
+  ASSERT_TRUE(child_.Wait(15s).has_value()) << "the program did not end when its display went away";
+  const std::string rescued = FileBytes(folder_.path() / "memo-rescued.txt");
+  EXPECT_NE(rescued.find("\r\nmemo 1 \xd6\xd0\xce\xc4\xb1\xb8\xcd\xfc 2 3\r\n"), std::string::npos)
+      << "the edit (GBK) is not in the rescue file: " << rescued;
 }
 
 // Typing goes on into the editor while the pointer crosses the calendar, and

@@ -71,6 +71,8 @@ class XSession {
 
   // Starts Xvfb with one screen of the given size; false when it cannot.
   bool Start(int width = 1280, int height = 1024);
+  // The server ends at once, as when it crashes: every client loses its display.
+  void Stop() { server_.Kill(); }
   const std::string& display() const { return display_; }
 
   CommandResult Run(const std::vector<std::string>& argv,
