@@ -2,17 +2,19 @@
 // moves its working directory there.
 //
 // A portable copy or a build folder keeps its memos beside the executable.
-// An installed program (its folder not writable, or a desktop entry installed
-// beside it in <prefix>/share/applications) keeps them in the user's data
-// folder, $XDG_DATA_HOME/tarnwick or ~/.local/share/tarnwick, created on first
-// run. --data-folder names any other folder, which must exist.
+// An installed program (one with its installation marker beside it) keeps
+// them in the user's data folder, created, private to the user, on first
+// run: on Linux $XDG_DATA_HOME/tarnwick or ~/.local/share/tarnwick, on
+// Windows %APPDATA%\Tarnwick. So does a portable copy whose folder cannot be
+// written, and the choice says so. --data-folder names any other folder,
+// which must exist.
 #pragma once
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -25,27 +27,38 @@ struct StartOptions {
 };
 
 // Reads and removes the program's options from argv (argv[0] is the
-// program), leaving argc and argv with what is left for Qt.
+// program; on Windows every argument is UTF-8), leaving argc and argv with
+// what is left for Qt.
 StartOptions TakeStartOptions(int& argc, char** argv);
 
 extern const char kStartOptionsHelp[];
 
-// The desktop entry an installed program has at <prefix>/share/applications.
-extern const char kDesktopEntryName[];
+// The file, relative to the executable's folder, that an installation puts
+// there and a portable copy lacks: on Linux the desktop entry at
+// <prefix>/share/applications, on Windows a note the installer leaves.
+extern const char kInstalledMarker[];
 
-// Looks an environment variable up; nullopt when it is not set.
+// Looks an environment variable up (its value in UTF-8 on Windows); nullopt
+// when it is not set.
 using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
 std::optional<std::string> ProcessEnvironment(const char* name);
 
 struct DataFolderChoice {
   std::filesystem::path folder;  // absolute; empty when none could be had
-  std::string error;             // why not, for the user
+  std::string error;             // why not, for the user (UTF-8)
+  // The user's data folder stands in for the folder of a portable copy,
+  // which cannot be written.
+  bool instead_of_program_folder = false;
 };
 
 // Chooses the folder and makes sure it exists (creating the per-user data
-// folder, owner-only, when it is missing). Does not change the working
-// directory.
+// folder when it is missing). Does not change the working directory.
 DataFolderChoice ChooseDataFolder(const StartOptions& options, const std::filesystem::path& executable_folder,
                                   const EnvironmentLookup& environment = ProcessEnvironment);
+
+// A path from UTF-8 text, and back: on Windows the narrow forms would go
+// through the system's code page and lose what it lacks.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string Utf8Text(const std::filesystem::path& path);
 
 }  // namespace tarnwick

@@ -1,11 +1,14 @@
 #include "app/data_folder.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,6 +49,13 @@ TEST(TakeStartOptions, TakesItsOwnOptionsAndLeavesQtsInOrder) {
   EXPECT_TRUE(options.help);
   EXPECT_EQ(joined.Left(), (std::vector<std::string>{"tarnwick"}));
 
+  // UTF-8 on every system: on Windows a narrow path would pass through the
+  // system's code page, which lacks these characters.
+  Argv chinese({"tarnwick", "--data-folder", "备忘录"});
+  options = TakeStartOptions(chinese.argc, chinese.pointers.data());
+  ASSERT_TRUE(options.data_folder.has_value());
+  EXPECT_TRUE(options.data_folder->u8string() == u8"备忘录");
+
   // A longer option that merely starts with the same letters is Qt's business.
   Argv other({"tarnwick", "--data-folders"});
   options = TakeStartOptions(other.argc, other.pointers.data());
@@ -70,7 +80,11 @@ class DataFolderTest : public ::testing::Test {
     home_ = temp_.path() / "home";
     fs::create_directories(executable_folder_);
     fs::create_directories(home_);
+#ifdef _WIN32
+    environment_["APPDATA"] = Utf8Text(home_ / "AppData" / "Roaming");
+#else
     environment_["HOME"] = home_.string();
+#endif
   }
 
   DataFolderChoice Choose(StartOptions options = {}) {
@@ -81,10 +95,19 @@ class DataFolderTest : public ::testing::Test {
     });
   }
 
+  // The user's data folder when the environment names its base folder.
+  fs::path UserFolder() const {
+#ifdef _WIN32
+    return home_ / "AppData" / "Roaming" / "Tarnwick";
+#else
+    return home_ / ".local" / "share" / "tarnwick";
+#endif
+  }
+
   void MarkInstalled() {
-    fs::path applications = executable_folder_.parent_path() / "share" / "applications";
-    fs::create_directories(applications);
-    std::ofstream(applications / kDesktopEntryName) << "[Desktop Entry]\n";
+    const fs::path marker = executable_folder_ / PathFromUtf8(kInstalledMarker);
+    fs::create_directories(marker.parent_path());
+    std::ofstream(marker) << "installed\n";
   }
 
   testing::TempDir temp_;
@@ -96,25 +119,33 @@ TEST_F(DataFolderTest, APortableFolderKeepsTheStoreBesideTheProgram) {
   DataFolderChoice choice = Choose();
   EXPECT_EQ(choice.error, "");
   EXPECT_EQ(choice.folder, executable_folder_);
-  EXPECT_FALSE(fs::exists(home_ / ".local")) << "nothing is created in the home folder";
+  EXPECT_FALSE(choice.instead_of_program_folder);
+  EXPECT_TRUE(fs::is_empty(home_)) << "nothing is created in the user's folder";
+  EXPECT_EQ(std::distance(fs::directory_iterator(executable_folder_), fs::directory_iterator()), 0)
+      << "nothing is left beside the program";
 }
 
-TEST_F(DataFolderTest, AnInstalledProgramUsesTheUserDataFolderCreatedOwnerOnly) {
+TEST_F(DataFolderTest, AnInstalledProgramUsesTheUserDataFolderCreatedPrivate) {
   MarkInstalled();
   DataFolderChoice choice = Choose();
   EXPECT_EQ(choice.error, "");
-  EXPECT_EQ(choice.folder, home_ / ".local" / "share" / "tarnwick");
+  EXPECT_EQ(choice.folder, UserFolder());
+  EXPECT_FALSE(choice.instead_of_program_folder) << "an installed program keeps its memos there by design";
   ASSERT_TRUE(fs::is_directory(choice.folder));
-  EXPECT_EQ(fs::status(choice.folder).permissions() & fs::perms::all, fs::perms::owner_all);
-
-  // The next start finds it as it was, memos and permissions left alone.
   std::ofstream(choice.folder / "memo.edb") << "WEDB";
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(choice.folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  // The next start finds it as it was, memos and permissions left alone.
   fs::permissions(choice.folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   EXPECT_EQ(Choose().folder, choice.folder);
-  EXPECT_TRUE(fs::exists(choice.folder / "memo.edb"));
   EXPECT_EQ(fs::status(choice.folder).permissions() & fs::perms::group_read, fs::perms::group_read);
+#else
+  EXPECT_EQ(Choose().folder, choice.folder);
+#endif
+  EXPECT_TRUE(fs::exists(choice.folder / "memo.edb"));
 }
 
+#ifndef _WIN32
 TEST_F(DataFolderTest, XdgDataHomeCountsOnlyWhenAbsolute) {
   MarkInstalled();
   environment_["XDG_DATA_HOME"] = (temp_.path() / "data").string();
@@ -130,13 +161,14 @@ TEST_F(DataFolderTest, XdgDataHomeCountsOnlyWhenAbsolute) {
   EXPECT_NE(choice.error.find("--data-folder"), std::string::npos) << choice.error;
 }
 
-TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolder) {
-  const fs::path expected = home_ / ".local" / "share" / "tarnwick";
+TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolderAndSaysSo) {
+  const fs::path expected = UserFolder();
   if (geteuid() != 0) {
     fs::permissions(executable_folder_, fs::perms::owner_read | fs::perms::owner_exec);
     DataFolderChoice choice = Choose();
     fs::permissions(executable_folder_, fs::perms::owner_all);
     EXPECT_EQ(choice.folder, expected);
+    EXPECT_TRUE(choice.instead_of_program_folder);
     return;
   }
   // The superuser may write anywhere: the choice is made in a child process
@@ -150,22 +182,40 @@ TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolder) {
   if (child == 0) {
     if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
     const DataFolderChoice choice = Choose();
-    _exit(choice.folder == expected ? 0 : choice.folder == executable_folder_ ? 1 : 2);
+    if (choice.folder != expected) _exit(choice.folder == executable_folder_ ? 1 : 2);
+    _exit(choice.instead_of_program_folder ? 0 : 4);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the store stayed beside the program; 2: another folder; 3: setuid failed";
+  EXPECT_EQ(WEXITSTATUS(status), 0)
+      << "1: the store stayed beside the program; 2: another folder; 3: setuid failed; 4: the choice kept quiet";
   EXPECT_TRUE(fs::is_directory(expected));
 }
+#else
+TEST_F(DataFolderTest, AppDataCountsOnlyWhenAbsolute) {
+  MarkInstalled();
+  environment_["APPDATA"] = "relative\\Roaming";
+  DataFolderChoice choice = Choose();
+  EXPECT_TRUE(choice.folder.empty());
+  EXPECT_NE(choice.error.find("--data-folder"), std::string::npos) << choice.error;
+  environment_.erase("APPDATA");
+  EXPECT_TRUE(Choose().folder.empty());
+}
+#endif
 
 TEST_F(DataFolderTest, AnUncreatableDataFolderIsReportedNotUsed) {
   MarkInstalled();
   std::ofstream(temp_.path() / "not-a-folder") << "x";
+#ifdef _WIN32
+  environment_["APPDATA"] = Utf8Text(temp_.path() / "not-a-folder");
+#else
   environment_["XDG_DATA_HOME"] = (temp_.path() / "not-a-folder").string();
+#endif
   DataFolderChoice choice = Choose();
   EXPECT_TRUE(choice.folder.empty());
-  EXPECT_NE(choice.error.find("not-a-folder/tarnwick"), std::string::npos) << choice.error;
+  EXPECT_NE(choice.error.find(Utf8Text(temp_.path() / "not-a-folder" / UserFolder().filename())), std::string::npos)
+      << choice.error;
 }
 
 TEST_F(DataFolderTest, ANamedFolderWinsButIsNeverCreated) {

@@ -9,9 +9,10 @@
 
 namespace tarnwick {
 
-MemoProgram::MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder)
+MemoProgram::MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder,
+                         bool folder_instead_of_programs)
     : main_window_(platform),
-      book_(main_window_, engine, std::move(folder)),
+      book_(main_window_, engine, std::move(folder), folder_instead_of_programs),
       search_(book_),
       export_(book_, search_),
       password_settings_(book_),
@@ -49,8 +50,8 @@ std::vector<std::string> RescueFallbackFolders() {
 
 }  // namespace
 
-int RunMemoProgram(Platform& platform, std::string folder) {
-  MemoProgram program(platform, ProcessEngine(), std::move(folder));
+int RunMemoProgram(Platform& platform, std::string folder, bool folder_instead_of_programs) {
+  MemoProgram program(platform, ProcessEngine(), std::move(folder), folder_instead_of_programs);
   for (std::string& fallback : RescueFallbackFolders()) program.book().rescue().AddFallbackFolder(std::move(fallback));
   program.Load();
   return platform.loop().Run();

@@ -19,9 +19,11 @@ namespace tarnwick {
 
 class MemoProgram {
  public:
-  // The store lives in folder (GBK, absolute) on engine. Throws
-  // std::logic_error when a handler of the window is left unfilled.
-  MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder);
+  // The store lives in folder (GBK, absolute) on engine; see MemoBook for
+  // folder_instead_of_programs. Throws std::logic_error when a handler of
+  // the window is left unfilled.
+  MemoProgram(Platform& platform, DatabaseEngine& engine, std::string folder,
+              bool folder_instead_of_programs = false);
 
   // Loads the main window: its start-up runs, then it shows.
   void Load() { main_window_.Load(); }
@@ -38,6 +40,6 @@ class MemoProgram {
 };
 
 // Builds the program, loads it and runs the loop; answers the exit code.
-int RunMemoProgram(Platform& platform, std::string folder);
+int RunMemoProgram(Platform& platform, std::string folder, bool folder_instead_of_programs = false);
 
 }  // namespace tarnwick

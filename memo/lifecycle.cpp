@@ -156,8 +156,13 @@ void Lifecycle::ComeForwardForALaterCopy() {
 
 void Lifecycle::CreateMissingStore() {
   MemoStore& store = book_.store();
-  MessageResult answer = ShowMessage(book_.platform(), Gbk("数据库文件未找到！是否重新创建一个新的数据库？"),
-                                     Gbk("请确认："), MessageButtons::kYesNo);
+  std::string question = Gbk("数据库文件未找到！是否重新创建一个新的数据库？");
+  // A copy whose own folder cannot be written keeps the store elsewhere:
+  // where, the user learns before it is made.
+  if (book_.FolderInsteadOfPrograms()) {
+    question += Gbk("\r\n\r\n本程序所在的文件夹不能写入，新的数据库将建在：\r\n") + store.folder();
+  }
+  MessageResult answer = ShowMessage(book_.platform(), question, Gbk("请确认："), MessageButtons::kYesNo);
   if (answer != MessageResult::kYes) {
     ShowMessage(book_.platform(), Gbk("抱歉，没有数据库支持本软件无法执行，程序将自动退出"));
     EndProcess();

@@ -119,6 +119,19 @@ TEST_F(LifecycleTest, ALoneMemoFileIsRenamedAsideBeforeANewStoreIsCreated) {
   EXPECT_TRUE(std::filesystem::exists(dir_.path() / "memo.EDT")) << "the new store's own memo file";
 }
 
+TEST_F(LifecycleTest, FirstRunAwayFromAnUnwritableProgramFolderSaysWhereTheStoreGoes) {
+  dialogs().ExpectMessageBox(Gbk("数据库文件未找到！是否重新创建一个新的数据库？\r\n\r\n"
+                                 "本程序所在的文件夹不能写入，新的数据库将建在：\r\n") + folder_,
+                             MessageResult::kYes);
+  engine_ = std::make_unique<DatabaseEngine>(&faults_);
+  program_ = std::make_unique<MemoProgram>(platform_, *engine_, folder_, /*folder_instead_of_programs=*/true);
+  program_->Load();
+  Settle();
+  EXPECT_EQ(dialogs().shown()[0].title, Gbk("请确认："));
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("memo.edb")));
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+}
+
 TEST_F(LifecycleTest, StartUpWithAStoreShowsTodayDockedAtTheTopEdge) {
   Seed({{EncodeDate(2011, 5, 16), "昨天"}, {EncodeDate(2011, 5, 17), "今天的备忘"}});
   Start();

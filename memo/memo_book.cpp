@@ -8,10 +8,12 @@
 
 namespace tarnwick {
 
-MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string folder)
+MemoBook::MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string folder,
+                   bool folder_instead_of_programs)
     : main_window_(main_window),
       store_(engine, folder),
       rescue_(engine.file_system(), std::move(folder)),
+      folder_instead_of_programs_(folder_instead_of_programs),
       status_(main_window.controls().主面板状态栏标签, store_),
       backups_(std::make_unique<BackupTaker>(*this)),
       idle_work_(std::make_unique<IdleWork>(*this)),

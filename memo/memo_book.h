@@ -38,8 +38,10 @@ class MonthOverview;
 class MemoBook {
  public:
   // The store lives in folder (GBK, absolute) on engine; both must outlive
-  // the book.
-  MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string folder);
+  // the book. folder_instead_of_programs: folder stands in for the program's
+  // own, which cannot be written (the first-start question says so).
+  MemoBook(MainWindow& main_window, DatabaseEngine& engine, std::string folder,
+           bool folder_instead_of_programs = false);
   ~MemoBook();
   MemoBook(const MemoBook&) = delete;
   MemoBook& operator=(const MemoBook&) = delete;
@@ -51,6 +53,7 @@ class MemoBook {
   MainWindow& main_window() { return main_window_; }
   const MainWindowControls& controls() const { return main_window_.controls(); }
   MemoStore& store() { return store_; }
+  bool FolderInsteadOfPrograms() const { return folder_instead_of_programs_; }
   StatusLine& status() { return status_; }
   BackupTaker& backups() { return *backups_; }
   // The day's backup and the filling of the store's copy of the memos,
@@ -101,6 +104,7 @@ class MemoBook {
   bool locked_ = false;
   MemoStore store_;
   RescueFile rescue_;
+  const bool folder_instead_of_programs_;
   StatusLine status_;
   std::unique_ptr<BackupTaker> backups_;
   std::unique_ptr<IdleWork> idle_work_;

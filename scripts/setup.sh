@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool xclip x11-utils x11-apps imagemagick
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-gbsn00lp
   desktop-file-utils appstream dpkg-dev file git lintian
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 wixl msitools
 )
 
 missing=()
