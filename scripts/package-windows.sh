@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program on this Linux machine and packs it:
-# installs what is missing (mingw-w64, Wine), builds a statically linked
-# tarnwick.exe into build-windows/ and writes build-windows/tarnwick-windows.zip
-# holding tarnwick.exe and a short read-me.
+# installs what is missing (mingw-w64, Wine, msitools), builds a statically
+# linked tarnwick.exe into build-windows/ and writes two packages there:
+# tarnwick-windows.msi, the installer (per user, no administrator), and
+# tarnwick-windows.zip, the portable copy holding tarnwick.exe, edbtool.exe
+# and a short read-me.
 #
 #   scripts/package-windows.sh               build and pack
 #   scripts/package-windows.sh --build-only  build tarnwick.exe only (tests)
@@ -22,6 +24,7 @@ cmake --build "$build_dir" -j 2 --target tarnwick minimal_win32_window edbtool
 exe=$build_dir/app/windows/tarnwick.exe
 [ -f "$exe" ] || { echo "package-windows.sh: $exe was not built" >&2; exit 1; }
 [ "$build_only" -eq 1 ] && exit 0
+cmake --build "$build_dir" -j 2 --target tarnwick_msi
 
 # Nothing but system DLLs may be needed beside the program.
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
@@ -59,11 +62,17 @@ On its first start it asks whether to create its memo database; answer Yes.
 Pick a day on the calendar to see its memo; 编辑 (Alt+W) makes it writable,
 保存 (Alt+S) saves it. Alt+F opens the month list and the search.
 
+To install Tarnwick instead, with a Start menu entry and an uninstall, use
+tarnwick-windows.msi: it installs for your user alone and needs no
+administrator.
+
 Where the memos live
 --------------------
-The memos are two files beside tarnwick.exe: memo.edb and memo.EDT. Keep the
-folder where you can write to it: a program in C:\\Program Files cannot
-create its files there.
+The memos are two files beside tarnwick.exe: memo.edb and memo.EDT. In a
+folder that cannot be written (such as C:\\Program Files) the program keeps
+them in %APPDATA%\\Tarnwick instead, and its first question says so. An
+installed Tarnwick keeps them there too. tarnwick.exe --data-folder FOLDER
+keeps them in FOLDER, which must exist.
 
 Backups
 -------
@@ -95,3 +104,4 @@ rm -f "$out"
 (cd "$stage" && python3 -m zipfile -c "$out" tarnwick.exe edbtool.exe README.txt)
 echo "Wrote $out"
 python3 -m zipfile -l "$out"
+echo "Wrote $build_dir/tarnwick-windows.msi ($(stat -c %s "$build_dir/tarnwick-windows.msi") bytes)"

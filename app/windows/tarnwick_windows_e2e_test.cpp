@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/e2e/screen_reading.h"
+#include "app/e2e/wine_prefix.h"
 #include "app/e2e/x_session.h"
 #include "testing/temp_dir.h"
 
@@ -45,24 +46,7 @@ class WindowsProgramUnderWine : public ::testing::Test {
     ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
     program_ = folder_.path() / "tarnwick.exe";
     fs::copy_file(TARNWICK_WINDOWS_PROGRAM, program_);
-    LinkChineseFace();
-  }
-
-  // A Chinese Windows links its default GUI faces to a Chinese one for the
-  // characters they lack; Wine's prefix is told to do the same with the
-  // Song face the set-up installs, or the calendar's texts would be boxes.
-  void LinkChineseFace() {
-    for (const char* face : {"Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "MS Sans Serif"}) {
-      std::vector<std::string> command = {"env"};
-      for (const std::string& entry : WineEnvironment()) command.push_back(entry);
-      for (const char* part : {"wine", "reg", "add",
-                               "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink",
-                               "/v", face, "/t", "REG_MULTI_SZ", "/d", "uming.ttc,AR PL UMing CN", "/f"}) {
-        command.push_back(part);
-      }
-      // The first call creates the prefix, which takes a while.
-      ASSERT_EQ(RunCommand(command, "", 180s).exit_code, 0) << "wine reg add for " << face;
-    }
+    ASSERT_NO_FATAL_FAILURE(LinkChineseFace(WineEnvironment()));
   }
 
   void TearDown() override {
@@ -73,8 +57,7 @@ class WindowsProgramUnderWine : public ::testing::Test {
   }
 
   std::vector<std::string> WineEnvironment() const {
-    return {"DISPLAY=" + session_.display(), "WINEPREFIX=" + std::string(TARNWICK_WINE_PREFIX), "WINEDEBUG=-all",
-            "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8"};
+    return e2e::WineEnvironment(session_.display(), TARNWICK_WINE_PREFIX);
   }
 
   void StartProgram() {

@@ -1,0 +1,252 @@
+// The Windows installer under Wine on a private X display: the package's
+// tables, a quiet per-user install with its Start menu shortcut and its
+// entry among the installed programs, the installed program started from the
+// shortcut keeping its memos in the user's AppData\Roaming\Tarnwick, an
+// uninstall that removes the program and leaves the memos, and a reinstall
+// that shows them again. Then the portable program in a folder it cannot
+// write, and with --data-folder.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/e2e/screen_reading.h"
+#include "app/e2e/wine_prefix.h"
+#include "app/e2e/x_session.h"
+#include "testing/temp_dir.h"
+
+namespace tarnwick::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr QRgb kEditorYellow = 0xFFFFFF80;
+const std::string kMainTitle = "^Tarnwick V2\\.8";
+const std::string kQuestionTitle = "^请确认：$";
+
+// A path of this machine as Wine's programs name it (drive Z: is the root).
+std::string WindowsPath(const fs::path& path) {
+  std::string text = "Z:" + path.string();
+  std::replace(text.begin(), text.end(), '/', '\\');
+  return text;
+}
+
+class WindowsInstallerUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "xdotool", "import", "wine", "wineserver", "msiinfo"}) {
+      if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    ASSERT_TRUE(fs::exists(TARNWICK_WINDOWS_MSI)) << "build it with scripts/test-windows.sh";
+    ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
+    ASSERT_NO_FATAL_FAILURE(LinkChineseFace(Environment()));
+    // Wine's user is the Unix one.
+    const fs::path profile = fs::path(TARNWICK_WINE_PREFIX) / "drive_c" / "users" / getpwuid(geteuid())->pw_name;
+    memos_ = profile / "AppData" / "Roaming" / "Tarnwick";
+    installed_ = profile / "AppData" / "Local" / "Programs" / "Tarnwick";
+    shortcut_ = profile / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Tarnwick.lnk";
+    // What an earlier run may have left in the shared prefix.
+    Wine({"msiexec", "/x", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"});
+    fs::remove_all(memos_);
+  }
+
+  void TearDown() override {
+    child_.Kill();
+    if (!HasFatalFailure() && !IsSkipped()) {
+      Wine({"msiexec", "/x", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"});
+      fs::remove_all(memos_);
+    }
+    RunCommand({"env", "WINEPREFIX=" + std::string(TARNWICK_WINE_PREFIX), "wineserver", "-k"}, "", 20s);
+  }
+
+  std::vector<std::string> Environment() const { return WineEnvironment(session_.display(), TARNWICK_WINE_PREFIX); }
+  CommandResult Wine(std::vector<std::string> argv, std::chrono::seconds limit = 120s) const {
+    argv.insert(argv.begin(), "wine");
+    return RunCommand(InWine(Environment(), argv), "", limit);
+  }
+
+  // The program as a user starts it: the Start menu's shortcut, or the
+  // portable copy's file with arguments.
+  void Start(const std::vector<std::string>& argv) {
+    std::vector<std::string> command = {"wine"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    child_ = Child::Start(command, fs::temp_directory_path(), Environment());
+  }
+
+  // Answers the first start's question Yes; its picture stays as `shot`.
+  void CreateTheStore(const std::string& shot) {
+    const unsigned long question = session_.WaitForWindow(kQuestionTitle, 120s);
+    ASSERT_NE(question, 0u) << "the creation question did not appear";
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(session_.Screenshot(ShotPath(shot)));
+    ASSERT_TRUE(session_.Focus(question));
+    ASSERT_TRUE(session_.Key("Return"));
+  }
+
+  unsigned long MainWindow() {
+    const unsigned long window = session_.WaitForWindow(kMainTitle, 90s);
+    EXPECT_NE(window, 0u) << "the main window did not appear";
+    return window;
+  }
+
+  void Close(unsigned long window) {
+    ASSERT_TRUE(session_.RequestClose(window));
+    auto code = child_.Wait(30s);
+    ASSERT_TRUE(code.has_value()) << "the program did not end after its window was closed";
+    EXPECT_EQ(*code, 0);
+  }
+
+  // The first line of the memo editor (its light yellow is found in the
+  // picture), without the caret that may blink after a long line.
+  static QImage MemoLine(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x + 300 < image.width(); ++x) {
+        if ((image.pixel(x, y) | 0xFF000000) != kEditorYellow) continue;
+        if ((image.pixel(x + 300, y) | 0xFF000000) == kEditorYellow) return image.copy(x + 2, y + 2, 100, 16);
+      }
+    }
+    return {};
+  }
+
+  std::string Dump(const fs::path& store) const {
+    CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", store.string()}, "");
+    EXPECT_EQ(dump.exit_code, 0) << store;
+    return dump.output;
+  }
+
+  XSession session_;
+  Child child_;
+  fs::path memos_, installed_, shortcut_;
+};
+
+TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
+  // The tables a per-user install with a shortcut, an icon and upgrades needs.
+  const CommandResult tables = RunCommand({"msiinfo", "tables", TARNWICK_WINDOWS_MSI}, "");
+  ASSERT_EQ(tables.exit_code, 0);
+  for (const char* table : {"Property", "Directory", "Component", "Feature", "FeatureComponents", "File", "Media",
+                            "Shortcut", "Icon", "Upgrade", "RemoveFile", "InstallExecuteSequence"}) {
+    EXPECT_TRUE(std::regex_search(tables.output, std::regex(std::string("(^|\n)") + table + "\n"))) << table;
+  }
+  // Word count 10: compressed, and no elevation asked for.
+  const CommandResult summary = RunCommand({"msiinfo", "suminfo", TARNWICK_WINDOWS_MSI}, "");
+  EXPECT_NE(summary.output.find("Source: 10 "), std::string::npos) << summary.output;
+  const CommandResult properties = RunCommand({"msiinfo", "export", TARNWICK_WINDOWS_MSI, "Property"}, "");
+  for (const char* row : {"ProductName\tTarnwick", "Manufacturer\tTarnwick", "ARPPRODUCTICON\ttarnwick.ico"}) {
+    EXPECT_NE(properties.output.find(row), std::string::npos) << row;
+  }
+  EXPECT_EQ(properties.output.find("ALLUSERS"), std::string::npos) << "a per-machine install needs an administrator";
+
+  // Installed quietly into the user's programs folder, with the shortcut and
+  // the entry among the installed programs.
+  CommandResult install = Wine({"msiexec", "/i", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"});
+  ASSERT_EQ(install.exit_code, 0) << install.output;
+  for (const char* file : {"tarnwick.exe", "edbtool.exe", "installed.txt"}) {
+    EXPECT_TRUE(fs::is_regular_file(installed_ / file)) << file;
+  }
+  EXPECT_TRUE(fs::is_regular_file(shortcut_));
+  const CommandResult listed = Wine({"uninstaller", "--list"});
+  EXPECT_NE(listed.output.find("|||Tarnwick"), std::string::npos) << listed.output;
+  child_ = Child::Start({"wine", "uninstaller"}, fs::temp_directory_path(), Environment());
+  EXPECT_NE(session_.WaitForWindow(".", 60s), 0u);
+  std::this_thread::sleep_for(2s);
+  EXPECT_TRUE(session_.Screenshot(ShotPath("wine_installed_programs")));
+  child_.Kill();
+
+  // The first start from the shortcut creates the store in AppData\Roaming;
+  // a memo is written and saved with the keyboard.
+  Start({"start", "/wait", WindowsPath(shortcut_)});
+  ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_installed_first_start"));
+  unsigned long window = MainWindow();
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(session_.Focus(window));
+  ASSERT_TRUE(session_.Key("alt+w"));
+  std::this_thread::sleep_for(500ms);
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "40", "kept through the uninstall"}).exit_code, 0);
+  ASSERT_TRUE(session_.Key("alt+s"));
+  QImage saved = ShotWhen(session_, "wine_installed_memo_saved", [](const QImage& image) {
+    return !MemoLine(image).isNull();
+  }, 15s, 300ms);
+  ASSERT_NO_FATAL_FAILURE(Close(window));
+  const std::string memo = Dump(memos_ / "memo.edb");
+  EXPECT_NE(memo.find("\"备忘\": \"kept through the uninstall\""), std::string::npos) << memo;
+  EXPECT_FALSE(fs::exists(installed_ / "memo.edb")) << "nothing is written beside the installed program";
+
+  // The uninstall takes the program, its folder and the shortcut; the memos stay.
+  CommandResult uninstall = Wine({"msiexec", "/x", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"});
+  ASSERT_EQ(uninstall.exit_code, 0) << uninstall.output;
+  EXPECT_FALSE(fs::exists(installed_));
+  EXPECT_FALSE(fs::exists(shortcut_));
+  EXPECT_EQ(Wine({"uninstaller", "--list"}).output.find("Tarnwick"), std::string::npos);
+  EXPECT_EQ(Dump(memos_ / "memo.edb"), memo);
+
+  // Installed again, the program opens the same store: no question, and the
+  // day's memo in the editor as it was saved.
+  ASSERT_EQ(Wine({"msiexec", "/i", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"}).exit_code, 0);
+  Start({"start", "/wait", WindowsPath(shortcut_)});
+  window = MainWindow();
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ(session_.WaitForWindow(kQuestionTitle, 0ms), 0u) << "the store was not found again";
+  QImage again = ShotWhen(session_, "wine_reinstalled", [&](const QImage& image) {
+    return MemoLine(image) == MemoLine(saved);
+  }, 20s, 300ms);
+  EXPECT_TRUE(MemoLine(again) == MemoLine(saved)) << "the memo is not shown as it was saved";
+  ASSERT_NO_FATAL_FAILURE(Close(window));
+}
+
+TEST_F(WindowsInstallerUnderWine, APortableCopyThatCannotWriteItsFolderUsesAppDataOrTheNamedFolder) {
+  testing::TempDir folder;
+  const fs::path program = folder.path() / "portable" / "tarnwick.exe";
+  fs::create_directories(program.parent_path());
+  fs::copy_file(TARNWICK_WINDOWS_PROGRAM, program);
+  // Read-only for the superuser too: an immutable folder.
+  const std::string seal = geteuid() == 0 ? "chattr +i \"$0\"" : "chmod a-w \"$0\"";
+  const std::string unseal = geteuid() == 0 ? "chattr -i \"$0\"" : "chmod u+w \"$0\"";
+  ASSERT_EQ(RunCommand({"sh", "-c", seal, program.parent_path().string()}, "").exit_code, 0) << seal;
+  struct Unseal {
+    ~Unseal() { RunCommand({"sh", "-c", command, folder.string()}, ""); }
+    std::string command;
+    fs::path folder;
+  } unseal_at_end{unseal, program.parent_path()};
+
+  Start({WindowsPath(program)});
+  ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_read_only_question"));
+  unsigned long window = MainWindow();
+  ASSERT_NE(window, 0u);
+  ASSERT_NO_FATAL_FAILURE(Close(window));
+  EXPECT_TRUE(fs::is_regular_file(memos_ / "memo.edb"));
+  EXPECT_FALSE(fs::exists(program.parent_path() / "memo.edb"));
+
+  // A folder named on the command line wins, and is not created.
+  const fs::path named = folder.path() / "备忘";
+  Start({WindowsPath(program), "--data-folder", WindowsPath(named)});
+  const unsigned long refusal = session_.WaitForWindow("^Tarnwick$", 60s);
+  EXPECT_NE(refusal, 0u) << "a missing named folder is not reported";
+  if (refusal != 0) {
+    ASSERT_TRUE(session_.Focus(refusal));
+    ASSERT_TRUE(session_.Key("Return"));
+  }
+  auto code = child_.Wait(30s);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 1);
+  EXPECT_FALSE(fs::exists(named));
+
+  fs::create_directory(named);
+  Start({WindowsPath(program), "--data-folder", WindowsPath(named)});
+  ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_named_folder_question"));
+  window = MainWindow();
+  ASSERT_NE(window, 0u);
+  ASSERT_NO_FATAL_FAILURE(Close(window));
+  EXPECT_TRUE(fs::is_regular_file(named / "memo.edb"));
+}
+
+}  // namespace
+}  // namespace tarnwick::e2e
