@@ -74,20 +74,32 @@ class WindowsInstallerUnderWine : public ::testing::Test {
     return RunCommand(InWine(Environment(), argv), "", limit);
   }
 
-  // The program as a user starts it: the Start menu's shortcut, or the
-  // portable copy's file with arguments.
+  // The program the Start menu's shortcut starts, as Windows names it.
+  std::string ShortcutTarget() const {
+    const std::string link = FileBytes(shortcut_);
+    std::smatch target;
+    if (!std::regex_search(link, target, std::regex("[A-Z]:\\\\[ -~]*\\\\tarnwick\\.exe"))) return {};
+    return target.str();
+  }
+
+  // The program started as a user starts it; Wine's own start does not wait
+  // for a shortcut's program, so its target is started.
   void Start(const std::vector<std::string>& argv) {
     std::vector<std::string> command = {"wine"};
     command.insert(command.end(), argv.begin(), argv.end());
     child_ = Child::Start(command, fs::temp_directory_path(), Environment());
   }
 
-  // Answers the first start's question Yes; its picture stays as `shot`.
+  // Answers the first start's question Yes; its picture stays as `shot`,
+  // its height (a longer text makes a taller box) as question_height_.
   void CreateTheStore(const std::string& shot) {
     const unsigned long question = session_.WaitForWindow(kQuestionTitle, 120s);
     ASSERT_NE(question, 0u) << "the creation question did not appear";
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(session_.Screenshot(ShotPath(shot)));
+    const auto geometry = session_.WindowGeometry(question);
+    ASSERT_TRUE(geometry.has_value());
+    question_height_ = geometry->height;
     ASSERT_TRUE(session_.Focus(question));
     ASSERT_TRUE(session_.Key("Return"));
   }
@@ -126,6 +138,7 @@ class WindowsInstallerUnderWine : public ::testing::Test {
   XSession session_;
   Child child_;
   fs::path memos_, installed_, shortcut_;
+  int question_height_ = 0;
 };
 
 TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
@@ -163,7 +176,11 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
 
   // The first start from the shortcut creates the store in AppData\Roaming;
   // a memo is written and saved with the keyboard.
-  Start({"start", "/wait", WindowsPath(shortcut_)});
+  const std::string target = ShortcutTarget();
+  EXPECT_EQ(target, "C:\\users\\" + std::string(getpwuid(geteuid())->pw_name) +
+                        "\\AppData\\Local\\Programs\\Tarnwick\\tarnwick.exe");
+  ASSERT_FALSE(target.empty()) << "the shortcut names no tarnwick.exe";
+  Start({target});
   ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_installed_first_start"));
   unsigned long window = MainWindow();
   ASSERT_NE(window, 0u);
@@ -191,7 +208,7 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
   // Installed again, the program opens the same store: no question, and the
   // day's memo in the editor as it was saved.
   ASSERT_EQ(Wine({"msiexec", "/i", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"}).exit_code, 0);
-  Start({"start", "/wait", WindowsPath(shortcut_)});
+  Start({ShortcutTarget()});
   window = MainWindow();
   ASSERT_NE(window, 0u);
   EXPECT_EQ(session_.WaitForWindow(kQuestionTitle, 0ms), 0u) << "the store was not found again";
@@ -219,6 +236,7 @@ TEST_F(WindowsInstallerUnderWine, APortableCopyThatCannotWriteItsFolderUsesAppDa
 
   Start({WindowsPath(program)});
   ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_read_only_question"));
+  const int question_naming_the_folder = question_height_;
   unsigned long window = MainWindow();
   ASSERT_NE(window, 0u);
   ASSERT_NO_FATAL_FAILURE(Close(window));
@@ -242,6 +260,10 @@ TEST_F(WindowsInstallerUnderWine, APortableCopyThatCannotWriteItsFolderUsesAppDa
   fs::create_directory(named);
   Start({WindowsPath(program), "--data-folder", WindowsPath(named)});
   ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_named_folder_question"));
+  // The text of a box is not to be read from outside: its lines are counted
+  // by its height. The question that names AppData\Roaming\Tarnwick has
+  // more than the plain one of a folder that was asked for.
+  EXPECT_GT(question_naming_the_folder, question_height_ + 30) << "the question did not say where the store goes";
   window = MainWindow();
   ASSERT_NE(window, 0u);
   ASSERT_NO_FATAL_FAILURE(Close(window));
