@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program and the tests of what differs on Windows
-# (the engine's file layer, locks and processes, the command-line tools'
-# terminal side, the Win32 window system) with mingw-w64 into build-windows/,
+# Cross-builds the Windows program, its installer (tarnwick-windows.msi, with
+# wixl) and the tests of what differs on Windows (the engine's file layer,
+# locks and processes, the command-line tools' terminal side, the Win32
+# window system, the data folder) with mingw-w64 into build-windows/,
 # and runs those tests under Wine (CTest starts each test program through
 # Wine, the toolchain's emulator). The portable code's tests run natively
 # and sanitized (scripts/test-sanitized.sh). One Wine prefix, inside the
-# build folder, serves these tests and the Windows program's end-to-end test.
+# build folder, serves these tests and the Windows program's end-to-end
+# tests, the installer's among them, which the plain build runs on its
+# private X displays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/test-common.sh

@@ -55,17 +55,41 @@ class WindowsInstallerUnderWine : public ::testing::Test {
     installed_ = profile / "AppData" / "Local" / "Programs" / "Tarnwick";
     shortcut_ = profile / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Tarnwick.lnk";
     // What an earlier run may have left in the shared prefix.
-    Wine({"msiexec", "/x", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"});
+    UninstallEveryTarnwick();
     fs::remove_all(memos_);
   }
 
   void TearDown() override {
     child_.Kill();
     if (!HasFatalFailure() && !IsSkipped()) {
-      Wine({"msiexec", "/x", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"});
+      UninstallEveryTarnwick();
       fs::remove_all(memos_);
     }
     RunCommand({"env", "WINEPREFIX=" + std::string(TARNWICK_WINE_PREFIX), "wineserver", "-k"}, "", 20s);
+  }
+
+  // The product codes of the installed programs named Tarnwick, from the
+  // list Wine's own Apps and features shows.
+  std::vector<std::string> InstalledTarnwicks() const {
+    std::vector<std::string> codes;
+    const std::string list = Wine({"uninstaller", "--list"}).output;
+    const std::regex entry("(\\{[0-9A-F-]+\\})\\|\\|\\|Tarnwick\r?\n");
+    for (auto it = std::sregex_iterator(list.begin(), list.end(), entry); it != std::sregex_iterator(); ++it) {
+      codes.push_back((*it)[1]);
+    }
+    return codes;
+  }
+  // What Apps and features says of the installed program with this code.
+  std::string ArpValue(const std::string& code, const std::string& name) const {
+    const std::string output =
+        Wine({"reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + code, "/v", name})
+            .output;
+    std::smatch value;
+    if (!std::regex_search(output, value, std::regex(name + "\\s+REG_SZ\\s+([^\r\n]*)"))) return {};
+    return value[1];
+  }
+  void UninstallEveryTarnwick() const {
+    for (const std::string& code : InstalledTarnwicks()) Wine({"msiexec", "/x", code, "/qn"});
   }
 
   std::vector<std::string> Environment() const { return WineEnvironment(session_.display(), TARNWICK_WINE_PREFIX); }
@@ -117,8 +141,8 @@ class WindowsInstallerUnderWine : public ::testing::Test {
     EXPECT_EQ(*code, 0);
   }
 
-  // The first line of the memo editor (its light yellow is found in the
-  // picture), without the caret that may blink after a long line.
+  // The start of the memo editor's first line (its light yellow is found in
+  // the picture), short of the caret that may blink after a long line.
   static QImage MemoLine(const QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
       for (int x = 0; x + 300 < image.width(); ++x) {
@@ -127,6 +151,15 @@ class WindowsInstallerUnderWine : public ::testing::Test {
       }
     }
     return {};
+  }
+  // Some text is drawn there.
+  static bool Inked(const QImage& line) {
+    for (int y = 0; y < line.height(); ++y) {
+      for (int x = 0; x < line.width(); ++x) {
+        if (qGray(line.pixel(x, y)) < 160) return true;
+      }
+    }
+    return false;
   }
 
   std::string Dump(const fs::path& store) const {
@@ -156,6 +189,11 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
   for (const char* row : {"ProductName\tTarnwick", "Manufacturer\tTarnwick", "ARPPRODUCTICON\ttarnwick.ico"}) {
     EXPECT_NE(properties.output.find(row), std::string::npos) << row;
   }
+  std::smatch version_row;
+  ASSERT_TRUE(std::regex_search(properties.output, version_row, std::regex("ProductVersion\t(\\d+)\\.(\\d+)\\.(\\d+)")));
+  const std::string version = version_row[1].str() + "." + version_row[2].str() + "." + version_row[3].str();
+  const std::string newer = version_row[1].str() + "." + version_row[2].str() + "." +
+                            std::to_string(std::stoi(version_row[3].str()) + 1);
   EXPECT_EQ(properties.output.find("ALLUSERS"), std::string::npos) << "a per-machine install needs an administrator";
 
   // Installed quietly into the user's programs folder, with the shortcut and
@@ -166,8 +204,10 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
     EXPECT_TRUE(fs::is_regular_file(installed_ / file)) << file;
   }
   EXPECT_TRUE(fs::is_regular_file(shortcut_));
-  const CommandResult listed = Wine({"uninstaller", "--list"});
-  EXPECT_NE(listed.output.find("|||Tarnwick"), std::string::npos) << listed.output;
+  std::vector<std::string> codes = InstalledTarnwicks();
+  ASSERT_EQ(codes.size(), 1u);
+  EXPECT_EQ(ArpValue(codes[0], "DisplayVersion"), version);
+  EXPECT_EQ(ArpValue(codes[0], "Publisher"), "Tarnwick");
   child_ = Child::Start({"wine", "uninstaller"}, fs::temp_directory_path(), Environment());
   EXPECT_NE(session_.WaitForWindow(".", 60s), 0u);
   std::this_thread::sleep_for(2s);
@@ -184,14 +224,18 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
   ASSERT_NO_FATAL_FAILURE(CreateTheStore("wine_installed_first_start"));
   unsigned long window = MainWindow();
   ASSERT_NE(window, 0u);
+  // The new store has no memo: the editor shows the no-memo hint.
+  const QImage hint = MemoLine(ShotWhen(session_, "wine_installed_new_store", [](const QImage& image) {
+    return Inked(MemoLine(image));
+  }, 20s, 300ms));
+  ASSERT_TRUE(Inked(hint)) << "no hint in the editor";
   ASSERT_TRUE(session_.Focus(window));
   ASSERT_TRUE(session_.Key("alt+w"));
   std::this_thread::sleep_for(500ms);
   ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "40", "kept through the uninstall"}).exit_code, 0);
   ASSERT_TRUE(session_.Key("alt+s"));
-  QImage saved = ShotWhen(session_, "wine_installed_memo_saved", [](const QImage& image) {
-    return !MemoLine(image).isNull();
-  }, 15s, 300ms);
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(session_.Screenshot(ShotPath("wine_installed_memo_saved")));
   ASSERT_NO_FATAL_FAILURE(Close(window));
   const std::string memo = Dump(memos_ / "memo.edb");
   EXPECT_NE(memo.find("\"备忘\": \"kept through the uninstall\""), std::string::npos) << memo;
@@ -202,7 +246,7 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
   ASSERT_EQ(uninstall.exit_code, 0) << uninstall.output;
   EXPECT_FALSE(fs::exists(installed_));
   EXPECT_FALSE(fs::exists(shortcut_));
-  EXPECT_EQ(Wine({"uninstaller", "--list"}).output.find("Tarnwick"), std::string::npos);
+  EXPECT_TRUE(InstalledTarnwicks().empty());
   EXPECT_EQ(Dump(memos_ / "memo.edb"), memo);
 
   // Installed again, the program opens the same store: no question, and the
@@ -212,11 +256,30 @@ TEST_F(WindowsInstallerUnderWine, InstallsPerUserAndUninstallsWithoutTheMemos) {
   window = MainWindow();
   ASSERT_NE(window, 0u);
   EXPECT_EQ(session_.WaitForWindow(kQuestionTitle, 0ms), 0u) << "the store was not found again";
-  QImage again = ShotWhen(session_, "wine_reinstalled", [&](const QImage& image) {
-    return MemoLine(image) == MemoLine(saved);
-  }, 20s, 300ms);
-  EXPECT_TRUE(MemoLine(again) == MemoLine(saved)) << "the memo is not shown as it was saved";
+  const QImage again = MemoLine(ShotWhen(session_, "wine_reinstalled", [&](const QImage& image) {
+    return Inked(MemoLine(image)) && MemoLine(image) != hint;
+  }, 20s, 300ms));
+  EXPECT_TRUE(Inked(again) && again != hint) << "the day's memo is not shown";
   ASSERT_NO_FATAL_FAILURE(Close(window));
+
+  // A newer package (the same source, its version one step on) replaces the
+  // program in place; the older one then refuses to go over it.
+  ASSERT_TRUE(HaveProgram("wixl"));
+  testing::TempDir upgrade_folder;
+  const std::string upgrade = (upgrade_folder.path() / "tarnwick-upgrade.msi").string();
+  const fs::path stage = fs::path(TARNWICK_WINDOWS_MSI).parent_path() / "packaging" / "windows" / "stage";
+  ASSERT_EQ(RunCommand({"wixl", "-a", "x64", "-D", "Version=" + newer, "-o", upgrade, (stage / "tarnwick.wxs").string()},
+                       "", 60s)
+                .exit_code,
+            0);
+  ASSERT_EQ(Wine({"msiexec", "/i", WindowsPath(upgrade), "/qn"}).exit_code, 0);
+  codes = InstalledTarnwicks();
+  ASSERT_EQ(codes.size(), 1u) << "the older program was not replaced";
+  EXPECT_EQ(ArpValue(codes[0], "DisplayVersion"), newer);
+  EXPECT_TRUE(fs::is_regular_file(installed_ / "tarnwick.exe"));
+  EXPECT_NE(Wine({"msiexec", "/i", WindowsPath(TARNWICK_WINDOWS_MSI), "/qn"}).exit_code, 0) << "a downgrade went through";
+  EXPECT_EQ(InstalledTarnwicks(), codes);
+  EXPECT_EQ(Dump(memos_ / "memo.edb"), memo);
 }
 
 TEST_F(WindowsInstallerUnderWine, APortableCopyThatCannotWriteItsFolderUsesAppDataOrTheNamedFolder) {
