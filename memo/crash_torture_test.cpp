@@ -1,12 +1,12 @@
 // SIGKILL at random moments of the memo book's own flows, and what the
 // journal of the killed writer lets survive. CTest runs a few dozen kills;
 // TARNWICK_TORTURE_KILLS=1000 runs the full torture, TARNWICK_TORTURE_SEED
-// replays a seed (the kill moments still depend on the machine's timing).
+// sets the seed in place of the fixed one (the kill moments still depend on
+// the machine's timing).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <iostream>
-#include <random>
 #include <string>
 
 #include "base/datetime.h"
@@ -138,7 +138,8 @@ TEST(CrashTortureTest, SigkillAtRandomMomentsLosesNothing) {
   TortureOptions options;
   options.folder = Utf8ToGbk(dir.path().string());
   options.kills = static_cast<int>(EnvironmentNumber("TARNWICK_TORTURE_KILLS", 40));
-  options.seed = EnvironmentNumber("TARNWICK_TORTURE_SEED", std::random_device()());
+  // A fixed seed, so a failure can be replayed; another one is given to explore.
+  options.seed = EnvironmentNumber("TARNWICK_TORTURE_SEED", 20110517);
   options.log = &std::cout;
   std::cout << "[ torture  ] seed " << options.seed << " (TARNWICK_TORTURE_SEED=" << options.seed
             << " replays it), " << options.kills << " kills" << std::endl;

@@ -112,19 +112,18 @@ TEST_F(QtX11BackendTest, ClickingTheStripLeavesTheMainWindowActive) {
   ASSERT_TRUE(session->MovePointer(100, 1));
   ASSERT_TRUE(session->Click(1));
   ASSERT_TRUE(WaitFor([&] { return strip_listener.presses == 1; })) << "the strip hears the press";
-  QTest::qWait(100);
-  platform_->loop().ProcessPendingEvents();
-  EXPECT_TRUE(main->IsActive());
   EXPECT_FALSE(strip->IsActive());
-  EXPECT_TRUE(strip_listener.activations.empty());
-  EXPECT_EQ(main_listener.activations, std::vector<bool>{true});
 
-  // Another window taking activation: the main window hears it lost it.
+  // Another window taking activation: the main window hears it lost it,
+  // and nothing before. The X server orders what the click caused before
+  // this window's activation, so waiting for that is waiting for the click's
+  // consequences too.
   Listener other_listener;
   auto other = platform_->windows().CreateTopLevelWindow(WindowStyle{}, {700, 200, 200, 200}, "other", other_listener);
   other->Show();
   ASSERT_TRUE(WaitFor([&] { return !main->IsActive(); }));
-  EXPECT_EQ(main_listener.activations, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(strip_listener.activations.empty()) << "the strip never took the activation";
+  EXPECT_EQ(main_listener.activations, (std::vector<bool>{true, false})) << "the click took no activation";
 }
 
 }  // namespace

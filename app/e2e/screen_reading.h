@@ -83,14 +83,19 @@ inline std::string MonthPattern(const QImage& image, int left, int top, QRgb lit
 
 inline std::string Hex(QRgb colour) { return QColor(colour).name().toStdString(); }
 
-// Today's date as the store keeps it: whole days since 1899-12-30.
-inline long TodaysSerial() {
+// Today, read once per run: a run that crosses midnight still compares
+// every date with the day it started on.
+struct Today {
+  int month = 0;  // 1 to 12
+  long serial = 0;  // as the store keeps dates: whole days since 1899-12-30
+};
+inline Today ReadToday() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   const std::chrono::sys_days today{std::chrono::year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
   const std::chrono::sys_days epoch{std::chrono::year{1899} / 12 / 30};
-  return (today - epoch).count();
+  return {local.tm_mon + 1, (today - epoch).count()};
 }
 
 inline std::string FileBytes(const std::filesystem::path& path) {

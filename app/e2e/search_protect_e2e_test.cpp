@@ -51,7 +51,13 @@ class SearchAndProtectOnScreen : public ::testing::Test {
     // Away from the top edge, where losing the activation to a dialog would
     // hide the window into its strip.
     ASSERT_EQ(session_.Run({"xdotool", "windowmove", std::to_string(window_), "300", "200"}).exit_code, 0);
-    std::this_thread::sleep_for(500ms);  // past the next alignment tick
+    bool moved = false;
+    for (auto deadline = std::chrono::steady_clock::now() + 10s; !moved && std::chrono::steady_clock::now() < deadline;) {
+      const auto geometry = session_.WindowGeometry(window_);
+      moved = geometry && geometry->x == 300 && geometry->y == 200;
+      if (!moved) std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(moved) << "the window did not move away from the top edge";
     ASSERT_TRUE(session_.Focus(window_));
   }
 
@@ -188,9 +194,10 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
     Keys({"Return"});
     EXPECT_EQ(session_.WaitForWindow("^出现错误：$", 2s), 0u) << target << " was taken without asking";
     Keys({"alt+y"});
+    ASSERT_NE(session_.WaitForWindow("^出现错误：$", 30s), 0u) << target << " was not refused";
+    Shot("search_link_refused");
     Answer("^出现错误：$");
   }
-  Shot("search_link_refused");
   EXPECT_EQ(FileBytes(folder_.path() / "memo.EDT"), memo_file) << "the memo file was written over";
 
   // From the export button, Tab passes the other one and reaches the
@@ -228,9 +235,14 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
     ASSERT_TRUE(session_.MovePointer(client->x + 120, line));
     ASSERT_EQ(session_.Run({"xdotool", "mouseup", "1"}).exit_code, 0);
     ASSERT_TRUE(session_.MovePointer(client->x + 60, line + 40));
+    const QImage before_menu = Shot("search_editor_menu");
     ASSERT_TRUE(session_.Click(3));
-    std::this_thread::sleep_for(500ms);
-    Shot("search_editor_menu");
+    // The menu opens at the pointer.
+    auto at_pointer = [&](const QImage& image) { return image.copy(client->x + 60, line + 40, 60, 40); };
+    const QImage menu = ShotWhen(session_, "search_editor_menu",
+                                 [&](const QImage& image) { return at_pointer(image) != at_pointer(before_menu); },
+                                 10s, 100ms);
+    ASSERT_TRUE(at_pointer(menu) != at_pointer(before_menu)) << "the editor's menu did not open";
     Keys({"Down", "Return"});
     const std::string copied =
         session_.Run({"xclip", "-o", "-selection", "clipboard"}, 5s).output;

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -114,6 +113,7 @@ class ProgramOnScreen : public ::testing::Test {
     return {client_.x + column * kCellWidth + kCellWidth / 2, client_.y + kGridTop + row * kCellHeight + kCellHeight / 2};
   }
 
+  const Today today_ = ReadToday();
   XSession session_;
   testing::TempDir folder_;
   fs::path program_;
@@ -270,7 +270,7 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
   CloseProgram();
   CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
   EXPECT_EQ(dump.exit_code, 0);
-  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(TodaysSerial()) +
+  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(today_.serial) +
                              ", \"备忘\": \"memo 1 中文备忘\"}}\n");
 
   // Started again, it shows today's memo as it was saved.
@@ -345,15 +345,12 @@ TEST_F(ProgramOnScreen, TypingOverTheCalendarAndTheProgramsOwnQuestionKeepTheWin
   ClickAt(8 + 40, kBarTop + 14 + 30);
   ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", "abc "}).exit_code, 0);
   QPoint over = CellCentre(2, 3), further = CellCentre(3, 4);
+  // The X server delivers the motions, the wheel and the keys in the order
+  // they were sent: nothing needs waiting for between them.
   ASSERT_TRUE(session_.MovePointer(over.x(), over.y()));
-  std::this_thread::sleep_for(200ms);
   ASSERT_TRUE(session_.MovePointer(further.x(), further.y()));
-  std::this_thread::sleep_for(200ms);
   ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", "XYZ"}).exit_code, 0);
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  ASSERT_TRUE(session_.Click(local.tm_mon == 0 ? 5 : 4));  // away from the user: the month before
+  ASSERT_TRUE(session_.Click(today_.month == 1 ? 5 : 4));  // away from the user: the month before
   QImage stepped = ShotWhen("typing_wheel", [&](const QImage& image) { return Pattern(image) != Pattern(start); });
   SaveWindow(stepped, "typing_wheel", client_.width);
   EXPECT_NE(Pattern(stepped), Pattern(start)) << "the wheel over the calendar steps the month";
@@ -381,7 +378,7 @@ TEST_F(ProgramOnScreen, TypingOverTheCalendarAndTheProgramsOwnQuestionKeepTheWin
   ASSERT_NE(session_.WaitForWindow("^Tarnwick V2\\.8", 10s), 0u);
   CloseProgram();
   CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
-  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(TodaysSerial()) +
+  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(today_.serial) +
                              ", \"备忘\": \"abc XYZ\"}}\n");
 }
 

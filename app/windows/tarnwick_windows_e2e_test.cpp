@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -28,13 +27,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr QRgb kStripYellow = 0xFFFFFF00;
-
-int TodaysMonth() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local.tm_mon + 1;
-}
 
 class WindowsProgramUnderWine : public ::testing::Test {
  protected:
@@ -105,6 +97,7 @@ class WindowsProgramUnderWine : public ::testing::Test {
     ASSERT_TRUE(session_.Click(1));
   }
 
+  const Today today_ = ReadToday();
   XSession session_;
   testing::TempDir folder_;
   fs::path program_;
@@ -158,20 +151,27 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   // steps (away from the user, the month before; in January the one after),
   // and what is typed next still reaches the editor.
   const std::string month_shown = MonthPattern(shot, client_.x, client_.y);
+  // The X server delivers the motions, the wheel and the keys in the order
+  // they were sent: nothing needs waiting for between them.
   ASSERT_TRUE(session_.MovePointer(client_.x + 3 * kCellWidth + 20, client_.y + kGridTop + 2 * kCellHeight + 10));
-  std::this_thread::sleep_for(300ms);
   ASSERT_TRUE(session_.MovePointer(client_.x + 4 * kCellWidth + 20, client_.y + kGridTop + 3 * kCellHeight + 10));
-  std::this_thread::sleep_for(300ms);
-  ASSERT_TRUE(session_.Click(TodaysMonth() == 1 ? 5 : 4));
+  ASSERT_TRUE(session_.Click(today_.month == 1 ? 5 : 4));
   QImage stepped = ShotWhen("wine_wheel_while_typing", [&](const QImage& image) {
     return MonthPattern(image, client_.x, client_.y) != month_shown;
   });
   EXPECT_NE(MonthPattern(stepped, client_.x, client_.y), month_shown) << "the wheel over the calendar steps the month";
   ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "40", "XYZ "}).exit_code, 0);
   ASSERT_EQ(session_.Run({"sh", "-c", "printf '中文备忘' | xclip -selection clipboard >/dev/null 2>&1"}).exit_code, 0);
-  std::this_thread::sleep_for(300ms);
+  // The paste is waited for as the user sees it: the typing drawn and still,
+  // then the editor changed by the pasted text.
+  QImage typed = shot;
+  ShotWhen("wine_typed", [&](const QImage& image) {
+    const bool still = editor(image) == editor(typed) && editor(image) != editor(shot);
+    typed = image;
+    return still;
+  });
   ASSERT_TRUE(session_.Key("ctrl+v"));
-  std::this_thread::sleep_for(300ms);
+  ShotWhen("wine_pasted", [&](const QImage& image) { return editor(image) != editor(typed); });
   ClickAt(98 + 40, kBarTop + 14 + 30);
   QImage saved = ShotWhen("wine_memo_saved", [&](const QImage& image) { return editor(image) != editor(shot); });
   // The memo's text without the caret, which blinks after it and goes with
@@ -235,7 +235,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   EXPECT_EQ(*code, 0);
   CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
   EXPECT_EQ(dump.exit_code, 0);
-  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(TodaysSerial()) +
+  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(today_.serial) +
                              ", \"备忘\": \"memo 1 XYZ 中文备忘\"}}\n");
   CommandResult check = RunCommand({TARNWICK_EDBTOOL, "check", (folder_.path() / "memo.edb").string()}, "");
   EXPECT_EQ(check.exit_code, 0) << check.output;
@@ -245,7 +245,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   testing::TempDir linux_folder;
   const std::string linux_store = (linux_folder.path() / "memo.edb").string();
   ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "create", linux_store, "日期:8", "备忘:12"}, "").exit_code, 0);
-  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", linux_store, std::to_string(TodaysSerial()), "memo 1 XYZ 中文备忘"}, "")
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", linux_store, std::to_string(today_.serial), "memo 1 XYZ 中文备忘"}, "")
                 .exit_code,
             0);
   // Each file carries its creation date-time at offset 8 (eight bytes, days
@@ -255,7 +255,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
     ASSERT_GE(windows.size(), 16u) << name;
     double created = 0;
     std::memcpy(&created, windows.data() + 8, sizeof created);
-    EXPECT_EQ(static_cast<long>(created), TodaysSerial()) << name << " was created today";
+    EXPECT_EQ(static_cast<long>(created), today_.serial) << name << " was created today";
     std::fill(windows.begin() + 8, windows.begin() + 16, '\0');
     if (linux.size() >= 16) std::fill(linux.begin() + 8, linux.begin() + 16, '\0');
     EXPECT_TRUE(windows == linux) << name << " differs from the one edbtool writes";
