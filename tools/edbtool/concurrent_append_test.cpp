@@ -1,11 +1,13 @@
 // Two processes appending to one database through the engine at the same
 // time: afterwards the files pass the structure check that `edbtool check`
-// runs, and every append is there exactly once with its memo intact.
+// runs, and every append is there exactly once, with its own id and its memo
+// intact.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -76,6 +78,7 @@ TEST(ConcurrentAppendTest, TwoProcessesLeaveSoundFilesWithEveryAppend) {
   ASSERT_TRUE(engine.OpenDatabase(path));
   ASSERT_EQ(engine.RecordCount(), 2 * kPerProcess);
   std::map<int, int> next_index = {{1, 0}, {2, 0}};
+  std::set<int32_t> ids;
   int turns = 0;  // how often the writer changed from one record to the next
   int previous_process = 0;
   engine.GoFirst();
@@ -88,8 +91,13 @@ TEST(ConcurrentAppendTest, TwoProcessesLeaveSoundFilesWithEveryAppend) {
     ASSERT_TRUE(process == 1 || process == 2) << "record " << i;
     EXPECT_EQ(index, next_index[process]++) << "record " << i;
     EXPECT_EQ(engine.ReadField(2).AsText(), Memo(process, index)) << "record " << i;
+    ids.insert(engine.RecordId());
     engine.Skip();
   }
+  // Ids handed out once each, in one sequence shared by both writers.
+  EXPECT_EQ(ids.size(), 2u * kPerProcess);
+  EXPECT_EQ(*ids.begin(), 1);
+  EXPECT_EQ(*ids.rbegin(), 2 * kPerProcess);
   EXPECT_EQ(next_index[1], kPerProcess);
   EXPECT_EQ(next_index[2], kPerProcess);
   std::printf("%d appends, the writer changed %d times\n", 2 * kPerProcess, turns);
