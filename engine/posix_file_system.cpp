@@ -222,7 +222,9 @@ class PosixFileSystem final : public FileSystem {
     constexpr int kSafe = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     int flags = O_RDWR | kSafe;
     if (mode.create) flags |= O_CREAT | (mode.must_be_new ? O_EXCL : 0);
-    int fd = open(system_path.c_str(), flags, 0666);
+    // Memos are private: a new file is its owner's alone (an existing one
+    // keeps its modes).
+    int fd = open(system_path.c_str(), flags, 0600);
     bool fd_writable = true;
     if (fd < 0 && !writable && (errno == EACCES || errno == EROFS || errno == EPERM)) {
       fd = open(system_path.c_str(), O_RDONLY | kSafe);

@@ -91,6 +91,11 @@ TEST_F(BackupTest, ClearAllIsUndoneWithoutLosingWhatWasWrittenSince) {
 #ifndef _WIN32
   using std::filesystem::perms;
   EXPECT_EQ(std::filesystem::status(dir_.path() / "backups").permissions() & perms::all, perms::owner_all);
+  for (const std::filesystem::path& file :
+       {daily / "memo.edb", daily / "memo.EDT", dir_.path() / "memo.edb", dir_.path() / "memo.EDT"}) {
+    EXPECT_EQ(std::filesystem::status(file).permissions() & perms::all, perms::owner_read | perms::owner_write)
+        << file;
+  }
 #endif
 
   ClearAll();

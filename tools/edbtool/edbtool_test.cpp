@@ -496,7 +496,8 @@ TEST_F(EdbtoolTest, BackupsAreListedAndRestoredWithoutLosingNewerMemos) {
   ASSERT_EQ(Run({"passwd", db_}, "口令\n").exit_code, 0);
 
   Outcome outcome = Run({"backups", dir_.path().string()});
-  EXPECT_EQ(outcome.out, "20110517-093005-clear  2011-05-17 09:30:05  before clear all, ? records, plain\n");
+  // The password set since took the backup along.
+  EXPECT_EQ(outcome.out, "20110517-093005-clear  2011-05-17 09:30:05  before clear all, ? records, enciphered\n");
 
   // A running program holds the whole-file lock: nothing is touched.
   {
@@ -563,7 +564,7 @@ TEST_F(EdbtoolTest, ARestoreChecksFirstAndKeepsTheBackupItRestores) {
   const std::string store_before = ReadAll(db_);
 
   Patch32(dir_.File("backups/" + taken[1] + "/memo.edb"), tarnwick::kCountOffset, 7);
-  Outcome outcome = Run({"restore", dir_.path().string(), taken[1]});
+  Outcome outcome = Run({"restore", dir_.path().string(), taken[1]}, "口令\n");
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_NE(outcome.err.find("backup " + taken[1] + " is damaged ("), std::string::npos) << outcome.err;
   for (int attempt = 0; attempt < 12; ++attempt) {
@@ -576,13 +577,18 @@ TEST_F(EdbtoolTest, ARestoreChecksFirstAndKeepsTheBackupItRestores) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("backups/restoring.partial")));
 
   // The oldest of ten: the "restore" backup makes eleven, one too many
-  // until the next backup, as the oldest is being restored.
-  outcome = Run({"restore", dir_.path().string(), taken[0]});
+  // until the next backup, as the oldest is being restored. The store keeps
+  // the modes it had.
+  using std::filesystem::perms;
+  std::filesystem::permissions(db_, perms::owner_read | perms::owner_write | perms::group_read);
+  outcome = Run({"restore", dir_.path().string(), taken[0]}, "口令\n");
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   const std::vector<std::string> names = BackupNames();
   EXPECT_EQ(names.size(), 11u);
   EXPECT_EQ(names.front(), taken[0]);
-  EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"最早的\"}}\n");
+  EXPECT_EQ(std::filesystem::status(db_).permissions() & perms::all,
+            perms::owner_read | perms::owner_write | perms::group_read);
+  EXPECT_EQ(Run({"dump", db_}, "口令\n").out, "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"最早的\"}}\n");
 }
 
 // Which backups are kept goes by the order they were taken, never by the

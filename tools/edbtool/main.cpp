@@ -184,12 +184,36 @@ int Clear(const CommandLine& command) {
   return 0;
 }
 
+// The memo book's backups (beside its memo.edb) follow its password, so the
+// old one is asked here rather than by the engine: they are re-keyed with it.
 int Passwd(const CommandLine& command) {
-  if (!Open(command, false)) return EngineFailure();
+  const std::string main_path =
+      DefaultFileSystem()->AbsolutePath(ResolveDatabasePaths(Utf8ToGbk(command.path)).main);
+  std::string old_password;
+  WipeOnExit wipe_password(old_password);
+  if (IsPasswordProtected(main_path)) old_password = AskPassword();
+  SetLockWaitTime(kLockWaitMilliseconds);
+  if (!OpenDatabase(main_path, {}, false, ShareMode::kDenyNone, old_password)) return EngineFailure();
   const std::optional<SecretText> fresh = ReadNewPassword();
   if (!fresh) return Failure("no new password read (on a terminal it is typed twice, alike). Nothing was changed.");
-  if (!SetPassword(fresh->view())) return EngineFailure();
+  const size_t slash = main_path.find_last_of("/\\");
+  const bool memo_book = GbkEqualsIgnoringCase(main_path.substr(slash + 1), "memo.edb");
+  StoreBackups backups(*DefaultFileSystem(), main_path.substr(0, slash));
+  if (memo_book) backups.BeginKeyChange(*ProcessEngine().CurrentStoredFiles().main);
+  if (!SetPassword(fresh->view())) {
+    if (memo_book) backups.AbandonKeyChange();
+    return EngineFailure();
+  }
   CloseDatabase();
+  if (memo_book) {
+    std::vector<std::string> removed;
+    std::string new_password(fresh->view());
+    WipeOnExit wipe_new(new_password);
+    backups.FinishKeyChange(old_password, new_password, &removed);
+    for (const std::string& name : removed) {
+      std::cerr << "edbtool: backup " << GbkToUtf8(name) << " does not open with the old password; removed\n";
+    }
+  }
   return 0;
 }
 
