@@ -218,7 +218,10 @@ void SuperBtn::Paint(Canvas& canvas, const Rect& dirty) {
   if (!text.empty()) canvas.DrawTextAligned(text_rect, text, font, TextColorOf(now), kTextFlags);
   canvas.ResetClip();
 
-  if (BoolProperty(kDrawFocus, true) && focused_ && now != State::kDisabled) {
+  // A three-dimensional button is a push button and shows the focus as one;
+  // the flag decides for the other looks.
+  const bool shows_focus = look == Look::kThreeDimensional || BoolProperty(kDrawFocus, true);
+  if (shows_focus && focused_ && now != State::kDisabled) {
     canvas.DrawFocusRect(whole.Inset(look == Look::kThreeDimensional ? 3 : 2));
   }
 }

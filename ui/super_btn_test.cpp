@@ -53,6 +53,28 @@ TEST_F(SuperBtnTest, EachStateDrawsItsOwnColours) {
   EXPECT_FALSE(driver().ShowsTextIn(button, Rgb(255, 255, 255)));
 }
 
+// A three-dimensional button shows the focus as a push button does; the flag
+// decides only for the other looks (the go-to-today button shows none).
+TEST_F(SuperBtnTest, AThreeDimensionalButtonShowsTheFocusWhateverTheFlag) {
+  auto& other = window_.Add<SuperBtn>(nullptr, "other", Rect{0, 0, 20, 20});
+  auto& edit = window_.Add<SuperBtn>(nullptr, "edit", Rect{98, 14, 80, 60});
+  edit.SetProperty(SuperBtn::kStyle, 1);
+  edit.SetProperty(SuperBtn::kDrawFocus, false);
+  SuperBtn& today = AddTodayButton();
+  Show(window_);
+  other.SetFocus();
+  Settle();
+  const Point corner{3, 3};  // where the focus rectangle starts, inside the edge
+  const Color unfocused = driver().PixelAt(edit, corner);
+  edit.SetFocus();
+  Settle();
+  EXPECT_NE(driver().PixelAt(edit, corner), unfocused);
+  const Color today_unfocused = driver().PixelAt(today, {2, 2});
+  today.SetFocus();
+  Settle();
+  EXPECT_EQ(driver().PixelAt(today, {2, 2}), today_unfocused);
+}
+
 // The button bar's look: black captions in every state, disabled ones too;
 // only a button in the system's colour scheme greys its caption.
 TEST_F(SuperBtnTest, ADisabledCaptionKeepsItsColourUnlessTheSystemSchemeIsUsed) {

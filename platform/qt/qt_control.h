@@ -168,7 +168,15 @@ class QtControl : public Interface {
     widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
     widget->show();
     QWidget* holder = widget->parentWidget();
-    if (holder != nullptr && holder->property(kSurfaceProperty).toBool()) QWidget::setTabOrder(widget, holder);
+    if (holder != nullptr && holder->property(kSurfaceProperty).toBool()) {
+      // Qt reorders only between widgets that take the focus, and the window
+      // may come just before the surface: it takes the focus for the while.
+      QWidget* window = holder->window();
+      Qt::FocusPolicy policy = window->focusPolicy();
+      window->setFocusPolicy(Qt::TabFocus);
+      QWidget::setTabOrder(widget, holder);
+      window->setFocusPolicy(policy);
+    }
   }
 
   ~QtControl() override {
