@@ -19,6 +19,8 @@ FileStatus FileSystem::RemoveFolderWithFiles(const std::string&, const std::vect
   return error::kUnknown;
 }
 
+FileStatus FileSystem::FlushFolder(const std::string&) { return 0; }
+
 FileStatus FileSystem::Rename(const std::string&, const std::string&) { return error::kUnknown; }
 
 FileStatus FileSystem::Identify(const std::string&, FileIdentity*) { return error::kUnknown; }

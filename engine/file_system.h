@@ -119,6 +119,11 @@ class FileSystem {
   // and so does the folder (kAccessDenied). Folders handed over from
   // elsewhere may hold links; this is how the store's own leftovers go.
   virtual FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names);
+  // Brings a folder's names to stable storage: a file created, renamed or
+  // removed in it survives a power cut only once its folder is flushed (on
+  // POSIX; elsewhere names are kept by the file system itself). The default
+  // has nothing to flush.
+  virtual FileStatus FlushFolder(const std::string& path);
   // Renames a file or folder, replacing a file at `to`; the new name has
   // reached stable storage when it reports success.
   virtual FileStatus Rename(const std::string& from, const std::string& to);

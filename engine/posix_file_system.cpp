@@ -327,18 +327,21 @@ class PosixFileSystem final : public FileSystem {
     return fsync(parent.get()) == 0 ? 0 : StatusFromErrno(errno);
   }
 
+  FileStatus FlushFolder(const std::string& path) override {
+    const ScopedDescriptor folder(open(ToSystemPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return StatusFromErrno(errno);
+    // A file system that cannot flush a folder (EINVAL) keeps its names by itself.
+    return fsync(folder.get()) == 0 || errno == EINVAL ? 0 : StatusFromErrno(errno);
+  }
+
   FileStatus Rename(const std::string& from, const std::string& to) override {
     const std::string target = ToSystemPath(to);
     if (rename(ToSystemPath(from).c_str(), target.c_str()) != 0) return StatusFromErrno(errno);
     // The new name lives in the folder's own entries: bring those to disk too.
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return StatusFromErrno(errno);
-    const int synced = fsync(fd);
-    const int code = errno;
-    close(fd);
-    return synced == 0 ? 0 : StatusFromErrno(code);
+    std::string folder;
+    std::string name;
+    SplitSystemPath(target, &folder, &name);
+    return FlushFolder(FromSystemPath(folder));
   }
 
   FileStatus Identify(const std::string& path, FileIdentity* identity) override {

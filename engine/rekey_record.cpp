@@ -244,6 +244,16 @@ void RemoveVoidRecord(FileSystem& file_system, const std::string& main_path, std
   file_system.Remove(record);
 }
 
+// Brings the names of the record and the copies to the disk, before the
+// record is made whole: a power cut must not leave a whole record without its
+// copies, nor files half overwritten without the record.
+FileStatus FlushNames(FileSystem& file_system, const std::string& main_path, bool durable) {
+  if (!durable) return 0;
+  const size_t separator = main_path.rfind(kPathSeparator);
+  return file_system.FlushFolder(separator == std::string::npos ? std::string(".")
+                                                                : main_path.substr(0, separator == 0 ? 1 : separator));
+}
+
 // Whether file, held open, is the one named path (not one removed and
 // replaced meanwhile).
 bool IsFileAt(FileSystem& file_system, File& file, const std::string& path) {
@@ -348,6 +358,7 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
   }
   uint8_t record_bytes[kRecordBytes];
   contents.Encode(record_bytes);
+  if (status == 0) status = FlushNames(file_system, main_path, durable);
   if (status == 0) {
     status = record->WriteAt(0, record_bytes, sizeof record_bytes);
     if (status == 0) status = Flush(*record, durable);
@@ -510,6 +521,7 @@ FileStatus ReplaceWithRecord(FileSystem& file_system, const std::string& main_pa
   }
   uint8_t record_bytes[kRecordBytes];
   contents.Encode(record_bytes);
+  if (status == 0) status = FlushNames(file_system, main_path, durable);
   if (status == 0) {
     status = record->WriteAt(0, record_bytes, sizeof record_bytes);
     if (status == 0) status = Flush(*record, durable);

@@ -246,10 +246,12 @@ TEST_F(RekeyTest, DyingOrLosingPowerAtAnyStepIsSettledByTheNextOpen) {
     Operation kind;
     const char* name;
     uint32_t power_loss_seed;  // with power loss: 0 drops every unflushed write, others tear some
+    bool names_lost = false;   // with power loss: files made in a folder not flushed since are gone
   };
   const std::vector<Way> ways = {{Operation::kWrite, "write", 0},     {Operation::kFlush, "flush", 0},
                                  {Operation::kTruncate, "truncate", 0}, {Operation::kRemove, "remove", 0},
-                                 {Operation::kFlush, "power loss at flush", 0}, {Operation::kFlush, "torn power loss at flush", 7}};
+                                 {Operation::kFlush, "power loss at flush", 0}, {Operation::kFlush, "torn power loss at flush", 7},
+                                 {Operation::kFlush, "power loss at flush, unflushed names lost", 0, true}};
   int deaths = 0, power_losses = 0, records_left = 0, finished_by_open = 0, writes_lost = 0;
   std::array<int, 2> settled{};  // to the old password, to the new
   for (const PasswordChange& change : kChanges) {
@@ -262,6 +264,7 @@ TEST_F(RekeyTest, DyingOrLosingPowerAtAnyStepIsSettledByTheNextOpen) {
         PutSide(change.from);
         testing::FaultFileSystem faults;
         faults.SetPowerLoss(power_loss, ways[way].power_loss_seed + static_cast<uint32_t>(n));
+        faults.SetLoseUnflushedNames(ways[way].names_lost);
         {
           DatabaseEngine engine(&faults);
           engine.SetDurableWrites(ways[way].kind == Operation::kFlush);

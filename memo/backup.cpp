@@ -284,7 +284,10 @@ bool BackupWriter::Step(std::size_t bytes) {
     if (FileStatus status = CopyPiece(bytes, &copied); status != 0) End(status);
   }
   if (!done_ && source_ == sources_.size()) {
-    End(backups_.files_.Rename(partial_, backups_.backups_folder_ + kPathSeparator + final_name_));
+    // The files' names reach the disk before the backup is listed by its name.
+    FileStatus status = backups_.files_.FlushFolder(partial_);
+    if (status == 0) status = backups_.files_.Rename(partial_, backups_.backups_folder_ + kPathSeparator + final_name_);
+    End(status);
   }
   return done_;
 }

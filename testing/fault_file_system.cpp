@@ -1,5 +1,8 @@
 #include "testing/fault_file_system.h"
 
+#include <algorithm>
+#include <set>
+
 namespace tarnwick::testing {
 
 namespace {
@@ -115,6 +118,32 @@ FileStatus FaultFileSystem::Check(Operation operation, bool* torn) {
   return status_;
 }
 
+namespace {
+
+std::string ParentOf(const std::string& path) {
+  const size_t separator = path.rfind(kPathSeparator);
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+bool IsUnder(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == kPathSeparator;
+}
+
+}  // namespace
+
+void FaultFileSystem::NameCreated(const std::string& path, bool existed) {
+  if (power_loss_ && lose_names_ && !existed) new_names_.insert(path);
+}
+
+void FaultFileSystem::FolderFlushed(const std::string& folder) {
+  std::erase_if(new_names_, [&](const std::string& name) { return ParentOf(name) == folder; });
+}
+
+void FaultFileSystem::NameRemoved(const std::string& path) {
+  std::erase_if(new_names_, [&](const std::string& name) { return name == path || IsUnder(name, path); });
+}
+
 FileStatus FaultFileSystem::Remove(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
@@ -122,6 +151,7 @@ FileStatus FaultFileSystem::Remove(const std::string& path) {
   if (status == 0) {
     Logged({Operation::kRemove, path, 0, {}});
     unflushed_.erase(path);
+    NameRemoved(path);
   }
   return status;
 }
@@ -129,8 +159,23 @@ FileStatus FaultFileSystem::Remove(const std::string& path) {
 FileStatus FaultFileSystem::CreateFolder(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
+  const bool existed = base_->Exists(path);
   FileStatus status = base_->CreateFolder(path);
-  if (status == 0) Logged({Operation::kWrite, path, 0, {}});
+  if (status == 0) {
+    Logged({Operation::kWrite, path, 0, {}});
+    NameCreated(path, existed);
+  }
+  return status;
+}
+
+FileStatus FaultFileSystem::FlushFolder(const std::string& path) {
+  bool torn = false;
+  if (FileStatus status = Check(Operation::kFlush, &torn); status != 0) return status;
+  FileStatus status = base_->FlushFolder(path);
+  if (status == 0) {
+    Logged({Operation::kFlush, path, 0, {}});
+    FolderFlushed(path);
+  }
   return status;
 }
 
@@ -147,7 +192,10 @@ FileStatus FaultFileSystem::RemoveFolder(const std::string& path) {
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
   FileStatus status = base_->RemoveFolder(path);
-  if (status == 0) Logged({Operation::kRemove, path, 0, {}});
+  if (status == 0) {
+    Logged({Operation::kRemove, path, 0, {}});
+    NameRemoved(path);
+  }
   return status;
 }
 
@@ -159,6 +207,7 @@ FileStatus FaultFileSystem::RemoveFolderWithFiles(const std::string& folder,
   if (status == 0) {
     for (const std::string& name : file_names) unflushed_.erase(folder + kPathSeparator + name);
     Logged({Operation::kRemove, folder, 0, {}});
+    NameRemoved(folder);
   }
   return status;
 }
@@ -167,16 +216,29 @@ FileStatus FaultFileSystem::Rename(const std::string& from, const std::string& t
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
   FileStatus status = base_->Rename(from, to);
-  if (status == 0) Logged({Operation::kWrite, to, 0, {}});
+  if (status == 0) {
+    Logged({Operation::kWrite, to, 0, {}});
+    // The new name is flushed with its folder (the layer's rename does that);
+    // names inside a renamed folder move with it, as unflushed as they were.
+    std::set<std::string> moved;
+    for (const std::string& name : new_names_) {
+      if (IsUnder(name, from)) moved.insert(to + name.substr(from.size()));
+    }
+    NameRemoved(from);
+    new_names_.insert(moved.begin(), moved.end());
+    FolderFlushed(ParentOf(to));
+  }
   return status;
 }
 
 FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) {
   if (dead_) return status_;
   std::unique_ptr<File> base_file;
+  const bool existed = !mode.create || base_->Exists(path);
   FileStatus status = base_->Open(path, mode, &base_file);
   if (status != 0) return status;
   if (mode.create) unflushed_.erase(path);  // created empty, at once
+  NameCreated(path, existed);
   *file = std::make_unique<FaultFile>(std::move(base_file), this, path);
   return 0;
 }
@@ -185,6 +247,7 @@ void FaultFileSystem::SetPowerLoss(bool on, uint32_t seed) {
   power_loss_ = on;
   power_loss_seed_ = seed;
   unflushed_.clear();
+  new_names_.clear();
 }
 
 void FaultFileSystem::BeforeChange(const std::string& path, File& file) {
@@ -252,6 +315,14 @@ int FaultFileSystem::CutPower() {
     file->Flush();
   }
   unflushed_.clear();
+  // Names never flushed into their folder: the deepest first, so a folder
+  // goes after what was made in it.
+  std::vector<std::string> names(new_names_.begin(), new_names_.end());
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& name : names) {
+    if (base_->Remove(name) == 0 || base_->RemoveFolder(name) == 0) ++lost;
+  }
+  new_names_.clear();
   return lost;
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ class FaultFileSystem final : public FileSystem {
   // removing files count as done at once (a journaling file system's
   // metadata). Returns the number of changes that did not land whole.
   void SetPowerLoss(bool on, uint32_t seed = 0);
+  // With power loss on, names too: a file or folder created since its folder
+  // was last flushed (FlushFolder, or a rename into it) is gone after
+  // CutPower, as on a POSIX file system without a journal of its names.
+  void SetLoseUnflushedNames(bool on) { lose_names_ = on; }
   int CutPower();
   // Called by the wrapped files.
   void BeforeChange(const std::string& path, File& file);
@@ -97,6 +102,8 @@ class FaultFileSystem final : public FileSystem {
   FileStatus RemoveFolder(const std::string& path) override;
   // One removal, as the folder goes with its files in one call.
   FileStatus RemoveFolderWithFiles(const std::string& folder, const std::vector<std::string>& file_names) override;
+  // Flushing a folder counts as a flush.
+  FileStatus FlushFolder(const std::string& path) override;
   FileStatus Rename(const std::string& from, const std::string& to) override;
   FileStatus Identify(const std::string& path, FileIdentity* identity) override {
     return base_->Identify(path, identity);
@@ -130,6 +137,12 @@ class FaultFileSystem final : public FileSystem {
   bool power_loss_ = false;
   uint32_t power_loss_seed_ = 0;
   std::map<std::string, Unflushed> unflushed_;
+  // Names created since their folder was last flushed, when names can be lost.
+  bool lose_names_ = false;
+  std::set<std::string> new_names_;
+  void NameCreated(const std::string& path, bool existed);
+  void FolderFlushed(const std::string& folder);
+  void NameRemoved(const std::string& path);
   int counts_[static_cast<int>(Operation::kCount)] = {};
 };
 
