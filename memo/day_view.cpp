@@ -54,7 +54,16 @@ bool DayView::ShowMemoOf(DateTime d) {
   return found;
 }
 
+// The store opened read-only: saying so now, rather than after the typing,
+// at the failed save.
+bool DayView::RefusedAsReadOnly() {
+  if (!book_.store().ReadOnly()) return false;
+  ShowMessage(book_.platform(), Gbk("数据文件夹不能写入，备忘只能查看、搜索和导出，不能修改：\r\n") + book_.store().folder());
+  return true;
+}
+
 void DayView::Edit() {
+  if (RefusedAsReadOnly()) return;
   if (c_.备忘编辑框.content() == NoMemoHint()) c_.备忘编辑框.SetContent("");
   SetEditing(true);
   c_.备忘编辑框.SetFocus();
@@ -96,6 +105,7 @@ std::optional<std::string> DayView::WriteCurrentMemo() {
 }
 
 void DayView::ClearAllRecords() {
+  if (RefusedAsReadOnly()) return;
   // No is the default: a stray Return after a double click keeps the memos.
   if (AskYesNoDefaultNo(book_.platform(), Gbk("真的清空所有记录？"), Gbk("清空数据库：")) != MessageResult::kYes ||
       !book_.backups().BeforeChange(BackupReason::kClearAll)) {

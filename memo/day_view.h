@@ -38,6 +38,8 @@ class DayView {
   void LoadCalendarDate();
   void Edit();
   void ClearAllRecords();
+  // Says so and answers true when the store may only be read.
+  bool RefusedAsReadOnly();
   void SetEditing(bool editing);
 
   MemoBook& book_;

@@ -13,7 +13,8 @@ IdleWork::~IdleWork() { Stop(); }
 
 void IdleWork::Begin() {
   Stop();
-  book_.backups().BeginDailyIfDue();
+  // A store opened read-only cannot change, and its folder takes no backup.
+  if (!book_.store().ReadOnly()) book_.backups().BeginDailyIfDue();
   EventLoop& loop = book_.platform().loop();
   timer_ = loop.StartTimer(kSettleMs, [this, &loop] {
     loop.StopTimer(timer_);

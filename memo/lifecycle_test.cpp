@@ -497,6 +497,29 @@ TEST_F(LifecycleTest, AStoreWithOtherFieldNamesIsRefusedUntouched) {
   EXPECT_EQ(read("memo.EDT"), memo_before);
 }
 
+// A data folder that may not be written: the store opens for reading, its
+// memos show and list; Edit and clearing say the folder cannot be written.
+TEST_F(LifecycleTest, AReadOnlyFolderOpensTheStoreForReadingOnly) {
+  Seed({{EncodeDate(2011, 5, 3), "三号"}, {EncodeDate(2011, 5, 17), "今天的备忘"}});
+  faults_.SetReadOnly(true);
+  Start();
+  EXPECT_EQ(EditorText(), "今天的备忘");
+  EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有2条记录");
+  EXPECT_EQ(MonthListItems().size(), 2u);
+  const std::string refusal = "数据文件夹不能写入，备忘只能查看、搜索和导出，不能修改：\r\n" + Utf8(folder_);
+  ExpectMessage(refusal);
+  ClickCentre(c().编辑按钮);
+  Settle();
+  EXPECT_FALSE(book().Editing());
+  EXPECT_TRUE(c().备忘编辑框.read_only());
+  ExpectMessage(refusal);
+  DoubleClick(c().主面板状态栏标签);
+  Settle();
+  SitIdle();  // the day's backup cannot be written either, and says nothing
+  ClickDay(2011, 5, 3);
+  EXPECT_EQ(EditorText(), "三号");
+}
+
 TEST_F(LifecycleTest, ClosingWhileViewingEndsWithoutAMessageAndReleasesTheStore) {
   StartWithNewStore();
   Close();

@@ -85,9 +85,14 @@ bool MemoStore::OpenMemoDatabase(std::optional<std::string_view> password) {
   if (password) options.password = std::string(*password);
   WipeOnExit wipe_password(options.password);
   held_by_another_process_ = false;
-  if (!engine_.OpenDatabase(folder_ + kPathSeparator + std::string(kDatabaseName), options)) {
+  read_only_ = false;
+  const std::string name = folder_ + kPathSeparator + std::string(kDatabaseName);
+  if (!engine_.OpenDatabase(name, options)) {
     held_by_another_process_ = HeldElsewhere(LastErrorCode());
-    return false;
+    if (LastErrorCode() != error::kAccessDenied) return false;
+    options.read_only = true;
+    if (!engine_.OpenDatabase(name, options)) return false;
+    read_only_ = true;
   }
   if (HasMemoFields() && engine_.SelectDatabase(kDatabaseName) && engine_.LockDatabase()) return true;
   held_by_another_process_ = HeldElsewhere(LastErrorCode());
@@ -104,6 +109,7 @@ bool MemoStore::HasMemoFields() {
 
 void MemoStore::CloseMemoDatabase() {
   StartOver();
+  read_only_ = false;
   engine_.CloseDatabase();
 }
 

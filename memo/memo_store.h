@@ -104,7 +104,11 @@ class MemoStore {
   // locks the whole main file for this process, so a second running copy
   // cannot open it. A database whose first two fields are not 日期, a
   // date-time, and 备忘, a memo, is closed again untouched. nullopt opens without a password.
+  // Files that may not be written (a read-only folder or file system) are
+  // opened read-only: the memos can be read, not changed (ReadOnly()).
   bool OpenMemoDatabase(std::optional<std::string_view> password = std::nullopt);
+  // The open store may only be read: its files could not be opened for writing.
+  bool ReadOnly() const { return read_only_; }
   // Whether the last IsDatabaseProtected or OpenMemoDatabase failed because
   // another process, a running copy of the program, holds the store.
   bool HeldByAnotherProcess() const { return held_by_another_process_; }
@@ -191,6 +195,7 @@ class MemoStore {
   std::string folder_;
   std::string path_;
   bool held_by_another_process_ = false;
+  bool read_only_ = false;
   MemoDateIndex dates_;
   bool dates_indexed_ = false;
   MemoTexts texts_;

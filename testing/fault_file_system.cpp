@@ -7,8 +7,9 @@ namespace tarnwick::testing {
 
 namespace {
 
-// The file layer's status for a full disk.
+// The file layer's statuses for a full disk and for a denied access.
 constexpr FileStatus kDiskFullStatus = -14;
+constexpr FileStatus kAccessDeniedStatus = -6;
 
 class FaultFile final : public File {
  public:
@@ -145,6 +146,7 @@ void FaultFileSystem::NameRemoved(const std::string& path) {
 }
 
 FileStatus FaultFileSystem::Remove(const std::string& path) {
+  if (read_only_) return kAccessDeniedStatus;
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
   FileStatus status = base_->Remove(path);
@@ -157,6 +159,7 @@ FileStatus FaultFileSystem::Remove(const std::string& path) {
 }
 
 FileStatus FaultFileSystem::CreateFolder(const std::string& path) {
+  if (read_only_) return kAccessDeniedStatus;
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
   const bool existed = base_->Exists(path);
@@ -189,6 +192,7 @@ FileStatus FaultFileSystem::ListFolder(const std::string& path, std::vector<std:
 }
 
 FileStatus FaultFileSystem::RemoveFolder(const std::string& path) {
+  if (read_only_) return kAccessDeniedStatus;
   bool torn = false;
   if (FileStatus status = Check(Operation::kRemove, &torn); status != 0) return status;
   FileStatus status = base_->RemoveFolder(path);
@@ -213,6 +217,7 @@ FileStatus FaultFileSystem::RemoveFolderWithFiles(const std::string& folder,
 }
 
 FileStatus FaultFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (read_only_) return kAccessDeniedStatus;
   bool torn = false;
   if (FileStatus status = Check(Operation::kWrite, &torn); status != 0) return status;
   FileStatus status = base_->Rename(from, to);
@@ -233,6 +238,7 @@ FileStatus FaultFileSystem::Rename(const std::string& from, const std::string& t
 
 FileStatus FaultFileSystem::Open(const std::string& path, const FileOpenMode& mode, std::unique_ptr<File>* file) {
   if (dead_) return status_;
+  if (read_only_ && (mode.access != FileAccess::kRead || mode.create)) return kAccessDeniedStatus;
   std::unique_ptr<File> base_file;
   const bool existed = !mode.create || base_->Exists(path);
   FileStatus status = base_->Open(path, mode, &base_file);

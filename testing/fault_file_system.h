@@ -39,6 +39,10 @@ class FaultFileSystem final : public FileSystem {
   // writes inside a file go through. Clearing it frees the space.
   void SetDiskFull(bool full) { disk_full_ = full; }
   bool disk_full() const { return disk_full_; }
+  // A folder that may not be written (a read-only mount): while set, opening
+  // a file for writing, making, renaming or removing anything fails with the
+  // access-denied status.
+  void SetReadOnly(bool read_only) { read_only_ = read_only; }
   // Whether a DieAtNth has happened.
   bool dead() const { return dead_; }
   void Disarm() {
@@ -124,6 +128,7 @@ class FaultFileSystem final : public FileSystem {
   bool dying_ = false;  // armed by DieAtNth
   bool dead_ = false;
   bool disk_full_ = false;
+  bool read_only_ = false;
   Operation operation_ = Operation::kWrite;
   int remaining_ = 0;
   FileStatus status_ = 0;
