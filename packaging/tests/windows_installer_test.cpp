@@ -57,6 +57,7 @@ class WindowsInstallerUnderWine : public ::testing::Test {
     // What an earlier run may have left in the shared prefix.
     UninstallEveryTarnwick();
     fs::remove_all(memos_);
+    fs::remove_all(installed_);
   }
 
   void TearDown() override {
