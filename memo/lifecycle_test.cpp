@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -130,6 +131,35 @@ TEST_F(LifecycleTest, FirstRunAwayFromAnUnwritableProgramFolderSaysWhereTheStore
   EXPECT_EQ(dialogs().shown()[0].title, Gbk("请确认："));
   EXPECT_TRUE(std::filesystem::exists(dir_.File("memo.edb")));
   EXPECT_EQ(StatusText(), "选择某个日期并查看当日备忘|当前数据库内共有0条记录");
+}
+
+// A data folder named in Chinese, with a character GBK lacks (kept as its
+// GB18030 code inside): the store is made, saved to, reopened, backed up and
+// exported under the names the user sees.
+TEST_F(LifecycleTest, ADataFolderNamedOutsideAsciiWorksThroughout) {
+  const std::filesystem::path folder = dir_.path() / std::filesystem::u8path("备忘 数据𠮷");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  folder_ = Utf8ToGbk(folder.string());
+  StartWithNewStore();
+  WriteMemo("路径里有𠮷");
+  Restart();
+  EXPECT_EQ(EditorText(), "路径里有𠮷");
+  SitIdle();
+  EXPECT_TRUE(std::filesystem::exists(folder / "backups" / "20110517-100000-daily-0" / "memo.EDT"));
+  ClickCentre(*program_->main_window().Find("搜索面板按钮"));
+  Settle();
+  const std::filesystem::path exported = folder / std::filesystem::u8path("导出𠮷.txt");
+  dialogs().ExpectFileDialog(Utf8ToGbk(exported.string()));
+  ExpectMessage("数据库导出完毕！");
+  ClickCentre(c().导出全库按钮);
+  Settle();
+  std::ifstream in(exported, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_NE(bytes.find(Gbk("路径里有𠮷")), std::string::npos) << "the export under its own name";
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"backups", "memo.EDT", "memo.edb", "导出𠮷.txt"}));
 }
 
 TEST_F(LifecycleTest, StartUpWithAStoreShowsTodayDockedAtTheTopEdge) {

@@ -36,7 +36,11 @@ class WindowsProgramUnderWine : public ::testing::Test {
     }
     ASSERT_TRUE(fs::exists(TARNWICK_WINDOWS_PROGRAM)) << "build it with scripts/test-windows.sh or scripts/package-windows.sh --build-only";
     ASSERT_TRUE(session_.Start(1280, 1024)) << "Xvfb did not start";
-    program_ = folder_.path() / "tarnwick.exe";
+    // A folder named in Chinese, with a character GBK lacks: the program
+    // finds its store there through every conversion of its path.
+    data_ = folder_.path() / fs::u8path("备忘 数据𠮷");
+    ASSERT_TRUE(fs::create_directory(data_));
+    program_ = data_ / "tarnwick.exe";
     fs::copy_file(TARNWICK_WINDOWS_PROGRAM, program_);
     ASSERT_NO_FATAL_FAILURE(LinkChineseFace(WineEnvironment()));
   }
@@ -100,6 +104,7 @@ class WindowsProgramUnderWine : public ::testing::Test {
   const Today today_ = ReadToday();
   XSession session_;
   testing::TempDir folder_;
+  fs::path data_;
   fs::path program_;
   Child child_, other_;
   unsigned long window_ = 0;
@@ -114,8 +119,8 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   ASSERT_TRUE(session_.Focus(question));
   ASSERT_TRUE(session_.Key("Return"));
   FindMainWindow();
-  EXPECT_TRUE(fs::exists(folder_.path() / "memo.edb")) << "the store is created beside the program";
-  EXPECT_TRUE(fs::exists(folder_.path() / "memo.EDT"));
+  EXPECT_TRUE(fs::exists(data_ / "memo.edb")) << "the store is created beside the program";
+  EXPECT_TRUE(fs::exists(data_ / "memo.EDT"));
 
   // The calendar as on Linux: the blue bands, six weeks of the shown month
   // and its neighbours, the client area the layout needs.
@@ -233,12 +238,15 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   }
   ASSERT_TRUE(code.has_value()) << "the program did not end after its window was closed";
   EXPECT_EQ(*code, 0);
-  CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
+  CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (data_ / "memo.edb").string()}, "");
   EXPECT_EQ(dump.exit_code, 0);
   EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string(today_.serial) +
                              ", \"备忘\": \"memo 1 XYZ 中文备忘\"}}\n");
-  CommandResult check = RunCommand({TARNWICK_EDBTOOL, "check", (folder_.path() / "memo.edb").string()}, "");
+  CommandResult check = RunCommand({TARNWICK_EDBTOOL, "check", (data_ / "memo.edb").string()}, "");
   EXPECT_EQ(check.exit_code, 0) << check.output;
+  CommandResult backups = RunCommand({TARNWICK_EDBTOOL, "backups", data_.string()}, "");
+  EXPECT_NE(backups.output.find("daily"), std::string::npos) << "the day's backup, in the folder's backups: "
+                                                              << backups.output;
 
   // The same store written on Linux by edbtool is the same bytes: the
   // Windows file layer writes what the POSIX one does.
@@ -251,7 +259,7 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   // Each file carries its creation date-time at offset 8 (eight bytes, days
   // since 1899-12-30): today's, and set aside for the comparison.
   for (const char* name : {"memo.edb", "memo.EDT"}) {
-    std::string windows = FileBytes(folder_.path() / name), linux = FileBytes(linux_folder.path() / name);
+    std::string windows = FileBytes(data_ / name), linux = FileBytes(linux_folder.path() / name);
     ASSERT_GE(windows.size(), 16u) << name;
     double created = 0;
     std::memcpy(&created, windows.data() + 8, sizeof created);

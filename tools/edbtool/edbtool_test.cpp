@@ -164,6 +164,21 @@ TEST_F(EdbtoolTest, MemosListsTheTextsOfAMemoFileWithoutItsMainFile) {
   EXPECT_EQ(outcome.err, "edbtool: " + db_ + ": not a memo file\n");
 }
 
+// Paths name a folder in Chinese, with a character GBK lacks: every command
+// reaches the files by the names the user typed, and prints them back so.
+TEST_F(EdbtoolTest, AFolderNamedOutsideAsciiIsReachedByEveryCommand) {
+  const std::string folder = dir_.File("备忘 数据𠮷");
+  ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(folder)));
+  const std::string db = folder + "/memo.edb";
+  ASSERT_EQ(Run({"create", db, "日期:8", "备忘:12"}).exit_code, 0);
+  ASSERT_EQ(Run({"append", db, "2011年5月3日", "𠮷野家"}).exit_code, 0);
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(folder + "/memo.EDT")));
+  EXPECT_EQ(Run({"dump", db}).out, "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"𠮷野家\"}}\n");
+  EXPECT_EQ(Run({"check", db}).out, "sound: 1 records; memo file 2 blocks (1 used, 0 free)\n");
+  EXPECT_EQ(Run({"backups", folder}).out, "no backups in " + folder + "/backups\n");
+  EXPECT_EQ(Run({"memos", folder + "/memo.EDT"}).out, "{\"block\": 1, \"text\": \"𠮷野家\"}\n");
+}
+
 TEST_F(EdbtoolTest, EveryFieldType) {
   ASSERT_EQ(Run({"create", db_, "b:1", "s:2", "i:3", "l:4", "f:5", "d:6", "ok:7", "t:8", "r:9", "名字:10:6",
                  "raw:11", "m:12"})
