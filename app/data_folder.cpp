@@ -72,7 +72,13 @@ DataFolderChoice ChooseDataFolder(const StartOptions& options, const fs::path& e
                                   const EnvironmentLookup& environment) {
   if (options.data_folder) return NamedFolder(*options.data_folder);
   if (Installed(executable_folder)) return UserDataFolder(environment);
-  if (data_folder_system::Writable(executable_folder)) return {executable_folder, {}};
+  // A store already beside the program stays in use where it cannot be
+  // written (it then opens read-only): its memos are never hidden behind a
+  // new, empty one elsewhere.
+  std::error_code ignored;
+  if (data_folder_system::Writable(executable_folder) || fs::exists(executable_folder / "memo.edb", ignored)) {
+    return {executable_folder, {}};
+  }
   DataFolderChoice choice = UserDataFolder(environment);
   choice.instead_of_program_folder = !choice.folder.empty();
   return choice;

@@ -6,8 +6,8 @@
 // them in the user's data folder, created, private to the user, on first
 // run: on Linux $XDG_DATA_HOME/tarnwick or ~/.local/share/tarnwick, on
 // Windows %APPDATA%\Tarnwick. So does a portable copy whose folder cannot be
-// written, and the choice says so. --data-folder names any other folder,
-// which must exist.
+// written and holds no store yet, and the choice says so. --data-folder
+// names any other folder, which must exist.
 #pragma once
 
 #include <filesystem>

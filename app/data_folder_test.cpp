@@ -161,36 +161,46 @@ TEST_F(DataFolderTest, XdgDataHomeCountsOnlyWhenAbsolute) {
   EXPECT_NE(choice.error.find("--data-folder"), std::string::npos) << choice.error;
 }
 
-TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolderAndSaysSo) {
-  const fs::path expected = UserFolder();
-  if (geteuid() != 0) {
-    fs::permissions(executable_folder_, fs::perms::owner_read | fs::perms::owner_exec);
-    DataFolderChoice choice = Choose();
-    fs::permissions(executable_folder_, fs::perms::owner_all);
-    EXPECT_EQ(choice.folder, expected);
-    EXPECT_TRUE(choice.instead_of_program_folder);
-    return;
-  }
-  // The superuser may write anywhere: the choice is made in a child process
-  // that runs as nobody, for whom the program's folder (root's) is read-only.
-  const passwd* nobody = getpwnam("nobody");
-  if (nobody == nullptr) GTEST_SKIP() << "no user nobody to run as";
-  fs::permissions(temp_.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-  ASSERT_EQ(chown(home_.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
-    const DataFolderChoice choice = Choose();
-    if (choice.folder != expected) _exit(choice.folder == executable_folder_ ? 1 : 2);
-    _exit(choice.instead_of_program_folder ? 0 : 4);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0)
-      << "1: the store stayed beside the program; 2: another folder; 3: setuid failed; 4: the choice kept quiet";
-  EXPECT_TRUE(fs::is_directory(expected));
+TEST_F(DataFolderTest, AReadOnlyProgramFolderUsesTheUserDataFolderAndSaysSoUnlessAStoreIsThere) {
+  // The choice where the program's folder cannot be written: "folder|flag".
+  // The superuser may write anywhere: it chooses in a child process that
+  // runs as nobody, for whom the program's folder (root's) is read-only.
+  auto choose_read_only = [&]() -> std::string {
+    if (geteuid() != 0) {
+      fs::permissions(executable_folder_, fs::perms::owner_read | fs::perms::owner_exec);
+      const DataFolderChoice choice = Choose();
+      fs::permissions(executable_folder_, fs::perms::owner_all);
+      return choice.folder.string() + (choice.instead_of_program_folder ? "|1" : "|0");
+    }
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) return "no user nobody";
+    fs::permissions(temp_.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    if (chown(home_.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) return "chown failed";
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+      close(pipe_ends[0]);
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
+      const DataFolderChoice choice = Choose();
+      const std::string answer = choice.folder.string() + (choice.instead_of_program_folder ? "|1" : "|0");
+      _exit(write(pipe_ends[1], answer.data(), answer.size()) == static_cast<ssize_t>(answer.size()) ? 0 : 4);
+    }
+    close(pipe_ends[1]);
+    std::string answer;
+    char buffer[256];
+    for (ssize_t got; (got = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, got);
+    close(pipe_ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? answer : "the child failed";
+  };
+  EXPECT_EQ(choose_read_only(), UserFolder().string() + "|1");
+  EXPECT_TRUE(fs::is_directory(UserFolder()));
+
+  // Memos already beside the program are opened there, read-only.
+  std::ofstream(executable_folder_ / "memo.edb") << "WEDB";
+  EXPECT_EQ(choose_read_only(), executable_folder_.string() + "|0");
 }
 #else
 TEST_F(DataFolderTest, AppDataCountsOnlyWhenAbsolute) {
