@@ -1,6 +1,14 @@
 #include "base/secret.h"
 
 #include <cstring>
+#include <mutex>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace tarnwick {
 
@@ -15,6 +23,43 @@ void WipeMemory(void* data, std::size_t count) {
 #else
   volatile auto* bytes = static_cast<volatile unsigned char*>(data);
   for (std::size_t i = 0; i < count; ++i) bytes[i] = 0;
+#endif
+}
+
+namespace {
+
+std::mutex core_dump_mutex;
+int core_dump_holders = 0;
+#ifndef _WIN32
+rlimit core_limit_before {};
+int dumpable_before = 1;
+#endif
+
+}  // namespace
+
+NoCoreDumps::NoCoreDumps() {
+  std::lock_guard<std::mutex> lock(core_dump_mutex);
+  if (core_dump_holders++ > 0) return;
+#ifndef _WIN32
+  getrlimit(RLIMIT_CORE, &core_limit_before);
+  rlimit none = core_limit_before;
+  none.rlim_cur = 0;
+  setrlimit(RLIMIT_CORE, &none);
+#endif
+#ifdef __linux__
+  dumpable_before = prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
+}
+
+NoCoreDumps::~NoCoreDumps() {
+  std::lock_guard<std::mutex> lock(core_dump_mutex);
+  if (--core_dump_holders > 0) return;
+#ifndef _WIN32
+  setrlimit(RLIMIT_CORE, &core_limit_before);
+#endif
+#ifdef __linux__
+  if (dumpable_before > 0) prctl(PR_SET_DUMPABLE, dumpable_before, 0, 0, 0);
 #endif
 }
 

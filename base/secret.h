@@ -26,6 +26,18 @@ class WipeOnExit {
   std::string& text_;
 };
 
+// While at least one lives, the process leaves no core dump (on Linux it is
+// also made undumpable, which keeps other processes of the user from reading
+// its memory): a dump would hold the keys. The settings before come back when
+// the last one goes. Elsewhere it does nothing.
+class NoCoreDumps {
+ public:
+  NoCoreDumps();
+  ~NoCoreDumps();
+  NoCoreDumps(const NoCoreDumps&) : NoCoreDumps() {}
+  NoCoreDumps& operator=(const NoCoreDumps&) { return *this; }
+};
+
 // A password on its way from the box it was typed into to the engine. Its
 // bytes are wiped when it is destroyed, assigned over or moved from: a move
 // copies and wipes, since a short string's characters would otherwise stay

@@ -124,6 +124,7 @@ class CipherKey {
     if (!words_.empty()) WipeMemory(words_.data(), words_.size() * sizeof(uint32_t));
   }
 
+  NoCoreDumps no_core_dumps_;  // first, so it outlives the key's bytes
   std::string check_text_;
   Rc4 master_;
   Rc4 word_stream_;  // continues after the words computed so far

@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -120,6 +126,30 @@ std::vector<uint8_t> Counting(size_t count) {
   for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i);
   return bytes;
 }
+
+#ifdef __linux__
+// A core dump would hold the keys: none is left while one lives, and the
+// process is not dumpable (other processes of the user cannot read its memory).
+TEST(CipherKeys, NoCoreDumpWhileAKeyIsHeld) {
+  rlimit before {};
+  ASSERT_EQ(getrlimit(RLIMIT_CORE, &before), 0);
+  const int dumpable_before = prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
+  {
+    std::shared_ptr<CipherKey> key = MakeCipherKey("secret");
+    std::shared_ptr<CipherKey> another = MakeCipherKey("other");
+    rlimit held {};
+    ASSERT_EQ(getrlimit(RLIMIT_CORE, &held), 0);
+    EXPECT_EQ(held.rlim_cur, 0u);
+    EXPECT_EQ(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+    key.reset();
+    EXPECT_EQ(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0) << "another key still lives";
+  }
+  rlimit after {};
+  ASSERT_EQ(getrlimit(RLIMIT_CORE, &after), 0);
+  EXPECT_EQ(after.rlim_cur, before.rlim_cur);
+  EXPECT_EQ(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), dumpable_before);
+}
+#endif
 
 TEST(CipherFile, EnciphersFromOffsetFourWithTheBlockKeystream) {
   std::vector<uint8_t> disk;

@@ -1,5 +1,7 @@
 #include "engine/md5.h"
 
+#include "base/secret.h"
+
 #include <cstring>
 
 namespace tarnwick {
@@ -56,6 +58,8 @@ void Transform(uint32_t state[4], const uint8_t block[64]) {
   state[1] += b;
   state[2] += c;
   state[3] += d;
+  // What is digested here is a password: none of it stays behind.
+  WipeMemory(m, sizeof m);
 }
 
 }  // namespace
@@ -77,6 +81,8 @@ std::array<uint8_t, 16> Md5(std::string_view bytes) {
   for (size_t i = 0; i < tail_length; i += 64) Transform(state, tail + i);
   std::array<uint8_t, 16> digest{};
   for (int i = 0; i < 16; ++i) digest[i] = static_cast<uint8_t>(state[i / 4] >> (8 * (i % 4)));
+  WipeMemory(tail, sizeof tail);
+  WipeMemory(state, sizeof state);
   return digest;
 }
 
@@ -89,6 +95,7 @@ std::string CheckText(std::string_view password) {
     text.push_back(kHex[digest[i] >> 4]);
     text.push_back(kHex[digest[i] & 15]);
   }
+  WipeMemory(digest.data(), digest.size());
   return text;
 }
 

@@ -2,6 +2,7 @@
 // password's key, or through the answers to the engine's prompt.
 #include <algorithm>
 
+#include "base/secret.h"
 #include "base/text.h"
 #include "engine/cipher_file.h"
 #include "engine/md5.h"
@@ -35,7 +36,9 @@ int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const 
     if (!ask && !password->empty()) return error::kWrongPassword;
     if (ask) password->clear();
   } else if (!ask) {
-    if (password->empty() || !CheckBlockMatches(db.header + kCheckBlockOffset, CheckText(*password))) {
+    std::string check_text = CheckText(*password);
+    WipeOnExit wipe_check_text(check_text);
+    if (password->empty() || !CheckBlockMatches(db.header + kCheckBlockOffset, check_text)) {
       return error::kWrongPassword;
     }
   } else {
@@ -48,7 +51,9 @@ int ReadHeaderWithPassword(Database& db, std::string* password, bool ask, const 
       main.Forget();
       if (FileStatus status = main.Read(0, db.header, kHeaderSize, &got); status != 0) return status;
       if (got < kHeaderSize) return error::kNotDatabaseFile;
-      if (!answer->empty() && CheckBlockMatches(db.header + kCheckBlockOffset, CheckText(answer->view()))) {
+      std::string check_text = CheckText(answer->view());
+      WipeOnExit wipe_check_text(check_text);
+      if (!answer->empty() && CheckBlockMatches(db.header + kCheckBlockOffset, check_text)) {
         password->assign(answer->view());
         break;
       }

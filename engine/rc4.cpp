@@ -2,7 +2,15 @@
 
 #include <cstring>
 
+#include "base/secret.h"
+
 namespace tarnwick {
+
+Rc4::~Rc4() {
+  WipeMemory(state_, sizeof state_);
+  i_ = 0;
+  j_ = 0;
+}
 
 Rc4::Rc4(const uint8_t* key, size_t key_length) {
   for (int k = 0; k < 256; ++k) state_[k] = static_cast<uint8_t>(k);

@@ -11,6 +11,10 @@ namespace tarnwick {
 class Rc4 {
  public:
   Rc4() = default;
+  Rc4(const Rc4&) = default;
+  Rc4& operator=(const Rc4&) = default;
+  // A state deciphers as well as its key: wiped when it goes.
+  ~Rc4();
   // The standard key schedule over all key bytes, from the identity
   // permutation with both indices 0. An empty key leaves the identity.
   Rc4(const uint8_t* key, size_t key_length);

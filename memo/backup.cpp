@@ -103,6 +103,7 @@ int PlainRecordCount(File& main) {
 // is enciphered.
 bool OpenStore(DatabaseEngine& engine, const std::string& main_path, const std::string& password, bool read_only) {
   OpenOptions options;
+  WipeOnExit wipe_password(options.password);  // a copy of the password
   options.read_only = read_only;
   if (engine.IsPasswordProtected(main_path)) {
     if (password.empty()) return false;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/secret.h"
+
 namespace tarnwick::edbtool {
 
 // The plain bytes of one database file (deciphered, when it is protected).
@@ -26,7 +28,11 @@ class FileBytes {
 struct CheckOptions {
   // The check text the header's check block must hold (32 hex characters,
   // compared without regard to case); empty for a file without password.
-  std::string expected_check_text;
+  std::string expected_check_text;  // a secret: wiped with the options
+  CheckOptions() = default;
+  CheckOptions(const CheckOptions&) = default;
+  CheckOptions& operator=(const CheckOptions&) = default;
+  ~CheckOptions() { WipeText(expected_check_text); }
   // Findings beyond this many are counted but not kept.
   std::size_t max_findings = 1000;
 };
