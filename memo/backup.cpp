@@ -29,6 +29,8 @@ constexpr char kDamageMark[] = "damaged";
 // In the backups folder while a password change takes the backups along:
 // the names of those not yet under the new key, one a line.
 constexpr char kKeyChangeNote[] = "password-change";
+// Locked by a running program for as long as it runs.
+constexpr char kRunningMark[] = "running";
 // What a re-key of a backup's files may leave beside them.
 constexpr char kRekeyRecord[] = "memo.edb-rekey";
 constexpr char kRekeyMain[] = "memo.edb-rekey-main";
@@ -493,6 +495,20 @@ void StoreBackups::SettleKeyChange(File& store_main, std::vector<std::string>* r
   files_.Remove(note);
 }
 
+FileStatus StoreBackups::HoldRunningMark(std::unique_ptr<File>* held) {
+  if (FileStatus status = files_.CreateFolder(backups_folder_); status != 0) return status;
+  FileOpenMode mode;
+  mode.access = FileAccess::kReadWrite;
+  mode.create = true;
+  std::unique_ptr<File> mark;
+  if (FileStatus status = files_.Open(backups_folder_ + kPathSeparator + kRunningMark, mode, &mark); status != 0) {
+    return status;
+  }
+  if (FileStatus status = mark->Lock(0, 1); status != 0) return status;
+  *held = std::move(mark);
+  return 0;
+}
+
 std::string StoreBackups::RestoreCommand(const std::string& name) const {
   const std::string folder =
       data_folder_.find(' ') == std::string::npos ? data_folder_ : "\"" + data_folder_ + "\"";
@@ -560,10 +576,17 @@ StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool 
     return refuse(RestoreOutcome::kDamagedBackup);
   }
 
-  // The store as it is, locked whole, so a running program says so; a memo
-  // file without its main file is kept all the same.
+  // A running program holds its mark even while it is locked.
   FileOpenMode read_write;
   read_write.access = FileAccess::kReadWrite;
+  std::unique_ptr<File> running;
+  if (files_.Open(backups_folder_ + kPathSeparator + kRunningMark, read_write, &running) == 0 &&
+      running->Lock(0, 1) == error::kLockViolation) {
+    return refuse(RestoreOutcome::kStoreInUse, error::kLockViolation);
+  }
+  running.reset();
+  // The store as it is, locked whole, so a program that has it open says so;
+  // a memo file without its main file is kept all the same.
   std::unique_ptr<File> main;
   std::unique_ptr<File> memo;
   const std::string memo_path = files_.Exists(store.memo) ? store.memo : MemoPathOf(store.main);
@@ -622,23 +645,34 @@ StoreBackups::RestoreResult StoreBackups::Restore(const std::string& name, bool 
     if (status != 0) return fail(RestoreOutcome::kBackupFailed, status);
   }
 
-  // Into place as one change: whole copies and a record, finished by the
-  // next open if this is cut short, never a main file of one store beside
-  // the memo file of another.
-  std::unique_ptr<File> staged[2];
-  FileOpenMode create = read_write;
-  create.create = true;
-  status = files_.Open(staged_main, FileOpenMode{}, &staged[0]);
-  if (status == 0 && has_memo) status = files_.Open(staged_memo, FileOpenMode{}, &staged[1]);
-  if (status == 0 && main == nullptr) status = files_.Open(store.main, create, &main);
-  if (status == 0 && has_memo && memo == nullptr) status = files_.Open(memo_path, create, &memo);
-  if (status != 0) return fail(RestoreOutcome::kFailed, status);
-  bool record_left = false;
-  status = ReplaceWithRecord(files_, store.main, {main.get(), has_memo ? memo.get() : nullptr},
-                             {staged[0].get(), staged[1].get()}, true, &record_left);
-  staged[0].reset();
-  staged[1].reset();
-  if (status != 0) return fail(record_left ? RestoreOutcome::kLeftForNextOpen : RestoreOutcome::kFailed, status);
+  // No main file: there is no store to mix with. The lone memo file is in
+  // the backup just taken; the backup's memo file goes first, so a stop
+  // between the two renames leaves a lone memo file again, never a pair.
+  if (main == nullptr) {
+    memo.reset();
+    if (files_.Exists(memo_path) && (status = files_.Remove(memo_path)) != 0) {
+      return fail(RestoreOutcome::kFailed, status);
+    }
+    if (has_memo && (status = files_.Rename(staged_memo, memo_path)) != 0) return fail(RestoreOutcome::kFailed, status);
+    if ((status = files_.Rename(staged_main, store.main)) != 0) return fail(RestoreOutcome::kFailed, status);
+  } else {
+    // Into place as one change: whole copies and a record, finished by the
+    // next open if this is cut short, never a main file of one store beside
+    // the memo file of another. A store without its memo file gets the
+    // backup's whole first: the record only overwrites files of the store.
+    if (has_memo && memo == nullptr) {
+      if ((status = CopyPath(files_, staged_memo, memo_path)) == 0) status = files_.Open(memo_path, read_write, &memo);
+      if (status != 0) return fail(RestoreOutcome::kFailed, status);
+    }
+    std::unique_ptr<File> staged[2];
+    status = files_.Open(staged_main, FileOpenMode{}, &staged[0]);
+    if (status == 0 && has_memo) status = files_.Open(staged_memo, FileOpenMode{}, &staged[1]);
+    if (status != 0) return fail(RestoreOutcome::kFailed, status);
+    bool record_left = false;
+    status = ReplaceWithRecord(files_, store.main, {main.get(), has_memo ? memo.get() : nullptr},
+                               {staged[0].get(), staged[1].get()}, true, &record_left);
+    if (status != 0) return fail(record_left ? RestoreOutcome::kLeftForNextOpen : RestoreOutcome::kFailed, status);
+  }
   RemoveFolderOfFiles(files_, staging);
   result.outcome = RestoreOutcome::kRestored;
   return result;

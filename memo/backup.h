@@ -159,6 +159,11 @@ class StoreBackups {
   void AbandonKeyChange();
   void SettleKeyChange(File& store_main, std::vector<std::string>* removed);
 
+  // Held by a running program from its first open of the store to its end,
+  // locked or not, so that a restore can tell it runs even while the store
+  // is closed. 0 or the file-layer code; *held keeps it.
+  FileStatus HoldRunningMark(std::unique_ptr<File>* held);
+
   // The command that puts a backup back (GBK), for messages:
   // edbtool restore <data folder> <name>, the folder quoted when it holds a blank.
   std::string RestoreCommand(const std::string& name) const;

@@ -15,7 +15,11 @@ constexpr std::size_t kDailyStepBytes = std::size_t{1} << 20;
 }  // namespace
 
 BackupTaker::BackupTaker(MemoBook& book)
-    : book_(book), backups_(book.store().engine().file_system(), book.store().folder()) {}
+    : book_(book), backups_(book.store().engine().file_system(), book.store().folder()) {
+  // A restore can tell the program runs even while it waits locked, its
+  // store closed; a folder without a store gets the mark at its first open.
+  if (book.store().DatabaseFileExists()) backups_.HoldRunningMark(&running_mark_);
+}
 
 BackupTaker::~BackupTaker() = default;
 
@@ -61,6 +65,9 @@ void BackupTaker::BeginDailyIfDue() {
   if (daily_ != nullptr) return;
   MemoStore& store = book_.store();
   if (store.engine().CurrentStoredFiles().main == nullptr) return;
+  // From the first open on, a restore can tell the program runs; a mark that
+  // cannot be held stops nothing.
+  if (running_mark_ == nullptr) backups_.HoldRunningMark(&running_mark_);
   // A password change cut short may have left backups under a key the
   // store no longer has, or in plain beside a protected store.
   std::vector<std::string> removed;

@@ -41,6 +41,8 @@ class BackupTaker {
   // Writes what remains of the day's backup.
   void FinishDaily();
   bool DailyUnderWay() const { return daily_ != nullptr; }
+  // The program ends: a restore may go ahead.
+  void ProgramEnding() { running_mark_.reset(); }
 
   StoreBackups& backups() { return backups_; }
 
@@ -51,6 +53,7 @@ class BackupTaker {
   MemoBook& book_;
   StoreBackups backups_;
   std::unique_ptr<BackupWriter> daily_;
+  std::unique_ptr<File> running_mark_;
   bool daily_failure_said_ = false;
 };
 

@@ -143,7 +143,7 @@ TEST_F(BackupTest, TheDaysBackupHoldsTheStoreAsOpenedWhateverIsSavedBeforeItIsDo
   loop().AdvanceTime(IdleWork::kSettleMs + 1);
   Settle();
   EXPECT_TRUE(Names().empty());
-  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"20110517-100000-daily-2.partial"}) << "under way";
+  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"20110517-100000-daily-2.partial", "running"})) << "under way";
   ClickDay(2011, 5, 3);
   WriteMemo("改了");
   ASSERT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-2"});
@@ -283,7 +283,7 @@ TEST_F(BackupTest, OneDailyBackupPerDayAndOnlyTheNewestAreKept) {
   EXPECT_EQ(change.front(), "20110510-100000-clear-0.13");
   EXPECT_EQ(change.back(), "20110510-100000-clear-0.22");
   EXPECT_EQ(Names(BackupReason::kDaily), daily) << "the two kinds are counted apart";
-  EXPECT_EQ(FolderEntries().size(), 17u);
+  EXPECT_EQ(FolderEntries().size(), 18u) << "17 backups and the running program's mark";
 }
 
 #ifndef _WIN32
@@ -310,6 +310,30 @@ TEST_F(BackupTest, LeftoversRemovedNeverThroughALink) {
   EXPECT_EQ(Names(), std::vector<std::string>{"20110517-100000-daily-1"});
 }
 #endif
+
+// A program waiting locked has its store closed, and still keeps a restore out.
+TEST_F(BackupTest, ARestoreWaitsForTheProgramEvenWhileItIsLocked) {
+  Seed({{EncodeDate(2011, 5, 17), "今天"}});
+  std::string name;
+  {
+    std::unique_ptr<File> main, memo;
+    ASSERT_EQ(faults_.Open(folder_ + kPathSeparator + "memo.edb", FileOpenMode{}, &main), 0);
+    ASSERT_EQ(faults_.Open(folder_ + kPathSeparator + "memo.EDT", FileOpenMode{}, &memo), 0);
+    ASSERT_EQ(backups_.Take(main.get(), memo.get(), BackupReason::kClearAll, 1, {2011, 5, 17, 9, 0, 0}, &name), 0);
+    main.reset();
+    memo.reset();
+    DatabaseEngine engine;
+    ASSERT_TRUE(engine.OpenDatabase(folder_ + kPathSeparator + "memo.edb"));
+    ASSERT_TRUE(engine.SetPassword(Gbk("pw")));
+  }
+  Start();
+  ASSERT_FALSE(book().store().IsOpen()) << "locked";
+  EXPECT_EQ(backups_.Restore(name, false, "", {2011, 5, 17, 11, 0, 0}).outcome,
+            StoreBackups::RestoreOutcome::kStoreInUse);
+  Close();
+  EXPECT_EQ(backups_.Restore(name, false, "", {2011, 5, 17, 11, 0, 0}).outcome,
+            StoreBackups::RestoreOutcome::kRestored);
+}
 
 // A restore cut short by a failed write at any step leaves, once the store
 // is next opened, the store as it was or the backup, never a mix of both.

@@ -8,6 +8,7 @@
 #include "base/secret.h"
 #include "base/text.h"
 #include "memo/backup.h"
+#include "memo/backup_taker.h"
 #include "memo/idle_work.h"
 #include "memo/lone_store_file.h"
 #include "ui/message_box.h"
@@ -278,6 +279,7 @@ bool Lifecycle::QueryShutDown() {
   }
   c_.DockStrip.Close();
   book_.store().CloseMemoDatabase();
+  book_.backups().ProgramEnding();
   return true;
 }
 

@@ -172,6 +172,9 @@ class TortureWriter {
         dialogs.ExpectMessageBox(shown.text, MessageResult::kOk);
       } else if (shown.text == question_) {
         dialogs.ExpectMessageBox(shown.text, MessageResult::kYes);
+      } else if (shown.text.starts_with(Gbk("上次修改密码没有完成"))) {
+        // A kill cut a password change short; the start-up says which backups went.
+        dialogs.ExpectMessageBox(shown.text, MessageResult::kOk);
       }
     }
   }

@@ -606,6 +606,26 @@ TEST_F(EdbtoolTest, ARestoreChecksFirstAndKeepsTheBackupItRestores) {
   EXPECT_EQ(Run({"dump", db_}, "口令\n").out, "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"最早的\"}}\n");
 }
 
+// A memo file left without its main file is backed up before a restore
+// puts a store in its place: its texts are never lost.
+TEST_F(EdbtoolTest, ARestoreOverALoneMemoFileKeepsItInABackup) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "备份里的"});
+  const std::string taken = TakeBackup(tarnwick::BackupReason::kDaily, {2011, 5, 17, 9, 0, 0});
+  ASSERT_EQ(Run({"write", db_, "0", "备忘", "只剩下的文字"}).exit_code, 0);
+  const std::string lone = ReadAll(memo_file_);
+  std::filesystem::remove(db_);
+
+  Outcome outcome = Run({"restore", dir_.path().string(), taken});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  const std::vector<tarnwick::BackupInfo> listed = backups_.List();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[1].reason, tarnwick::BackupReason::kRestore);
+  EXPECT_EQ(ReadAll(dir_.File("backups/" + listed[1].name + "/memo.EDT")), lone);
+  EXPECT_EQ(Run({"dump", db_}).out, "{\"id\": 1, \"fields\": {\"日期\": 40666, \"备忘\": \"备份里的\"}}\n");
+  EXPECT_EQ(Run({"check", db_}).exit_code, 0);
+}
+
 // Which backups are kept goes by the order they were taken, never by the
 // clock, and a damaged copy never pushes out a sound one.
 TEST_F(EdbtoolTest, BackupsAreKeptInTheOrderTakenAndDamagedOnesAreMarked) {
