@@ -270,5 +270,50 @@ TEST_F(WindowsProgramUnderWine, CreatesTheStoreSavesAMemoHidesIntoTheStripAndCom
   }
 }
 
+// The export refuses a symbolic link (made on the Linux side, which Wine
+// follows) to the store's memo file, after the save dialog's replace
+// question; the memo file keeps its bytes.
+TEST_F(WindowsProgramUnderWine, ExportThroughALinkToTheMemoFileIsRefused) {
+  const std::string store = (data_ / "memo.edb").string();
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "create", store, "日期:8", "备忘:12"}, "").exit_code, 0);
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", store, "2011年5月3日", "不能丢"}, "").exit_code, 0);
+  const fs::path link = folder_.path() / "links.txt";
+  fs::create_symlink(data_ / "memo.EDT", link);
+  const std::string memo_file = FileBytes(data_ / "memo.EDT");
+  StartProgram();
+  FindMainWindow();
+  ASSERT_TRUE(FindClient(ShotWhen(
+      "wine_export_start",
+      [&](const QImage& image) {
+        if (auto geometry = session_.WindowGeometry(window_)) outer_ = *geometry;
+        return FindClient(image);
+      },
+      60s)));
+  ClickAt(278 + 40, kBarTop + 14 + 30);  // 搜索面板按钮 opens the side panels
+  ShotWhen("wine_export_panels", [&](const QImage&) {
+    auto geometry = session_.WindowGeometry(window_);
+    return geometry && geometry->width > 600;
+  });
+  ClickAt(512 + 75 + 30, 464 + 14 + 30);  // 导出全库按钮
+  const unsigned long dialog = session_.WaitForWindow("^(Save As|另存为)$", 60s);
+  ASSERT_NE(dialog, 0u) << "the save dialog did not appear";
+  ASSERT_TRUE(session_.Focus(dialog));
+  std::string typed = "Z:" + link.string();
+  std::replace(typed.begin(), typed.end(), '/', '\\');
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "20", typed}).exit_code, 0);
+  ASSERT_TRUE(session_.Key("Return"));
+  // The dialog asks before replacing the existing file: Yes.
+  unsigned long refused = session_.WaitForWindow("^出现错误：$", 5s);
+  if (refused == 0) {
+    ASSERT_TRUE(session_.Key("alt+y"));
+    refused = session_.WaitForWindow("^出现错误：$", 60s);
+  }
+  ASSERT_NE(refused, 0u) << "the link to memo.EDT was not refused";
+  ShotWhen("wine_export_link_refused", [](const QImage&) { return true; });
+  ASSERT_TRUE(session_.Focus(refused));
+  ASSERT_TRUE(session_.Key("Return"));
+  EXPECT_EQ(FileBytes(data_ / "memo.EDT"), memo_file) << "the memo file was written over";
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e
