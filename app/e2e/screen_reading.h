@@ -36,6 +36,15 @@ inline std::filesystem::path ShotPath(const std::string& name) {
   return std::filesystem::path(TARNWICK_E2E_SHOT_DIR) / (name + ".png");
 }
 
+// A screenshot as 32-bit pixels: a shot of few colours is stored with a
+// palette, and images of different formats never compare equal, whatever
+// their pixels.
+inline QImage LoadShot(const std::filesystem::path& path) {
+  QImage image;
+  image.load(QString::fromStdString(path.string()));
+  return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
 // Screenshots until `ready` holds for one (or `limit` passes), so a repaint
 // that lands late on a busy machine is not mistaken for a wrong colour.
 template <class Ready>
@@ -44,7 +53,7 @@ QImage ShotWhen(const XSession& session, const std::string& name, Ready ready, s
   QImage image;
   for (auto deadline = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < deadline;) {
     EXPECT_TRUE(session.Screenshot(ShotPath(name)));
-    image.load(QString::fromStdString(ShotPath(name).string()));
+    image = LoadShot(ShotPath(name));
     if (!image.isNull() && ready(image)) break;
     std::this_thread::sleep_for(pause);
   }

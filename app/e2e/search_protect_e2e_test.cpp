@@ -104,9 +104,7 @@ class SearchAndProtectOnScreen : public ::testing::Test {
 
   QImage Shot(const std::string& name) {
     EXPECT_TRUE(session_.Screenshot(ShotPath(name)));
-    QImage image;
-    image.load(QString::fromStdString(ShotPath(name).string()));
-    return image;
+    return LoadShot(ShotPath(name));
   }
 
   XSession session_;
