@@ -15,6 +15,12 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <cstddef>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 
 #include "base/text.h"
@@ -211,6 +217,41 @@ TEST_F(QtBackendTest, CommandLinesStartWithQuotedPathsAndArguments) {
   EXPECT_TRUE(std::filesystem::exists(target));
   EXPECT_FALSE(platform_.shell().RunCommandLine("\"/nonexistent/program\" x"));
   EXPECT_FALSE(platform_.shell().RunCommandLine(""));
+}
+
+// The call of a later copy: only this user's processes are heard (an
+// abstract socket has no permissions), and a burst of calls is one call.
+TEST_F(QtBackendTest, TheCopyCallAnswersOnlyItsOwnUserAndOnceForABurst) {
+  const std::string name = "copy-call-test-" + std::to_string(getpid());
+  int calls = 0;
+  ASSERT_TRUE(platform_.shell().ListenForLaterCopies(name, [&] { ++calls; }));
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(platform_.shell().CallListeningCopy(name));  // within the backlog
+  for (int waited = 0; calls == 0 && waited < 5000; waited += 20) QTest::qWait(20);
+  QTest::qWait(100);
+  EXPECT_EQ(calls, 1) << "a burst raises the window once";
+
+  if (geteuid() == 0) {
+    calls = 0;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Another user, calling the same abstract name directly.
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      const std::string path = "tarnwick-0-" + name;
+      std::memcpy(address.sun_path + 1, path.data(), path.size());
+      const int calling = socket(AF_UNIX, SOCK_STREAM, 0);
+      const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+      _exit(::connect(calling, reinterpret_cast<sockaddr*>(&address), length) == 0 ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other user's call did not connect";
+    QTest::qWait(300);
+    EXPECT_EQ(calls, 0) << "another user's call was answered";
+  }
+  platform_.shell().ListenForLaterCopies(name, {});
 }
 
 TEST_F(QtBackendTest, QuitBeforeRunEndsAtOnce) {

@@ -77,6 +77,7 @@ class QtShell : public Shell {
 
  private:
   void StopListening();
+  void AnswerWaitingCalls();
 
   // A socket of the user's in the abstract namespace: nothing to leave
   // behind on the disk.

@@ -1,4 +1,5 @@
 #include <sys/socket.h>
+#include <sys/types.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -7,8 +8,10 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 
@@ -17,6 +20,8 @@
 
 namespace tarnwick::qt {
 namespace {
+
+constexpr int kPauseAfterAcceptError = 200;  // milliseconds
 
 // The address of `name` among this user's copies, in the abstract namespace.
 socklen_t CopyAddress(std::string_view name, sockaddr_un* address) {
@@ -82,14 +87,37 @@ bool QtShell::ListenForLaterCopies(std::string_view name, std::function<void()> 
   }
   listening_socket_ = listening;
   caller_notifier_ = std::make_unique<QSocketNotifier>(listening, QSocketNotifier::Read);
-  QObject::connect(caller_notifier_.get(), &QSocketNotifier::activated, caller_notifier_.get(), [this] {
-    // Each connection is one call; nothing is read from it.
-    for (int caller; (caller = accept4(listening_socket_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-      close(caller);
-      if (called_) called_();
-    }
-  });
+  QObject::connect(caller_notifier_.get(), &QSocketNotifier::activated, caller_notifier_.get(),
+                   [this] { AnswerWaitingCalls(); });
   return true;
+}
+
+// Each connection is one call; nothing is read from it. An abstract socket
+// has no permissions, so only calls from this user's own processes count, and
+// a burst of them is answered once.
+void QtShell::AnswerWaitingCalls() {
+  bool called = false;
+  for (;;) {
+    const int caller = accept4(listening_socket_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (caller < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        // Out of descriptors or the like: the waiting calls would wake the
+        // loop again at once, so listening pauses for a moment instead.
+        caller_notifier_->setEnabled(false);
+        QTimer::singleShot(kPauseAfterAcceptError, caller_notifier_.get(),
+                           [notifier = caller_notifier_.get()] { notifier->setEnabled(true); });
+      }
+      break;
+    }
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    if (getsockopt(caller, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer && peer.uid == getuid()) {
+      called = true;
+    }
+    close(caller);
+  }
+  if (called && called_) called_();
 }
 
 bool QtShell::CallListeningCopy(std::string_view name) {

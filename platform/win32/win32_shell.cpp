@@ -131,6 +131,10 @@ Win32Shell::~Win32Shell() {
 
 LRESULT CALLBACK Win32Shell::CallProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kCalled) {
+    // A burst of calls is answered once: those still waiting go with this one.
+    MSG waiting;
+    while (PeekMessageW(&waiting, window, kCalled, kCalled, PM_REMOVE)) {
+    }
     auto* shell = reinterpret_cast<Win32Shell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (shell != nullptr && shell->called_) shell->called_();
     return 0;
@@ -168,6 +172,14 @@ bool Win32Shell::CallListeningCopy(std::string_view name) {
   // take it over.
   DWORD process = 0;
   GetWindowThreadProcessId(listener, &process);
+  // Message windows are found on this desktop only; a copy of another
+  // session is never called all the same.
+  DWORD listener_session = 0;
+  DWORD own_session = 0;
+  if (!ProcessIdToSessionId(process, &listener_session) ||
+      !ProcessIdToSessionId(GetCurrentProcessId(), &own_session) || listener_session != own_session) {
+    return false;
+  }
   AllowSetForegroundWindow(process);
   return PostMessageW(listener, kCalled, 0, 0) != FALSE;
 }
