@@ -4,6 +4,7 @@
 // the list order are tested on every backend by ui/main_window_test.cpp.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QListWidget>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "ui/label.h"
 #include "ui/list_box.h"
 #include "ui/main_window.h"
+#include "ui/super_btn.h"
 #include "testing/qt_test_application.h"
 
 namespace tarnwick {
@@ -54,6 +56,42 @@ TEST_F(QtMainWindowTest, TheMonthListIsTheListWidgetOnItsOwnColour) {
   ASSERT_NE(shown, nullptr);
   EXPECT_EQ(shown->item(0)->text(), QStringLiteral(u"2011年10月1日"));
   EXPECT_EQ(shown->palette().color(QPalette::Base), QColor(128, 255, 128));
+}
+
+// What a screen reader reads through Qt's accessibility: the image
+// buttons' names and roles, the day grid's days, and the focus following a
+// move of the selected day. (The offscreen platform has no active
+// accessibility, so the focus event itself is not seen here.)
+TEST_F(QtMainWindowTest, ScreenReadersReadTheButtonsAndTheDays) {
+  auto widget_of = [&](const char* name) { return qt::ContainerOf(main_.FindAs<SuperBtn>(name)->native_parent()); };
+  QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(widget_of("编辑按钮"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->role(), QAccessible::Button);
+  EXPECT_EQ(edit->text(QAccessible::Name), QStringLiteral(u"编辑当前日期的备忘"));
+  QAccessibleInterface* today = QAccessible::queryAccessibleInterface(widget_of("超级按钮1"));
+  EXPECT_EQ(today->text(QAccessible::Name), QStringLiteral(u"转到今日"));
+
+  CnMonthCalendar& calendar = main_.calendar().calendar();
+  calendar.SetDate(2026, 12, 10);
+  QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(qt::ContainerOf(&calendar.surface()));
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->role(), QAccessible::Table);
+  QStringList names;
+  for (int i = 0; i < grid->childCount(); ++i) {
+    if (grid->child(i)->role() == QAccessible::Cell) names << grid->child(i)->text(QAccessible::Name);
+  }
+  ASSERT_EQ(names.size(), 31);
+  EXPECT_EQ(names[9], QStringLiteral(u"2026年12月10日 星期四 农历冬月初二"));
+
+  main_.calendar().SetFocus();
+  platform_.loop().ProcessPendingEvents();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+  platform_.loop().ProcessPendingEvents();
+  ASSERT_EQ(calendar.selected(), (GregorianDate{2026, 12, 11}));
+  QAccessibleInterface* focused = grid->focusChild();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_EQ(focused->text(QAccessible::Name), QStringLiteral(u"2026年12月11日 星期五 农历冬月初三"));
+  EXPECT_TRUE(focused->state().focused);
 }
 
 TEST_F(QtMainWindowTest, ClosingAsksFirstAndThenEndsTheLoopWithZero) {

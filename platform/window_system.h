@@ -131,6 +131,22 @@ class NativeControl {
   virtual void RaiseAboveSiblings() = 0;
 };
 
+// What a screen reader is told about a self-drawn surface: its role and
+// name, and its parts (the days of a calendar) with their names and
+// rectangles in the surface. Texts are GBK.
+enum class AccessibleRole { kClient, kButton, kStaticText, kLink, kGraphic, kTable };
+struct AccessiblePart {
+  std::string name;
+  Rect rect;
+  friend bool operator==(const AccessiblePart&, const AccessiblePart&) = default;
+};
+struct AccessibleDescription {
+  AccessibleRole role = AccessibleRole::kClient;
+  std::string name;
+  std::vector<AccessiblePart> parts;
+  int focused_part = -1;  // the part the keyboard is on, -1 for none
+};
+
 // A self-drawn child: the backend asks its listener to paint (OnPaint) into
 // an off-screen buffer that it then shows, so no flicker is seen. It may
 // parent native controls of its own (a calendar's drop-down lists), which
@@ -146,6 +162,9 @@ class NativeSurface : public NativeControl, public NativeParent {
   virtual void Update() = 0;
   // Whether clicking the surface gives it the keyboard focus.
   virtual void SetTakesFocus(bool takes_focus) = 0;
+  // Replaces what a screen reader is told; a new focused part, while the
+  // surface has the focus, is announced.
+  virtual void SetAccessible(const AccessibleDescription& description) = 0;
 };
 
 // The standard push button.

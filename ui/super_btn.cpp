@@ -78,6 +78,7 @@ SuperBtn::SuperBtn(Window& window, Control* parent, std::string name, const Rect
   slot(kToolTip) = std::string();
   slot(kDefaultKind) = 0;
   surface().SetTakesFocus(true);
+  DescribeForScreenReaders();
 }
 
 Value SuperBtn::GetProperty(int number) const {
@@ -89,8 +90,26 @@ bool SuperBtn::SetProperty(int number, const Value& value) {
   if (!properties_.Holds(number)) return Control::SetProperty(number, value);
   if (!properties_.Store(number, value)) return false;
   if (number == kToolTip) surface().SetToolTip(TextOr(value));
+  if (number == kToolTip || number == kCaption) DescribeForScreenReaders();
   Repaint();
   return true;
+}
+
+// A screen reader says the tooltip where there is one: the bar's captions
+// are a mnemonic letter beside a picture. Otherwise the caption as shown.
+void SuperBtn::DescribeForScreenReaders() {
+  AccessibleDescription description;
+  description.role = AccessibleRole::kButton;
+  description.name = TextOr(slot(kToolTip));
+  if (description.name.empty()) {
+    const std::string shown = caption();
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      if (shown[i] == '&' && i + 1 < shown.size() && shown[i + 1] == '&') ++i;  // "&&" shows one
+      else if (shown[i] == '&' || shown[i] == '\r' || shown[i] == '\n') continue;
+      description.name += shown[i];
+    }
+  }
+  surface().SetAccessible(description);
 }
 
 std::string SuperBtn::caption() const { return TextOr(slot(kCaption)); }

@@ -99,6 +99,7 @@ class SuperBtn : public SelfDrawnControl {
   void OnEnabledChanged() override;
 
  private:
+  void DescribeForScreenReaders();
   Value& slot(int number) { return properties_[number]; }
   const Value& slot(int number) const { return properties_[number]; }
   int IntProperty(int number, int fallback) const;

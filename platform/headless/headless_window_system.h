@@ -113,6 +113,8 @@ class HeadlessControl : public Interface, public HeadlessNode {
 class HeadlessSurface : public HeadlessControl<NativeSurface> {
  public:
   HeadlessSurface(HeadlessWindowSystem& system, HeadlessNode* parent, const Rect& rect, ControlListener& listener);
+  void SetAccessible(const AccessibleDescription& description) override { accessible_ = description; }
+  const AccessibleDescription& accessible() const { return accessible_; }
   void Invalidate(const Rect& rect) override;
   void InvalidateAll() override;
   void Update() override;
@@ -140,6 +142,7 @@ class HeadlessSurface : public HeadlessControl<NativeSurface> {
   Rect last_dirty_;
   int paint_count_ = 0;
   bool takes_focus_ = false;
+  AccessibleDescription accessible_;
 };
 
 class HeadlessButton : public HeadlessControl<NativeButton> {

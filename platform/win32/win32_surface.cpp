@@ -48,6 +48,11 @@ class Win32Surface : public ControlBase<NativeSurface> {
   void InvalidateAll() override { InvalidateRect(hwnd_, nullptr, FALSE); }
   void Update() override { UpdateWindow(hwnd_); }
   void SetTakesFocus(bool takes_focus) override { takes_focus_ = takes_focus; }
+  // Kept for the window's accessible name (its caption); the parts are not
+  // offered to screen readers on Windows yet.
+  void SetAccessible(const AccessibleDescription& description) override {
+    SetWindowTextW(hwnd_, WideText(description.name).c_str());
+  }
 
  protected:
   LRESULT Process(UINT message, WPARAM wparam, LPARAM lparam) override {

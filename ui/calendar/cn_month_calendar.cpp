@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/text.h"
+
 namespace tarnwick {
 namespace {
 
@@ -259,8 +261,25 @@ void CnMonthCalendar::Selected(bool notify) {
     }
   }
   SelectListEntries();
+  DescribeForScreenReaders();
   surface_->InvalidateAll();
   if (notify) Post([](CnMonthCalendarOwner& owner) { owner.DateChanged(); });
+}
+
+// The days of the shown month, the selected one focused: a move by the keys
+// is announced as the focus going to the new day.
+void CnMonthCalendar::DescribeForScreenReaders() {
+  AccessibleDescription description;
+  description.role = AccessibleRole::kTable;
+  const GregorianDate& first = model_.grid().first_day;
+  description.name = FormatLunarText(Gbk("%y年%m月"), first);
+  for (int index = 0; index < kGridCellCount; ++index) {
+    const CalendarCell& cell = model_.grid().cells[index];
+    if (!cell.in_shown_month) continue;
+    if (cell.date == model_.selected_date()) description.focused_part = static_cast<int>(description.parts.size());
+    description.parts.push_back({SpokenDayName(cell.date), CellRect(index)});
+  }
+  surface_->SetAccessible(description);
 }
 
 void CnMonthCalendar::Post(std::function<void(CnMonthCalendarOwner&)> event) {

@@ -154,6 +154,7 @@ class CnMonthCalendar {
   class ListListener;
 
   void Selected(bool notify);
+  void DescribeForScreenReaders();
   void Post(std::function<void(CnMonthCalendarOwner&)> event);
   void RefillYearList();
   void RefillMonthList(int year);

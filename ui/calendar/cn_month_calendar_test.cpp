@@ -247,6 +247,21 @@ TEST_F(CnMonthCalendarTest, KeysMoveTheSelectionAndTurnThePage) {
   EXPECT_EQ(press(keys::kLeft), "1901-2-19");
 }
 
+TEST_F(CnMonthCalendarTest, ScreenReadersHearTheShownMonthsDaysWithTheSelectedOneFocused) {
+  Create(GregorianDate{2026, 12, 10});
+  const AccessibleDescription& told = surface().accessible();
+  EXPECT_EQ(told.role, AccessibleRole::kTable);
+  EXPECT_EQ(GbkToUtf8(told.name), "2026年12月");
+  ASSERT_EQ(told.parts.size(), 31u);
+  EXPECT_EQ(told.focused_part, 9);
+  EXPECT_EQ(GbkToUtf8(told.parts[9].name), "2026年12月10日 星期四 农历冬月初二");
+  EXPECT_EQ(GbkToUtf8(told.parts[21].name), "2026年12月22日 星期二 农历冬月十四 冬至");
+  EXPECT_EQ(told.parts[0].rect, calendar_->CellRect(calendar_->grid().CellIndexOf({2026, 12, 1})));
+  surface().SetFocus();
+  windows().PressKey(keys::kRight);
+  EXPECT_EQ(surface().accessible().focused_part, 10);
+}
+
 TEST_F(CnMonthCalendarTest, RightClickReportsTheLunarDateWithoutSelecting) {
   Create(GregorianDate{2012, 5, 1});
   Drain();

@@ -364,4 +364,12 @@ std::string HoverText(const GregorianDate& date) {
   return FormatLunarText(kFormat, date);
 }
 
+std::string SpokenDayName(const GregorianDate& date) {
+  std::string name = FormatLunarText(Gbk("%y年%m月%d日 "), date) +
+                     WeekdayName(Weekday(date.year, date.month, date.day)) + FormatLunarText(Gbk(" 农历%M%D"), date);
+  const int term = SolarTermNumber(date.year, date.month, date.day);
+  if (term != 0) name += " " + SolarTermName(term);
+  return name;
+}
+
 }  // namespace tarnwick

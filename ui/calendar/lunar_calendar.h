@@ -123,4 +123,8 @@ std::string FormatLunarText(std::string_view format, const GregorianDate& date);
 // e.g. 辛卯年(兔)四月十五 2011-5-17.
 std::string HoverText(const GregorianDate& date);
 
+// A day as a screen reader says it: "2026年12月10日 星期四 农历十月廿一",
+// followed by a blank and the solar term on a day that has one.
+std::string SpokenDayName(const GregorianDate& date);
+
 }  // namespace tarnwick
