@@ -265,5 +265,34 @@ TEST_F(SearchAndProtectOnScreen, FindJumpExportThenProtectRestartLockedAndUnlock
   CloseProgram();
 }
 
+// A memo file that came without its memo.edb: creating the new store
+// renames it aside, says where, and keeps every byte of it.
+TEST_F(SearchAndProtectOnScreen, ALoneMemoFileIsRenamedAsideWhenTheStoreIsCreated) {
+  fs::remove(folder_.path() / "memo.edb");
+  const std::string lone = FileBytes(folder_.path() / "memo.EDT");
+  child_ = Child::Start({program_.string()}, fs::temp_directory_path(),
+                        {"DISPLAY=" + session_.display(), "QT_QPA_PLATFORM=xcb"});
+  const unsigned long question = session_.WaitForWindow("^请确认：$", 30s);
+  ASSERT_NE(question, 0u) << "the creation question did not appear";
+  ASSERT_TRUE(session_.Focus(question));
+  ASSERT_TRUE(session_.Key("Return"));
+  const unsigned long told = session_.WaitForWindow("^信息：$", 30s);
+  ASSERT_NE(told, 0u) << "no message says where the memo file went";
+  Shot("lone_memo_file_set_aside");
+  ASSERT_TRUE(session_.Focus(told));
+  ASSERT_TRUE(session_.Key("Return"));
+  window_ = session_.WaitForWindow("^Tarnwick V2\\.8", 30s);
+  ASSERT_NE(window_, 0u) << "the main window did not appear";
+  std::vector<fs::path> aside;
+  for (const auto& entry : fs::directory_iterator(folder_.path())) {
+    if (entry.path().filename().string().rfind("memo-lone-", 0) == 0) aside.push_back(entry.path());
+  }
+  ASSERT_EQ(aside.size(), 1u) << "the lone memo file was not renamed aside";
+  EXPECT_EQ(aside[0].extension(), ".EDT");
+  EXPECT_EQ(FileBytes(aside[0]), lone) << "the lone memo file changed";
+  EXPECT_TRUE(fs::exists(folder_.path() / "memo.edb"));
+  CloseProgram();
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e

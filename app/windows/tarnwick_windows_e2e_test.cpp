@@ -315,5 +315,35 @@ TEST_F(WindowsProgramUnderWine, ExportThroughALinkToTheMemoFileIsRefused) {
   EXPECT_EQ(FileBytes(data_ / "memo.EDT"), memo_file) << "the memo file was written over";
 }
 
+// A memo file that came without its memo.edb: creating the new store
+// renames it aside, says where, and keeps every byte of it.
+TEST_F(WindowsProgramUnderWine, ALoneMemoFileIsRenamedAsideWhenTheStoreIsCreated) {
+  const std::string store = (data_ / "memo.edb").string();
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "create", store, "日期:8", "备忘:12"}, "").exit_code, 0);
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "append", store, "2011年5月3日", "不能丢"}, "").exit_code, 0);
+  fs::remove(store);
+  const std::string lone = FileBytes(data_ / "memo.EDT");
+  StartProgram();
+  const unsigned long question = session_.WaitForWindow("^请确认：$", 120s);
+  ASSERT_NE(question, 0u) << "the creation question did not appear";
+  ASSERT_TRUE(session_.Focus(question));
+  ASSERT_TRUE(session_.Key("Return"));
+  const unsigned long told = session_.WaitForWindow("^信息：$", 60s);
+  ASSERT_NE(told, 0u) << "no message says where the memo file went";
+  ShotWhen("wine_lone_memo_file_set_aside", [](const QImage&) { return true; });
+  ASSERT_TRUE(session_.Focus(told));
+  ASSERT_TRUE(session_.Key("Return"));
+  FindMainWindow();
+  std::vector<fs::path> aside;
+  for (const auto& entry : fs::directory_iterator(data_)) {
+    if (entry.path().filename().string().rfind("memo-lone-", 0) == 0) aside.push_back(entry.path());
+  }
+  ASSERT_EQ(aside.size(), 1u) << "the lone memo file was not renamed aside";
+  EXPECT_EQ(FileBytes(aside[0]), lone) << "the lone memo file changed";
+  EXPECT_TRUE(fs::exists(data_ / "memo.edb"));
+  CommandResult memos = RunCommand({TARNWICK_EDBTOOL, "memos", aside[0].string()}, "");
+  EXPECT_EQ(memos.output, "{\"block\": 1, \"text\": \"不能丢\"}\n") << "its text listed for copying back";
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e
