@@ -332,6 +332,30 @@ TEST_F(ProgramOnScreen, AMemoTypedAndPastedIsSavedAndShownAfterARestart) {
       << "the edit (GBK) is not in the rescue file: " << rescued;
 }
 
+// Without the mouse: from the keyword box back to the day grid, a day two
+// months back chosen by the keys, a memo with a tab in it written and saved.
+TEST_F(ProgramOnScreen, AMemoOfADayTwoMonthsBackIsWrittenByKeyboardAlone) {
+  using namespace std::chrono;
+  const sys_days epoch{year{1899} / 12 / 30};
+  const year_month_day now{epoch + days{today_.serial}};
+  const year_month back = year_month{now.year(), now.month()} - months{2};
+  const day last = year_month_day_last{back.year(), month_day_last{back.month()}}.day();
+  const sys_days chosen = sys_days{back.year() / back.month() / std::min(now.day(), last)} - days{1};
+
+  ASSERT_TRUE(session_.Focus(window_));
+  ASSERT_TRUE(session_.Key("alt+f"));  // the side panels, the focus in the keyword box
+  // Back past the month list, the panel button, Edit, the memo and 转到今日.
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(session_.Key("shift+Tab"));
+  for (const char* key : {"Prior", "Prior", "Left", "alt+w", "a", "Tab", "b", "alt+s"}) {
+    ASSERT_TRUE(session_.Key(key)) << key;
+    std::this_thread::sleep_for(100ms);
+  }
+  CloseProgram();
+  CommandResult dump = RunCommand({TARNWICK_EDBTOOL, "dump", (folder_.path() / "memo.edb").string()}, "");
+  EXPECT_EQ(dump.output, "{\"id\": 1, \"fields\": {\"日期\": " + std::to_string((chosen - epoch).count()) +
+                             ", \"备忘\": \"a\\tb\"}}\n");
+}
+
 // Typing goes on into the editor while the pointer crosses the calendar, and
 // the wheel over the calendar steps its month meanwhile; the program's own
 // question leaves the window parked at the top edge in place and gives it
