@@ -9,8 +9,10 @@
 #include "base/text.h"
 #include "memo/backup.h"
 #include "memo/backup_taker.h"
+#include "memo/failure_cause.h"
 #include "memo/idle_work.h"
 #include "memo/lone_store_file.h"
+#include "tools/edbtool/engine_files.h"
 #include "ui/message_box.h"
 
 namespace tarnwick {
@@ -93,8 +95,16 @@ void Lifecycle::OpenExistingStore() {
       EndAsSecondCopy();
       return;
     }
-    const bool memo_file_missing = LastErrorCode() == error::kMemoFileReadFailed && MemoFileMissing();
-    ShowMessage(book_.platform(), memo_file_missing ? MemoFileMissingText() : OpenFailedAtStartUp());
+    const int code = LastErrorCode();
+    if (code == error::kMemoFileReadFailed && MemoFileMissing()) {
+      ShowMessage(book_.platform(), MemoFileMissingText());
+    } else if (std::optional<std::string> damage;
+               (CauseOf(code, true) == FailureCause::kDamaged || code == error::kMemoFileVersion) &&
+               (damage = DamagedStoreText())) {
+      ShowMessage(book_.platform(), *damage);
+    } else {
+      ShowMessage(book_.platform(), OpenFailedAtStartUp());
+    }
     return;
   }
   book_.status().ShowDatabaseCount();
@@ -119,6 +129,33 @@ std::string Lifecycle::MemoFileMissingText() {
     text += Gbk("\r\n或者用最近的备份恢复：\r\n") + backups.RestoreCommand(newest->name);
   }
   return text;
+}
+
+// The store's files are there but do not open as a memo book: when the
+// structure check finds them damaged (and not merely unreadable for a
+// moment), it says how much it finds wrong, and the newest sound backup is
+// named with the command that puts it back.
+std::optional<std::string> Lifecycle::DamagedStoreText() {
+  const std::string& folder = book_.store().folder();
+  FileSystem& files = book_.store().engine().file_system();
+  std::string text = Gbk("备忘数据库已损坏，无法打开");
+  edbtool::CheckOptions options;
+  options.max_findings = 0;
+  edbtool::CheckReport report;
+  if (edbtool::CheckStoreFiles(files, book_.store().DatabasePath(),
+                               files.MatchNameIgnoringCase(folder + kPathSeparator + "memo.EDT"), {}, options,
+                               &report) != 0 ||
+      report.sound()) {
+    return std::nullopt;
+  }
+  text += Gbk("：结构检查发现 ") + std::to_string(report.finding_count) + Gbk(" 处问题。\r\n");
+  StoreBackups backups(files, folder);
+  if (const std::optional<BackupInfo> newest = backups.NewestSoundBackup({})) {
+    return text + Gbk("最近一个完好的备份是 ") + newest->name + Gbk("，请关闭本程序后用这个命令恢复：\r\n") +
+           backups.RestoreCommand(newest->name);
+  }
+  return text + Gbk("没有找到完好的备份。备份文件夹：\r\n") + backups.folder() +
+         Gbk("\r\n可以用命令 edbtool backups 查看各个备份。");
 }
 
 // Another running copy holds the store: this one would show an empty memo

@@ -32,6 +32,7 @@ class Lifecycle {
   void OpenExistingStore();
   bool MemoFileMissing();
   std::string MemoFileMissingText();
+  std::optional<std::string> DamagedStoreText();
   void CreateMissingStore();
   bool SetAsideLoneFiles();
   bool QueryShutDown();

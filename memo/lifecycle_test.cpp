@@ -550,6 +550,36 @@ TEST_F(LifecycleTest, AReadOnlyFolderOpensTheStoreForReadingOnly) {
   EXPECT_EQ(EditorText(), "三号");
 }
 
+// A damaged header count: the start says the store is damaged, how much the
+// structure check finds, and the newest sound backup with its command.
+TEST_F(LifecycleTest, ADamagedStoreIsNamedWithTheBackupThatRestoresIt) {
+  Seed({{EncodeDate(2011, 5, 17), "今天的备忘"}});
+  const auto damage_count = [&] {
+    std::fstream file(dir_.File("memo.edb"), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(16);
+    file.write("\xfb\xff\xff\xff", 4);  // the record count: -5
+  };
+  damage_count();
+  ExpectMessage("备忘数据库已损坏，无法打开：结构检查发现 3 处问题。\r\n没有找到完好的备份。备份文件夹：\r\n" +
+                Utf8(folder_) + "/backups\r\n可以用命令 edbtool backups 查看各个备份。");
+  Start();
+  EXPECT_EQ(book().store().MemoCount(), 0);
+  Close();
+
+  {  // sound again, with its memo
+    std::fstream file(dir_.File("memo.edb"), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(16);
+    file.write("\x01\x00\x00\x00", 4);
+  }
+  Start();
+  SitIdle();  // the day's backup
+  Close();
+  damage_count();
+  ExpectMessage("备忘数据库已损坏，无法打开：结构检查发现 3 处问题。\r\n最近一个完好的备份是 20110517-100000-daily-1"
+                "，请关闭本程序后用这个命令恢复：\r\nedbtool restore " + Utf8(folder_) + " 20110517-100000-daily-1");
+  Start();
+}
+
 TEST_F(LifecycleTest, ClosingWhileViewingEndsWithoutAMessageAndReleasesTheStore) {
   StartWithNewStore();
   Close();
