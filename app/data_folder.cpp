@@ -68,6 +68,19 @@ StartOptions TakeStartOptions(int& argc, char** argv) {
   return options;
 }
 
+std::string StartOptionsHelp() {
+  return std::string(
+             "usage: tarnwick [--data-folder FOLDER]\n"
+             "Tarnwick, a calendar memo book with a Chinese lunar calendar.\n"
+             "\n"
+             "  --data-folder FOLDER  keep the memos (memo.edb and memo.EDT) in FOLDER,\n"
+             "                        for example on a synced drive or a USB stick;\n"
+             "                        the folder must exist\n"
+             "  -h, --help            show this help and end\n"
+             "\n") +
+         kDefaultFolderHelp;
+}
+
 DataFolderChoice ChooseDataFolder(const StartOptions& options, const fs::path& executable_folder,
                                   const EnvironmentLookup& environment) {
   if (options.data_folder) return NamedFolder(*options.data_folder);

@@ -31,7 +31,11 @@ struct StartOptions {
 // what is left for Qt.
 StartOptions TakeStartOptions(int& argc, char** argv);
 
-extern const char kStartOptionsHelp[];
+// The usage text: the options, then where the memos go without them.
+std::string StartOptionsHelp();
+
+// The system's half of the usage text: where the memos go by default.
+extern const char kDefaultFolderHelp[];
 
 // The file, relative to the executable's folder, that an installation puts
 // there and a portable copy lacks: on Linux the desktop entry at

@@ -7,15 +7,7 @@
 
 namespace tarnwick {
 
-const char kStartOptionsHelp[] =
-    "usage: tarnwick [--data-folder FOLDER]\n"
-    "Tarnwick, a calendar memo book with a Chinese lunar calendar.\n"
-    "\n"
-    "  --data-folder FOLDER  keep the memos (memo.edb and memo.EDT) in FOLDER,\n"
-    "                        for example on a synced drive or a USB stick;\n"
-    "                        the folder must exist\n"
-    "  -h, --help            show this help and end\n"
-    "\n"
+const char kDefaultFolderHelp[] =
     "Without --data-folder the memos are kept beside the program when its folder\n"
     "is writable (a portable copy or a build folder); an installed program keeps\n"
     "them in $XDG_DATA_HOME/tarnwick (by default ~/.local/share/tarnwick).\n";

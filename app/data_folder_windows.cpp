@@ -11,15 +11,7 @@
 
 namespace tarnwick {
 
-const char kStartOptionsHelp[] =
-    "usage: tarnwick [--data-folder FOLDER]\n"
-    "Tarnwick, a calendar memo book with a Chinese lunar calendar.\n"
-    "\n"
-    "  --data-folder FOLDER  keep the memos (memo.edb and memo.EDT) in FOLDER,\n"
-    "                        for example on a synced drive or a USB stick;\n"
-    "                        the folder must exist\n"
-    "  -h, --help            show this help and end\n"
-    "\n"
+const char kDefaultFolderHelp[] =
     "Without --data-folder the memos are kept beside the program when its folder\n"
     "can be written (the portable zip); an installed program, or a copy in a\n"
     "folder that cannot be written, keeps them in %APPDATA%\\Tarnwick.\n";

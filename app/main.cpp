@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   const tarnwick::StartOptions options = tarnwick::TakeStartOptions(argc, argv);
   if (options.help || !options.error.empty()) {
     if (!options.error.empty()) std::fprintf(stderr, "tarnwick: %s\n", options.error.c_str());
-    std::fputs(tarnwick::kStartOptionsHelp, options.help ? stdout : stderr);
+    std::fputs(tarnwick::StartOptionsHelp().c_str(), options.help ? stdout : stderr);
     return options.help ? 0 : 2;
   }
   // Without a display Qt would abort with a core dump; say what is missing.

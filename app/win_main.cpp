@@ -70,7 +70,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = static_cast<int>(arguments.size());
   const tarnwick::StartOptions options = tarnwick::TakeStartOptions(argc, argv.data());
   if (options.help || !options.error.empty()) {
-    Tell(options.error.empty() ? tarnwick::kStartOptionsHelp : options.error + "\n\n" + tarnwick::kStartOptionsHelp,
+    Tell(options.error.empty() ? tarnwick::StartOptionsHelp() : options.error + "\n\n" + tarnwick::StartOptionsHelp(),
          options.help ? MB_ICONINFORMATION : MB_ICONERROR);
     return options.help ? 0 : 2;
   }
