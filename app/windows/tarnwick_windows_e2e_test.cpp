@@ -345,5 +345,42 @@ TEST_F(WindowsProgramUnderWine, ALoneMemoFileIsRenamedAsideWhenTheStoreIsCreated
   EXPECT_EQ(memos.output, "{\"block\": 1, \"text\": \"不能丢\"}\n") << "its text listed for copying back";
 }
 
+// While locked no key reaches Edit, Save or the side panels; the unlock
+// leaves the window viewing, so Save after it writes nothing.
+TEST_F(WindowsProgramUnderWine, KeysWhileLockedDoNothingAndTheUnlockLeavesTheWindowViewing) {
+  const std::string store = (data_ / "memo.edb").string();
+  ASSERT_EQ(RunCommand({TARNWICK_EDBTOOL, "create", store, "日期:8", "备忘:12"}, "").exit_code, 0);
+  ASSERT_EQ(RunCommand({"sh", "-c", "printf 'pw\\npw\\n' | \"$0\" passwd \"$1\"", TARNWICK_EDBTOOL, store}, "").exit_code, 0);
+  const std::string locked_store = FileBytes(data_ / "memo.edb");
+  StartProgram();
+  window_ = session_.WaitForWindow("^Tarnwick V2\\.8 beta 加密状态", 120s);
+  ASSERT_NE(window_, 0u) << "the locked window did not appear";
+  const int locked_width = session_.WindowGeometry(window_)->width;
+  ASSERT_TRUE(session_.Focus(window_));
+  for (const char* key : {"alt+w", "alt+f"}) {
+    ASSERT_TRUE(session_.Key(key)) << key;
+    std::this_thread::sleep_for(300ms);
+  }
+  outer_ = *session_.WindowGeometry(window_);
+  ShotWhen("wine_locked", [&](const QImage& image) { return FindClient(image); });
+  ClickAt(125 + 28, 244 + 9);  // 超级按钮1
+  const unsigned long asked = session_.WaitForWindow("^密码输入$", 60s);
+  ASSERT_NE(asked, 0u) << "the unlock button did not ask for the password";
+  ASSERT_TRUE(session_.Focus(asked));
+  ASSERT_EQ(session_.Run({"xdotool", "type", "--delay", "50", "pw"}).exit_code, 0);
+  ASSERT_TRUE(session_.Key("Return"));
+  for (auto deadline = std::chrono::steady_clock::now() + 30s;
+       std::chrono::steady_clock::now() < deadline && session_.Title(window_) != "Tarnwick V2.8 Beta";) {
+    std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_EQ(session_.Title(window_), "Tarnwick V2.8 Beta") << "the program did not unlock";
+  ASSERT_TRUE(session_.Focus(window_));
+  ASSERT_TRUE(session_.Key("alt+s"));
+  std::this_thread::sleep_for(1s);
+  ShotWhen("wine_unlocked_viewing", [](const QImage&) { return true; });
+  EXPECT_EQ(session_.WindowGeometry(window_)->width, locked_width) << "the side panels opened while locked";
+  EXPECT_TRUE(FileBytes(data_ / "memo.edb") == locked_store) << "something was saved after the unlock";
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e
