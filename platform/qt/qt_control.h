@@ -190,8 +190,9 @@ class QtControl : public Interface {
   void SetRect(const Rect& rect) override { widget_->setGeometry(rect.left, rect.top, rect.width, rect.height); }
   void SetVisible(bool visible) override { widget_->setVisible(visible); }
   void SetEnabled(bool enabled) override { widget_->setEnabled(enabled); }
+  // In a window not shown yet, Qt keeps the focus asked for until it shows.
   void SetFocus() override {
-    if (widget_->isVisible() && widget_->isEnabled()) widget_->setFocus(Qt::OtherFocusReason);
+    if (widget_->isVisibleTo(widget_->window()) && widget_->isEnabled()) widget_->setFocus(Qt::OtherFocusReason);
   }
   bool HasFocus() const override { return widget_->hasFocus(); }
   void SetTabStop(bool tab_stop) override {
