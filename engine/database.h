@@ -85,6 +85,8 @@ inline constexpr int kNoCurrentDatabase = -67;
 inline constexpr int kWrongPassword = -78;
 inline constexpr int kRekeyFailed = -79;
 inline constexpr int kInvalidPasswordText = -80;
+// The memo file beside the main file was made with another database.
+inline constexpr int kMemoFileOfAnotherDatabase = -81;
 }  // namespace error
 
 // The code left by the last engine operation on this thread.

@@ -64,10 +64,17 @@ MemoFileHeader ParseMemoFileHeader(const uint8_t* bytes) {
   MemoFileHeader header;
   header.magic = std::memcmp(bytes, kMemoMagic, 4) == 0;
   header.version = static_cast<uint32_t>(GetInt32(bytes + 4));
+  header.created = GetDouble(bytes + 8);
   header.block_count = GetInt32(bytes + kBlockCountOffset);
   header.free_count = GetInt32(bytes + kBlockCountOffset + 4);
   header.first_free = GetInt32(bytes + kBlockCountOffset + 8);
   return header;
+}
+
+bool CreationStampsDiffer(double main_created, double memo_created) {
+  constexpr double kOneSecond = 1.0 / 86400;
+  auto is_stamp = [](double value) { return std::isfinite(value) && value != 0; };
+  return is_stamp(main_created) && is_stamp(memo_created) && std::fabs(main_created - memo_created) >= kOneSecond;
 }
 
 MemoBlockHeader ParseMemoBlockHeader(const uint8_t* bytes) {

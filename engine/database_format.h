@@ -95,6 +95,7 @@ FieldDescriptor ParseFieldDescriptor(const uint8_t* bytes);
 struct MemoFileHeader {
   bool magic = false;  // "WEDT"
   uint32_t version = 0;
+  double created = 0;
   int32_t block_count = 0;
   int32_t free_count = 0;
   int32_t first_free = 0;
@@ -128,6 +129,12 @@ std::string WithDefaultExtension(std::string_view path);
 std::string MemoPathOf(std::string_view main_path);
 // The file name without folder and extension.
 std::string TitleOf(std::string_view path);
+
+// Whether the creation stamps of a main file and a memo file name different
+// databases: both files get the same stamp when made and keep it. A stamp of
+// 0 or not a number says nothing; stamps under a second apart count as one,
+// so that a writer reading the clock once per file is not refused.
+bool CreationStampsDiffer(double main_created, double memo_created);
 
 // The clamp applied to every date-time read from a record.
 inline double ClampDate(double value) {

@@ -65,6 +65,7 @@ std::string_view MessageUtf8(int code) {
     case -78: return "未提供数据库访问密码或提供了错误的密码";
     case -79: return "修改访问密码时更新数据库数据失败";
     case -80: return "无效的密码文本";
+    case -81: return "数据库辅助文件与数据库文件不是同一个数据库的";
     default: return {};
   }
 }

@@ -114,7 +114,11 @@ int CheckMemoFile(Database& db) {
       first_free < 0 || first_free >= block_count) {
     return error::kMemoFileReadFailed;
   }
-  if (parsed.version != ParseFileHeader(db.header).version) return error::kMemoFileVersion;
+  const FileHeader main_header = ParseFileHeader(db.header);
+  if (parsed.version != main_header.version) return error::kMemoFileVersion;
+  // A memo file from another database would pair this one's records with
+  // its texts; nothing of either is touched.
+  if (CreationStampsDiffer(main_header.created, parsed.created)) return error::kMemoFileOfAnotherDatabase;
   uint64_t length = 0;
   if (memo.Length(&length) != 0) return error::kMemoFileReadFailed;
   const uint64_t blocks_present = length / kMemoBlockSize;

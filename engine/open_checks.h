@@ -20,7 +20,8 @@ PasswordPromptRequest MakePasswordPrompt(int wrong_answers);
 int CheckHeaderAndFields(Database& db);
 // The count follows the whole records present; a tail is cut off (not when read-only).
 int RepairRecordArea(Database& db);
-// The memo file's header, and its block count against its length; then,
+// The memo file's header (its creation stamp against the main file's), and
+// its block count against its length; then,
 // when not read-only, RepairFreeList.
 int CheckMemoFile(Database& db);
 // The free list's back links and count made to agree with its forward links.

@@ -96,7 +96,9 @@ void Lifecycle::OpenExistingStore() {
       return;
     }
     const int code = LastErrorCode();
-    if (code == error::kMemoFileReadFailed && MemoFileMissing()) {
+    if (code == error::kMemoFileOfAnotherDatabase) {
+      ShowMessage(book_.platform(), MismatchedFilesText());
+    } else if (code == error::kMemoFileReadFailed && MemoFileMissing()) {
       ShowMessage(book_.platform(), MemoFileMissingText());
     } else if (std::optional<std::string> damage;
                (CauseOf(code, true) == FailureCause::kDamaged || code == error::kMemoFileVersion) &&
@@ -124,11 +126,23 @@ std::string Lifecycle::MemoFileMissingText() {
   std::string text = Gbk("备忘数据库已损坏：备忘内容文件 memo.EDT 不见了，memo.edb 中的备忘都无法读取。memo.edb 已原样保留。"
                          "\r\n请把 memo.EDT 放回数据文件夹：\r\n") +
                      folder;
-  StoreBackups backups(book_.store().engine().file_system(), folder);
+  return text + NewestBackupHint();
+}
+
+// memo.EDT was made with another memo book (a copy put back from elsewhere,
+// a restore cut short by hand): its texts would show under this one's dates.
+std::string Lifecycle::MismatchedFilesText() {
+  return Gbk("memo.edb 和 memo.EDT 来自两个不同的备忘录（两者的创建时间不同），不能一起打开；两个文件都留在数据文件夹中，没有删除。"
+             "\r\n请把与 memo.edb 同属一个备忘录的 memo.EDT 放回数据文件夹：\r\n") +
+         book_.store().folder() + NewestBackupHint();
+}
+
+std::string Lifecycle::NewestBackupHint() {
+  StoreBackups backups(book_.store().engine().file_system(), book_.store().folder());
   if (const std::optional<BackupInfo> newest = backups.NewestSoundBackup({})) {
-    text += Gbk("\r\n或者用最近的备份恢复：\r\n") + backups.RestoreCommand(newest->name);
+    return Gbk("\r\n或者用最近的备份恢复：\r\n") + backups.RestoreCommand(newest->name);
   }
-  return text;
+  return {};
 }
 
 // The store's files are there but do not open as a memo book: when the
@@ -284,7 +298,9 @@ bool Lifecycle::UnlockProgram() {
     return false;
   }
   if (!opened) {
-    ShowMessage(book_.platform(), Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
+    ShowMessage(book_.platform(), LastErrorCode() == error::kMemoFileOfAnotherDatabase
+                                      ? MismatchedFilesText()
+                                      : Gbk("数据库打开失败，请检查数据库文件是否存在？或者密码有误？"));
     return false;
   }
   ReleaseControlsAfterUnlock();

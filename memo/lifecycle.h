@@ -33,6 +33,8 @@ class Lifecycle {
   bool MemoFileMissing();
   std::string MemoFileMissingText();
   std::optional<std::string> DamagedStoreText();
+  std::string MismatchedFilesText();
+  std::string NewestBackupHint();
   void CreateMissingStore();
   bool SetAsideLoneFiles();
   bool QueryShutDown();

@@ -101,6 +101,52 @@ TEST_F(LifecycleTest, RecordsWithoutTheirMemoFileAreNamedAsDamageAndKept) {
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "memo.EDT")) << "no empty memo file made beside the records";
 }
 
+// memo.EDT of another memo book beside memo.edb (its creation stamp moved;
+// a bit flipped flips it also under the cipher) is refused by name, at the
+// start and at the unlock, and both files stay as they were.
+TEST_F(LifecycleTest, AMemoFileOfAnotherMemoBookIsRefusedByName) {
+  const std::string memo_path = (dir_.path() / "memo.EDT").string();
+  auto read_all = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  auto flip_stamp_bit = [&](int offset, char bit) {
+    std::string bytes = read_all(memo_path);
+    bytes[offset] = static_cast<char>(bytes[offset] ^ bit);
+    std::ofstream(memo_path, std::ios::binary | std::ios::trunc) << bytes;
+    return bytes;
+  };
+  const std::string refusal = "memo.edb 和 memo.EDT 来自两个不同的备忘录（两者的创建时间不同），不能一起打开；"
+                              "两个文件都留在数据文件夹中，没有删除。\r\n请把与 memo.edb 同属一个备忘录的 memo.EDT "
+                              "放回数据文件夹：\r\n" + dir_.path().string();
+  for (const bool enciphered : {false, true}) {
+    SCOPED_TRACE(enciphered ? "enciphered" : "plain");
+    if (enciphered) {
+      SeedProtectedStore("pw");
+    } else {
+      Seed({{EncodeDate(2011, 5, 16), "昨天"}});
+    }
+    // The stamp's lowest byte: well under a second, still the same memo book.
+    flip_stamp_bit(8, 1);
+    const std::string other_memo_file = flip_stamp_bit(14, 1);
+    const std::string main_file = read_all((dir_.path() / "memo.edb").string());
+    if (enciphered) dialogs().ExpectInputBox({}, "pw");
+    ExpectMessage(refusal);
+    Start();
+    if (enciphered) ClickToday();
+    EXPECT_EQ(read_all(memo_path), other_memo_file);
+    EXPECT_EQ(read_all((dir_.path() / "memo.edb").string()), main_file);
+    flip_stamp_bit(14, 1);
+    if (enciphered) dialogs().ExpectInputBox({}, "pw");
+    Start();
+    if (enciphered) ClickToday();
+    ClickDay(2011, 5, 16);
+    EXPECT_EQ(EditorText(), "昨天") << "the memo book's own memo file opens";
+    Close();
+    for (const char* name : {"memo.edb", "memo.EDT", "backups"}) std::filesystem::remove_all(dir_.path() / name);
+  }
+}
+
 // A memo file brought without its memo.edb: "create new" renames it aside,
 // says where, and the new store leaves it as it was.
 TEST_F(LifecycleTest, ALoneMemoFileIsRenamedAsideBeforeANewStoreIsCreated) {

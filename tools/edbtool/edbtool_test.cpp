@@ -346,6 +346,35 @@ TEST_F(EdbtoolTest, CheckNamesAnUnsettledPasswordChange) {
   EXPECT_EQ(Run({"dump", db_}).out, dump);
 }
 
+// A memo file of another store (its creation stamp moved; a flipped bit
+// flips it also under the cipher) is named by check and refused by dump.
+TEST_F(EdbtoolTest, AMemoFileOfAnotherStoreIsNamed) {
+  CreateMemoBook();
+  Append({"2011年5月3日", "备忘"});
+  for (const std::string password : {"", "口令"}) {
+    SCOPED_TRACE(password);
+    if (!password.empty()) ASSERT_EQ(Run({"passwd", db_}, password + "\n").exit_code, 0);
+    const std::string own = ReadAll(memo_file_);
+    std::string other = own;
+    other[14] = static_cast<char>(other[14] ^ 1);
+    WriteAll(memo_file_, other);
+    const std::string answer = password.empty() ? "" : password + "\n";
+    Outcome outcome = Run({"check", db_}, answer);
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_NE(outcome.out.find("memo file: its creation stamp differs from the main file's; the two files are from "
+                               "different databases (memo books), not one store"),
+              std::string::npos)
+        << outcome.out;
+    outcome = Run({"dump", db_}, answer);
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_NE(outcome.err.find("error -81: 数据库辅助文件与数据库文件不是同一个数据库的"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(ReadAll(memo_file_), other) << "refused untouched";
+    WriteAll(memo_file_, own);
+    EXPECT_EQ(Run({"check", db_}, answer).exit_code, 0);
+  }
+}
+
 TEST_F(EdbtoolTest, ClearKeepsTheIdSequence) {
   CreateMemoBook();
   Append({"1", std::string(600, 'a')});

@@ -84,6 +84,7 @@ class Checker {
       return false;
     }
     version_ = parsed.version;
+    created_ = parsed.created;
     if (version_ != kFormatVersion) Find("main file: header: format version " + std::to_string(version_) + " is not 65536");
     record_count_ = parsed.record_count;
     const std::int32_t next_id = parsed.next_record_id;
@@ -203,6 +204,10 @@ class Checker {
     if (parsed.version != version_) {
       Find("memo file: version " + std::to_string(parsed.version) + " differs from the main file's " +
            std::to_string(version_));
+    }
+    if (CreationStampsDiffer(created_, parsed.created)) {
+      Find("memo file: its creation stamp differs from the main file's; the two files are from different databases"
+           " (memo books), not one store");
     }
     const std::int32_t block_count = parsed.block_count;
     header_free_count_ = parsed.free_count;
@@ -411,6 +416,7 @@ class Checker {
 
   std::uint64_t main_size_ = 0;
   std::uint32_t version_ = 0;
+  double created_ = 0;
   std::int32_t record_count_ = 0;
   std::int32_t next_id_ = 1;
   std::int32_t record_length_ = 0;
