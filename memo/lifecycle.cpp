@@ -104,6 +104,9 @@ void Lifecycle::OpenExistingStore() {
                (CauseOf(code, true) == FailureCause::kDamaged || code == error::kMemoFileVersion) &&
                (damage = DamagedStoreText())) {
       ShowMessage(book_.platform(), *damage);
+    } else if (code == error::kInvalidFile && LastErrorMessage() != ErrorMessage(code)) {
+      // A link or special file where the store's own file should be: named.
+      ShowMessage(book_.platform(), Gbk("数据库打开失败：") + LastErrorMessage());
     } else {
       ShowMessage(book_.platform(), OpenFailedAtStartUp());
     }

@@ -573,6 +573,30 @@ TEST_F(LifecycleTest, AStoreWithOtherFieldNamesIsRefusedUntouched) {
   EXPECT_EQ(read("memo.EDT"), memo_before);
 }
 
+// A store file that is a link to a store elsewhere (a folder someone else
+// made): refused by name, and the linked store is left as it was.
+TEST_F(LifecycleTest, AStoreFileThatIsALinkIsNamedAndLeftAlone) {
+  testing::TempDir elsewhere;
+  {
+    DatabaseEngine engine;
+    ASSERT_TRUE(engine.CreateDatabase(elsewhere.File("memo.edb"), {{Gbk("日期"), static_cast<int>(FieldType::kDateTime)},
+                                                                  {Gbk("备忘"), static_cast<int>(FieldType::kMemo)}}));
+  }
+  std::filesystem::create_symlink(elsewhere.File("memo.edb"), dir_.File("memo.edb"));
+  std::filesystem::create_symlink(elsewhere.File("memo.EDT"), dir_.File("memo.EDT"));
+  const auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = bytes(elsewhere.File("memo.edb"));
+  ExpectMessage("数据库打开失败：“" + dir_.File("memo.edb") + "”是链接或特殊文件，不是数据库的文件；未作任何改动");
+  Start();
+  EXPECT_EQ(book().store().MemoCount(), 0);
+  Close();
+  EXPECT_EQ(bytes(elsewhere.File("memo.edb")), before);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("memo.edb")));
+}
+
 // A data folder that may not be written: the store opens for reading, its
 // memos show and list; Edit and clearing say the folder cannot be written.
 TEST_F(LifecycleTest, AReadOnlyFolderOpensTheStoreForReadingOnly) {
