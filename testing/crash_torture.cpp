@@ -486,6 +486,11 @@ void JudgeBackups(const std::string& folder, const TortureModel& model,
 
 }  // namespace
 
+std::optional<TortureMemos> ReadTortureStore(const std::string& folder, const std::optional<std::string>& password,
+                                             std::vector<std::string>* problems) {
+  return ReadBack(folder, password, problems);
+}
+
 const char* TortureFlowName(TortureFlow flow) {
   switch (flow) {
     case TortureFlow::kIdle: return "between flows";

@@ -127,6 +127,12 @@ class TortureModel {
   std::array<int, static_cast<int>(TortureFlow::kCount)> done_by_flow_{};
 };
 
+// The memos of the store in folder (GBK), opened read-write (so settled and
+// repaired) with password; nullopt when it does not open. Records no torture
+// writes (dates outside the torture's days, two of one day) go to *problems.
+std::optional<TortureMemos> ReadTortureStore(const std::string& folder, const std::optional<std::string>& password,
+                                             std::vector<std::string>* problems);
+
 struct TortureReport {
   uint64_t seed = 0;
   int kills = 0;
