@@ -369,6 +369,7 @@ BackupCheck StoreBackups::Check(const std::string& name, const std::string& pass
   } else {
     result.verdict = report.sound() ? BackupCheck::Verdict::kSound : BackupCheck::Verdict::kDamaged;
     result.findings = report.finding_count;
+    result.leftover_findings = (report.lost_blocks > 0) + (report.blocks_beyond_count > 0);
     result.records = report.records;
   }
   return result;

@@ -62,6 +62,9 @@ struct BackupCheck {
   };
   Verdict verdict = Verdict::kUnreadable;
   std::size_t findings = 0;
+  // Of the findings, those of space an interrupted write left unused (lost
+  // blocks, blocks past the count): no memo is lost with them.
+  std::size_t leftover_findings = 0;
   int64_t records = 0;
   FileStatus status = 0;
   bool sound() const { return verdict == Verdict::kSound; }

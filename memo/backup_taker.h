@@ -1,7 +1,8 @@
 // The memo book's backups of its open store, taken while the program holds
 // the store's whole-file lock: before a change that cannot be undone (clear
 // all, a password set, changed or removed) and at the first start of each
-// day. A backup that succeeds shows nothing. One that fails before a change
+// day. A backup that succeeds shows nothing, unless the day's one finds the
+// store damaged: that is said once, and the backup marked damaged. One that fails before a change
 // asks whether to go on without it, No being the safe answer; a failed daily
 // one is said once on the status line and stops nothing.
 //
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "memo/backup.h"
@@ -49,6 +51,7 @@ class BackupTaker {
  private:
   FileStatus Take(BackupReason reason);
   void DailyEnded();
+  void CheckDaily(const std::string& name);
 
   MemoBook& book_;
   StoreBackups backups_;

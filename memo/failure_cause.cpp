@@ -1,7 +1,10 @@
 #include "memo/failure_cause.h"
 
+#include <optional>
+
 #include "base/text.h"
 #include "engine/database.h"
+#include "memo/backup.h"
 
 namespace tarnwick {
 
@@ -45,6 +48,17 @@ std::string SaveFailedText(std::string_view failed, FailureCause cause, int engi
   }
   return text + Gbk("：读写数据库文件时出错（错误代码 ") + std::to_string(engine_code) + Gbk("）。\r\n") + kept +
          Gbk("请稍后再点击<保存>按钮。");
+}
+
+std::string DamagedStoreText(std::string_view state, std::size_t findings, StoreBackups& backups) {
+  const std::string text =
+      std::string(state) + Gbk("：结构检查发现 ") + std::to_string(findings) + Gbk(" 处问题。\r\n");
+  if (const std::optional<BackupInfo> newest = backups.NewestSoundBackup({})) {
+    return text + Gbk("最近一个完好的备份是 ") + newest->name + Gbk("，请关闭本程序后用这个命令恢复：\r\n") +
+           backups.RestoreCommand(newest->name);
+  }
+  return text + Gbk("没有找到完好的备份。备份文件夹：\r\n") + backups.folder() +
+         Gbk("\r\n可以用命令 edbtool backups 查看各个备份。");
 }
 
 }  // namespace tarnwick

@@ -155,7 +155,6 @@ std::string Lifecycle::NewestBackupHint() {
 std::optional<std::string> Lifecycle::DamagedStoreText() {
   const std::string& folder = book_.store().folder();
   FileSystem& files = book_.store().engine().file_system();
-  std::string text = Gbk("备忘数据库已损坏，无法打开");
   edbtool::CheckOptions options;
   options.max_findings = 0;
   edbtool::CheckReport report;
@@ -165,14 +164,8 @@ std::optional<std::string> Lifecycle::DamagedStoreText() {
       report.sound()) {
     return std::nullopt;
   }
-  text += Gbk("：结构检查发现 ") + std::to_string(report.finding_count) + Gbk(" 处问题。\r\n");
   StoreBackups backups(files, folder);
-  if (const std::optional<BackupInfo> newest = backups.NewestSoundBackup({})) {
-    return text + Gbk("最近一个完好的备份是 ") + newest->name + Gbk("，请关闭本程序后用这个命令恢复：\r\n") +
-           backups.RestoreCommand(newest->name);
-  }
-  return text + Gbk("没有找到完好的备份。备份文件夹：\r\n") + backups.folder() +
-         Gbk("\r\n可以用命令 edbtool backups 查看各个备份。");
+  return tarnwick::DamagedStoreText(Gbk("备忘数据库已损坏，无法打开"), report.finding_count, backups);
 }
 
 // Another running copy holds the store: this one would show an empty memo

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "memo/backup_taker.h"
 #include "testing/memo_book_fixture.h"
 
 namespace tarnwick {
@@ -648,6 +649,27 @@ TEST_F(LifecycleTest, ADamagedStoreIsNamedWithTheBackupThatRestoresIt) {
   ExpectMessage("备忘数据库已损坏，无法打开：结构检查发现 3 处问题。\r\n最近一个完好的备份是 20110517-100000-daily-1"
                 "，请关闭本程序后用这个命令恢复：\r\nedbtool restore " + Utf8(folder_) + " 20110517-100000-daily-1");
   Start();
+}
+
+// A memo pointer out of range (and the block it led to lost) still opens:
+// the day's backup finds the damage, says so once, and is marked so that it
+// never counts as a sound copy.
+TEST_F(LifecycleTest, ADamagedStoreThatOpensIsNamedWhenTheDaysBackupIsChecked) {
+  Seed({{EncodeDate(2011, 5, 16), "昨天的备忘"}, {EncodeDate(2011, 5, 17), "今天的备忘"}});
+  {
+    std::fstream file(dir_.File("memo.edb"), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(260 + 12);  // the first record's first memo block
+    file.write("\x63\x00\x00\x00", 4);
+  }
+  Start();
+  EXPECT_EQ(book().store().MemoCount(), 2);
+  ExpectMessage("备忘数据库已损坏：结构检查发现 2 处问题。\r\n没有找到完好的备份。备份文件夹：\r\n" + Utf8(folder_) +
+                "/backups\r\n可以用命令 edbtool backups 查看各个备份。");
+  SitIdle();
+  EXPECT_EQ(book().backups().backups().DamageMark("20110517-100000-daily-2"), std::optional<std::size_t>(2));
+  Close();
+  Start();  // the same day: no second backup, no second message
+  SitIdle();
 }
 
 TEST_F(LifecycleTest, ClosingWhileViewingEndsWithoutAMessageAndReleasesTheStore) {
