@@ -254,6 +254,31 @@ FileStatus FlushNames(FileSystem& file_system, const std::string& main_path, boo
                                                                 : main_path.substr(0, separator == 0 ? 1 : separator));
 }
 
+// Step 3's end: once the copies are written (status 0), their names go to
+// the disk and the record is made whole. On any failure the copies are let
+// go and the record voided and removed, so the change has not happened;
+// *record_left when a record that may be whole cannot be voided (the next
+// open would finish the change).
+FileStatus MakeRecordWhole(FileSystem& file_system, const std::string& main_path, std::unique_ptr<File>& record,
+                           const Record& contents, std::unique_ptr<File> (&copies)[2], FileStatus status, bool durable,
+                           bool* record_left) {
+  uint8_t record_bytes[kRecordBytes];
+  contents.Encode(record_bytes);
+  if (status == 0) status = FlushNames(file_system, main_path, durable);
+  if (status == 0) {
+    status = record->WriteAt(0, record_bytes, sizeof record_bytes);
+    if (status == 0) status = Flush(*record, durable);
+  }
+  if (status == 0) return 0;
+  for (auto& copy : copies) copy.reset();
+  if (VoidRecord(file_system, RekeyRecordPath(main_path), record, durable) != 0) {
+    *record_left = true;
+    return status;
+  }
+  RemoveVoidRecord(file_system, main_path, std::move(record));
+  return status;
+}
+
 // Whether file, held open, is the one named path (not one removed and
 // replaced meanwhile).
 bool IsFileAt(FileSystem& file_system, File& file, const std::string& path) {
@@ -356,21 +381,8 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
                          &contents.lengths[i], &contents.digests[i]);
     }
   }
-  uint8_t record_bytes[kRecordBytes];
-  contents.Encode(record_bytes);
-  if (status == 0) status = FlushNames(file_system, main_path, durable);
-  if (status == 0) {
-    status = record->WriteAt(0, record_bytes, sizeof record_bytes);
-    if (status == 0) status = Flush(*record, durable);
-  }
-  if (status != 0) {
-    for (auto& copy : copies) copy.reset();
-    if (VoidRecord(file_system, record_path, record, durable) != 0) {
-      // A record that may be whole and cannot be voided would finish the change later.
-      *record_left = true;
-      return status;
-    }
-    RemoveVoidRecord(file_system, main_path, std::move(record));
+  if (status = MakeRecordWhole(file_system, main_path, record, contents, copies, status, durable, record_left);
+      status != 0) {
     return status;
   }
 
@@ -385,6 +397,8 @@ FileStatus RekeyWithRecord(FileSystem& file_system, const std::string& main_path
     if (status != 0) {
       // Whole again before the files are touched, so that a kill while they
       // are put back still finishes the change.
+      uint8_t record_bytes[kRecordBytes];
+      contents.Encode(record_bytes);
       if (record->WriteAt(0, record_bytes, sizeof record_bytes) != 0 || Flush(*record, durable) != 0) {
         // The files are whole under the new key and flushed; the record,
         // whole or void, settles to them.
@@ -519,20 +533,8 @@ FileStatus ReplaceWithRecord(FileSystem& file_system, const std::string& main_pa
     }
     contents.digests[i] = hashes.Finish();
   }
-  uint8_t record_bytes[kRecordBytes];
-  contents.Encode(record_bytes);
-  if (status == 0) status = FlushNames(file_system, main_path, durable);
-  if (status == 0) {
-    status = record->WriteAt(0, record_bytes, sizeof record_bytes);
-    if (status == 0) status = Flush(*record, durable);
-  }
-  if (status != 0) {
-    for (auto& copy : copies) copy.reset();
-    if (VoidRecord(file_system, record_path, record, durable) != 0) {
-      *record_left = true;
-      return status;
-    }
-    RemoveVoidRecord(file_system, main_path, std::move(record));
+  if (status = MakeRecordWhole(file_system, main_path, record, contents, copies, status, durable, record_left);
+      status != 0) {
     return status;
   }
   // Past the point of no return: what fails now is finished by the next open.
